@@ -1,0 +1,25 @@
+#include "StringConvert.h"
+
+#include <charconv>
+
+ConvertError::ConvertError(std::string_view text)
+    : std::runtime_error("'" + std::string(text) + "' is not a valid integer value") {}
+
+std::optional<int32_t> TryStrToInt(std::string_view text) {
+    std::string_view digits = text;
+    if (!digits.empty() && digits.front() == '+')
+        digits.remove_prefix(1);
+    if (digits.empty() || (digits.front() == '-' && text.front() == '+'))
+        return std::nullopt;
+    int32_t value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error != std::errc{} || end != digits.data() + digits.size())
+        return std::nullopt;
+    return value;
+}
+
+int32_t StrToInt(std::string_view text) {
+    if (auto value = TryStrToInt(text))
+        return *value;
+    throw ConvertError(text);
+}
