@@ -1,0 +1,41 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <thread>
+
+// A periodic timer thread on absolute deadlines of the monotonic clock: each deadline is the
+// previous one plus the period, so a late wake-up never shifts the ticks after it. The thread
+// asks for real-time scheduling and keeps plain scheduling when the system refuses.
+//
+// Start and Stop are called from one thread (the user-interface thread). The callback runs on the
+// timer thread; it must be short and must not call Start or Stop.
+class TPeriodicTimer {
+public:
+    TPeriodicTimer() = default;
+    ~TPeriodicTimer() { Stop(); }
+    TPeriodicTimer(const TPeriodicTimer&) = delete;
+    TPeriodicTimer& operator=(const TPeriodicTimer&) = delete;
+
+    // Starts calling `tick` every periodMs milliseconds; false when already running or when no
+    // thread could be started.
+    bool Start(uint32_t periodMs, std::function<void()> tick);
+
+    // Stops the thread and waits until the callback in progress, if any, has returned.
+    void Stop();
+
+    bool Running() const { return running_.load(std::memory_order_acquire); }
+
+    // Whether the timer thread got real-time scheduling (for diagnosis).
+    bool RealTime() const { return realTime_.load(std::memory_order_acquire); }
+
+private:
+    void Run(uint32_t periodMs);
+
+    std::thread thread_;
+    std::function<void()> tick_;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> stopRequested_{false};
+    std::atomic<bool> realTime_{false};
+};

@@ -1,0 +1,35 @@
+#include "midi/PeriodicTimer.h"
+
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+TEST(PeriodicTimer, TicksUntilStoppedAndNotAfter) {
+    TPeriodicTimer timer;
+    std::atomic<int> ticks{0};
+    ASSERT_TRUE(timer.Start(1, [&] { ticks.fetch_add(1); }));
+    EXPECT_TRUE(timer.Running());
+    EXPECT_FALSE(timer.Start(1, [] {})) << "already running";
+    while (ticks.load() < 5)
+        std::this_thread::sleep_for(1ms);
+    timer.Stop();
+    EXPECT_FALSE(timer.Running());
+    const int stoppedAt = ticks.load();
+    std::this_thread::sleep_for(20ms);
+    EXPECT_EQ(ticks.load(), stoppedAt) << "no tick after Stop returned";
+}
+
+TEST(PeriodicTimer, CanBeRestartedAndStoppedTwice) {
+    TPeriodicTimer timer;
+    std::atomic<int> ticks{0};
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(timer.Start(1, [&] { ticks.fetch_add(1); }));
+        while (ticks.load() <= round)
+            std::this_thread::sleep_for(1ms);
+        timer.Stop();
+        timer.Stop();
+    }
+    EXPECT_FALSE(timer.Start(0, [] {})) << "a period of 0 is refused";
+    EXPECT_FALSE(timer.Running());
+}
