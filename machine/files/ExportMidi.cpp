@@ -1,0 +1,297 @@
+#include "ExportMidi.h"
+
+#include "FileError.h"
+#include "GetPureFilename.h"
+#include "SafeFile.h"
+#include "midi/MidiBasics.h"
+#include "midi/TempoInfo.h"
+#include "song/SongModel.h"
+
+#include <algorithm>
+#include <initializer_list>
+#include <limits>
+#include <optional>
+#include <stdexcept>
+
+namespace {
+
+constexpr size_t TrackLengthOffset = 18; // after the 14-byte header and "MTrk"
+constexpr size_t TrackStart = 22;        // first byte after the track length
+constexpr size_t MetaEventsSize = 64;    // every event but the note events and the option texts
+constexpr uint8_t MetaText = 0x01;
+constexpr uint8_t MetaCopyright = 0x02;
+constexpr uint8_t MetaTrackName = 0x03;
+constexpr uint8_t MetaInstrument = 0x04;
+constexpr uint8_t MetaChannelPrefix = 0x20;
+constexpr uint8_t MetaPort = 0x21;
+constexpr uint8_t MetaEndOfTrack = 0x2F;
+constexpr uint8_t MetaTempo = 0x51;
+constexpr uint8_t MetaTimeSignature = 0x58;
+constexpr size_t FillerSize = 4 + 3; // delta of MaxVarLen, then an empty text event
+
+// The timeline of one pattern without its skipped messages.
+struct TSoundingEvents {
+    std::vector<TExportEvent> Events;
+    uint32_t LastTime = 0;
+};
+
+TSoundingEvents SoundingEvents(const TMelodies& melodies, int32_t x, int32_t steps) {
+    TSoundingEvents kept;
+    const int32_t count = std::min(melodies.EventCount(x), 2 * steps);
+    for (int32_t e = 0; e < count; ++e) {
+        const TExportEvent event = melodies.Event(x, e);
+        if (event.Message > SkippedMessageLimit) {
+            kept.Events.push_back(event);
+            kept.LastTime = std::max(kept.LastTime, event.Time);
+        }
+    }
+    return kept;
+}
+
+size_t VarLenSize(uint32_t value) {
+    size_t size = 1;
+    while (value >>= 7)
+        ++size;
+    return size;
+}
+
+size_t DeltaSize(uint32_t delta) {
+    const size_t fillers = delta == 0 ? 0 : (delta - 1) / MaxVarLen; // as PutNoteEvents does
+    return fillers * FillerSize + VarLenSize(delta - static_cast<uint32_t>(fillers) * MaxVarLen);
+}
+
+void AppendByte(std::string& bytes, uint32_t value) {
+    bytes.push_back(static_cast<char>(value & 0xFF));
+}
+
+void AppendBigEndian(std::string& bytes, uint32_t value, int byteCount) {
+    for (int shift = 8 * (byteCount - 1); shift >= 0; shift -= 8)
+        AppendByte(bytes, value >> shift);
+}
+
+void AppendMeta(std::string& bytes, uint8_t type, std::string_view data) {
+    bytes.append({'\0', '\xFF', static_cast<char>(type)});
+    data = data.substr(0, MaxVarLen);
+    AppendVarLen(bytes, static_cast<uint32_t>(data.size()));
+    bytes.append(data);
+}
+
+void AppendMeta(std::string& bytes, uint8_t type, std::initializer_list<uint8_t> data) {
+    bytes.append({'\0', '\xFF', static_cast<char>(type), static_cast<char>(data.size())});
+    for (uint8_t byte : data)
+        AppendByte(bytes, byte);
+}
+
+uint8_t Log2(uint32_t value) {
+    uint8_t power = 0;
+    while (value >>= 1)
+        ++power;
+    return power;
+}
+
+void AppendHeader(std::string& bytes, const TTempoInfo& tempo) {
+    bytes.append("MThd");
+    AppendBigEndian(bytes, 6, 4);
+    AppendBigEndian(bytes, 0, 2); // format 0
+    AppendBigEndian(bytes, 1, 2); // one track
+    AppendBigEndian(bytes, tempo.MsPerQuarter, 2);
+}
+
+void AppendFixedEvents(std::string& bytes, const TTempoInfo& tempo,
+                       const TMidiFileSettings& settings) {
+    AppendMeta(bytes, MetaTimeSignature,
+               {tempo.SigNumerator, Log2(tempo.SigDenominator), tempo.ClocksPerClick,
+                tempo.ThirtySecondsPerQuarter});
+    const auto us = static_cast<uint32_t>(tempo.UsPerQuarter);
+    AppendMeta(
+        bytes, MetaTempo,
+        {static_cast<uint8_t>(us >> 16), static_cast<uint8_t>(us >> 8), static_cast<uint8_t>(us)});
+    AppendMeta(bytes, MetaPort, {static_cast<uint8_t>(settings.Device + 1)});
+    AppendMeta(bytes, MetaChannelPrefix, {static_cast<uint8_t>((settings.Channel - 1) & 0x0F)});
+}
+
+void AppendOptionalEvents(std::string& bytes, const TExportOptions& options,
+                          const TMidiFileSettings& settings) {
+    if (options.ProgramChange) {
+        AppendByte(bytes, 0);
+        AppendByte(bytes, 0xC0 + ((settings.Channel - 1) & 0x0F));
+        AppendByte(bytes, settings.Patch & 0x7F);
+    }
+    if (options.TrackNameOn)
+        AppendMeta(bytes, MetaTrackName, options.TrackName);
+    if (options.CopyrightOn)
+        AppendMeta(bytes, MetaCopyright, options.Copyright);
+    if (options.InstrumentOn)
+        AppendMeta(bytes, MetaInstrument, options.Instrument);
+    AppendMeta(bytes, MetaText, std::string_view(ExporterText));
+}
+
+size_t NoteEventsSize(std::span<const uint32_t> deltas) {
+    size_t size = 0;
+    for (uint32_t delta : deltas)
+        size += DeltaSize(delta) + 3;
+    return size;
+}
+
+char* PutVarLen(char* at, uint32_t value) {
+    for (int shift = 7 * (static_cast<int>(VarLenSize(value)) - 1); shift > 0; shift -= 7)
+        *at++ = static_cast<char>(0x80 | ((value >> shift) & 0x7F));
+    *at++ = static_cast<char>(value & 0x7F);
+    return at;
+}
+
+// Writes the note events to `at`, which has room for exactly NoteEventsSize(deltas) bytes;
+// returns the end of what it wrote.
+char* PutNoteEvents(char* at, std::span<const TExportEvent> events,
+                    std::span<const uint32_t> deltas) {
+    for (size_t k = 0; k < events.size(); ++k) {
+        uint32_t delta = deltas[k];
+        while (delta > MaxVarLen) { // longer than a delta can say: wait with empty text events
+            at = PutVarLen(at, MaxVarLen);
+            *at++ = '\xFF';
+            *at++ = static_cast<char>(MetaText);
+            *at++ = '\0';
+            delta -= MaxVarLen;
+        }
+        at = PutVarLen(at, delta);
+        const uint32_t message = events[k].Message;
+        *at++ = static_cast<char>(message & 0xFF);
+        *at++ = static_cast<char>((message >> 8) & 0xFF);
+        *at++ = static_cast<char>((message >> 16) & 0xFF);
+    }
+    return at;
+}
+
+// Puts the output back on its channel and rebuilds the timelines when it goes out of scope.
+class TChannelRestore {
+public:
+    TChannelRestore(const TPkSong& song, TMelodies& melodies, TMidiOut& out)
+        : song_(song), melodies_(melodies), out_(out), channel_(out.OutChannel) {}
+    ~TChannelRestore() {
+        out_.OutChannel = channel_;
+        BuildAllMelodies(song_, melodies_, out_);
+    }
+    TChannelRestore(const TChannelRestore&) = delete;
+    TChannelRestore& operator=(const TChannelRestore&) = delete;
+
+private:
+    const TPkSong& song_;
+    TMelodies& melodies_;
+    TMidiOut& out_;
+    uint8_t channel_;
+};
+
+} // namespace
+
+void ResetExportOptions(TExportOptions& options, const std::string& songName,
+                        const std::string& instrumentName, const std::string& copyrightLine) {
+    const bool newSong = songName == "New Song" || songName == "Neuer Song";
+    options.TrackName = newSong ? std::string(DefaultTrackName) : songName;
+    options.Copyright = copyrightLine;
+    options.Instrument = instrumentName;
+    options.TrackNameEdited = false;
+    options.InstrumentEdited = false;
+}
+
+std::vector<TExportEvent> CollectSongEvents(const TPkSong& song, const TMelodies& melodies) {
+    std::vector<TSoundingEvents> patterns(static_cast<size_t>(melodies.Count()));
+    for (size_t x = 0; x < patterns.size(); ++x)
+        patterns[x] = SoundingEvents(melodies, static_cast<int32_t>(x), song.Steps);
+
+    auto linePattern = [&](int32_t line) -> const TSoundingEvents* {
+        const int32_t q = song.Songlines[static_cast<size_t>(line)];
+        return q >= 1 && q <= static_cast<int32_t>(patterns.size()) ? &patterns[q - 1] : nullptr;
+    };
+    const int32_t lines =
+        std::min<int32_t>(song.SonglineCount, static_cast<int32_t>(song.Songlines.size()) - 1);
+    size_t total = 0;
+    for (int32_t i = 1; i <= lines; ++i)
+        if (const auto* pattern = linePattern(i))
+            total += pattern->Events.size();
+
+    std::vector<TExportEvent> events;
+    events.reserve(total);
+    const uint64_t lineLength = uint64_t(song.Steps) * uint64_t(std::max(song.StepTime, 0));
+    uint64_t offset = 0;
+    for (int32_t i = 1; i <= lines; ++i, offset += lineLength) {
+        const auto* pattern = linePattern(i);
+        if (!pattern || pattern->Events.empty())
+            continue;
+        if (offset + pattern->LastTime > std::numeric_limits<uint32_t>::max())
+            throw FileError("The song is too long for a MIDI file");
+        for (const TExportEvent& event : pattern->Events)
+            events.push_back({event.Message, event.Time + static_cast<uint32_t>(offset)});
+    }
+    return events;
+}
+
+std::vector<uint32_t> MakeDeltaTimes(std::span<const TExportEvent> events) {
+    std::vector<uint32_t> deltas(events.size());
+    uint32_t previous = 0;
+    for (size_t k = 0; k < events.size(); ++k) {
+        deltas[k] = events[k].Time >= previous ? events[k].Time - previous : 0;
+        previous = std::max(previous, events[k].Time);
+    }
+    return deltas;
+}
+
+void AppendVarLen(std::string& bytes, uint32_t value) {
+    char buffer[4];
+    bytes.append(buffer, PutVarLen(buffer, std::min(value, MaxVarLen)));
+}
+
+std::string BuildMidiFile(std::span<const TExportEvent> events, std::span<const uint32_t> deltas,
+                          const TTempoInfo& tempo, const TExportOptions& options,
+                          const TMidiFileSettings& settings) {
+    const size_t texts = options.TrackName.size() + options.Copyright.size() +
+                         options.Instrument.size() + sizeof ExporterText;
+    const size_t count = std::min(events.size(), deltas.size());
+    const size_t noteBytes = NoteEventsSize(deltas.first(count));
+    std::string bytes;
+    bytes.reserve(TrackStart + MetaEventsSize + texts + noteBytes);
+    AppendHeader(bytes, tempo);
+    bytes.append("MTrk");
+    AppendBigEndian(bytes, 0, 4); // the track length, known at the end
+    AppendFixedEvents(bytes, tempo, settings);
+    AppendOptionalEvents(bytes, options, settings);
+    const size_t notesAt = bytes.size();
+    bytes.resize(notesAt + noteBytes);
+    const char* end =
+        PutNoteEvents(bytes.data() + notesAt, events.first(count), deltas.first(count));
+    if (end != bytes.data() + bytes.size())
+        throw std::logic_error("MIDI note events did not fill their room");
+    AppendMeta(bytes, MetaEndOfTrack, {});
+
+    const size_t trackLength = bytes.size() - TrackStart;
+    if (trackLength > std::numeric_limits<uint32_t>::max())
+        throw FileError("The song is too long for a MIDI file");
+    std::string length;
+    AppendBigEndian(length, static_cast<uint32_t>(trackLength), 4);
+    bytes.replace(TrackLengthOffset, 4, length);
+    return bytes;
+}
+
+void WriteMidiFile(const std::string& path, std::span<const TExportEvent> events,
+                   std::span<const uint32_t> deltas, const TTempoInfo& tempo,
+                   const TExportOptions& options, const TMidiFileSettings& settings) {
+    WriteFileAtomically(path, BuildMidiFile(events, deltas, tempo, options, settings));
+}
+
+std::string ExportSongToMidi(const TPkSong& song, TMelodies& melodies, TMidiOut& out,
+                             const TTempoInfo& tempo, const TExportOptions& options,
+                             const std::string& chosenPath) {
+    const std::string path = StripExtension(chosenPath) + ".mid";
+    // Declared before the monophone switch, so that the channel comes back on every way out.
+    std::optional<TChannelRestore> restore;
+    if (options.Monophone) {
+        restore.emplace(song, melodies, out);
+        out.OutChannel = 0;
+        BuildAllMelodies(song, melodies, out);
+    }
+    const std::vector<TExportEvent> events = CollectSongEvents(song, melodies);
+    const std::vector<uint32_t> deltas = MakeDeltaTimes(events);
+    // The channel prefix and program change name the channel the timelines were built on.
+    const TMidiFileSettings settings{song.Patch, out.OutChannel + 1, song.Device};
+    WriteMidiFile(path, events, deltas, tempo, options, settings);
+    return path;
+}
