@@ -1,5 +1,30 @@
 #include "MidiBasics.h"
 
+#include "MidiPort.h"
+#include "Midi_Errors.h"
+#include "ProgramNames.h"
+
+#include <string>
+#include <thread>
+
+TMidiOut::TMidiOut() {
+    CapsSize = CapsRecordSize;
+}
+
+TMidiOut::TMidiOut(TMidiPort& port, TMidiSupport& support, TMidiDebugLog* debugger)
+    : port_(&port), support_(&support), debugger_(debugger) {
+    CapsSize = CapsRecordSize;
+    NumDevs = DeviceCount();
+}
+
+TMidiOut::~TMidiOut() {
+    delete TakeHandle();
+}
+
+int32_t TMidiOut::DeviceCount() {
+    return port_ ? port_->DeviceCount() : 0;
+}
+
 uint32_t TMidiOut::BuildMessage(int32_t value, int32_t status, int32_t data2) const {
     int32_t data1 = value + NoteBase[OutChannel & 15];
     if (status != 0xC0 + OutChannel)
@@ -7,4 +32,105 @@ uint32_t TMidiOut::BuildMessage(int32_t value, int32_t status, int32_t data2) co
     // Plain sums, as the message word is defined; out-of-range inputs are not masked.
     return static_cast<uint32_t>(status) + static_cast<uint32_t>(data1) * 256u +
            static_cast<uint32_t>(data2) * 65536u;
+}
+
+// The counter is raised before Handle is read, so TakeHandle, which clears Handle first and
+// then waits for the counter to drop, knows that no send still holds the device it took.
+int32_t TMidiOut::OutShortMsg(uint32_t message) noexcept {
+    sendsInProgress_.fetch_add(1, std::memory_order_seq_cst);
+    TMidiDevice* device = Handle.load(std::memory_order_seq_cst);
+    const int32_t result = device ? device->ShortMsg(message) : MidiResult::InvalidHandle;
+    sendsInProgress_.fetch_sub(1, std::memory_order_release);
+    return result;
+}
+
+TMidiDevice* TMidiOut::TakeHandle() {
+    TMidiDevice* device = Handle.exchange(nullptr, std::memory_order_seq_cst);
+    while (sendsInProgress_.load(std::memory_order_seq_cst) != 0)
+        std::this_thread::yield();
+    return device;
+}
+
+bool TMidiOut::SendShort(uint32_t message) {
+    const int32_t result = OutShortMsg(message);
+    LastResult = result;
+    Report("midiOutShortMsg: ", result);
+    return result == MidiResult::Ok;
+}
+
+bool TMidiOut::Open() {
+    delete TakeHandle(); // never leak a device that is still open
+    std::unique_ptr<TMidiDevice> device;
+    int32_t result = port_ ? port_->Open(DeviceId, device) : MidiResult::NoDriver;
+    if (result == MidiResult::Ok && !device)
+        result = MidiResult::Unspecified;
+    if (result == MidiResult::Ok)
+        Handle.store(device.release(), std::memory_order_seq_cst);
+    LastResult = result;
+    Report("midiOutOpen: Device #" + std::to_string(DeviceId), result);
+    SetDeviceOpen(result == MidiResult::Ok);
+    return result == MidiResult::Ok;
+}
+
+bool TMidiOut::Close() {
+    std::unique_ptr<TMidiDevice> device(TakeHandle());
+    const int32_t result = device ? device->Close() : MidiResult::InvalidHandle;
+    LastResult = result;
+    Report("Close: Device #" + std::to_string(DeviceId), result);
+    SetDeviceOpen(false);
+    return result == MidiResult::Ok;
+}
+
+void TMidiOut::AllNotesOff() {
+    const int32_t status = 0x80 + OutChannel;
+    for (int32_t value = 0; value <= 127; ++value) {
+        const uint32_t message = BuildMessage(value, status, 0);
+        const uint32_t key = message >> 8;
+        if (key <= 127) // transposed keys outside the MIDI range are no valid note-offs
+            OutShortMsg(message);
+    }
+}
+
+bool TMidiOut::Reset() {
+    AllNotesOff();
+    TMidiDevice* device = Handle.load(std::memory_order_seq_cst);
+    const int32_t result = device ? device->Reset() : MidiResult::InvalidHandle;
+    LastResult = result;
+    Report("MidiOutReset: ", result);
+    return result == MidiResult::Ok;
+}
+
+void TMidiOut::CloseDevice() {
+    Reset();
+    Close();
+    SetDeviceOpen(false);
+}
+
+std::string_view TMidiOut::SetPatch(int32_t program) {
+    for (uint8_t& slot : Programs)
+        slot = static_cast<uint8_t>(program - NoteBaseValue);
+    if (IsDeviceOpen())
+        for (uint8_t slot : Programs)
+            SendShort(BuildMessage(slot, 0xC0 + OutChannel, 0));
+    return ProgramName(program);
+}
+
+void TMidiOut::SelectBank(int32_t bank) {
+    const uint32_t status = 0xB0 + OutChannel;
+    SendShort(status + 0x00 * 256u + static_cast<uint32_t>(bank) * 65536u);
+    SendShort(status + 0x20 * 256u);
+}
+
+void TMidiOut::Report(std::string_view prefix, int32_t code) {
+    if (debugger_)
+        LogMidiResult(*debugger_, prefix, code);
+}
+
+void TMidiOut::SetDeviceOpen(bool open) {
+    if (support_)
+        support_->DeviceOpen = open;
+}
+
+bool TMidiOut::IsDeviceOpen() const {
+    return support_ && support_->DeviceOpen;
 }

@@ -3,23 +3,68 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <string_view>
 
-// The machine's one MIDI output: channel, programs, message composition and the transport
-// values that the playback tick shares with the user-interface thread.
+class TMidiDebugLog;
+class TMidiDevice;
+class TMidiPort;
+
+// The periodic timer that drives playback, and the flag that tells whether the output port is
+// open (every caller tests DeviceOpen, not TMidiOut, to learn that).
+struct TMidiSupport {
+    uint32_t PeriodMin = 0; // timer capabilities, milliseconds
+    uint32_t PeriodMax = 0;
+    uint32_t TimerId = 0; // the running periodic event
+    uint32_t Period = 0;  // milliseconds
+    bool DeviceOpen = false;
+    int32_t CapsResult = 0;
+};
+
+// A MIDI device family: how many devices it has, and the size of the capability record used
+// to query them.
+class TMidi {
+public:
+    virtual ~TMidi() = default;
+    virtual int32_t DeviceCount() = 0;
+
+    int32_t CapsSize = 0;
+    int32_t NumDevs = 0; // DeviceCount() at construction
+};
+
+// The machine's one MIDI output: the open device, channel, programs, message composition,
+// reported sending, and the transport values that the playback tick shares with the
+// user-interface thread.
 //
-// Threading: every operation runs on the user-interface thread. The fields marked "shared" are
-// also read (and some written) by the playback tick on the timer thread; they are atomics, so
-// neither side ever sees a torn value.
-class TMidiOut {
+// Threading: every operation runs on the user-interface thread, except OutShortMsg, which the
+// playback tick also calls. The fields marked "shared" are atomics, so neither side ever sees a
+// torn value. Handle is read afresh on every send; Close and Open take a device out of service
+// only after a send that may still use it has returned, so a send never reaches a freed device.
+// Sends from the two threads must not overlap (a device serves one call at a time): the
+// playback engine keeps the tick's sends apart from those of the user-interface thread.
+//
+// Reported operations (SendShort, Open, Close, Reset) keep their result code in LastResult and
+// write one line into the debugger log, when there is one.
+class TMidiOut : public TMidi {
 public:
     static constexpr int32_t NoteBaseValue = 35;
+    static constexpr int32_t CapsRecordSize = 52;
 
+    // Message composition only: no devices, and every open fails with "no device driver".
+    TMidiOut();
+    // `port` and `support` outlive the output; `debugger` may be null (no debugger window).
+    TMidiOut(TMidiPort& port, TMidiSupport& support, TMidiDebugLog* debugger);
+    ~TMidiOut() override; // releases an open device quietly
+    TMidiOut(const TMidiOut&) = delete;
+    TMidiOut& operator=(const TMidiOut&) = delete;
+
+    int32_t DeviceCount() override;
+
+    std::atomic<uint8_t> State{1};                     // shared: 1 = stopped, 0 = playing
+    std::atomic<TMidiDevice*> Handle{nullptr};         // shared: the open device, null when closed
     uint8_t OutChannel = 0;                            // 0..15
     std::array<uint8_t, 16> Programs{};                // program number minus 35
     std::array<int32_t, 16> NoteBase = MakeNoteBase(); // all 35
     int32_t DeviceId = -1;                             // -1 = "Midi Mapper"
-
-    std::atomic<uint8_t> State{1};           // shared: 1 = stopped, 0 = playing
     std::atomic<int32_t> LastResult{0};      // shared: result code of the last reported call
     std::atomic<uint8_t> Resync{0};          // shared: set by re-timing, consumed by the tick
     std::atomic<uint8_t> PlayMode{0};        // shared: 0 = pattern mode, 1 = track mode
@@ -31,10 +76,38 @@ public:
     // the status is a program change on the output channel).
     uint32_t BuildMessage(int32_t value, int32_t status, int32_t data2) const;
 
+    // Sends one word on the open device and returns the device's code (InvalidHandle when no
+    // device is open); keeps and logs nothing. Never blocks, locks or allocates: the tick's send.
+    int32_t OutShortMsg(uint32_t message) noexcept;
+
+    bool SendShort(uint32_t message); // reported; true when the code is 0
+    bool Open();                      // opens DeviceId; sets DeviceOpen to the outcome
+    bool Close();                     // reported; DeviceOpen becomes false
+    void AllNotesOff();               // note-offs straight through; keys above 127 are skipped
+    bool Reset();                     // AllNotesOff, then the device reset, reported
+    void CloseDevice();               // Reset, Close
+
+    // Every channel slot takes `program`; when the port is open the program change goes out
+    // 16 times on the output channel. Returns the program's name.
+    std::string_view SetPatch(int32_t program);
+    // Bank select coarse (control 0 = bank) and fine (control 32 = 0) on the output channel.
+    void SelectBank(int32_t bank);
+
+    void SetDebugger(TMidiDebugLog* debugger) { debugger_ = debugger; }
+
 private:
     static std::array<int32_t, 16> MakeNoteBase() {
         std::array<int32_t, 16> base{};
         base.fill(NoteBaseValue);
         return base;
     }
+    TMidiDevice* TakeHandle();
+    void Report(std::string_view prefix, int32_t code);
+    void SetDeviceOpen(bool open);
+    bool IsDeviceOpen() const;
+
+    TMidiPort* port_ = nullptr;
+    TMidiSupport* support_ = nullptr;
+    TMidiDebugLog* debugger_ = nullptr;
+    std::atomic<int32_t> sendsInProgress_{0};
 };

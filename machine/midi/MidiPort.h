@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The port layer under the MIDI output: a small stand-in for the operating system's MIDI
+// services. Every call returns a result code; the codes are those of the classic multimedia
+// MIDI interface, so the debugger and the user see the same numbers on every back end.
+namespace MidiResult {
+constexpr int32_t Ok = 0;
+constexpr int32_t Unspecified = 1;
+constexpr int32_t BadDeviceId = 2;
+constexpr int32_t NotEnabled = 3;
+constexpr int32_t Allocated = 4;
+constexpr int32_t InvalidHandle = 5;
+constexpr int32_t NoDriver = 6;
+constexpr int32_t NoMemory = 7;
+constexpr int32_t NotSupported = 8;
+constexpr int32_t InvalidFlag = 10;
+constexpr int32_t InvalidParameter = 11;
+constexpr int32_t HandleBusy = 12;
+constexpr int32_t NoDevice = 68;
+} // namespace MidiResult
+
+// Device id of the built-in General MIDI synthesizer, listed first as "Midi Mapper".
+constexpr int32_t MidiMapperId = -1;
+
+// Longest device name the device list shows (a 32-byte name field with its terminator).
+constexpr size_t MaxDeviceNameLength = 31;
+
+// One open output device.
+//
+// Contract:
+// - Calls on one device never overlap. The MIDI output serializes them: the playback tick and
+//   the user-interface thread never call into the same device at the same time.
+// - ShortMsg may run on the playback thread: it never allocates, locks or blocks.
+// - Close releases the device; after it only destruction may follow. A device that is
+//   destroyed without Close releases itself quietly.
+// - The port that opened a device outlives it.
+class TMidiDevice {
+public:
+    virtual ~TMidiDevice() = default;
+    virtual int32_t ShortMsg(uint32_t message) noexcept = 0;
+    virtual int32_t Reset() noexcept = 0;
+    virtual int32_t Close() noexcept = 0;
+};
+
+// The devices a program can reach. Device ids are MidiMapperId or 0..DeviceCount()-1; all calls
+// run on the user-interface thread.
+class TMidiPort {
+public:
+    virtual ~TMidiPort() = default;
+    // Looks the devices up afresh; DeviceName answers from that look-up.
+    virtual int32_t DeviceCount() = 0;
+    virtual std::string DeviceName(int32_t index) = 0;
+    // On success (0) `device` holds the open device; otherwise it stays empty.
+    virtual int32_t Open(int32_t deviceId, std::unique_ptr<TMidiDevice>& device) = 0;
+};
+
+// The bytes that a packed message word puts on the wire: status in bits 0..7, first data byte
+// in bits 8..15, second in bits 16..23, and only as many bytes as the status calls for.
+struct TShortMessage {
+    uint8_t Bytes[3] = {0, 0, 0};
+    uint8_t Length = 0;
+};
+
+// False for a word that is no valid short message (no status byte, a data byte above 127,
+// system exclusive or an undefined status); back ends refuse such words with InvalidParameter.
+bool SplitShortMessage(uint32_t message, TShortMessage& out) noexcept;
+
+// Cuts a device name to MaxDeviceNameLength bytes without splitting a UTF-8 character.
+std::string CutDeviceName(std::string name);
+
+// The device list of the main window: "Midi Mapper" first (device id -1), then the name of
+// every device in device order.
+std::vector<std::string> OutputDeviceList(TMidiPort& port);

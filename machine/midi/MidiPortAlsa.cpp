@@ -1,0 +1,179 @@
+#include "MidiPortAlsa.h"
+
+#include <RtMidi.h>
+#include <alsa/asoundlib.h>
+#include <mutex>
+
+namespace {
+
+constexpr const char* ClientName = "Plinkora";
+
+void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+int32_t ResultFor(RtMidiError::Type type) {
+    switch (type) {
+    case RtMidiError::WARNING:
+    case RtMidiError::DEBUG_WARNING:
+        return MidiResult::Ok;
+    case RtMidiError::INVALID_DEVICE:
+        return MidiResult::BadDeviceId;
+    case RtMidiError::NO_DEVICES_FOUND:
+    case RtMidiError::DRIVER_ERROR:
+        return MidiResult::NoDevice;
+    case RtMidiError::MEMORY_ERROR:
+        return MidiResult::NoMemory;
+    case RtMidiError::INVALID_PARAMETER:
+        return MidiResult::InvalidParameter;
+    case RtMidiError::INVALID_USE:
+        return MidiResult::InvalidHandle;
+    case RtMidiError::THREAD_ERROR:
+        return MidiResult::HandleBusy;
+    default:
+        return MidiResult::Unspecified;
+    }
+}
+
+// RtMidi reports errors through this callback instead of throwing; it keeps the first code
+// since the last Take().
+class TRtMidiErrors {
+public:
+    static void Record(RtMidiError::Type type, const std::string&, void* self) {
+        auto& errors = *static_cast<TRtMidiErrors*>(self);
+        if (errors.code_ == MidiResult::Ok)
+            errors.code_ = ResultFor(type);
+    }
+    int32_t Take() {
+        const int32_t code = code_;
+        code_ = MidiResult::Ok;
+        return code;
+    }
+
+private:
+    int32_t code_ = MidiResult::Ok;
+};
+
+// An RtMidi output on the ALSA sequencer whose errors go to `errors`; null when none can be made.
+std::unique_ptr<RtMidiOut> MakeOutput(TRtMidiErrors& errors) {
+    if (!AlsaSequencerAvailable())
+        return nullptr;
+    try {
+        auto out = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, ClientName);
+        out->setErrorCallback(&TRtMidiErrors::Record, &errors);
+        return out;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+class TAlsaMidiDevice : public TMidiDevice {
+public:
+    TAlsaMidiDevice() = default;
+    ~TAlsaMidiDevice() override { Close(); }
+
+    int32_t Connect(int32_t index) {
+        out_ = MakeOutput(errors_);
+        if (!out_)
+            return MidiResult::NoDriver;
+        try {
+            if (index < 0 || static_cast<unsigned>(index) >= out_->getPortCount())
+                return MidiResult::BadDeviceId;
+            out_->openPort(static_cast<unsigned>(index), ClientName);
+        } catch (...) {
+            return MidiResult::Unspecified;
+        }
+        const int32_t code = errors_.Take();
+        if (code == MidiResult::Ok && !out_->isPortOpen())
+            return MidiResult::NoDevice;
+        return code;
+    }
+
+    int32_t ShortMsg(uint32_t message) noexcept override {
+        TShortMessage bytes;
+        if (!SplitShortMessage(message, bytes))
+            return MidiResult::InvalidParameter;
+        return Send(bytes.Bytes, bytes.Length);
+    }
+
+    // Sustain off and all notes off on every channel.
+    int32_t Reset() noexcept override {
+        int32_t result = MidiResult::Ok;
+        for (uint8_t channel = 0; channel < 16; ++channel) {
+            const uint8_t sustainOff[3] = {static_cast<uint8_t>(0xB0 | channel), 64, 0};
+            const uint8_t notesOff[3] = {static_cast<uint8_t>(0xB0 | channel), 123, 0};
+            for (const uint8_t* message : {sustainOff, notesOff}) {
+                const int32_t code = Send(message, 3);
+                if (result == MidiResult::Ok)
+                    result = code;
+            }
+        }
+        return result;
+    }
+
+    int32_t Close() noexcept override {
+        if (!out_)
+            return MidiResult::InvalidHandle;
+        int32_t result = MidiResult::Unspecified;
+        try {
+            out_->closePort();
+            result = errors_.Take();
+        } catch (...) {
+        }
+        out_.reset();
+        return result;
+    }
+
+private:
+    int32_t Send(const uint8_t* bytes, size_t length) noexcept {
+        if (!out_)
+            return MidiResult::InvalidHandle;
+        try {
+            out_->sendMessage(bytes, length);
+        } catch (...) {
+            return MidiResult::Unspecified;
+        }
+        return errors_.Take();
+    }
+
+    TRtMidiErrors errors_;
+    std::unique_ptr<RtMidiOut> out_;
+};
+
+} // namespace
+
+void QuietAlsaLibrary() {
+    static std::once_flag once;
+    std::call_once(once, [] { snd_lib_error_set_handler(&IgnoreAlsaError); });
+}
+
+bool AlsaSequencerAvailable() {
+    QuietAlsaLibrary();
+    snd_seq_t* sequencer = nullptr;
+    if (snd_seq_open(&sequencer, "default", SND_SEQ_OPEN_OUTPUT, SND_SEQ_NONBLOCK) < 0)
+        return false;
+    snd_seq_close(sequencer);
+    return true;
+}
+
+std::vector<std::string> AlsaMidiOutputNames() {
+    TRtMidiErrors errors;
+    std::vector<std::string> names;
+    auto out = MakeOutput(errors);
+    if (!out)
+        return names;
+    try {
+        const unsigned count = out->getPortCount();
+        for (unsigned i = 0; i < count; ++i)
+            names.push_back(CutDeviceName(out->getPortName(i)));
+    } catch (...) {
+        names.clear();
+    }
+    return names;
+}
+
+int32_t OpenAlsaMidiOutput(int32_t index, std::unique_ptr<TMidiDevice>& device) {
+    auto alsa = std::make_unique<TAlsaMidiDevice>();
+    const int32_t result = alsa->Connect(index);
+    if (result == MidiResult::Ok)
+        device = std::move(alsa);
+    return result;
+}
