@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "EngineCommands.h"
 #include "files/ExportPk.h"
 #include "files/ImportPk.h"
 #include "midi/TempoInfo.h"
@@ -14,10 +15,14 @@ namespace {
 
 const char* const HelpText = R"(Usage: Plinkora [SONG.pks]
        Plinkora --convert IN.pks OUT.pks
+       Plinkora --export-midi SONG.pks OUT.mid
+       Plinkora --list-devices
        Plinkora --help | --version
 
   SONG.pks                 load this song at start (arguments are joined with spaces)
   --convert IN OUT         read a song file in any accepted layout, write it in the full layout
+  --export-midi SONG OUT   write the song as a Standard MIDI File (OUT ends in .mid)
+  --list-devices           list the MIDI output devices ("Midi Mapper" first)
   --help                   show this text
   --version                show the program version
 )";
@@ -82,6 +87,13 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
             return Usage("--convert needs an input and an output file", err);
         return Convert(args[1], args[2], err);
     }
+    if (option == "--export-midi") {
+        if (args.size() != 3)
+            return Usage("--export-midi needs a song file and a MIDI file", err);
+        return ExportMidiFile(args[1], args[2], out, err);
+    }
+    if (option == "--list-devices")
+        return ListDevices(out);
     return Usage("unknown option " + option, err);
 }
 

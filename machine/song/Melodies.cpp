@@ -29,13 +29,14 @@ TMelodyEvent TMelodies::Event(int32_t x, int32_t e) const {
         return {};
     const Slot& slot = slots_[x];
     TMelodyEvent event;
+    // A sequence lock over atomics: sequentially consistent loads keep the data reads between
+    // the two sequence reads without fences.
     for (int attempt = 0; attempt < MaxReadAttempts; ++attempt) {
-        const Copy& copy = slot.copies[slot.published.load(std::memory_order_acquire)];
-        const uint32_t before = copy.sequence.load(std::memory_order_acquire);
-        event.Message = copy.message[e].load(std::memory_order_relaxed);
-        event.Time = copy.time[e].load(std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_acquire);
-        if (before % 2 == 0 && copy.sequence.load(std::memory_order_relaxed) == before)
+        const Copy& copy = slot.copies[slot.published.load()];
+        const uint32_t before = copy.sequence.load();
+        event.Message = copy.message[e].load();
+        event.Time = copy.time[e].load();
+        if (before % 2 == 0 && copy.sequence.load() == before)
             break;
     }
     return event;
@@ -55,17 +56,16 @@ void TMelodies::Publish(int32_t x, std::span<const TMelodyEvent> events) {
     const uint8_t hidden = 1 - slot.published.load(std::memory_order_relaxed);
     Copy& copy = slot.copies[hidden];
     const int32_t length = static_cast<int32_t>(std::min<size_t>(events.size(), MaxMelodyEvents));
-    const uint32_t sequence = copy.sequence.load(std::memory_order_relaxed);
-    copy.sequence.store(sequence + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
+    const uint32_t sequence = copy.sequence.load();
+    copy.sequence.store(sequence + 1);
     for (int32_t e = 0; e < MaxMelodyEvents; ++e) {
         const TMelodyEvent event = e < length ? events[e] : TMelodyEvent{};
-        copy.message[e].store(event.Message, std::memory_order_relaxed);
-        copy.time[e].store(event.Time, std::memory_order_relaxed);
+        copy.message[e].store(event.Message);
+        copy.time[e].store(event.Time);
     }
-    copy.length.store(length, std::memory_order_relaxed);
-    copy.sequence.store(sequence + 2, std::memory_order_release);
-    slot.published.store(hidden, std::memory_order_release);
+    copy.length.store(length);
+    copy.sequence.store(sequence + 2);
+    slot.published.store(hidden);
 }
 
 std::vector<TMelodyEvent> TMelodies::Timeline(int32_t x) const {

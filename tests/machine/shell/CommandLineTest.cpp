@@ -72,3 +72,56 @@ TEST(CommandLine, PlainArgumentsNameOneSongJoinedWithSpaces) {
         << run.out;
     EXPECT_NE(Plinkora({dir.File("Other.pks")}).status, 0);
 }
+
+namespace {
+
+// Two one-step patterns on channel 3, patch 33, device 1, pattern 2 with its own transposition
+// that loading replaces with pattern 1's.
+const std::string ExportSong = "Plinkora Song\r\n200 ms\r\n2 Pattern\r\n1 \r\n2 \r\n"
+                               "2 Songlines\r\n1 2 \r\nTransponition\r\n2 7 \r\n33 Patch\r\n"
+                               "1 Device\r\n3 Channel\r\n37 Range\r\n3\r\n-\r\n8\r\n"
+                               "0 \r\n0 \r\n1 \r\n1 \r\n(1) \r\n(2) \r\n0\r\n";
+
+std::string Meta(uint8_t type, const std::string& text) {
+    return std::string{'\0', '\xFF', static_cast<char>(type), static_cast<char>(text.size())} +
+           text;
+}
+
+} // namespace
+
+TEST(CommandLine, ExportMidiWritesWhatARemoteSaveWouldWrite) {
+    TempDir dir;
+    const auto song = dir.Write("Tune.pks", ExportSong);
+    const RunResult run = Plinkora({"--export-midi", song, dir.File("Tune.mid")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, dir.File("Tune.mid") + "\n");
+    const std::string file = TempDir::Read(dir.File("Tune.mid"));
+    const std::string instrument = "Electric Bass (finger)";
+    const std::string expectedTrack =
+        std::string("\0\xFF\x58\x04\x03\x03\x12\x08", 8) +
+        std::string("\0\xFF\x51\x03\x0C\x35\0", 7) + std::string("\0\xFF\x21\x01\x02", 5) +
+        std::string("\0\xFF\x20\x01\x02", 5) + std::string("\0\xC2\x21", 3) +
+        Meta(0x03, "Tune - " + instrument) + Meta(0x02, "(C) All rights reserved") +
+        Meta(0x04, instrument) + Meta(0x01, "Created with Plinkora") +
+        // note 1 + 35 + 2 = key 38 on channel 3, then note 2 + 35 + 2 = key 39 (not + 7)
+        std::string("\0\x92\x26\x7F\x81\x48\x82\x26\x7F\0\x92\x27\x7F\x81\x48\x82\x27\x7F", 18) +
+        std::string("\0\xFF\x2F\0", 4);
+    ASSERT_GE(file.size(), 22u);
+    EXPECT_EQ(file.substr(0, 14), std::string("MThd\0\0\0\x06\0\0\0\x01\x03\x20", 14));
+    EXPECT_EQ(file.substr(14, 4), "MTrk");
+    EXPECT_EQ(static_cast<uint8_t>(file[21]), expectedTrack.size());
+    EXPECT_EQ(file.substr(22), expectedTrack);
+}
+
+TEST(CommandLine, ExportMidiRefusesWhatItCannotRead) {
+    TempDir dir;
+    EXPECT_NE(Plinkora({"--export-midi", dir.Write("x.pks", "MThd"), dir.File("x.mid")}).status, 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("x.mid")));
+    EXPECT_EQ(Plinkora({"--export-midi", "only-one"}).status, 2);
+}
+
+TEST(CommandLine, ListDevicesBeginsWithTheMapper) {
+    const RunResult run = Plinkora({"--list-devices"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.substr(0, 12), "Midi Mapper\n");
+}
