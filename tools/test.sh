@@ -1,9 +1,18 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with AddressSanitizer and UndefinedBehaviorSanitizer,
-# and runs every test.
+# Installs what is missing, builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs
+# every test; the tests that share data with the playback thread run again under
+# ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
+
+tsan=build-tsan
+cmake -S . -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPLINKORA_BENCH=OFF \
+    -DPLINKORA_SANITIZE=thread -DPLINKORA_WERROR=ON >/dev/null
+cmake --build "$tsan" --target test_midi test_song
+# FluidSynth's own worker threads (OpenMP) are not instrumented, so its test stays out here.
+TSAN_OPTIONS="halt_on_error=1" "$tsan/tests/test_midi" --gtest_brief=1 --gtest_filter=-FluidSynth*
+TSAN_OPTIONS="halt_on_error=1" "$tsan/tests/test_song" --gtest_brief=1
 
 build=build-test
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \

@@ -4,8 +4,28 @@
 #include "Midi_Errors.h"
 #include "ProgramNames.h"
 
+#include <algorithm>
 #include <string>
 #include <thread>
+
+bool TMidiSupport::StartTimer(std::function<void()> tick) {
+    CapsResult = 0;
+    Period = std::min(std::max(1u, PeriodMin), PeriodMax);
+    if (TicksByHand) {
+        handTimerRunning_ = true;
+        ++TimerId;
+        return true;
+    }
+    if (!timer_.Start(Period, std::move(tick)))
+        return false;
+    ++TimerId;
+    return Period != 0;
+}
+
+void TMidiSupport::StopTimer() {
+    timer_.Stop();
+    handTimerRunning_ = false;
+}
 
 TMidiOut::TMidiOut() {
     CapsSize = CapsRecordSize;
@@ -34,20 +54,36 @@ uint32_t TMidiOut::BuildMessage(int32_t value, int32_t status, int32_t data2) co
            static_cast<uint32_t>(data2) * 65536u;
 }
 
-// The counter is raised before Handle is read, so TakeHandle, which clears Handle first and
-// then waits for the counter to drop, knows that no send still holds the device it took.
+void TMidiOut::LockDevice() noexcept {
+    while (!TryLockDevice())
+        std::this_thread::yield();
+}
+
+bool TMidiOut::TryLockDevice() noexcept {
+    return !deviceLocked_.exchange(true, std::memory_order_acquire);
+}
+
+void TMidiOut::UnlockDevice() noexcept {
+    deviceLocked_.store(false, std::memory_order_release);
+}
+
+int32_t TMidiOut::SendLocked(uint32_t message) noexcept {
+    TMidiDevice* device = Handle.load(std::memory_order_relaxed);
+    return device ? device->ShortMsg(message) : MidiResult::InvalidHandle;
+}
+
 int32_t TMidiOut::OutShortMsg(uint32_t message) noexcept {
-    sendsInProgress_.fetch_add(1, std::memory_order_seq_cst);
-    TMidiDevice* device = Handle.load(std::memory_order_seq_cst);
-    const int32_t result = device ? device->ShortMsg(message) : MidiResult::InvalidHandle;
-    sendsInProgress_.fetch_sub(1, std::memory_order_release);
+    LockDevice();
+    const int32_t result = SendLocked(message);
+    UnlockDevice();
     return result;
 }
 
+// Once Handle is cleared under the lock, no send can reach the device that was taken.
 TMidiDevice* TMidiOut::TakeHandle() {
-    TMidiDevice* device = Handle.exchange(nullptr, std::memory_order_seq_cst);
-    while (sendsInProgress_.load(std::memory_order_seq_cst) != 0)
-        std::this_thread::yield();
+    LockDevice();
+    TMidiDevice* device = Handle.exchange(nullptr, std::memory_order_relaxed);
+    UnlockDevice();
     return device;
 }
 
@@ -64,8 +100,11 @@ bool TMidiOut::Open() {
     int32_t result = port_ ? port_->Open(DeviceId, device) : MidiResult::NoDriver;
     if (result == MidiResult::Ok && !device)
         result = MidiResult::Unspecified;
-    if (result == MidiResult::Ok)
-        Handle.store(device.release(), std::memory_order_seq_cst);
+    if (result == MidiResult::Ok) {
+        LockDevice();
+        Handle.store(device.release(), std::memory_order_relaxed);
+        UnlockDevice();
+    }
     LastResult = result;
     Report("midiOutOpen: Device #" + std::to_string(DeviceId), result);
     SetDeviceOpen(result == MidiResult::Ok);
@@ -93,8 +132,10 @@ void TMidiOut::AllNotesOff() {
 
 bool TMidiOut::Reset() {
     AllNotesOff();
-    TMidiDevice* device = Handle.load(std::memory_order_seq_cst);
+    LockDevice();
+    TMidiDevice* device = Handle.load(std::memory_order_relaxed);
     const int32_t result = device ? device->Reset() : MidiResult::InvalidHandle;
+    UnlockDevice();
     LastResult = result;
     Report("MidiOutReset: ", result);
     return result == MidiResult::Ok;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PeriodicTimer.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -12,12 +14,26 @@ class TMidiPort;
 // The periodic timer that drives playback, and the flag that tells whether the output port is
 // open (every caller tests DeviceOpen, not TMidiOut, to learn that).
 struct TMidiSupport {
-    uint32_t PeriodMin = 0; // timer capabilities, milliseconds
-    uint32_t PeriodMax = 0;
-    uint32_t TimerId = 0; // the running periodic event
+    uint32_t PeriodMin = 1; // timer capabilities, milliseconds
+    uint32_t PeriodMax = 1000000;
+    uint32_t TimerId = 0; // counts the timer's starts
     uint32_t Period = 0;  // milliseconds
     bool DeviceOpen = false;
     int32_t CapsResult = 0;
+
+    // Runs `tick` every Period (1 ms) on the timer thread; true when the timer started.
+    bool StartTimer(std::function<void()> tick);
+    // Stops the timer; when it returns no tick runs any more.
+    void StopTimer();
+    bool TimerRunning() const { return timer_.Running() || handTimerRunning_; }
+
+    // For tests that call the tick themselves: the timer then counts as running between
+    // StartTimer and StopTimer, but no thread ticks.
+    bool TicksByHand = false;
+
+private:
+    TPeriodicTimer timer_;
+    bool handTimerRunning_ = false;
 };
 
 // A MIDI device family: how many devices it has, and the size of the capability record used
@@ -77,8 +93,14 @@ public:
     uint32_t BuildMessage(int32_t value, int32_t status, int32_t data2) const;
 
     // Sends one word on the open device and returns the device's code (InvalidHandle when no
-    // device is open); keeps and logs nothing. Never blocks, locks or allocates: the tick's send.
+    // device is open); keeps and logs nothing. Waits while the tick is sending.
     int32_t OutShortMsg(uint32_t message) noexcept;
+
+    // The tick's sends: TryLockDevice is false, without waiting, while the user-interface thread
+    // uses the device; after a true result SendLocked may be called, then UnlockDevice.
+    bool TryLockDevice() noexcept;
+    int32_t SendLocked(uint32_t message) noexcept;
+    void UnlockDevice() noexcept;
 
     bool SendShort(uint32_t message); // reported; true when the code is 0
     bool Open();                      // opens DeviceId; sets DeviceOpen to the outcome
@@ -102,6 +124,7 @@ private:
         return base;
     }
     TMidiDevice* TakeHandle();
+    void LockDevice() noexcept;
     void Report(std::string_view prefix, int32_t code);
     void SetDeviceOpen(bool open);
     bool IsDeviceOpen() const;
@@ -109,5 +132,5 @@ private:
     TMidiPort* port_ = nullptr;
     TMidiSupport* support_ = nullptr;
     TMidiDebugLog* debugger_ = nullptr;
-    std::atomic<int32_t> sendsInProgress_{0};
+    std::atomic<bool> deviceLocked_{false};
 };

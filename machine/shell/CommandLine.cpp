@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "EngineCommands.h"
+#include "PlayCommand.h"
 #include "files/ExportPk.h"
 #include "files/ImportPk.h"
 #include "midi/TempoInfo.h"
@@ -17,12 +18,15 @@ const char* const HelpText = R"(Usage: Plinkora [SONG.pks]
        Plinkora --convert IN.pks OUT.pks
        Plinkora --export-midi SONG.pks OUT.mid
        Plinkora --list-devices
+       Plinkora --play SONG.pks [--pattern N] [--seconds S] [--device N]
        Plinkora --help | --version
 
   SONG.pks                 load this song at start (arguments are joined with spaces)
   --convert IN OUT         read a song file in any accepted layout, write it in the full layout
   --export-midi SONG OUT   write the song as a Standard MIDI File (OUT ends in .mid)
   --list-devices           list the MIDI output devices ("Midi Mapper" first)
+  --play SONG              play the track in a loop (or pattern N) through device N (default -1,
+                           the built-in synthesizer) for S seconds or until Ctrl+C
   --help                   show this text
   --version                show the program version
 )";
@@ -94,6 +98,11 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
     if (option == "--list-devices")
         return ListDevices(out);
+    if (option == "--play") {
+        const auto request =
+            ParsePlayRequest(static_cast<int>(args.size()) - 1, args.data() + 1, err);
+        return request ? PlaySongFile(*request, out, err) : 2;
+    }
     return Usage("unknown option " + option, err);
 }
 

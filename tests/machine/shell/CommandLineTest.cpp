@@ -125,3 +125,53 @@ TEST(CommandLine, ListDevicesBeginsWithTheMapper) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.substr(0, 12), "Midi Mapper\n");
 }
+
+namespace {
+
+// The words of a message log, without their times: "open -1", "short 90 24 7F", ...
+std::vector<std::string> LoggedCalls(const std::string& path) {
+    std::vector<std::string> calls;
+    std::istringstream log(TempDir::Read(path));
+    for (std::string line; std::getline(log, line);)
+        calls.push_back(line.substr(line.find(' ') + 1));
+    return calls;
+}
+
+} // namespace
+
+TEST(CommandLine, PlaySendsWhatTheTransportSendsAndStopsLikeStop) {
+    TempDir dir;
+    const auto song = dir.Write("fast.pks", "Plinkora Song\r\n30 ms\r\n2 Pattern\r\n1 0 3 \r\n"
+                                            "5 6 7 \r\n2 Songlines\r\n1 2 \r\n");
+    ASSERT_EQ(setenv("PLINKORA_MIDI_LOG", dir.File("midi.log").c_str(), 1), 0);
+    const RunResult run = Plinkora({"--play", song, "--seconds", "0.2"});
+    unsetenv("PLINKORA_MIDI_LOG");
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    const auto calls = LoggedCalls(dir.File("midi.log"));
+    ASSERT_GT(calls.size(), 30u);
+    std::vector<std::string> start = {"open -1"};
+    start.insert(start.end(), 16, "short C0 00 01"); // program 0 on every slot
+    start.insert(start.end(),
+                 {"short B0 00 00", "short B0 20 00", "short B0 00 00", "short B0 20 00",
+                  "short C0 00 01", "short 90 24 7F", "short 80 24 7F", "short 90 26 7F",
+                  "short 80 26 7F", "short 90 28 7F"}); // pattern 2 follows on the track
+    EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + start.size()), start);
+    EXPECT_EQ(calls[calls.size() - 2], "reset");
+    EXPECT_EQ(calls.back(), "close");
+}
+
+TEST(CommandLine, PlayRefusesBadArguments) {
+    TempDir dir;
+    const auto song = dir.Write("s.pks", OldLayout);
+    EXPECT_EQ(Plinkora({"--play"}).status, 2);
+    const RunResult notInteger = Plinkora({"--play", song, "--pattern", "x1"});
+    EXPECT_EQ(notInteger.status, 2);
+    EXPECT_NE(notInteger.err.find("'x1' is not a valid integer value"), std::string::npos);
+    EXPECT_EQ(Plinkora({"--play", song, "--seconds", "-1"}).status, 2);
+    EXPECT_EQ(Plinkora({"--play", song, "--speed", "3"}).status, 2);
+    EXPECT_EQ(Plinkora({"--play", song, "--pattern"}).status, 2);
+    const RunResult noPattern = Plinkora({"--play", song, "--pattern", "2"});
+    EXPECT_EQ(noPattern.status, 1);
+    EXPECT_NE(noPattern.err.find("no pattern 2"), std::string::npos);
+}

@@ -1,0 +1,236 @@
+#include "Playback.h"
+
+#include "MidiBasics.h"
+#include "TempoInfo.h"
+#include "song/Melodies.h"
+#include "song/PatternFunctions.h"
+#include "song/SongModel.h"
+
+#include <thread>
+
+namespace {
+constexpr int32_t DeviceBusyCode = 4;
+constexpr uint8_t PatternMode = 0;
+constexpr uint8_t TrackMode = 1;
+constexpr uint8_t Stopped = 1;
+constexpr uint8_t Started = 0;
+} // namespace
+
+TPlayback::TPlayback(TPkSong& song, TMelodies& melodies, TMidiOut& out, TMidiSupport& support,
+                     TTempoInfo& tempo, TPlaybackState& state)
+    : song_(song), melodies_(melodies), out_(out), support_(support), tempo_(tempo), state_(state) {
+}
+
+TPlayback::~TPlayback() {
+    StopTimer();
+}
+
+// PauseTicks and TickInProgress are a two-flag hand-over: each side raises its own flag before
+// it reads the other's (sequentially consistent), so either the tick sees the pause or the
+// user-interface thread sees the tick and waits for it.
+void TPlayback::OnTick() noexcept {
+    state_.TickInProgress.store(1);
+    if (state_.PauseTicks.load() == 0)
+        Tick();
+    state_.TickInProgress.store(0);
+}
+
+void TPlayback::PauseTicks() {
+    state_.PauseTicks.store(1);
+    while (state_.TickInProgress.load() != 0)
+        std::this_thread::yield();
+}
+
+void TPlayback::ResumeTicks() {
+    state_.PauseTicks.store(0);
+}
+
+void TPlayback::Tick() noexcept {
+    const int32_t timeline = out_.CurrentPattern.load(std::memory_order_relaxed) - 1;
+    const int32_t n = state_.EventCursor.load(std::memory_order_relaxed);
+    int32_t ticks = state_.TickCount.load(std::memory_order_relaxed);
+    if (out_.Resync.exchange(0) != 0)
+        ticks = static_cast<int32_t>(melodies_.Event(timeline, n).Time);
+    const int32_t length = melodies_.EventCount(timeline);
+    int32_t cursor = n;
+    if (static_cast<int32_t>(melodies_.Event(timeline, n).Time) == ticks) {
+        if (!SendDue(timeline, n, length)) {
+            // The user-interface thread is using the device: try again on the next tick.
+            state_.TickCount.store(ticks, std::memory_order_relaxed);
+            return;
+        }
+        cursor = (n > 0 && n + 1 != length) ? n + 2 : n + 1;
+        ShowEvent(n);
+    }
+    ++ticks;
+    if (cursor < length) {
+        state_.EventCursor.store(cursor, std::memory_order_relaxed);
+        state_.TickCount.store(ticks, std::memory_order_relaxed);
+        return;
+    }
+    state_.EventCursor.store(0, std::memory_order_relaxed);
+    state_.TickCount.store(0, std::memory_order_relaxed);
+    EndOfPass();
+}
+
+// Sends event n and, when it starts a step after the first, its partner: the note-off of one
+// step and the note-on of the next go out in the same tick, note-off first.
+bool TPlayback::SendDue(int32_t timeline, int32_t n, int32_t length) noexcept {
+    if (state_.Muted.load(std::memory_order_relaxed) != 0)
+        return true;
+    const uint32_t first = melodies_.Event(timeline, n).Message;
+    const uint32_t second =
+        (n > 0 && n + 1 != length) ? melodies_.Event(timeline, n + 1).Message : 0;
+    if (first == 0 && second == 0)
+        return true;
+    if (!out_.TryLockDevice())
+        return false;
+    if (first != 0)
+        out_.LastResult.store(out_.SendLocked(first), std::memory_order_relaxed);
+    if (second != 0)
+        out_.LastResult.store(out_.SendLocked(second), std::memory_order_relaxed);
+    out_.UnlockDevice();
+    return true;
+}
+
+void TPlayback::EndOfPass() noexcept {
+    if (out_.PlayMode.load(std::memory_order_relaxed) != TrackMode)
+        return;
+    const int32_t count = song_.SonglineCount;
+    if (count < 1)
+        return;
+    int32_t position = out_.TrackPosition.load(std::memory_order_relaxed);
+    position = (position >= count || position < 1) ? 1 : position + 1;
+    out_.TrackPosition.store(position, std::memory_order_relaxed);
+    if (const int32_t pattern = SonglinePattern(position); pattern > 0)
+        out_.CurrentPattern.store(pattern, std::memory_order_relaxed);
+    state_.PatternChanged.store(1, std::memory_order_release);
+}
+
+void TPlayback::ShowEvent(int32_t n) noexcept {
+    state_.PlayingEvent.store(n, std::memory_order_relaxed);
+    state_.ShownSteps.fetch_add(1, std::memory_order_release);
+}
+
+int32_t TPlayback::SonglinePattern(int32_t position) const noexcept {
+    if (position < 1 || static_cast<size_t>(position) >= song_.Songlines.size())
+        return 0;
+    return song_.Songlines[position];
+}
+
+bool TPlayback::Playing() const {
+    return out_.State.load() == Started;
+}
+
+TStartResult TPlayback::StartPlayback() {
+    state_.EventCursor.store(0);
+    state_.TickCount.store(0);
+    if (!support_.DeviceOpen)
+        out_.Open();
+    if (!support_.DeviceOpen)
+        return out_.LastResult.load() == DeviceBusyCode ? TStartResult::DeviceBusy
+                                                        : TStartResult::Failed;
+    out_.SelectBank(song_.Bank);
+    out_.SendShort(out_.BuildMessage(out_.Programs[out_.OutChannel], 0xC0 + out_.OutChannel, 0));
+    if (!support_.StartTimer([this] { OnTick(); }))
+        return TStartResult::Failed;
+    out_.State.store(Started);
+    return TStartResult::Playing;
+}
+
+TStartResult TPlayback::PlayPattern() {
+    out_.PlayMode.store(PatternMode);
+    return Playing() ? TStartResult::Playing : StartPlayback();
+}
+
+TStartResult TPlayback::PlaySong() {
+    out_.PlayMode.store(TrackMode);
+    if (Playing())
+        return TStartResult::Playing;
+    // The pattern of the song line is made current before the first tick can play.
+    KeepTrackPositionInTrack();
+    if (const int32_t pattern = SonglinePattern(out_.TrackPosition.load()); pattern > 0) {
+        out_.CurrentPattern.store(pattern);
+        state_.PatternChanged.store(1);
+    }
+    return StartPlayback();
+}
+
+void TPlayback::Stop() {
+    if (!Playing())
+        return;
+    StopTimer();
+    out_.State.store(Stopped);
+    out_.Reset();
+    if (support_.DeviceOpen)
+        out_.Close();
+    ShowEvent(0);
+}
+
+TStartResult TPlayback::PlayToggle() {
+    TStartResult result;
+    if (out_.PlayMode.load() == PatternMode) {
+        result = PlayPattern();
+    } else {
+        if (!Playing())
+            out_.TrackPosition.store(1);
+        result = PlaySong();
+    }
+    if (!support_.DeviceOpen)
+        StopToggle();
+    return result;
+}
+
+TStartResult TPlayback::ChoosePatternMode() {
+    out_.PlayMode.store(PatternMode);
+    return Playing() ? PlayToggle() : TStartResult::Idle;
+}
+
+TStartResult TPlayback::ChooseTrackMode() {
+    out_.PlayMode.store(TrackMode);
+    return Playing() ? PlayToggle() : TStartResult::Idle;
+}
+
+void TPlayback::ResetOutput() {
+    out_.Reset();
+}
+
+bool TPlayback::ReleaseTempo(int32_t stepTime) {
+    if (!song_.SongReady || stepTime == tempo_.MsPerStep)
+        return false;
+    SetTempo(tempo_, stepTime);
+    WithTicksPaused([&] { SetStepTime(song_, melodies_, out_, stepTime); });
+    return true;
+}
+
+bool TPlayback::SetTransposition(int32_t semitones) {
+    if (!song_.SongReady)
+        return false;
+    out_.GlobalTranspose.store(semitones);
+    for (int32_t p = 1; p <= song_.PatternCount; ++p)
+        song_.Transpose[p] = semitones;
+    BuildAllMelodies(song_, melodies_, out_);
+    if (Playing())
+        out_.Reset();
+    return true;
+}
+
+void TPlayback::ToggleMute() {
+    state_.Muted.store(state_.Muted.load() == 0 ? 1 : 0);
+    out_.Reset();
+}
+
+void TPlayback::SetVolume(uint8_t velocity) {
+    SetAllVelocities(song_, melodies_, out_, velocity);
+}
+
+void TPlayback::StopTimer() {
+    if (support_.TimerRunning())
+        support_.StopTimer();
+}
+
+void TPlayback::KeepTrackPositionInTrack() {
+    const int32_t position = out_.TrackPosition.load();
+    if (position < 1 || position > song_.SonglineCount)
+        out_.TrackPosition.store(1);
+}

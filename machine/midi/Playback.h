@@ -1,0 +1,113 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+struct TPkSong;
+struct TTempoInfo;
+struct TMidiSupport;
+class TMelodies;
+class TMidiOut;
+
+// Tick state shared between the playback tick (timer thread) and the user-interface thread.
+struct TPlaybackState {
+    std::atomic<uint8_t> PauseTicks{0};  // while set, a tick does nothing at all
+    std::atomic<int32_t> EventCursor{0}; // next event of the current timeline
+    std::atomic<int32_t> TickCount{0};   // ticks since the current pass began
+    std::atomic<uint8_t> Muted{0};       // ticks send nothing but keep advancing
+    std::atomic<uint8_t> TickInProgress{0};
+
+    // Step display hand-over: the tick writes these, the windows' 30 ms timer reads them.
+    std::atomic<int32_t> PlayingEvent{0};   // timeline index last shown as playing
+    std::atomic<uint32_t> ShownSteps{0};    // counts the events shown; a change means "redraw"
+    std::atomic<uint8_t> PatternChanged{0}; // the tick moved to another song line
+};
+
+// What a start of the transport came to.
+enum class TStartResult {
+    Playing,
+    DeviceBusy, // the port could not be opened because another program holds the device
+    Failed,     // the port could not be opened or the timer not started
+    Idle,       // nothing was to be started (a mode choice while stopped)
+};
+
+// Live playback of the song: the pattern shown in the pattern editor in a loop (pattern mode) or
+// the track in a loop (track mode), one tick per timer period.
+//
+// Threading: OnTick runs on the timer thread; every other operation on the user-interface
+// thread. The tick reads the timelines (lock-free), the output's shared fields, the tick state
+// and, in track mode, the song's Songlines and SonglineCount. Those two (and anything else a
+// tick may read, such as a whole song being replaced by a load) may only change inside
+// WithTicksPaused, which raises PauseTicks and waits until no tick is in progress. The tick
+// never blocks, locks a mutex, allocates or logs.
+//
+// The operations are the transport handlers of the windows: PlayPattern is the main window's
+// "> PAT." (Button6Click), PlaySong "> SONG" (Button1Click), Stop "STOP" (Button2Click),
+// PlayToggle and StopToggle the play and stop toggles (SpeedButton1Click, SpeedButton2Click),
+// ChoosePatternMode and ChooseTrackMode "PAT." and "TRACK" (SpeedButton3Click,
+// SpeedButton4Click), ResetOutput "RESET" (Button3Click), ReleaseTempo the end of a tempo-bar
+// gesture (ScrollBar2Scroll), SetTransposition the transpose box (SpinEdit2Change), ToggleMute
+// the track editor's mute, SetVolume its volume wheel, TogglePreview the "Tone Preview while
+// Playback" menu item (PreviewofTones1Click).
+class TPlayback {
+public:
+    TPlayback(TPkSong& song, TMelodies& melodies, TMidiOut& out, TMidiSupport& support,
+              TTempoInfo& tempo, TPlaybackState& state);
+    ~TPlayback(); // stops the timer
+    TPlayback(const TPlayback&) = delete;
+    TPlayback& operator=(const TPlayback&) = delete;
+
+    // The tick, as the timer calls it.
+    void OnTick() noexcept;
+
+    bool Playing() const;
+    TStartResult StartPlayback();
+    TStartResult PlayPattern();
+    TStartResult PlaySong();
+    void Stop();
+    TStartResult PlayToggle();
+    void StopToggle() { Stop(); }
+    TStartResult ChoosePatternMode();
+    TStartResult ChooseTrackMode();
+    void ResetOutput();
+    // Applies step time `stepTime` when the song is ready and it differs from the current one;
+    // playback goes on at the same event index on the new grid. Returns whether it applied.
+    bool ReleaseTempo(int32_t stepTime);
+    // Every pattern takes the transposition; sounding notes are silenced while playing.
+    // Ignored (false) until the song is ready.
+    bool SetTransposition(int32_t semitones);
+    void ToggleMute();
+    void SetVolume(uint8_t velocity);
+    void TogglePreview() { previewWhilePlaying_ = !previewWhilePlaying_; }
+    bool PreviewWhilePlaying() const { return previewWhilePlaying_; }
+
+    // Stops the timer without the rest of the stop path (closing a window).
+    void StopTimer();
+
+    // Runs `edit` while no tick runs: for changes of the track or of the whole song.
+    // Afterwards the track position is brought back into 1..SonglineCount.
+    template <typename Edit> void WithTicksPaused(Edit&& edit) {
+        PauseTicks();
+        edit();
+        KeepTrackPositionInTrack();
+        ResumeTicks();
+    }
+
+private:
+    void Tick() noexcept;
+    bool SendDue(int32_t timeline, int32_t n, int32_t length) noexcept;
+    void EndOfPass() noexcept;
+    void ShowEvent(int32_t n) noexcept;
+    void PauseTicks();
+    void ResumeTicks();
+    void KeepTrackPositionInTrack();
+    int32_t SonglinePattern(int32_t position) const noexcept;
+
+    TPkSong& song_;
+    TMelodies& melodies_;
+    TMidiOut& out_;
+    TMidiSupport& support_;
+    TTempoInfo& tempo_;
+    TPlaybackState& state_;
+    bool previewWhilePlaying_ = false;
+};

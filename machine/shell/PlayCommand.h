@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+
+struct TPlayRequest {
+    std::string SongPath;
+    std::optional<int32_t> Pattern; // loop this pattern; otherwise the track from its first line
+    std::optional<double> Seconds;  // play this long; otherwise until interrupted
+    int32_t Device = -1;
+};
+
+// Parses "SONG.pks [--pattern N] [--seconds S] [--device N]"; an empty result after writing the
+// reason to `err`.
+std::optional<TPlayRequest> ParsePlayRequest(int argc, const std::string* args, std::ostream& err);
+
+// Plays as the windows' transport does, until the time is up or Ctrl+C, then stops the way
+// "STOP" does: all notes off, reset, close.
+int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& err);
