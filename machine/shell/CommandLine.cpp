@@ -21,7 +21,8 @@ const char* const HelpText = R"(Usage: Plinkora [SONG.pks]
        Plinkora --play SONG.pks [--pattern N] [--seconds S] [--device N]
        Plinkora --help | --version
 
-  SONG.pks                 load this song at start (arguments are joined with spaces)
+  SONG.pks                 start the windows and load this song (arguments are joined with
+                           spaces, so a path with spaces needs no quotes)
   --convert IN OUT         read a song file in any accepted layout, write it in the full layout
   --export-midi SONG OUT   write the song as a Standard MIDI File (OUT ends in .mid)
   --list-devices           list the MIDI output devices ("Midi Mapper" first)
@@ -42,25 +43,6 @@ int Convert(const std::string& in, const std::string& out, std::ostream& err) {
     return 0;
 }
 
-int ShowSong(const std::string& path, std::ostream& out, std::ostream& err) {
-    if (!std::filesystem::exists(path)) {
-        err << "Plinkora: no song file " << path << "\n";
-        return 1;
-    }
-    TPkSong song;
-    TTempoInfo tempo;
-    if (!ReadSong(path, song, tempo)) {
-        err << "Plinkora: " << path << " is not a Plinkora song file\n";
-        return 1;
-    }
-    char bpm[32];
-    std::snprintf(bpm, sizeof bpm, "%3.3f", tempo.Bpm);
-    out << song.Name << ": " << song.PatternCount << " patterns of " << int(song.Steps)
-        << " steps, " << song.SonglineCount << " song lines, " << song.StepTime << " ms per step ("
-        << bpm << " BPM), channel " << song.Channel << "\n";
-    return 0;
-}
-
 int Usage(const std::string& problem, std::ostream& err) {
     err << "Plinkora: " << problem << "\n" << HelpText;
     return 2;
@@ -72,12 +54,6 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
         return 0;
     }
     const std::string& option = args[0];
-    if (!option.starts_with("--")) {
-        std::string song = args[0];
-        for (size_t i = 1; i < args.size(); ++i)
-            song += " " + args[i];
-        return ShowSong(song, out, err);
-    }
     if (option == "--help") {
         out << HelpText;
         return 0;
@@ -108,11 +84,15 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
 
 } // namespace
 
-std::string VersionText() {
+std::string VersionNumberText() {
     char text[64];
-    std::snprintf(text, sizeof text, "Plinkora v%d.%d%d%d", PLINKORA_VERSION_MAJOR,
-                  PLINKORA_VERSION_MINOR, PLINKORA_VERSION_PATCH, PLINKORA_VERSION_TWEAK);
+    std::snprintf(text, sizeof text, "%d.%d%d%d", PLINKORA_VERSION_MAJOR, PLINKORA_VERSION_MINOR,
+                  PLINKORA_VERSION_PATCH, PLINKORA_VERSION_TWEAK);
     return text;
+}
+
+std::string VersionText() {
+    return "Plinkora v" + VersionNumberText();
 }
 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

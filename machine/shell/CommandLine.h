@@ -4,9 +4,12 @@
 #include <string>
 #include <vector>
 
-// The machine program's command-line front end. Options start with "--"; any other arguments,
-// joined with single spaces, name a song to load at start. Returns the exit status.
+// The machine program's command-line actions: the options that start with "--" and run without
+// windows. Returns the exit status.
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// "1.234" for version 1.2.3.4.
+std::string VersionNumberText();
 
 // "Plinkora v1.234" for version 1.2.3.4.
 std::string VersionText();

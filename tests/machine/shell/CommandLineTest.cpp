@@ -61,18 +61,6 @@ TEST(CommandLine, OptionsAndUsage) {
     EXPECT_EQ(Plinkora({"--convert", "only-one"}).status, 2);
 }
 
-TEST(CommandLine, PlainArgumentsNameOneSongJoinedWithSpaces) {
-    TempDir dir;
-    dir.Write("My Song.pks", OldLayout);
-    const RunResult run = Plinkora({dir.File("My"), "Song.pks"});
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("My Song: 1 patterns of 3 steps, 2 song lines, 120 ms per step "
-                           "(125.000 BPM)"),
-              std::string::npos)
-        << run.out;
-    EXPECT_NE(Plinkora({dir.File("Other.pks")}).status, 0);
-}
-
 namespace {
 
 // Two one-step patterns on channel 3, patch 33, device 1, pattern 2 with its own transposition

@@ -1,0 +1,102 @@
+#include "Server.h"
+
+#include <QCloseEvent>
+#include <QPainter>
+
+namespace {
+
+// The program's logo: a white "P" on a deep blue disc.
+QPixmap LogoPicture() {
+    QPixmap picture(48, 48);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor(30, 60, 120));
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(2, 2, 44, 44);
+    painter.setPen(Qt::white);
+    QFont font("Sans", 22, QFont::Bold);
+    painter.setFont(font);
+    painter.drawText(picture.rect(), Qt::AlignCenter, "P");
+    return picture;
+}
+
+} // namespace
+
+Tserverform::Tserverform(QWidget* parent) : QWidget(parent) {
+    setObjectName("serverform");
+    setWindowTitle("LOG");
+    setProperty("Tag", 0);
+    setFixedSize(145, 95);
+
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName("Memo1");
+    Memo1->setReadOnly(true);
+    Memo1->hide();
+
+    Panel1 = new QLabel(this);
+    Panel1->setObjectName("Panel1");
+    Panel1->setGeometry(0, 0, 145, 60);
+    Panel1->setAlignment(Qt::AlignCenter);
+    Panel1->setPixmap(LogoPicture());
+
+    Panel2 = new QLabel(this);
+    Panel2->setObjectName("Panel2");
+    Panel2->setGeometry(0, 60, 145, 35);
+    Panel2->setAlignment(Qt::AlignCenter);
+    QFont number = Panel2->font();
+    number.setPixelSize(21);
+    number.setBold(true);
+    Panel2->setFont(number);
+    Panel2->setStyleSheet("background: white;");
+    Panel2->hide();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(100);
+    Timer1->setSingleShot(true);
+    Timer1->setProperty("Tag", 0);
+    connect(Timer1, &QTimer::timeout, this, &Tserverform::Timer1Timer);
+}
+
+void Tserverform::SetStatusText(const QString& text) {
+    statusText_ = text;
+    emit StatusChanged(text);
+}
+
+void Tserverform::AppendLog(const QString& line) {
+    Memo1->appendPlainText(line);
+}
+
+// Every close request lands here. The first ones only start the shutdown timer, so that no
+// window goes away inside a command; the timer's own close request is the one allowed.
+void Tserverform::closeEvent(QCloseEvent* event) {
+    if (CloseConfirmed())
+        event->accept();
+    else
+        event->ignore();
+    Closing = true;
+    SetStatusText("SHUTDOWN");
+    if (WriteSettings)
+        WriteSettings();
+    if (!CloseConfirmed())
+        Timer1->start();
+    else
+        emit Closed();
+}
+
+void Tserverform::Timer1Timer() {
+    Timer1->stop();
+    Timer1->setProperty("Tag", 1);
+    if (!Connected && AskCloseQuestion && !AskCloseQuestion())
+        Cancelled = true;
+    if (Cancelled) {
+        Cancelled = false;
+        Timer1->setProperty("Tag", 0);
+        Closing = false;
+        return;
+    }
+    if (StopPlayback)
+        StopPlayback();
+    close();
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+
+// The server window: the first window of the machine and so the application's main window.
+// Closing it ends the program, so the machine's shutdown sequence lives here. It stays hidden
+// until a controller connects; the command handling joins it with the command server.
+class Tserverform : public QWidget {
+    Q_OBJECT
+public:
+    explicit Tserverform(QWidget* parent = nullptr);
+
+    // What the shutdown needs from the rest of the machine, set once the windows exist.
+    std::function<void()> WriteSettings;    // the settings file
+    std::function<bool()> AskCloseQuestion; // the main window's save question; false = cancel
+    std::function<void()> StopPlayback;     // the "STOP" path
+
+    uint32_t MachineNumber = 0;
+    bool Connected = false;
+    bool Closing = false;
+    bool Cancelled = false;
+
+    QString StatusText() const { return statusText_; }
+    // Sets the status item; every setting notifies linked clients, even with the same text.
+    void SetStatusText(const QString& text);
+    void AppendLog(const QString& line);
+    bool CloseConfirmed() const { return Timer1->property("Tag").toInt() == 1; }
+
+    QPlainTextEdit* Memo1;
+    QLabel* Panel1; // the logo
+    QLabel* Panel2; // the machine number, shown once connected
+    QTimer* Timer1; // the 100 ms one-shot shutdown timer
+
+signals:
+    void StatusChanged(const QString& text);
+    void Closed(); // the shutdown went through: the program ends
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Timer1Timer();
+    QString statusText_;
+};

@@ -1,0 +1,347 @@
+#include "Pk2MidForm.h"
+
+#include "midi/MidiPortSystem.h"
+#include "midi/ProgramNames.h"
+#include "server/Server.h"
+#include "shell/CommandLine.h"
+
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QMenuBar>
+#include <QWidgetAction>
+
+namespace {
+
+const char* const FamilyNames[16] = {"PIANO",         "PERCUSSION", "ORGAN",      "GUITAR",
+                                     "BASS",          "STRINGS",    "ENSEMBLE",   "BRASS",
+                                     "REED",          "PIPE",       "SYNTH LEAD", "SYNTH PAD",
+                                     "SYNTH EFFECTS", "ETHNIC",     "PERCUSSIVE", "SOUND EFFECTS"};
+
+template <typename Control>
+Control* Place(Control* control, const char* name, int left, int top, int width, int height,
+               int tag = 0) {
+    control->setObjectName(name);
+    control->setGeometry(left, top, width, height);
+    if (tag != 0)
+        control->setProperty("Tag", tag);
+    return control;
+}
+
+QLabel* Caption(QWidget* parent, const char* name, const char* text, int left, int top, int width,
+                int tag = 0) {
+    return Place(new QLabel(text, parent), name, left, top, width, 20, tag);
+}
+
+QAction* Item(QMenu* menu, const char* name, const char* text, int tag) {
+    QAction* action = menu->addAction(text);
+    action->setObjectName(name);
+    action->setProperty("Tag", tag);
+    return action;
+}
+
+QMenu* SubMenu(QMenu* parent, const char* name, const char* text, int tag) {
+    QMenu* menu = parent->addMenu(text);
+    menu->setObjectName(name);
+    menu->menuAction()->setObjectName(name);
+    menu->menuAction()->setProperty("Tag", tag);
+    return menu;
+}
+
+QMenu* BarMenu(QMenuBar* bar, const char* name, const char* text, int tag) {
+    QMenu* menu = bar->addMenu(text);
+    menu->setObjectName(name);
+    menu->menuAction()->setObjectName(name);
+    menu->menuAction()->setProperty("Tag", tag);
+    return menu;
+}
+
+} // namespace
+
+int WrapValue(int value, int low, int high) {
+    if (value > high)
+        return low;
+    if (value < low)
+        return high;
+    return value;
+}
+
+TForm1::TForm1(TMachine& machine, Tserverform& server, QWidget* parent)
+    : QMainWindow(parent), machine_(machine), server_(server) {
+    setObjectName("Form1");
+    setProperty("Tag", 60);
+    machine_.Song.SongModified = false;
+    CreateControls();
+    CreateMenus();
+    CreatePatchMenu();
+    CreateDialogs();
+
+    // The MIDI support and output objects, support first.
+    machine_.MidiSupport = std::make_unique<TMidiSupport>();
+    if (!machine_.Port)
+        machine_.Port = MakeSystemMidiPort();
+    machine_.MidiOut =
+        std::make_unique<TMidiOut>(*machine_.Port, *machine_.MidiSupport, &machine_.DebugLog);
+    machine_.Playback = std::make_unique<TPlayback>(machine_.Song, machine_.Melodies,
+                                                    *machine_.MidiOut, *machine_.MidiSupport,
+                                                    machine_.TempoInfo, machine_.PlaybackState);
+    FillDeviceList();
+
+    VersionText = QString::fromStdString(VersionNumberText());
+    setWindowTitle("Plinkora v" + VersionText);
+
+    // The fresh song and the controls that show it.
+    TMidiOut& out = *machine_.MidiOut;
+    InitSong(machine_.Song, machine_.TempoInfo, DefaultNote, out.DeviceId, SpinEdit1->value(),
+             NewSongName.toStdString());
+    out.SetPatch(0);
+    out.CurrentPattern = 1;
+    out.TrackPosition = 1;
+    BuildAllMelodies(machine_.Song, machine_.Melodies, out);
+    Edit1->setText(QString::fromUtf8(ProgramName(0).data(), int(ProgramName(0).size())));
+    ShowRange();
+}
+
+TForm1::~TForm1() {
+    // Output first, then the support object.
+    machine_.Playback.reset();
+    machine_.MidiOut.reset();
+    machine_.MidiSupport.reset();
+}
+
+void TForm1::CreateControls() {
+    auto* strip = new QWidget(this);
+    strip->setObjectName("Panel1");
+    setCentralWidget(strip);
+    setFixedSize(398, 129);
+
+    Button6 = Place(new QPushButton("> PAT.", strip), "Button6", 2, 2, 70, 22, 70);
+    Button1 = Place(new QPushButton("> SONG", strip), "Button1", 74, 2, 70, 22, 63);
+    Button2 = Place(new QPushButton("STOP", strip), "Button2", 146, 2, 50, 22, 62);
+    Button3 = Place(new QPushButton("RESET", strip), "Button3", 198, 2, 60, 22, 64);
+    SpeedButton1 = Place(new QToolButton(strip), "SpeedButton1", 264, 2, 26, 22);
+    SpeedButton1->setText(QString::fromUtf8("\u25B6"));
+    SpeedButton1->setCheckable(true);
+    SpeedButton2 = Place(new QToolButton(strip), "SpeedButton2", 290, 2, 26, 22);
+    SpeedButton2->setText(QString::fromUtf8("\u25A0"));
+    SpeedButton3 = Place(new QToolButton(strip), "SpeedButton3", 322, 2, 34, 22);
+    SpeedButton3->setText("PAT.");
+    SpeedButton3->setCheckable(true);
+    SpeedButton3->setChecked(true);
+    SpeedButton3->setAutoExclusive(true);
+    SpeedButton4 = Place(new QToolButton(strip), "SpeedButton4", 356, 2, 40, 22);
+    SpeedButton4->setText("TRACK");
+    SpeedButton4->setCheckable(true);
+    SpeedButton4->setAutoExclusive(true);
+
+    Caption(strip, "Label1", "BPM:", 2, 28, 30);
+    BpmValue = Caption(strip, "Label2", "75.000", 32, 28, 52);
+    Caption(strip, "Label3", "ms:", 86, 28, 22);
+    MsValue = Caption(strip, "Label4", "200", 108, 28, 36);
+    ScrollBar2 = Place(new QScrollBar(Qt::Horizontal, strip), "ScrollBar2", 146, 29, 250, 18);
+    ScrollBar2->setRange(MinStepTime, MaxStepTime);
+    ScrollBar2->setPageStep(50);
+    ScrollBar2->setValue(830);
+
+    Caption(strip, "Label5", "Device:", 2, 54, 44, 67);
+    ComboBox1 = Place(new QComboBox(strip), "ComboBox1", 46, 52, 150, 22);
+    Caption(strip, "Label6", "Channel:", 202, 54, 48, 66);
+    SpinEdit3 = Place(new QSpinBox(strip), "SpinEdit3", 250, 52, 44, 22);
+    SpinEdit3->setRange(0, 17);
+    SpinEdit3->setValue(1);
+    Caption(strip, "Label7", "Transpose:", 298, 54, 56, 65);
+    SpinEdit2 = Place(new QSpinBox(strip), "SpinEdit2", 352, 52, 44, 22);
+    SpinEdit2->setRange(TransposeFloor, 71);
+
+    Caption(strip, "Label8", "Patch:", 2, 80, 44, 27);
+    Edit1 = Place(new QLineEdit(strip), "Edit1", 46, 78, 150, 22);
+    Edit1->setReadOnly(true);
+    SpeedButton5 = Place(new QToolButton(strip), "SpeedButton5", 198, 78, 22, 22);
+    SpeedButton5->setText("...");
+    SpinEdit1 = Place(new QSpinBox(strip), "SpinEdit1", 222, 78, 50, 22);
+    SpinEdit1->setRange(-1, 128);
+    Caption(strip, "Label9", "Bnk", 278, 80, 26);
+    SpinEdit4 = Place(new QSpinBox(strip), "SpinEdit4", 304, 78, 50, 22);
+    SpinEdit4->setRange(-1, 128);
+
+    connect(Button6, &QPushButton::clicked, this, &TForm1::Button6Click);
+    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+    connect(SpeedButton1, &QToolButton::clicked, this, &TForm1::SpeedButton1Click);
+    connect(SpeedButton2, &QToolButton::clicked, this, &TForm1::SpeedButton2Click);
+    connect(SpeedButton3, &QToolButton::clicked, this, &TForm1::SpeedButton3Click);
+    connect(SpeedButton4, &QToolButton::clicked, this, &TForm1::SpeedButton4Click);
+    connect(ScrollBar2, &QScrollBar::valueChanged, this, &TForm1::ScrollBar2Change);
+    connect(ScrollBar2, &QScrollBar::sliderReleased, this, &TForm1::ScrollBar2Scroll);
+    // A click on an arrow or the track is a whole gesture of its own.
+    connect(ScrollBar2, &QScrollBar::actionTriggered, this, [this](int action) {
+        if (action != QAbstractSlider::SliderMove)
+            QMetaObject::invokeMethod(this, &TForm1::ScrollBar2Scroll, Qt::QueuedConnection);
+    });
+    connect(ComboBox1, &QComboBox::currentIndexChanged, this, &TForm1::ComboBox1Change);
+    connect(SpinEdit1, &QSpinBox::valueChanged, this, &TForm1::SpinEdit1Change);
+    connect(SpinEdit4, &QSpinBox::valueChanged, this, &TForm1::SpinEdit4Change);
+    connect(SpinEdit2, &QSpinBox::valueChanged, this, &TForm1::SpinEdit2Change);
+    connect(SpinEdit3, &QSpinBox::valueChanged, this, &TForm1::SpinEdit3Change);
+}
+
+void TForm1::CreateMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName("MainMenu1");
+    QMenu* file = BarMenu(bar, "File1", "File", 80);
+    QMenu* newMenu = SubMenu(file, "New1", "New", 90);
+    NewProject1 = Item(newMenu, "Project1", "Project", 91);
+    Drumsession1 = Item(newMenu, "Drumsession1", "Drumsession", 92);
+    SongKeepPatterns1 = Item(newMenu, "SongKeepPatterns1", "Song (Keep Patterns)", 93);
+    Load1 = Item(file, "Load1", "Load", 94);
+    Save1 = Item(file, "Save1", "Save", 95);
+    SaveAs1 = Item(file, "SaveAs1", "Save As", 96);
+    ExportMidi1 = Item(file, "ExportMidi1", "Export  Midi", 97);
+    file->addSeparator();
+    Exit1 = Item(file, "Exit1", "Exit", 98);
+
+    QMenu* options = BarMenu(bar, "Options1", "Options", 81);
+    QMenu* folders = SubMenu(options, "Directorys1", "Directorys", 100);
+    SongDirectory1 = Item(folders, "SongDirectory1", "Song (*.pks) Directory", 101);
+    MidiDirectory1 = Item(folders, "MidiDirectory1", "Midi (*.mid) Directory", 102);
+    QMenu* range = SubMenu(options, "ScrollbarRange1", "Scrollbar Range", 105);
+    auto* octaves = new QActionGroup(this);
+    const char* octaveNames[5] = {"N1Octave1", "N2Octaves1", "N3Octaves1", "N4Octaves1",
+                                  "N5Octaves1"};
+    const char* octaveTexts[5] = {"1 Octave", "2 Octaves", "3 Octaves", "4 Octaves", "5 Octaves"};
+    for (int i = 0; i < 5; ++i) {
+        Octave[i] = Item(range, octaveNames[i], octaveTexts[i], OctaveRanges[i]);
+        Octave[i]->setCheckable(true);
+        octaves->addAction(Octave[i]);
+        const int rangeValue = OctaveRanges[i];
+        connect(Octave[i], &QAction::triggered, this,
+                [this, rangeValue] { RangeClick(rangeValue); });
+    }
+    PreviewofTones1 = Item(options, "PreviewofTones1", "Tone Preview while Playback", 106);
+    PreviewofTones1->setCheckable(true);
+
+    Statistics1 = bar->addAction("Statistics");
+    Statistics1->setObjectName("Statistics1");
+    Statistics1->setProperty("Tag", 163);
+    Skin1 = bar->addAction("Skin");
+    Skin1->setObjectName("Skin1");
+    Skin1->setProperty("Tag", 82);
+    QMenu* help = BarMenu(bar, "Help1", "Help", 200);
+    Contents1 = Item(help, "Contents1", "Contents", 201);
+    Info1 = Item(help, "Info1", "Info", 83);
+
+    connect(NewProject1, &QAction::triggered, this, &TForm1::NewProjectClick);
+    connect(Drumsession1, &QAction::triggered, this, &TForm1::DrumsessionClick);
+    connect(SongKeepPatterns1, &QAction::triggered, this, &TForm1::SongKeepPatternsClick);
+    connect(Load1, &QAction::triggered, this, &TForm1::LoadClick);
+    connect(Save1, &QAction::triggered, this, &TForm1::SaveClick);
+    connect(SaveAs1, &QAction::triggered, this, &TForm1::SaveAsClick);
+    connect(Exit1, &QAction::triggered, &server_, &QWidget::close);
+    connect(PreviewofTones1, &QAction::triggered, this, &TForm1::PreviewofTones1Click);
+}
+
+// The patch menu: 16 families of 8 programs in four columns of four families.
+void TForm1::CreatePatchMenu() {
+    PatchMenu = new QMenu(this);
+    PatchMenu->setObjectName("PopupMenu1");
+    auto* grid = new QWidget(PatchMenu);
+    auto* layout = new QGridLayout(grid);
+    layout->setSpacing(0);
+    layout->setContentsMargins(4, 4, 4, 4);
+    for (int family = 0; family < 16; ++family) {
+        const int column = family / 4;
+        const int firstRow = (family % 4) * 9;
+        auto* title = new QLabel(FamilyNames[family], grid);
+        title->setObjectName(QString("trenn_%1").arg(family));
+        QFont bold = title->font();
+        bold.setBold(true);
+        title->setFont(bold);
+        layout->addWidget(title, firstRow, column);
+        for (int n = 8 * family; n < 8 * family + 8; ++n) {
+            const std::string_view name = ProgramName(n);
+            auto* item = new QToolButton(grid);
+            item->setObjectName(QString("Patch_%1").arg(n));
+            item->setText(QString::fromUtf8(name.data(), int(name.size())));
+            item->setAutoRaise(true);
+            item->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+            layout->addWidget(item, firstRow + 1 + n % 8, column);
+            connect(item, &QToolButton::clicked, this, [this, item] {
+                PatchMenu->close();
+                PatchClick(item->objectName().mid(6).toInt());
+            });
+        }
+    }
+    auto* action = new QWidgetAction(PatchMenu);
+    action->setDefaultWidget(grid);
+    PatchMenu->addAction(action);
+    Edit1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Edit1, &QLineEdit::customContextMenuRequested, this,
+            [this] { PatchMenu->popup(QCursor::pos()); });
+    connect(SpeedButton5, &QToolButton::clicked, this,
+            [this] { PatchMenu->popup(QCursor::pos()); });
+}
+
+void TForm1::CreateDialogs() {
+    OpenDialog1 = new QFileDialog(this, "Load");
+    OpenDialog1->setObjectName("OpenDialog1");
+    OpenDialog1->setProperty("Tag", 94);
+    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+    OpenDialog1->setNameFilter("*.pks");
+    SaveDialog1 = new QFileDialog(this, "Save As");
+    SaveDialog1->setObjectName("SaveDialog1");
+    SaveDialog1->setProperty("Tag", 96);
+    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    // The overwrite question is the program's own, and "No" keeps the dialog open.
+    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+
+    Ask = [this](const QString& question, QMessageBox::StandardButtons buttons) {
+        QMessageBox box(QMessageBox::NoIcon, "Plinkora", question, buttons, this);
+        return static_cast<QMessageBox::StandardButton>(box.exec());
+    };
+    ChooseSongToOpen = [this](const QString& folder) {
+        if (!folder.isEmpty())
+            OpenDialog1->setDirectory(folder);
+        if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty())
+            return QString();
+        return OpenDialog1->selectedFiles().first();
+    };
+    ChooseSongToSave = [this](const QString& folder, const QString& proposed) {
+        SaveDialog1->setDefaultSuffix("pks");
+        SaveDialog1->setNameFilter("Plinkora Song (*.pks)");
+        if (!folder.isEmpty())
+            SaveDialog1->setDirectory(folder);
+        SaveDialog1->selectFile(proposed);
+        if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty())
+            return QString();
+        return SaveDialog1->selectedFiles().first();
+    };
+}
+
+void TForm1::FillDeviceList() {
+    const QSignalBlocker quiet(ComboBox1);
+    ComboBox1->clear();
+    for (const std::string& name : OutputDeviceList(*machine_.Port))
+        ComboBox1->addItem(QString::fromStdString(name));
+    ComboBox1->setCurrentIndex(0);
+    machine_.MidiOut->DeviceId = -1;
+}
+
+bool TForm1::Playing() const {
+    return machine_.Playback->Playing();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (machine_.Song.SongModified && !AskSaveQuestion(false)) {
+        server_.Cancelled = true;
+        event->ignore();
+        return;
+    }
+    event->accept();
+    machine_.Playback->StopTimer();
+    if (MakeIni)
+        MakeIni();
+    if (!server_.Closing)
+        server_.close();
+}

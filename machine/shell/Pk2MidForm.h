@@ -1,0 +1,167 @@
+#pragma once
+
+#include "Machine.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QToolButton>
+
+class Tserverform;
+
+// The main window: menus, tempo, transport, device, patch, bank, transposition and channel.
+// It creates the MIDI support, output and playback objects of the machine and frees them.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    TForm1(TMachine& machine, Tserverform& server, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Texts the windows show that the German table replaces at start.
+    QString NewSongName = "New Song";
+    QString SaveQuestion = "Do you want to save the current song?";
+    QString OverwriteQuestion = "Overwrite the existing file?";
+    QString VersionText;
+
+    // Transport (the playback engine does the work).
+    QPushButton* Button6;      // "> PAT."
+    QPushButton* Button1;      // "> SONG"
+    QPushButton* Button2;      // "STOP"
+    QPushButton* Button3;      // "RESET"
+    QToolButton* SpeedButton1; // play toggle
+    QToolButton* SpeedButton2; // stop toggle
+    QToolButton* SpeedButton3; // "PAT." mode
+    QToolButton* SpeedButton4; // "TRACK" mode
+    // Tempo: step time = 1030 - position.
+    QScrollBar* ScrollBar2;
+    QLabel* BpmValue;
+    QLabel* MsValue;
+    // Output.
+    QComboBox* ComboBox1;      // devices: "Midi Mapper" first
+    QLineEdit* Edit1;          // patch name
+    QToolButton* SpeedButton5; // "..." patch menu
+    QSpinBox* SpinEdit1;       // patch, -1..128, wraps
+    QSpinBox* SpinEdit4;       // bank, -1..128, wraps
+    QSpinBox* SpinEdit2;       // transposition
+    QSpinBox* SpinEdit3;       // channel, 0..17, wraps over 1..16
+    QMenu* PatchMenu;
+    QFileDialog* OpenDialog1; // the song open dialog
+    QFileDialog* SaveDialog1; // the save dialog shared by songs and MIDI files
+
+    // Menu items.
+    QAction* NewProject1;
+    QAction* Drumsession1;
+    QAction* SongKeepPatterns1;
+    QAction* Load1;
+    QAction* Save1;
+    QAction* SaveAs1;
+    QAction* ExportMidi1;
+    QAction* Exit1;
+    QAction* SongDirectory1;
+    QAction* MidiDirectory1;
+    QAction* Octave[5]; // "1 Octave" .. "5 Octaves"
+    QAction* PreviewofTones1;
+    QAction* Statistics1;
+    QAction* Skin1;
+    QAction* Contents1;
+    QAction* Info1;
+
+    // Handlers, as the controls and menus call them.
+    void Button6Click();
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void SpeedButton3Click();
+    void SpeedButton4Click();
+    void ScrollBar2Change();
+    void ScrollBar2Scroll(); // the end of a tempo gesture
+    void ComboBox1Change();
+    void SpinEdit1Change();
+    void SpinEdit4Change();
+    void SpinEdit2Change();
+    void SpinEdit3Change();
+    void PatchClick(int program);
+    void RangeClick(int range);
+    void PreviewofTones1Click();
+
+    // File menu. DoLoadSong is false at once for a missing file; other failures leave the
+    // song as it was and put the reason into `error` when given.
+    bool DoLoadSong(const QString& path, QString* error = nullptr);
+    void LoadClick();
+    void SaveClick();
+    bool SaveAsClick(); // false when the user cancelled the dialog
+    void NewProjectClick();
+    void DrumsessionClick();
+    void SongKeepPatternsClick();
+    // The save question of the New and Load commands and of closing: Yes saves ("Save As" for
+    // the New commands), No goes on, Cancel stops. Returns false on Cancel.
+    bool AskSaveQuestion(bool saveAs);
+
+    // Ticks the note-range item and limits the transposition to the range.
+    void ShowRange();
+    // The device-busy message of a transport start that could not open the port.
+    void ShowStartResult(TStartResult result);
+
+    // The step count the song-properties dialog returns for File > New > Project (set by the
+    // start-up; without one the step count stays).
+    std::function<int()> AskStepCount;
+    // The volume of the track editor (velocity of new notes).
+    std::function<uint8_t()> TrackVolume;
+    // Writes the settings file.
+    std::function<void()> MakeIni;
+    std::function<QString()> SongFolder;
+    // Resets the track editor's volume wheel to its top (127) after a load.
+    std::function<void()> ResetVolume;
+    // Questions and file dialogs; tests replace them.
+    std::function<QMessageBox::StandardButton(const QString& question,
+                                              QMessageBox::StandardButtons buttons)>
+        Ask;
+    std::function<QString(const QString& folder, const QString& proposed)> ChooseSongToSave;
+    std::function<QString(const QString& folder)> ChooseSongToOpen;
+
+signals:
+    // The shown pattern, the track or the song's shape changed: the editors follow.
+    void SongChanged();
+    void CurrentPatternChanged(int pattern);
+    void RangeChanged(int range);
+    void KeyGridOff();
+    void PatchNameChanged(const QString& name);
+    void SongNameChanged(const QString& name);
+    void PlaybackStarted(int playMode);
+    void PlaybackStopped();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateMenus();
+    void CreatePatchMenu();
+    void CreateDialogs();
+    void FillDeviceList();
+    void ApplyLoadedSong();
+    void WriteSongTo(const QString& path);
+    void ResetTrack();
+    void NewSongWithSteps(bool drums);
+    bool Playing() const;
+
+    bool IsNewSongName(const QString& name) const;
+    QString SongFilePathFor(const QString& name) const;
+
+    TMachine& machine_;
+    Tserverform& server_;
+    QString lastSongFolder_; // folder of the song file last loaded or saved
+};
+
+// Wraps a spin box value over [low, high]: one past the top gives low, one below low gives high.
+int WrapValue(int value, int low, int high);

@@ -1,0 +1,235 @@
+#include "GetPureFilename.h"
+#include "Pk2MidForm.h"
+#include "files/ExportPk.h"
+#include "files/FileError.h"
+#include "files/ImportPk.h"
+#include "server/Server.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace {
+
+std::string Local(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+QString FromLocal(const std::string& path) {
+    return QFile::decodeName(path.c_str());
+}
+
+void SetAndRun(QSpinBox* box, int value, const std::function<void()>& handler) {
+    {
+        const QSignalBlocker quiet(box);
+        box->setValue(value);
+    }
+    handler();
+}
+
+} // namespace
+
+bool TForm1::DoLoadSong(const QString& path, QString* error) {
+    if (!QFileInfo(path).isFile())
+        return false;
+    bool read = false;
+    try {
+        machine_.Playback->WithTicksPaused(
+            [&] { read = ReadSong(Local(path), machine_.Song, machine_.TempoInfo); });
+    } catch (const std::exception& failure) {
+        if (error)
+            *error = QString::fromLocal8Bit(failure.what());
+        return false;
+    }
+    if (!read) {
+        if (error)
+            *error = path + " is not a Plinkora song file";
+        return false;
+    }
+    lastSongFolder_ = QFileInfo(path).absolutePath();
+    ApplyLoadedSong();
+    return true;
+}
+
+// Brings the windows and the playback in line with a song that was just read.
+void TForm1::ApplyLoadedSong() {
+    TPkSong& song = machine_.Song;
+    TMidiOut& out = *machine_.MidiOut;
+    const bool wasPlaying = Playing();
+    const uint8_t mode = out.PlayMode;
+    if (wasPlaying)
+        machine_.Playback->Stop();
+
+    ShowRange();
+    out.GlobalTranspose = song.Transpose[1];
+    out.CurrentPattern = song.SonglineCount > 0 ? song.Songlines[1] : 1;
+    out.OutChannel = static_cast<uint8_t>(song.Channel - 1);
+    out.TrackPosition = 1;
+    song.SongReady = true;
+    BuildAllMelodies(song, machine_.Melodies, out);
+
+    const QString name = QString::fromLocal8Bit(song.Name.c_str());
+    emit SongNameChanged(name);
+    ResetExportOptions(machine_.ExportOptions, song.Name, Edit1->text().toStdString());
+    machine_.ExportOptions.TrackName = song.Name;
+    SetAndRun(SpinEdit2, song.Transpose[1], [this] { SpinEdit2Change(); });
+    SetAndRun(SpinEdit1, song.Patch, [this] { SpinEdit1Change(); });
+    SetAndRun(SpinEdit4, song.Bank, [] {});
+    SetAndRun(SpinEdit3, song.Channel, [this] { SpinEdit3Change(); });
+    if (song.Device == -1 || song.Device < ComboBox1->count() - 1) {
+        {
+            const QSignalBlocker quiet(ComboBox1);
+            ComboBox1->setCurrentIndex(song.Device + 1);
+        }
+        ComboBox1Change();
+    }
+    if (wasPlaying) {
+        out.PlayMode = mode;
+        ShowStartResult(mode == 1 ? machine_.Playback->PlaySong()
+                                  : machine_.Playback->PlayPattern());
+    }
+    {
+        const QSignalBlocker quiet(ScrollBar2);
+        ScrollBar2->setValue(ScrollBar2->maximum() + ScrollBar2->minimum() - song.StepTime);
+    }
+    ScrollBar2Change();
+    emit SongChanged();
+    emit CurrentPatternChanged(out.CurrentPattern);
+    if (!server_.Connected && ResetVolume)
+        ResetVolume();
+}
+
+bool TForm1::IsNewSongName(const QString& name) const {
+    return name == "New Song" || name == "Neuer Song" || name == NewSongName;
+}
+
+// A song name holds a folder only after a remote save; otherwise the song goes beside the file
+// it was loaded from or last saved to.
+QString TForm1::SongFilePathFor(const QString& name) const {
+    if (QFileInfo(name).isAbsolute() || lastSongFolder_.isEmpty())
+        return name + ".pks";
+    return QDir(lastSongFolder_).filePath(name + ".pks");
+}
+
+void TForm1::WriteSongTo(const QString& path) {
+    WriteSong(Local(path), machine_.Song, machine_.TempoInfo);
+    lastSongFolder_ = QFileInfo(path).absolutePath();
+}
+
+void TForm1::SaveClick() {
+    const QString name = QString::fromLocal8Bit(machine_.Song.Name.c_str());
+    if (IsNewSongName(name)) {
+        SaveAsClick();
+        return;
+    }
+    try {
+        WriteSongTo(SongFilePathFor(name));
+    } catch (const std::exception& failure) {
+        QMessageBox::critical(this, "Plinkora", QString::fromLocal8Bit(failure.what()));
+    }
+}
+
+bool TForm1::SaveAsClick() {
+    const QString name = QString::fromLocal8Bit(machine_.Song.Name.c_str());
+    const QString folder = SongFolder ? SongFolder() : QString();
+    for (;;) {
+        const QString chosen =
+            ChooseSongToSave(folder, IsNewSongName(name) ? name + ".pks" : QString());
+        if (chosen.isEmpty())
+            return false;
+        if (QFileInfo::exists(chosen) &&
+            Ask(OverwriteQuestion, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+            continue;
+        try {
+            WriteSongTo(FromLocal(StripExtension(Local(chosen))) + ".pks");
+        } catch (const std::exception& failure) {
+            QMessageBox::critical(this, "Plinkora", QString::fromLocal8Bit(failure.what()));
+            return false;
+        }
+        machine_.Song.Name = StripExtension(FileNamePart(Local(chosen)));
+        if (!machine_.ExportOptions.TrackNameEdited)
+            machine_.ExportOptions.TrackName = machine_.Song.Name;
+        emit SongNameChanged(QString::fromLocal8Bit(machine_.Song.Name.c_str()));
+        return true;
+    }
+}
+
+void TForm1::LoadClick() {
+    if (machine_.Song.SongModified && !AskSaveQuestion(true))
+        return;
+    const QString chosen = ChooseSongToOpen(SongFolder ? SongFolder() : QString());
+    if (chosen.isEmpty())
+        return;
+    QString error;
+    if (!DoLoadSong(chosen, &error) && !error.isEmpty())
+        QMessageBox::warning(this, "Plinkora", error);
+}
+
+bool TForm1::AskSaveQuestion(bool saveAs) {
+    switch (Ask(SaveQuestion, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    case QMessageBox::Yes:
+        if (saveAs)
+            return SaveAsClick(); // a cancelled save keeps the song: nothing is lost
+        SaveClick();
+        return !machine_.Song.SongModified;
+    case QMessageBox::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TForm1::ResetTrack() {
+    machine_.Playback->WithTicksPaused([this] {
+        machine_.MidiOut->TrackPosition = 1;
+        ResetTrackLines(machine_.Song, NewSongName.toStdString());
+    });
+    ResetExportOptions(machine_.ExportOptions, machine_.Song.Name, Edit1->text().toStdString());
+    emit SongNameChanged(NewSongName);
+}
+
+void TForm1::NewSongWithSteps(bool drums) {
+    if (!AskSaveQuestion(true))
+        return;
+    const int steps = AskStepCount ? AskStepCount() : machine_.Song.Steps;
+    if (steps < 1)
+        return; // the song-properties dialog was cancelled
+    TPkSong& song = machine_.Song;
+    TMidiOut& out = *machine_.MidiOut;
+    const uint8_t volume = TrackVolume ? TrackVolume() : DefaultVelocity;
+    out.CurrentPattern = 1;
+    ResetTrack();
+    machine_.Playback->WithTicksPaused([&] {
+        if (drums)
+            NewDrumSession(song, steps, volume, song.Name);
+        else
+            NewProject(song, steps, volume, song.Name);
+    });
+    SetAndRun(SpinEdit3, song.Channel, [this] { SpinEdit3Change(); });
+    ShowRange();
+    SetAndRun(SpinEdit2, song.Transpose[1], [this] { SpinEdit2Change(); });
+    BuildAllMelodies(song, machine_.Melodies, out);
+    if (MakeIni)
+        MakeIni();
+    if (Playing()) {
+        out.PlayMode = 0;
+        SpeedButton3->setChecked(true);
+    }
+    emit RangeChanged(song.Range);
+    emit SongChanged();
+    emit CurrentPatternChanged(1);
+}
+
+void TForm1::NewProjectClick() {
+    NewSongWithSteps(false);
+}
+
+void TForm1::DrumsessionClick() {
+    NewSongWithSteps(true);
+}
+
+void TForm1::SongKeepPatternsClick() {
+    if (!AskSaveQuestion(true))
+        return;
+    ResetTrack();
+    emit SongChanged();
+}
