@@ -1,0 +1,225 @@
+#include "TempDir.h"
+#include "midi/MidiPortRecording.h"
+#include "server/Server.h"
+#include "shell/Pk2MidForm.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+using Kind = TMidiCall::Kind;
+
+// A main window on a recording port with three devices; its questions and dialogs answer from
+// lists the test fills.
+class MainWindow : public ::testing::Test {
+protected:
+    MainWindow() {
+        auto recording = std::make_unique<TRecordingMidiPort>(
+            std::vector<std::string>{"Synth A", "Synth B", "Synth C"});
+        port = recording.get();
+        machine.Port = std::move(recording);
+        form = std::make_unique<TForm1>(machine, server);
+        machine.MidiSupport->TicksByHand = true;
+        form->Ask = [this](const QString& question, QMessageBox::StandardButtons) {
+            questions.push_back(question);
+            const auto answer = answers.empty() ? QMessageBox::Cancel : answers.front();
+            if (!answers.empty())
+                answers.erase(answers.begin());
+            return answer;
+        };
+        form->ChooseSongToSave = [this](const QString&, const QString& proposed) {
+            proposals.push_back(proposed);
+            const QString chosen = saveChoices.empty() ? QString() : saveChoices.front();
+            if (!saveChoices.empty())
+                saveChoices.erase(saveChoices.begin());
+            return chosen;
+        };
+    }
+
+    TMachine machine;
+    Tserverform server;
+    TRecordingMidiPort* port;
+    std::unique_ptr<TForm1> form;
+    std::vector<QString> questions;
+    std::vector<QMessageBox::StandardButton> answers;
+    std::vector<QString> proposals;
+    std::vector<QString> saveChoices;
+    TempDir dir;
+};
+
+const char* const TwoPatternSong = "Plinkora Song\r\n150 ms\r\n2 Pattern\r\n1 2 3 4 \r\n"
+                                   "5 6 7 8 \r\n2 Songlines\r\n2 1 \r\nTransponition\r\n3 3 \r\n"
+                                   "40 Patch\r\n1 Device\r\n5 Channel\r\n25 Range\r\n"
+                                   "3\r\n-\r\n4\r\n0 0 0 0 \r\n0 0 0 0 \r\n1 1 1 1 \r\n"
+                                   "1 1 1 1 \r\nlead\r\nbass\r\n6\r\n";
+
+} // namespace
+
+TEST_F(MainWindow, StartsWithTheVersionTheMapperAndAFreshSong) {
+    EXPECT_EQ(form->windowTitle(), "Plinkora v1.200");
+    ASSERT_EQ(form->ComboBox1->count(), 4);
+    EXPECT_EQ(form->ComboBox1->itemText(0), "Midi Mapper");
+    EXPECT_EQ(form->ComboBox1->currentIndex(), 0);
+    EXPECT_EQ(machine.MidiOut->DeviceId, -1);
+    EXPECT_EQ(form->ScrollBar2->value(), 830);
+    EXPECT_EQ(form->MsValue->text(), "200");
+    EXPECT_EQ(form->BpmValue->text(), "75.000");
+    EXPECT_EQ(machine.Song.PatternCount, 1);
+    EXPECT_EQ(machine.Song.Name, "New Song");
+    EXPECT_TRUE(form->Octave[2]->isChecked());
+    EXPECT_EQ(form->SpinEdit2->maximum(), 24);
+    EXPECT_EQ(machine.Melodies.Count(), 1);
+}
+
+TEST_F(MainWindow, SpinBoxesWrapAtTheirEnds) {
+    form->SpinEdit1->setValue(128);
+    EXPECT_EQ(form->SpinEdit1->value(), 0);
+    form->SpinEdit1->setValue(-1);
+    EXPECT_EQ(form->SpinEdit1->value(), 127);
+    EXPECT_EQ(machine.Song.Patch, 127);
+    EXPECT_EQ(form->Edit1->text(), "Gunshot");
+    form->SpinEdit4->setValue(128);
+    EXPECT_EQ(form->SpinEdit4->value(), 0);
+    form->SpinEdit4->setValue(-1);
+    EXPECT_EQ(machine.Song.Bank, 127);
+    form->SpinEdit3->setValue(17);
+    EXPECT_EQ(form->SpinEdit3->value(), 1);
+    form->SpinEdit3->setValue(0);
+    EXPECT_EQ(form->SpinEdit3->value(), 16);
+    EXPECT_EQ(machine.Song.Channel, 16);
+    EXPECT_EQ(machine.MidiOut->OutChannel, 15);
+    EXPECT_EQ(machine.Melodies.Event(0, 0).Message & 0xFF, 0x9Fu) << "timelines on channel 16";
+}
+
+TEST_F(MainWindow, ThePatchMenuSetsNameAndNumber) {
+    auto* trumpet = form->PatchMenu->findChild<QToolButton*>("Patch_56");
+    ASSERT_NE(trumpet, nullptr);
+    EXPECT_EQ(trumpet->text(), "Trumpet");
+    trumpet->click();
+    EXPECT_EQ(form->Edit1->text(), "Trumpet");
+    EXPECT_EQ(form->SpinEdit1->value(), 56);
+    EXPECT_EQ(machine.Song.Patch, 56);
+    EXPECT_NE(form->PatchMenu->findChild<QLabel*>("trenn_15"), nullptr);
+}
+
+TEST_F(MainWindow, TheTransportPlaysAndStops) {
+    form->Button6->click();
+    EXPECT_TRUE(machine.Playback->Playing());
+    EXPECT_EQ(port->Call(0), (TMidiCall{Kind::Open, -1}));
+    machine.Playback->OnTick();
+    EXPECT_EQ(port->ShortMessages().back(), 0x90u + 45 * 256 + 127 * 65536);
+    form->Button2->click();
+    EXPECT_FALSE(machine.Playback->Playing());
+    EXPECT_EQ(port->Calls().back().What, Kind::Close);
+    const size_t calls = port->Size();
+    form->Button2->click();
+    EXPECT_EQ(port->Size(), calls) << "STOP while stopped does nothing";
+
+    form->SpeedButton4->click(); // track mode, stopped: nothing starts
+    EXPECT_FALSE(machine.Playback->Playing());
+    form->SpeedButton1->click();
+    EXPECT_TRUE(machine.Playback->Playing());
+    EXPECT_EQ(machine.MidiOut->PlayMode, 1);
+    form->SpeedButton2->click();
+    EXPECT_FALSE(form->SpeedButton1->isChecked());
+}
+
+TEST_F(MainWindow, TempoAppliesWhenTheGestureEnds) {
+    form->ScrollBar2->setValue(930);
+    EXPECT_EQ(form->MsValue->text(), "100");
+    EXPECT_EQ(form->BpmValue->text(), "150.000");
+    EXPECT_EQ(machine.Song.StepTime, 200) << "not before the release";
+    form->ScrollBar2Scroll();
+    EXPECT_EQ(machine.Song.StepTime, 100);
+    EXPECT_EQ(machine.Melodies.Event(0, 31).Time, 1600u);
+}
+
+TEST_F(MainWindow, ANoteRangeBelowAHighNoteIsRefused) {
+    machine.Song.Notes[1][3] = 13;
+    form->Octave[0]->trigger();
+    EXPECT_EQ(machine.Song.Range, 37);
+    EXPECT_TRUE(form->Octave[2]->isChecked());
+    EXPECT_FALSE(form->Octave[0]->isChecked());
+    form->Octave[4]->trigger();
+    EXPECT_EQ(machine.Song.Range, 61);
+    EXPECT_EQ(form->SpinEdit2->maximum(), 0);
+}
+
+TEST_F(MainWindow, LoadingBringsEveryControlInLine) {
+    const QString path = QString::fromStdString(dir.Write("Two.pks", TwoPatternSong));
+    EXPECT_FALSE(form->DoLoadSong(QString::fromStdString(dir.File("none.pks"))));
+    ASSERT_TRUE(form->DoLoadSong(path));
+    EXPECT_EQ(machine.Song.Name, "Two");
+    EXPECT_EQ(form->MsValue->text(), "150");
+    EXPECT_EQ(form->ScrollBar2->value(), 880);
+    EXPECT_EQ(form->SpinEdit2->value(), 3);
+    EXPECT_EQ(machine.MidiOut->GlobalTranspose, 3);
+    EXPECT_EQ(form->SpinEdit1->value(), 40);
+    EXPECT_EQ(form->Edit1->text(), "Violin");
+    EXPECT_EQ(form->SpinEdit4->value(), 6);
+    EXPECT_EQ(form->SpinEdit3->value(), 5);
+    EXPECT_EQ(form->ComboBox1->currentIndex(), 2);
+    EXPECT_EQ(machine.MidiOut->DeviceId, 1);
+    EXPECT_EQ(machine.MidiOut->CurrentPattern, 2);
+    EXPECT_TRUE(form->Octave[1]->isChecked());
+    EXPECT_EQ(machine.Melodies.Count(), 2);
+    EXPECT_EQ(machine.Melodies.Event(1, 0).Message & 0xFFFF, 0x94u + (5 + 35 + 3) * 256);
+
+    QString error;
+    const QString bad = QString::fromStdString(dir.Write("bad.pks", "Plinkora Song\r\n2x ms\r\n"));
+    EXPECT_FALSE(form->DoLoadSong(bad, &error));
+    EXPECT_EQ(error, "'2x' is not a valid integer value");
+    EXPECT_EQ(machine.Song.Name, "Two") << "a failed load keeps the song";
+}
+
+TEST_F(MainWindow, SaveOfANewSongProposesItsNameAndAsksBeforeOverwriting) {
+    const std::string taken = dir.Write("Taken.pks", "old");
+    saveChoices = {QString::fromStdString(taken), QString::fromStdString(dir.File("Fresh.pks"))};
+    answers = {QMessageBox::No};
+    form->SaveClick();
+    ASSERT_EQ(proposals.size(), 2u) << "No keeps the dialog open";
+    EXPECT_EQ(proposals[0], "New Song.pks");
+    EXPECT_EQ(questions.size(), 1u);
+    EXPECT_EQ(TempDir::Read(taken), "old");
+    EXPECT_EQ(machine.Song.Name, "Fresh");
+    EXPECT_EQ(TempDir::Read(dir.File("Fresh.pks")).substr(0, 15), "Plinkora Song\r\n");
+
+    machine.Song.SongModified = true;
+    form->SaveClick(); // a named song is saved beside its file without a dialog
+    EXPECT_EQ(proposals.size(), 2u);
+    EXPECT_FALSE(machine.Song.SongModified);
+}
+
+TEST_F(MainWindow, NewCommandsAskFirstAndCancelStops) {
+    ResizePatternPool(machine.Song, 3);
+    BuildAllMelodies(machine.Song, machine.Melodies, *machine.MidiOut);
+    answers = {QMessageBox::Cancel};
+    form->NewProjectClick();
+    EXPECT_EQ(machine.Song.PatternCount, 3);
+
+    form->AskStepCount = [] { return 8; };
+    answers = {QMessageBox::No};
+    form->DrumsessionClick();
+    EXPECT_EQ(machine.Song.PatternCount, 1);
+    EXPECT_EQ(machine.Song.Steps, 8);
+    EXPECT_EQ(machine.Song.Channel, 10);
+    EXPECT_EQ(form->SpinEdit3->value(), 10);
+    EXPECT_EQ(machine.Song.Transpose[1], -1);
+    EXPECT_EQ(machine.Song.Range, 49);
+    EXPECT_TRUE(form->Octave[3]->isChecked());
+    EXPECT_EQ(machine.Melodies.Timeline(0).size(), 16u);
+
+    answers = {QMessageBox::Yes}; // Yes opens "Save As"; cancelling it keeps the song
+    form->SongKeepPatternsClick();
+    EXPECT_EQ(proposals.size(), 1u);
+    EXPECT_EQ(machine.Song.Steps, 8);
+}
+
+TEST_F(MainWindow, CancellingTheCloseQuestionKeepsTheMachineRunning) {
+    machine.Song.SongModified = true;
+    answers = {QMessageBox::Cancel};
+    form->close();
+    EXPECT_TRUE(server.Cancelled);
+    EXPECT_EQ(questions.size(), 1u);
+}
