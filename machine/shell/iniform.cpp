@@ -1,0 +1,221 @@
+#include "iniform.h"
+
+#include "StringConvert.h"
+#include "files/ExportMidi.h"
+#include "files/FileError.h"
+#include "files/SafeFile.h"
+#include "song/SongModel.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+
+namespace {
+
+constexpr char PatternFixedText[] = "PatternFixed";
+constexpr char PatternFreeText[] = "PatternFree";
+constexpr char SongFixedText[] = "SongFixed";
+constexpr char SongFreeText[] = "SongFree";
+constexpr char TonePreviewOnText[] = "Tone Preview On";
+constexpr char TonePreviewOffText[] = "Tone Preview Off";
+constexpr char LineEnd[] = "\r\n";
+constexpr int32_t UnreadLine = 15; // the step capacity is written only
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() &&
+           text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t stop = text.find('\n', start);
+        const size_t next = stop == std::string::npos ? text.size() : stop + 1;
+        if (stop == std::string::npos)
+            stop = text.size();
+        if (stop > start && text[stop - 1] == '\r')
+            --stop;
+        lines.push_back(text.substr(start, stop - start));
+        start = next;
+    }
+    return lines;
+}
+
+std::string OneLine(std::string text) {
+    std::replace(text.begin(), text.end(), '\r', ' ');
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return text;
+}
+
+bool IsSkinLine(int32_t value) {
+    return value >= 0 && value < SkinCount;
+}
+
+// Walks the lines in order; the first line that is missing or does not hold what its field
+// needs ends the walk.
+class LineTaker {
+public:
+    explicit LineTaker(const std::vector<std::string>& lines) : lines_(lines) {}
+
+    bool Text(int32_t line, std::string& into) {
+        if (!Present(line))
+            return false;
+        into = lines_[line];
+        return true;
+    }
+
+    bool Number(int32_t line, int32_t& into, bool (*valid)(int32_t) = nullptr) {
+        if (!Present(line))
+            return false;
+        const std::optional<int32_t> value = TryStrToInt(lines_[line]);
+        if (!value || (valid && !valid(*value)))
+            return false;
+        into = *value;
+        return true;
+    }
+
+    bool Place(int32_t line, uint8_t& into, uint8_t first, uint8_t second) {
+        int32_t value = 0;
+        if (!Number(line, value) || (value != first && value != second))
+            return false;
+        into = static_cast<uint8_t>(value);
+        return true;
+    }
+
+    bool Flag(int32_t line, bool& into, const char* onText) {
+        std::string text;
+        if (!Text(line, text))
+            return false;
+        into = text == onText;
+        return true;
+    }
+
+private:
+    bool Present(int32_t line) const {
+        return line >= 0 && static_cast<size_t>(line) < lines_.size();
+    }
+
+    const std::vector<std::string>& lines_;
+};
+
+bool TakeAll(TSettings& settings, LineTaker& take) {
+    TLayoutState& layout = settings.Layout;
+    int32_t savedSkin = 0;
+    const bool taken =
+        take.Text(0, settings.SongFolder) && take.Text(1, settings.MidiFolder) &&
+        take.Number(2, settings.Range, IsValidRange) && take.Number(3, layout.MainLeft) &&
+        take.Number(4, layout.MainTop) && take.Number(5, layout.PatternLeft) &&
+        take.Number(6, layout.PatternTop) && take.Number(7, layout.TrackLeft) &&
+        take.Number(8, layout.TrackTop) && take.Flag(9, layout.PatternDocked, PatternFixedText) &&
+        take.Place(10, layout.PatternPlace, dpAbove, dpBelow) &&
+        take.Flag(11, layout.TrackDocked, SongFixedText) &&
+        take.Place(12, layout.TrackSide, dpLeft, dpRight) && take.Number(13, savedSkin, IsSkinLine);
+    if (!taken)
+        return false;
+    settings.SkinNumber = savedSkin - 1;
+    return take.Flag(14, settings.TonePreview, TonePreviewOnText) &&
+           take.Text(UnreadLine + 1, settings.Copyright);
+}
+
+} // namespace
+
+std::string DefaultSongFolder(const std::string& programFolder) {
+    return programFolder + "/PKSongs";
+}
+
+TSettings DefaultSettings(const std::string& programFolder, int32_t screenHeight, int32_t mainWidth,
+                          int32_t mainHeight) {
+    TSettings settings;
+    settings.SongFolder = DefaultSongFolder(programFolder);
+    settings.MidiFolder = settings.SongFolder;
+    settings.Range = DefaultRange;
+    TLayoutState& layout = settings.Layout;
+    layout.MainLeft = 100;
+    layout.MainTop = (screenHeight - (mainHeight + 293)) / 2;
+    layout.PatternLeft = layout.MainLeft;
+    layout.PatternTop = layout.MainTop + mainHeight;
+    layout.TrackLeft = layout.PatternLeft + mainWidth;
+    layout.TrackTop = layout.PatternTop;
+    settings.Copyright = DefaultCopyrightLine;
+    return settings;
+}
+
+std::string ProgramFolder(const std::vector<std::string>& arguments,
+                          const std::string& currentDirectory) {
+    if (arguments.size() < 2)
+        return currentDirectory;
+    const size_t slash = arguments[0].find_last_of('/');
+    if (slash == std::string::npos)
+        return currentDirectory;
+    return arguments[0].substr(0, slash);
+}
+
+std::string ProgramFolder(const std::vector<std::string>& arguments) {
+    std::error_code error;
+    const std::string current = std::filesystem::current_path(error).string();
+    return ProgramFolder(arguments, current);
+}
+
+std::string SettingsFileName(const std::string& programFile) {
+    if (EndsWith(programFile, ".exe"))
+        return programFile.substr(0, programFile.size() - 4) + ".ini";
+    return programFile + ".ini";
+}
+
+TSettingsReadResult TakeSettingsLines(TSettings& settings, const std::vector<std::string>& lines,
+                                      const std::string& programFolder) {
+    LineTaker take(lines);
+    if (TakeAll(settings, take))
+        return {true, false};
+    settings.SongFolder = DefaultSongFolder(programFolder);
+    settings.MidiFolder = settings.SongFolder;
+    settings.Range = DefaultRange;
+    return {false, true};
+}
+
+TSettingsReadResult ReadSettings(TSettings& settings, const std::string& path,
+                                 const std::string& programFolder) {
+    std::vector<std::string> lines;
+    try {
+        lines = SplitLines(ReadWholeFile(path));
+    } catch (const FileError&) {
+        // A missing or unreadable file is taken as an empty one.
+    }
+    return TakeSettingsLines(settings, lines, programFolder);
+}
+
+std::vector<std::string> SettingsLines(const TSettings& settings) {
+    const TLayoutState& layout = settings.Layout;
+    const int32_t savedSkin = std::clamp(settings.SkinNumber, 0, SkinCount - 1);
+    return {
+        OneLine(settings.SongFolder),
+        OneLine(settings.MidiFolder),
+        std::to_string(settings.Range),
+        std::to_string(layout.MainLeft),
+        std::to_string(layout.MainTop),
+        std::to_string(layout.PatternLeft),
+        std::to_string(layout.PatternTop),
+        std::to_string(layout.TrackLeft),
+        std::to_string(layout.TrackTop),
+        layout.PatternDocked ? PatternFixedText : PatternFreeText,
+        std::to_string(layout.PatternPlace),
+        layout.TrackDocked ? SongFixedText : SongFreeText,
+        std::to_string(layout.TrackSide),
+        std::to_string(savedSkin),
+        settings.TonePreview ? TonePreviewOnText : TonePreviewOffText,
+        std::to_string(settings.StepCapacity),
+        OneLine(settings.Copyright),
+    };
+}
+
+void MakeIni(const TSettings& settings, const std::string& path) {
+    std::string text;
+    for (const std::string& line : SettingsLines(settings))
+        text += line + LineEnd;
+    WriteFileAtomically(path, text);
+}
+
+std::string FolderCaption(const std::string& label, const std::string& folder) {
+    return label + "  ->  " + folder;
+}

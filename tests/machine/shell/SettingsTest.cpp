@@ -1,0 +1,269 @@
+#include "TempDir.h"
+#include "files/FileError.h"
+#include "shell/iniform.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace {
+
+const std::string Folder = "/opt/plinkora";
+constexpr int32_t ScreenHeight = 800;
+
+std::vector<std::string> FileLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::istringstream in(TempDir::Read(path));
+    for (std::string line; std::getline(in, line);) {
+        EXPECT_TRUE(!line.empty() && line.back() == '\r') << "line without CR LF: " << line;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string Join(const std::vector<std::string>& lines, const std::string& end) {
+    std::string text;
+    for (const auto& line : lines)
+        text += line + end;
+    return text;
+}
+
+// A complete file that differs from the defaults on every line.
+std::vector<std::string> CustomLines() {
+    return {"/home/ann/songs",
+            "/home/ann/midi",
+            "49",
+            "7",
+            "-12",
+            "30",
+            "40",
+            "50",
+            "60",
+            "PatternFree",
+            "3",
+            "SongFree",
+            "5",
+            "5",
+            "Tone Preview On",
+            "16",
+            "(C) Ann \xE4\xF6\xFC"};
+}
+
+struct Started {
+    TSettings settings;
+    TSettingsReadResult result;
+};
+
+// What the main window does at its creation: defaults, read, write a fresh file if needed.
+Started StartWith(const std::string& path) {
+    Started start{DefaultSettings(Folder, ScreenHeight), {}};
+    start.result = ReadSettings(start.settings, path, Folder);
+    if (start.result.MustWrite)
+        MakeIni(start.settings, path);
+    return start;
+}
+
+} // namespace
+
+TEST(Settings, DefaultsFollowTheScreenAndTheMainWindow) {
+    const TSettings s = DefaultSettings(Folder, 801);
+    EXPECT_EQ(s.SongFolder, "/opt/plinkora/PKSongs");
+    EXPECT_EQ(s.MidiFolder, "/opt/plinkora/PKSongs");
+    EXPECT_EQ(s.Range, 37);
+    EXPECT_EQ(s.Layout.MainLeft, 100);
+    EXPECT_EQ(s.Layout.MainTop, (801 - 422) / 2);
+    EXPECT_EQ(s.Layout.PatternLeft, 100);
+    EXPECT_EQ(s.Layout.PatternTop, 189 + 129);
+    EXPECT_EQ(s.Layout.TrackLeft, 100 + 398);
+    EXPECT_EQ(s.Layout.TrackTop, 189 + 129);
+    EXPECT_TRUE(s.Layout.PatternDocked);
+    EXPECT_EQ(s.Layout.PatternPlace, dpBelow);
+    EXPECT_TRUE(s.Layout.TrackDocked);
+    EXPECT_EQ(s.Layout.TrackSide, dpRight);
+    EXPECT_EQ(s.SkinNumber, 2);
+    EXPECT_FALSE(s.TonePreview);
+    EXPECT_FALSE(s.Copyright.empty());
+    // A screen lower than the windows: the half is taken toward zero.
+    EXPECT_EQ(DefaultSettings(Folder, 400).Layout.MainTop, -11);
+    EXPECT_EQ(DefaultSettings(Folder, 800, 300, 100).Layout.TrackLeft, 400);
+}
+
+TEST(Settings, ProgramFolderAndFileName) {
+    EXPECT_EQ(ProgramFolder({"/usr/lib/plinkora/Plinkora", "song.pks"}, "/home/ann"),
+              "/usr/lib/plinkora");
+    EXPECT_EQ(ProgramFolder({"/usr/lib/plinkora/Plinkora"}, "/home/ann"), "/home/ann");
+    EXPECT_EQ(ProgramFolder({"Plinkora", "song.pks"}, "/home/ann"), "/home/ann");
+    EXPECT_EQ(ProgramFolder({"/Plinkora", "x"}, "/home/ann") + "/PKSongs", "/PKSongs");
+    EXPECT_EQ(ProgramFolder({}), std::filesystem::current_path().string());
+    EXPECT_EQ(SettingsFileName("/opt/pk/Plinkora"), "/opt/pk/Plinkora.ini");
+    EXPECT_EQ(SettingsFileName("/opt/pk/PK2"), "/opt/pk/PK2.ini");
+    EXPECT_EQ(SettingsFileName("/opt/pk/Plinkora.exe"), "/opt/pk/Plinkora.ini");
+}
+
+TEST(Settings, FirstStartWritesACompleteFile) {
+    TempDir dir;
+    const std::string path = dir.File("Plinkora.ini");
+    const Started start = StartWith(path);
+    EXPECT_FALSE(start.result.SettingsRead);
+    EXPECT_TRUE(start.result.MustWrite);
+    EXPECT_EQ(start.settings, DefaultSettings(Folder, ScreenHeight));
+
+    const auto lines = FileLines(path);
+    ASSERT_EQ(lines.size(), 17u);
+    EXPECT_EQ(lines[0], "/opt/plinkora/PKSongs");
+    EXPECT_EQ(lines[1], "/opt/plinkora/PKSongs");
+    EXPECT_EQ(lines[2], "37");
+    EXPECT_EQ(lines[3], "100");
+    EXPECT_EQ(lines[4], std::to_string((ScreenHeight - 422) / 2));
+    EXPECT_EQ(lines[9], "PatternFixed");
+    EXPECT_EQ(lines[10], "4");
+    EXPECT_EQ(lines[11], "SongFixed");
+    EXPECT_EQ(lines[12], "6");
+    EXPECT_EQ(lines[13], "2");
+    EXPECT_EQ(lines[14], "Tone Preview Off");
+    EXPECT_EQ(lines[15], "16");
+
+    // The second start finds everything.
+    const Started again = StartWith(path);
+    EXPECT_TRUE(again.result.SettingsRead);
+    EXPECT_FALSE(again.result.MustWrite);
+}
+
+TEST(Settings, EveryLineRoundTrips) {
+    TempDir dir;
+    const std::string path = dir.Write("PK0.ini", Join(CustomLines(), "\r\n"));
+    const Started start = StartWith(path);
+    ASSERT_TRUE(start.result.SettingsRead);
+    const TSettings& s = start.settings;
+    EXPECT_EQ(s.SongFolder, "/home/ann/songs");
+    EXPECT_EQ(s.MidiFolder, "/home/ann/midi");
+    EXPECT_EQ(s.Range, 49);
+    EXPECT_EQ(s.Layout.MainLeft, 7);
+    EXPECT_EQ(s.Layout.MainTop, -12);
+    EXPECT_EQ(s.Layout.PatternLeft, 30);
+    EXPECT_EQ(s.Layout.PatternTop, 40);
+    EXPECT_EQ(s.Layout.TrackLeft, 50);
+    EXPECT_EQ(s.Layout.TrackTop, 60);
+    EXPECT_FALSE(s.Layout.PatternDocked);
+    EXPECT_EQ(s.Layout.PatternPlace, dpAbove);
+    EXPECT_FALSE(s.Layout.TrackDocked);
+    EXPECT_EQ(s.Layout.TrackSide, dpLeft);
+    EXPECT_EQ(s.SkinNumber, 4); // the start-up's next-skin step shows skin 5
+    EXPECT_TRUE(s.TonePreview);
+    EXPECT_EQ(s.Copyright, "(C) Ann \xE4\xF6\xFC");
+
+    // Written back after the next-skin step, the file is the same byte for byte.
+    TSettings shown = s;
+    shown.SkinNumber = 5;
+    MakeIni(shown, path);
+    EXPECT_EQ(FileLines(path), CustomLines());
+}
+
+TEST(Settings, LfLineEndsAndAMissingLastLineEnd) {
+    TempDir dir;
+    std::string text = Join(CustomLines(), "\n");
+    text.pop_back();
+    TSettings s = DefaultSettings(Folder, ScreenHeight);
+    EXPECT_TRUE(ReadSettings(s, dir.Write("lf.ini", text), Folder).SettingsRead);
+    EXPECT_EQ(s.Copyright, "(C) Ann \xE4\xF6\xFC");
+    EXPECT_EQ(s.Range, 49);
+}
+
+TEST(Settings, AShortFileKeepsWhatItHasAndIsRewritten) {
+    TempDir dir;
+    const auto custom = CustomLines();
+    const std::string path =
+        dir.Write("short.ini", Join({custom.begin(), custom.begin() + 5}, "\r\n"));
+    const Started start = StartWith(path);
+    EXPECT_FALSE(start.result.SettingsRead);
+
+    TSettings expected = DefaultSettings(Folder, ScreenHeight);
+    expected.Layout.MainLeft = 7;
+    expected.Layout.MainTop = -12;
+    EXPECT_EQ(start.settings, expected);
+    const auto lines = FileLines(path);
+    ASSERT_EQ(lines.size(), 17u);
+    EXPECT_EQ(lines[0], "/opt/plinkora/PKSongs");
+    EXPECT_EQ(lines[2], "37");
+    EXPECT_EQ(lines[3], "7");
+    EXPECT_EQ(lines[4], "-12");
+}
+
+TEST(Settings, ALineOfSixteenIsStillShort) {
+    // Line 15 is never read, but line 16 must be there.
+    TempDir dir;
+    auto lines = CustomLines();
+    lines.pop_back();
+    TSettings s = DefaultSettings(Folder, ScreenHeight);
+    const auto result = ReadSettings(s, dir.Write("16.ini", Join(lines, "\r\n")), Folder);
+    EXPECT_FALSE(result.SettingsRead);
+    EXPECT_TRUE(result.MustWrite);
+    EXPECT_TRUE(s.TonePreview); // taken before the missing line
+    EXPECT_EQ(s.Range, 37);     // reset
+    EXPECT_EQ(s.SongFolder, "/opt/plinkora/PKSongs");
+
+    lines.push_back("");
+    lines[15] = "not a number";
+    s = DefaultSettings(Folder, ScreenHeight);
+    EXPECT_TRUE(ReadSettings(s, dir.Write("17.ini", Join(lines, "\r\n")), Folder).SettingsRead);
+    EXPECT_EQ(s.Copyright, "");
+}
+
+TEST(Settings, ADamagedLineStopsTheReading) {
+    struct Case {
+        int line;
+        std::string text;
+    };
+    const Case cases[] = {{6, "4O"}, {6, ""},   {2, "40"},  {2, "0"},
+                          {10, "5"}, {12, "4"}, {13, "23"}, {13, "-1"}};
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE("line " + std::to_string(c.line) + " '" + c.text + "'");
+        auto lines = CustomLines();
+        lines[c.line] = c.text;
+        const std::string path = dir.Write("bad.ini", Join(lines, "\r\n"));
+        const Started start = StartWith(path);
+        EXPECT_FALSE(start.result.SettingsRead);
+        const TSettings& s = start.settings;
+        EXPECT_EQ(s.SongFolder, "/opt/plinkora/PKSongs");
+        EXPECT_EQ(s.Range, 37);
+        EXPECT_EQ(s.Layout.MainLeft, c.line > 3 ? 7 : 100); // lines before the damage stay
+        EXPECT_EQ(s.SkinNumber, 2);                         // lines after it keep their defaults
+        EXPECT_FALSE(s.TonePreview);
+        EXPECT_EQ(FileLines(path).size(), 17u);
+    }
+}
+
+TEST(Settings, SkinZeroIsSavedAsZero) {
+    TempDir dir;
+    auto lines = CustomLines();
+    lines[13] = "0";
+    TSettings s = DefaultSettings(Folder, ScreenHeight);
+    ASSERT_TRUE(ReadSettings(s, dir.Write("skin.ini", Join(lines, "\r\n")), Folder).SettingsRead);
+    EXPECT_EQ(s.SkinNumber, -1); // the next-skin step turns it into 0
+    EXPECT_EQ(SettingsLines(s)[13], "0");
+}
+
+TEST(Settings, TextsStayOnTheirLine) {
+    TSettings s = DefaultSettings(Folder, ScreenHeight);
+    s.Copyright = "two\r\nlines";
+    s.SongFolder = "/a\nb";
+    const auto lines = SettingsLines(s);
+    ASSERT_EQ(lines.size(), 17u);
+    EXPECT_EQ(lines[16], "two  lines");
+    EXPECT_EQ(lines[0], "/a b");
+}
+
+TEST(Settings, AWriteThatFailsThrowsTheFileError) {
+    TempDir dir;
+    const TSettings s = DefaultSettings(Folder, ScreenHeight);
+    EXPECT_THROW(MakeIni(s, dir.File("missing/Plinkora.ini")), FileError);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
+}
+
+TEST(Settings, FolderCaption) {
+    EXPECT_EQ(FolderCaption("Song (*.pks) Verzeichnis", "/home/ann/songs"),
+              "Song (*.pks) Verzeichnis  ->  /home/ann/songs");
+}
