@@ -1,0 +1,210 @@
+#include "language.h"
+
+#include "song/SongModel.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSet>
+#include <QWidget>
+
+namespace {
+
+constexpr THintEntry HintTexts[] = {
+    // Pattern editor.
+    {"Form3", "Button1", "Neuen Pattern erzeugen"},
+    {"Form3", "Button2", "Dupliziert den aktuellen Pattern"},
+    {"Form3", "Button3", "Setzt alle Töne auf eine Tonhöhe"},
+    {"Form3", "Button10", "Erzeugt Zufallstöne"},
+    {"Form3", "SpeedButton3", "Verschiebt alle Regler nach oben"},
+    {"Form3", "SpeedButton4", "Verschiebt alle Regler nach unten"},
+    {"Form3", "SpeedButton2", "Verschiebt Pattern nach rechts"},
+    {"Form3", "SpeedButton1", "Verschiebt Pattern nach links"},
+    {"Form3", "SpeedButton14", "Wiedergabe Pattern"},
+    {"Form3", "SpeedButton15", "Wiedergabe Stop"},
+    {"Form3", "CheckBox2", "Tonartraster Ein/Aus"},
+    {"Form3", "CheckBox1", "Anzeige folgt der Wiedergabe"},
+    {"Form3", "Edit2", "Eingabefeld für eine Textbeschreibung"},
+    {"Form3", "SpinEdit1", "Nummer des angezeigten Patterns"},
+    // Track editor.
+    {"Form5", "Button1", "Fügt dem Track einen Pattern hinzu"},
+    {"Form5", "Button4", "Pattern Auswahl"},
+    {"Form5", "Button3", "Pattern Auswahl"},
+    {"Form5", "Button2", "Entfernt den markierten Pattern aus dem Track"},
+    {"Form5", "SpeedButton1", "Stumm schalten"},
+    {"Form5", "SpeedButton14", "Wiedergabe Track"},
+    {"Form5", "SpeedButton15", "Wiedergabe Stop"},
+    {"Form5", "WheelBar20031", "Lautstärke"},
+    {"Form5", "CheckBox1", "Trackanzeige folgt der Wiedergabe"},
+    // Main window.
+    {"Form1", "Button3", "Zurücksetzen des Midigerätes"},
+    {"Form1", "SpeedButton1", "Wiedergabe starten"},
+    {"Form1", "SpeedButton2", "Wiedergabe Stop"},
+    {"Form1", "SpeedButton3", "Abspielmodus Pattern"},
+    {"Form1", "SpeedButton4", "Abspielmodus Track"},
+    {"Form1", "SpeedButton5", "Instrumentenliste"},
+    {"Form1", "ScrollBar2", "Abspielgeschwindigkeit"},
+    {"Form1", "ComboBox1", "Auswahl des Abspielgerätes"},
+    {"Form1", "SpinEdit1", "Instrument Wahlschalter"},
+    {"Form1", "SpinEdit2", "Ändert den Basiston aller Pattern"},
+    {"Form1", "SpinEdit3", "Midi Ausgabekanal (10 = Schlagzeug)"},
+    {"Form1", "SpinEdit4", "Auswahlmöglichkeit für eine Midi Instrumentenbank"},
+};
+
+QString ToQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+int TagOf(const QObject& object) {
+    return object.property("Tag").toInt();
+}
+
+QString TaggedText(TLanguageTable table, int tag) {
+    return QString::fromStdString(TextByNumber(table, tag));
+}
+
+void ApplyToControl(QWidget& control, const QString& text) {
+    if (auto* dialog = qobject_cast<QFileDialog*>(&control))
+        dialog->setWindowTitle(text);
+    else if (auto* label = qobject_cast<QLabel*>(&control))
+        label->setText(text);
+    else if (auto* button = qobject_cast<QPushButton*>(&control))
+        button->setText(text);
+    else if (auto* checkBox = qobject_cast<QCheckBox*>(&control))
+        checkBox->setText(text);
+    else if (auto* panel = qobject_cast<QGroupBox*>(&control))
+        panel->setTitle(text);
+    else if (auto* menu = qobject_cast<QMenu*>(&control))
+        menu->setTitle(text);
+}
+
+// Menu items are the window's descendant actions plus those only attached to its widgets (an
+// action created without a parent and added to a menu).
+QSet<QAction*> ActionsOf(QWidget& window) {
+    QSet<QAction*> actions;
+    for (QAction* action : window.findChildren<QAction*>())
+        actions.insert(action);
+    for (QAction* action : window.actions())
+        actions.insert(action);
+    for (QWidget* widget : window.findChildren<QWidget*>())
+        for (QAction* action : widget->actions())
+            actions.insert(action);
+    return actions;
+}
+
+// The window's own control of that name; a window parented to another window (a tool window
+// parented to the main window) may hold a control of the same name, which loses to the owner's.
+QObject* FindControl(QWidget& window, const QString& name) {
+    const QList<QObject*> matches = window.findChildren<QObject*>(name);
+    for (QObject* match : matches) {
+        auto* widget = qobject_cast<QWidget*>(match);
+        if (widget && widget->window() == &window)
+            return match;
+    }
+    return matches.isEmpty() ? nullptr : matches.first();
+}
+
+void SetHint(QObject& control, const QString& hint) {
+    if (auto* widget = qobject_cast<QWidget*>(&control))
+        widget->setToolTip(hint);
+    else if (auto* action = qobject_cast<QAction*>(&control))
+        action->setToolTip(hint);
+}
+
+} // namespace
+
+TLanguageTexts LoadMessageTexts(TLanguageTable table) {
+    auto text = [table](int n) { return TextByNumber(table, n); };
+    TLanguageTexts texts;
+    texts.OffText = text(140);
+    texts.OpenedText = text(141);
+    texts.PlayingText = text(142);
+    texts.StoppedText = text(143);
+    texts.NewSongName = text(144);
+    texts.SongFolderLabel = text(101);
+    texts.MidiFolderLabel = text(102);
+    texts.SongFolderBrowseTitle = text(150);
+    texts.MidiFolderBrowseTitle = text(151);
+    texts.SaveQuestion = text(152);
+    texts.OverwriteQuestion = text(153);
+    texts.DeviceBusyText = text(300);
+    texts.HelpContentsText = text(201);
+    texts.NoteDescriptionText = text(350);
+    return texts;
+}
+
+std::string FolderEntryCaption(std::string_view label, std::string_view folder) {
+    std::string caption(label);
+    caption += "  ->  ";
+    caption += folder;
+    return caption;
+}
+
+std::string PatternEditorCaption(int pattern) {
+    return "Pattern Editor - PATTERN " + std::to_string(pattern);
+}
+
+std::span<const THintEntry> HintTable() {
+    return HintTexts;
+}
+
+TLanguageTexts LoadLanguage(const std::vector<QWidget*>& windows, TLanguageTable table) {
+    TLanguageTexts texts = LoadMessageTexts(table);
+    for (QWidget* window : windows)
+        if (window)
+            ApplyTaggedTexts(*window, table);
+    return texts;
+}
+
+void ApplyTaggedTexts(QWidget& window, TLanguageTable table) {
+    window.setWindowTitle(TaggedText(table, TagOf(window)));
+    for (QWidget* control : window.findChildren<QWidget*>())
+        if (const int tag = TagOf(*control); tag != 0)
+            ApplyToControl(*control, TaggedText(table, tag));
+    for (QAction* item : ActionsOf(window))
+        if (const int tag = TagOf(*item); tag != 0)
+            item->setText(TaggedText(table, tag));
+}
+
+void ApplyMainWindowCaption(QWidget& mainWindow, std::string_view title,
+                            std::string_view versionText) {
+    mainWindow.setWindowTitle(ToQString(title) + " v" + ToQString(versionText));
+}
+
+void ApplyFolderEntries(QAction& songFolderEntry, QAction& midiFolderEntry,
+                        const TLanguageTexts& texts, std::string_view songFolder,
+                        std::string_view midiFolder) {
+    songFolderEntry.setText(
+        QString::fromStdString(FolderEntryCaption(texts.SongFolderLabel, songFolder)));
+    midiFolderEntry.setText(
+        QString::fromStdString(FolderEntryCaption(texts.MidiFolderLabel, midiFolder)));
+}
+
+void ApplyNewSongName(TPkSong& song, QLineEdit* trackEditorNameBox, const TLanguageTexts& texts) {
+    song.Name = texts.NewSongName;
+    if (trackEditorNameBox)
+        trackEditorNameBox->setText(QString::fromStdString(song.Name));
+}
+
+void ApplyPatternEditorCaption(QWidget* patternEditor, int currentPattern) {
+    if (patternEditor)
+        patternEditor->setWindowTitle(QString::fromStdString(PatternEditorCaption(currentPattern)));
+}
+
+void SetHints(const std::vector<QWidget*>& windows) {
+    for (QWidget* window : windows) {
+        if (!window)
+            continue;
+        for (const THintEntry& entry : HintTexts) {
+            if (window->objectName() != ToQString(entry.Window))
+                continue;
+            if (QObject* control = FindControl(*window, ToQString(entry.Control)))
+                SetHint(*control, ToQString(entry.Hint));
+        }
+    }
+}
