@@ -7,6 +7,9 @@
 
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QGridLayout>
 #include <QMenuBar>
 #include <QWidgetAction>
@@ -239,6 +242,10 @@ void TForm1::CreateMenus() {
     connect(SaveAs1, &QAction::triggered, this, &TForm1::SaveAsClick);
     connect(Exit1, &QAction::triggered, &server_, &QWidget::close);
     connect(PreviewofTones1, &QAction::triggered, this, &TForm1::PreviewofTones1Click);
+    connect(Contents1, &QAction::triggered, this, [] {
+        QDesktopServices::openUrl(
+            QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/Plinkora.html"));
+    });
 }
 
 // The patch menu: 16 families of 8 programs in four columns of four families.
