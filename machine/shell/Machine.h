@@ -6,6 +6,8 @@
 #include "midi/MidiPort.h"
 #include "midi/Playback.h"
 #include "midi/TempoInfo.h"
+#include "shell/iniform.h"
+#include "shell/language.h"
 #include "song/Melodies.h"
 #include "song/SongModel.h"
 
@@ -30,4 +32,10 @@ struct TMachine {
     TExportOptions ExportOptions;
     // The command line, argument 0 included.
     std::vector<std::string> Arguments;
+    // The settings file and what it holds; the path is chosen at start unless set before.
+    std::string SettingsPath;
+    TSettings Settings;
+    bool SettingsRead = false;
+    // The texts of the string table kept for later use.
+    TLanguageTexts Texts;
 };

@@ -1,5 +1,6 @@
 #include "Pk2MidForm.h"
 
+#include "NewOptions.h"
 #include "midi/MidiPortSystem.h"
 #include "midi/ProgramNames.h"
 #include "server/Server.h"
@@ -9,9 +10,11 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QUrl>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QMenuBar>
+#include <QScreen>
+#include <QUrl>
 #include <QWidgetAction>
 
 namespace {
@@ -102,7 +105,82 @@ TForm1::TForm1(TMachine& machine, Tserverform& server, QWidget* parent)
     out.TrackPosition = 1;
     BuildAllMelodies(machine_.Song, machine_.Melodies, out);
     Edit1->setText(QString::fromUtf8(ProgramName(0).data(), int(ProgramName(0).size())));
+    ReadMachineSettings();
+}
+
+// Reads the settings file (writing a complete one when it was missing or damaged) and shows
+// what it holds.
+void TForm1::ReadMachineSettings() {
+    const std::string folder = ProgramFolder(machine_.Arguments);
+    if (machine_.SettingsPath.empty())
+        machine_.SettingsPath = SettingsFileName(
+            QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    machine_.Settings = DefaultSettings(folder, screen ? screen->geometry().height() : 768);
+    const TSettingsReadResult read = ReadSettings(machine_.Settings, machine_.SettingsPath, folder);
+    machine_.SettingsRead = read.SettingsRead;
+    if (read.MustWrite)
+        MakeIniFile();
+
+    const TSettings& settings = machine_.Settings;
+    if (settings.TonePreview != machine_.Playback->PreviewWhilePlaying())
+        machine_.Playback->TogglePreview();
+    PreviewofTones1->setChecked(settings.TonePreview);
+    move(settings.Layout.MainLeft, settings.Layout.MainTop);
+    machine_.Song.Range = settings.Range;
+    machine_.ExportOptions.Copyright = settings.Copyright;
     ShowRange();
+    ShowFolderCaptions();
+}
+
+void TForm1::MakeIniFile() {
+    TSettings& settings = machine_.Settings;
+    settings.Range = machine_.Song.Range;
+    settings.TonePreview = machine_.Playback->PreviewWhilePlaying();
+    settings.StepCapacity = machine_.Song.StepCapacity;
+    settings.Copyright = machine_.ExportOptions.Copyright;
+    try {
+        MakeIni(settings, machine_.SettingsPath);
+    } catch (const std::exception& failure) {
+        QMessageBox::warning(this, "Plinkora", QString::fromLocal8Bit(failure.what()));
+    }
+    ShowFolderCaptions();
+}
+
+void TForm1::ShowFolderCaptions() {
+    const TLanguageTexts& texts = machine_.Texts;
+    const QString songLabel = texts.SongFolderLabel.empty()
+                                  ? QString("Song (*.pks) Directory")
+                                  : QString::fromStdString(texts.SongFolderLabel);
+    const QString midiLabel = texts.MidiFolderLabel.empty()
+                                  ? QString("Midi (*.mid) Directory")
+                                  : QString::fromStdString(texts.MidiFolderLabel);
+    SongDirectory1->setText(songLabel + "  ->  " +
+                            QFile::decodeName(machine_.Settings.SongFolder.c_str()));
+    MidiDirectory1->setText(midiLabel + "  ->  " +
+                            QFile::decodeName(machine_.Settings.MidiFolder.c_str()));
+}
+
+void TForm1::SongDirectory1Click() {
+    const QString title = machine_.Texts.SongFolderBrowseTitle.empty()
+                              ? QString("Choose a folder for your Plinkora songs")
+                              : QString::fromStdString(machine_.Texts.SongFolderBrowseTitle);
+    const std::string chosen = ChooseFolder(this, title, machine_.Settings.SongFolder);
+    if (chosen.empty())
+        return;
+    machine_.Settings.SongFolder = chosen;
+    MakeIniFile();
+}
+
+void TForm1::MidiDirectory1Click() {
+    const QString title = machine_.Texts.MidiFolderBrowseTitle.empty()
+                              ? QString("Choose a folder for your MIDI files")
+                              : QString::fromStdString(machine_.Texts.MidiFolderBrowseTitle);
+    const std::string chosen = ChooseFolder(this, title, machine_.Settings.MidiFolder);
+    if (chosen.empty())
+        return;
+    machine_.Settings.MidiFolder = chosen;
+    MakeIniFile();
 }
 
 TForm1::~TForm1() {
@@ -242,6 +320,8 @@ void TForm1::CreateMenus() {
     connect(SaveAs1, &QAction::triggered, this, &TForm1::SaveAsClick);
     connect(Exit1, &QAction::triggered, &server_, &QWidget::close);
     connect(PreviewofTones1, &QAction::triggered, this, &TForm1::PreviewofTones1Click);
+    connect(SongDirectory1, &QAction::triggered, this, &TForm1::SongDirectory1Click);
+    connect(MidiDirectory1, &QAction::triggered, this, &TForm1::MidiDirectory1Click);
     connect(Contents1, &QAction::triggered, this, [] {
         QDesktopServices::openUrl(
             QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/Plinkora.html"));
@@ -347,8 +427,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     }
     event->accept();
     machine_.Playback->StopTimer();
-    if (MakeIni)
-        MakeIni();
+    MakeIniFile();
     if (!server_.Closing)
         server_.close();
 }

@@ -117,9 +117,12 @@ public:
     std::function<int()> AskStepCount;
     // The volume of the track editor (velocity of new notes).
     std::function<uint8_t()> TrackVolume;
-    // Writes the settings file.
-    std::function<void()> MakeIni;
-    std::function<QString()> SongFolder;
+    // Writes the settings file from the current values and refreshes the folder entries.
+    void MakeIniFile();
+    // The Options menu's folder entries: label, "  ->  " and the folder.
+    void ShowFolderCaptions();
+    void SongDirectory1Click();
+    void MidiDirectory1Click();
     // Resets the track editor's volume wheel to its top (127) after a load.
     std::function<void()> ResetVolume;
     // Questions and file dialogs; tests replace them.
@@ -139,6 +142,7 @@ signals:
     void SongNameChanged(const QString& name);
     void PlaybackStarted(int playMode);
     void PlaybackStopped();
+    void SongLoaded();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -148,6 +152,7 @@ private:
     void CreateMenus();
     void CreatePatchMenu();
     void CreateDialogs();
+    void ReadMachineSettings();
     void FillDeviceList();
     void ApplyLoadedSong();
     void WriteSongTo(const QString& path);

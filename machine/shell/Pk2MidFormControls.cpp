@@ -158,8 +158,7 @@ void TForm1::RangeClick(int range) {
     if (ChangeRange(machine_.Song, range)) {
         ShowRange();
         emit RangeChanged(range);
-        if (MakeIni)
-            MakeIni();
+        MakeIniFile();
     } else {
         ShowRange(); // the refused item does not stay ticked
     }

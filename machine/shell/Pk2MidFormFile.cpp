@@ -93,6 +93,7 @@ void TForm1::ApplyLoadedSong() {
     }
     ScrollBar2Change();
     emit SongChanged();
+    emit SongLoaded();
     emit CurrentPatternChanged(out.CurrentPattern);
     if (!server_.Connected && ResetVolume)
         ResetVolume();
@@ -130,7 +131,7 @@ void TForm1::SaveClick() {
 
 bool TForm1::SaveAsClick() {
     const QString name = QString::fromLocal8Bit(machine_.Song.Name.c_str());
-    const QString folder = SongFolder ? SongFolder() : QString();
+    const QString folder = QFile::decodeName(machine_.Settings.SongFolder.c_str());
     for (;;) {
         const QString chosen =
             ChooseSongToSave(folder, IsNewSongName(name) ? name + ".pks" : QString());
@@ -156,7 +157,8 @@ bool TForm1::SaveAsClick() {
 void TForm1::LoadClick() {
     if (machine_.Song.SongModified && !AskSaveQuestion(true))
         return;
-    const QString chosen = ChooseSongToOpen(SongFolder ? SongFolder() : QString());
+    const QString chosen =
+        ChooseSongToOpen(QFile::decodeName(machine_.Settings.SongFolder.c_str()));
     if (chosen.isEmpty())
         return;
     QString error;
@@ -208,8 +210,7 @@ void TForm1::NewSongWithSteps(bool drums) {
     ShowRange();
     SetAndRun(SpinEdit2, song.Transpose[1], [this] { SpinEdit2Change(); });
     BuildAllMelodies(song, machine_.Melodies, out);
-    if (MakeIni)
-        MakeIni();
+    MakeIniFile();
     if (Playing()) {
         out.PlayMode = 0;
         SpeedButton3->setChecked(true);

@@ -1,7 +1,11 @@
 #include "Startup.h"
 
+#include "FormPositions.h"
 #include "Machine.h"
+#include "NewOptions.h"
 #include "Pk2MidForm.h"
+#include "language.h"
+#include "midi/Midi_Errors.h"
 #include "server/Server.h"
 
 #include <QApplication>
@@ -39,11 +43,31 @@ int RunMachine(int argc, char** argv) {
 
     Tserverform server;
     TForm1 form1(machine, server);
+    TForm8 form8(machine.TempoInfo, machine.Song.Steps);
     QObject::connect(&server, &Tserverform::Closed, &application, &QApplication::quit);
     server.AskCloseQuestion = [&form1, &machine] {
         return !machine.Song.SongModified || form1.AskSaveQuestion(false);
     };
     server.StopPlayback = [&form1] { form1.Button2Click(); };
+    server.WriteSettings = [&form1] { form1.MakeIniFile(); };
+    form1.AskStepCount = [&form8, &machine] {
+        form8.setsignature(machine.Song.Steps);
+        return form8.exec();
+    };
+    QObject::connect(&form1, &TForm1::SongLoaded, &form8,
+                     [&form8, &machine] { form8.setsignature(machine.Song.Steps); });
+
+    // The German texts, applied to every window created so far.
+    machine.Texts = LoadLanguage(
+        {&server, &form1, nullptr, nullptr, nullptr, nullptr, nullptr, &form8, nullptr});
+    SetDeviceBusyText(machine.Texts.DeviceBusyText);
+    form1.NewSongName = QString::fromStdString(machine.Texts.NewSongName);
+    form1.SaveQuestion = QString::fromStdString(machine.Texts.SaveQuestion);
+    form1.OverwriteQuestion = QString::fromStdString(machine.Texts.OverwriteQuestion);
+    ApplyMainWindowCaption(form1, "Plinkora", form1.VersionText.toStdString());
+    form1.ShowFolderCaptions();
+    ApplyNewSongName(machine.Song, nullptr, machine.Texts);
+    emit form1.SongNameChanged(form1.NewSongName);
 
     // End of start-up.
     const QString song = SongArgument(machine.Arguments);
@@ -55,5 +79,10 @@ int RunMachine(int argc, char** argv) {
     form1.show();
     form1.raise();
     form1.activateWindow();
+    const TWindowSet windows{&form1, nullptr, nullptr, &server};
+    PlaceServerAtStart(windows, machine.Settings.Layout);
+    if (server.Connected)
+        server.show();
+    SetHints({&form1});
     return application.exec();
 }

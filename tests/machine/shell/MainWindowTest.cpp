@@ -19,6 +19,7 @@ protected:
             std::vector<std::string>{"Synth A", "Synth B", "Synth C"});
         port = recording.get();
         machine.Port = std::move(recording);
+        machine.SettingsPath = dir.File("Plinkora.ini");
         form = std::make_unique<TForm1>(machine, server);
         machine.MidiSupport->TicksByHand = true;
         form->Ask = [this](const QString& question, QMessageBox::StandardButtons) {
@@ -222,4 +223,33 @@ TEST_F(MainWindow, CancellingTheCloseQuestionKeepsTheMachineRunning) {
     form->close();
     EXPECT_TRUE(server.Cancelled);
     EXPECT_EQ(questions.size(), 1u);
+}
+
+TEST_F(MainWindow, AFirstStartWritesTheSettingsAndRangeChangesRewriteThem) {
+    const std::string written = TempDir::Read(dir.File("Plinkora.ini"));
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 17);
+    EXPECT_NE(written.find("\r\n37\r\n"), std::string::npos);
+    form->Octave[1]->trigger();
+    EXPECT_NE(TempDir::Read(dir.File("Plinkora.ini")).find("\r\n25\r\n"), std::string::npos);
+    EXPECT_TRUE(form->SongDirectory1->text().endsWith("/PKSongs"));
+}
+
+TEST(MainWindowSettings, TheSavedRangePreviewAndPositionAreShownAtStart) {
+    TempDir dir;
+    TMachine machine;
+    machine.Port = std::make_unique<TRecordingMidiPort>();
+    machine.SettingsPath = dir.Write("Plinkora.ini", "/songs\r\n/midi\r\n49\r\n140\r\n90\r\n"
+                                                     "140\r\n219\r\n538\r\n219\r\n"
+                                                     "PatternFixed\r\n4\r\nSongFixed\r\n6\r\n"
+                                                     "5\r\nTone Preview On\r\n16\r\n(C) me\r\n");
+    Tserverform server;
+    TForm1 form(machine, server);
+    EXPECT_EQ(machine.Song.Range, 49);
+    EXPECT_TRUE(form.Octave[3]->isChecked());
+    EXPECT_EQ(form.SpinEdit2->maximum(), 12);
+    EXPECT_TRUE(form.PreviewofTones1->isChecked());
+    EXPECT_TRUE(machine.Playback->PreviewWhilePlaying());
+    EXPECT_TRUE(machine.SettingsRead);
+    EXPECT_EQ(machine.ExportOptions.Copyright, "(C) me");
+    EXPECT_EQ(form.SongDirectory1->text(), "Song (*.pks) Directory  ->  /songs");
 }
