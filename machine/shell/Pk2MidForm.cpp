@@ -195,15 +195,18 @@ void TForm1::CreateControls() {
     strip->setObjectName("Panel1");
     setCentralWidget(strip);
     setFixedSize(398, 129);
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
 
-    Button6 = Place(new QPushButton("> PAT.", strip), "Button6", 2, 2, 70, 22, 70);
-    Button1 = Place(new QPushButton("> SONG", strip), "Button1", 74, 2, 70, 22, 63);
-    Button2 = Place(new QPushButton("STOP", strip), "Button2", 146, 2, 50, 22, 62);
-    Button3 = Place(new QPushButton("RESET", strip), "Button3", 198, 2, 60, 22, 64);
-    SpeedButton1 = Place(new QToolButton(strip), "SpeedButton1", 264, 2, 26, 22);
+    Button6 = Place(new QPushButton("> PAT.", strip), "Button6", 2, 2, 76, 22, 70);
+    Button1 = Place(new QPushButton("> SONG", strip), "Button1", 80, 2, 80, 22, 63);
+    Button2 = Place(new QPushButton("STOP", strip), "Button2", 162, 2, 44, 22, 62);
+    Button3 = Place(new QPushButton("RESET", strip), "Button3", 208, 2, 66, 22, 64);
+    SpeedButton1 = Place(new QToolButton(strip), "SpeedButton1", 276, 2, 22, 22);
     SpeedButton1->setText(QString::fromUtf8("\u25B6"));
     SpeedButton1->setCheckable(true);
-    SpeedButton2 = Place(new QToolButton(strip), "SpeedButton2", 290, 2, 26, 22);
+    SpeedButton2 = Place(new QToolButton(strip), "SpeedButton2", 298, 2, 22, 22);
     SpeedButton2->setText(QString::fromUtf8("\u25A0"));
     SpeedButton3 = Place(new QToolButton(strip), "SpeedButton3", 322, 2, 34, 22);
     SpeedButton3->setText("PAT.");
