@@ -59,6 +59,13 @@ Tserverform::Tserverform(QWidget* parent) : QWidget(parent) {
     connect(Timer1, &QTimer::timeout, this, &Tserverform::Timer1Timer);
 }
 
+void Tserverform::paintEvent(QPaintEvent*) {
+    if (!PaintSkin)
+        return;
+    QPainter painter(this);
+    PaintSkin(painter);
+}
+
 void Tserverform::SetStatusText(const QString& text) {
     statusText_ = text;
     emit StatusChanged(text);

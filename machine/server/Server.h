@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLabel>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QTimer>
 #include <QWidget>
@@ -15,9 +16,10 @@ public:
     explicit Tserverform(QWidget* parent = nullptr);
 
     // What the shutdown needs from the rest of the machine, set once the windows exist.
-    std::function<void()> WriteSettings;    // the settings file
-    std::function<bool()> AskCloseQuestion; // the main window's save question; false = cancel
-    std::function<void()> StopPlayback;     // the "STOP" path
+    std::function<void()> WriteSettings;      // the settings file
+    std::function<bool()> AskCloseQuestion;   // the main window's save question; false = cancel
+    std::function<void()> StopPlayback;       // the "STOP" path
+    std::function<void(QPainter&)> PaintSkin; // the current skin, at the top-left
 
     uint32_t MachineNumber = 0;
     bool Connected = false;
@@ -41,6 +43,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void Timer1Timer();

@@ -13,6 +13,7 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QMenuBar>
+#include <QPainter>
 #include <QScreen>
 #include <QUrl>
 #include <QWidgetAction>
@@ -77,6 +78,8 @@ TForm1::TForm1(TMachine& machine, Tserverform& server, QWidget* parent)
     setObjectName("Form1");
     setProperty("Tag", 60);
     machine_.Song.SongModified = false;
+    Skins = new TSkins(this);
+    Skins->Attach(this);
     CreateControls();
     CreateMenus();
     CreatePatchMenu();
@@ -126,11 +129,23 @@ void TForm1::ReadMachineSettings() {
     if (settings.TonePreview != machine_.Playback->PreviewWhilePlaying())
         machine_.Playback->TogglePreview();
     PreviewofTones1->setChecked(settings.TonePreview);
-    move(settings.Layout.MainLeft, settings.Layout.MainTop);
+    MoveOntoScreen(settings.Layout.MainLeft, settings.Layout.MainTop);
+    Skins->SetSkinNumber(settings.SkinNumber);
     machine_.Song.Range = settings.Range;
     machine_.ExportOptions.Copyright = settings.Copyright;
     ShowRange();
     ShowFolderCaptions();
+}
+
+// A position saved on a larger screen must not leave the window (and its menu) out of reach.
+void TForm1::MoveOntoScreen(int left, int top) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen) {
+        const QRect area = screen->availableGeometry();
+        left = std::clamp(left, area.left(), std::max(area.left(), area.right() - width()));
+        top = std::clamp(top, area.top(), std::max(area.top(), area.bottom() - height()));
+    }
+    move(left, top);
 }
 
 void TForm1::MakeIniFile() {
@@ -139,6 +154,7 @@ void TForm1::MakeIniFile() {
     settings.TonePreview = machine_.Playback->PreviewWhilePlaying();
     settings.StepCapacity = machine_.Song.StepCapacity;
     settings.Copyright = machine_.ExportOptions.Copyright;
+    settings.SkinNumber = Skins->SkinNumber();
     try {
         MakeIni(settings, machine_.SettingsPath);
     } catch (const std::exception& failure) {
@@ -324,6 +340,7 @@ void TForm1::CreateMenus() {
     connect(Exit1, &QAction::triggered, &server_, &QWidget::close);
     connect(PreviewofTones1, &QAction::triggered, this, &TForm1::PreviewofTones1Click);
     connect(SongDirectory1, &QAction::triggered, this, &TForm1::SongDirectory1Click);
+    connect(Skin1, &QAction::triggered, this, &TForm1::Skin1Click);
     connect(MidiDirectory1, &QAction::triggered, this, &TForm1::MidiDirectory1Click);
     connect(Contents1, &QAction::triggered, this, [] {
         QDesktopServices::openUrl(
@@ -420,6 +437,16 @@ void TForm1::FillDeviceList() {
 
 bool TForm1::Playing() const {
     return machine_.Playback->Playing();
+}
+
+// The skin is tiled over an area a little larger than the pattern editor (392 x 296).
+void TForm1::Skin1Click() {
+    Skins->NextSkin(QSize(392, 296));
+}
+
+void TForm1::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    Skins->PaintSkin(painter);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Machine.h"
+#include "Skins.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -53,6 +54,7 @@ public:
     QSpinBox* SpinEdit2;       // transposition
     QSpinBox* SpinEdit3;       // channel, 0..17, wraps over 1..16
     QMenu* PatchMenu;
+    TSkins* Skins;            // the background skin shared by the windows
     QFileDialog* OpenDialog1; // the song open dialog
     QFileDialog* SaveDialog1; // the save dialog shared by songs and MIDI files
 
@@ -122,6 +124,7 @@ public:
     // The Options menu's folder entries: label, "  ->  " and the folder.
     void ShowFolderCaptions();
     void SongDirectory1Click();
+    void Skin1Click();
     void MidiDirectory1Click();
     // Resets the track editor's volume wheel to its top (127) after a load.
     std::function<void()> ResetVolume;
@@ -146,6 +149,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void CreateControls();
@@ -153,6 +157,7 @@ private:
     void CreatePatchMenu();
     void CreateDialogs();
     void ReadMachineSettings();
+    void MoveOntoScreen(int left, int top);
     void FillDeviceList();
     void ApplyLoadedSong();
     void WriteSongTo(const QString& path);

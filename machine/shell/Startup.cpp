@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QPainter>
 
 namespace {
 
@@ -50,6 +51,8 @@ int RunMachine(int argc, char** argv) {
     };
     server.StopPlayback = [&form1] { form1.Button2Click(); };
     server.WriteSettings = [&form1] { form1.MakeIniFile(); };
+    server.PaintSkin = [&form1](QPainter& painter) { form1.Skins->PaintSkin(painter); };
+    form1.Skins->Attach(&server);
     form1.AskStepCount = [&form8, &machine] {
         form8.setsignature(machine.Song.Steps);
         return form8.exec();
@@ -83,6 +86,7 @@ int RunMachine(int argc, char** argv) {
     PlaceServerAtStart(windows, machine.Settings.Layout);
     if (server.Connected)
         server.show();
+    form1.Skin1Click(); // the saved skin was kept one below: "next" restores it
     SetHints({&form1});
     return application.exec();
 }
