@@ -13,6 +13,7 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QMenuBar>
+#include <QMoveEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QUrl>
@@ -80,6 +81,13 @@ TForm1::TForm1(TMachine& machine, Tserverform& server, QWidget* parent)
     machine_.Song.SongModified = false;
     Skins = new TSkins(this);
     Skins->Attach(this);
+    dropTimer_ = new QTimer(this);
+    dropTimer_->setSingleShot(true);
+    dropTimer_->setInterval(250);
+    connect(dropTimer_, &QTimer::timeout, this, [this] {
+        if (Dropped)
+            Dropped();
+    });
     CreateControls();
     CreateMenus();
     CreatePatchMenu();
@@ -331,6 +339,10 @@ void TForm1::CreateMenus() {
     Contents1 = Item(help, "Contents1", "Contents", 201);
     Info1 = Item(help, "Info1", "Info", 83);
 
+    // The export dialog, the statistics and the info window join these items when they exist.
+    for (QAction* later : {ExportMidi1, Statistics1, Info1})
+        later->setEnabled(false);
+
     connect(NewProject1, &QAction::triggered, this, &TForm1::NewProjectClick);
     connect(Drumsession1, &QAction::triggered, this, &TForm1::DrumsessionClick);
     connect(SongKeepPatterns1, &QAction::triggered, this, &TForm1::SongKeepPatternsClick);
@@ -447,6 +459,20 @@ void TForm1::Skin1Click() {
 void TForm1::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     Skins->PaintSkin(painter);
+}
+
+// A move ends in a drop once the window rests. Arranging is idempotent, so a move the program
+// made itself does no harm.
+void TForm1::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    if (isVisible())
+        dropTimer_->start();
+}
+
+void TForm1::enterEvent(QEnterEvent* event) {
+    QMainWindow::enterEvent(event);
+    activateWindow();
+    raise();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

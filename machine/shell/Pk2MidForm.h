@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QTimer>
 #include <QToolButton>
 
 class Tserverform;
@@ -126,6 +127,8 @@ public:
     void SongDirectory1Click();
     void Skin1Click();
     void MidiDirectory1Click();
+    // The user dropped the window after moving it (no move for a moment).
+    std::function<void()> Dropped;
     // Resets the track editor's volume wheel to its top (127) after a load.
     std::function<void()> ResetVolume;
     // Questions and file dialogs; tests replace them.
@@ -150,6 +153,8 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
 
 private:
     void CreateControls();
@@ -171,6 +176,7 @@ private:
     TMachine& machine_;
     Tserverform& server_;
     QString lastSongFolder_; // folder of the song file last loaded or saved
+    QTimer* dropTimer_;
 };
 
 // Wraps a spin box value over [low, high]: one past the top gives low, one below low gives high.

@@ -1,12 +1,10 @@
 #include "Startup.h"
 
 #include "FormPositions.h"
-#include "Machine.h"
 #include "NewOptions.h"
 #include "Pk2MidForm.h"
 #include "language.h"
 #include "midi/Midi_Errors.h"
-#include "server/Server.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -33,60 +31,77 @@ QString SongArgument(const std::vector<std::string>& arguments) {
 
 } // namespace
 
+TMachineWindows::TMachineWindows(std::vector<std::string> arguments, std::string settingsPath)
+    : Form1(Prepared(std::move(arguments), std::move(settingsPath)), Server),
+      Form8(Machine.TempoInfo, Machine.Song.Steps) {
+    Connect();
+    LoadLanguageTexts();
+    FinishStartUp();
+}
+
+// The machine's arguments and settings path must be in place before the main window reads them.
+TMachine& TMachineWindows::Prepared(std::vector<std::string> arguments, std::string settingsPath) {
+    Machine.Arguments = std::move(arguments);
+    Machine.SettingsPath = std::move(settingsPath);
+    return Machine;
+}
+
+void TMachineWindows::Connect() {
+    connect(&Server, &Tserverform::Closed, this, &TMachineWindows::Ended);
+    Server.AskCloseQuestion = [this] {
+        return !Machine.Song.SongModified || Form1.AskSaveQuestion(false);
+    };
+    Server.StopPlayback = [this] { Form1.Button2Click(); };
+    Server.WriteSettings = [this] { Form1.MakeIniFile(); };
+    Server.PaintSkin = [this](QPainter& painter) { Form1.Skins->PaintSkin(painter); };
+    Form1.Skins->Attach(&Server);
+    Form1.AskStepCount = [this] {
+        Form8.setsignature(Machine.Song.Steps);
+        return Form8.exec();
+    };
+    connect(&Form1, &TForm1::SongLoaded, &Form8,
+            [this] { Form8.setsignature(Machine.Song.Steps); });
+}
+
+// The German texts, applied to every window created so far, in creation order.
+void TMachineWindows::LoadLanguageTexts() {
+    Machine.Texts = LoadLanguage(
+        {&Server, &Form1, nullptr, nullptr, nullptr, nullptr, nullptr, &Form8, nullptr});
+    SetDeviceBusyText(Machine.Texts.DeviceBusyText);
+    Form1.NewSongName = QString::fromStdString(Machine.Texts.NewSongName);
+    Form1.SaveQuestion = QString::fromStdString(Machine.Texts.SaveQuestion);
+    Form1.OverwriteQuestion = QString::fromStdString(Machine.Texts.OverwriteQuestion);
+    ApplyMainWindowCaption(Form1, "Plinkora", Form1.VersionText.toStdString());
+    Form1.ShowFolderCaptions();
+    ApplyNewSongName(Machine.Song, nullptr, Machine.Texts);
+    emit Form1.SongNameChanged(Form1.NewSongName);
+}
+
+void TMachineWindows::FinishStartUp() {
+    const QString song = SongArgument(Machine.Arguments);
+    if (!song.isEmpty() && QFileInfo(song).isFile()) {
+        QString error;
+        if (!Form1.DoLoadSong(song, &error) && !error.isEmpty())
+            QMessageBox::warning(&Form1, "Plinkora", error);
+    }
+    Form1.show();
+    Form1.raise();
+    Form1.activateWindow();
+    windows_ = TWindowSet{&Form1, nullptr, nullptr, &Server};
+    PlaceServerAtStart(windows_, Machine.Settings.Layout);
+    Form1.Dropped = [this] { MainDropped(windows_, Machine.Settings.Layout); };
+    if (Server.Connected)
+        Server.show();
+    Form1.Skin1Click(); // the saved skin was kept one below: "next" restores it
+    SetHints({&Form1});
+}
+
 int RunMachine(int argc, char** argv) {
     PreferX11(argc, argv);
     QApplication application(argc, argv);
     QApplication::setApplicationName("Plinkora");
     QApplication::setQuitOnLastWindowClosed(false);
-
-    TMachine machine;
-    machine.Arguments.assign(argv, argv + argc);
-
-    Tserverform server;
-    TForm1 form1(machine, server);
-    TForm8 form8(machine.TempoInfo, machine.Song.Steps);
-    QObject::connect(&server, &Tserverform::Closed, &application, &QApplication::quit);
-    server.AskCloseQuestion = [&form1, &machine] {
-        return !machine.Song.SongModified || form1.AskSaveQuestion(false);
-    };
-    server.StopPlayback = [&form1] { form1.Button2Click(); };
-    server.WriteSettings = [&form1] { form1.MakeIniFile(); };
-    server.PaintSkin = [&form1](QPainter& painter) { form1.Skins->PaintSkin(painter); };
-    form1.Skins->Attach(&server);
-    form1.AskStepCount = [&form8, &machine] {
-        form8.setsignature(machine.Song.Steps);
-        return form8.exec();
-    };
-    QObject::connect(&form1, &TForm1::SongLoaded, &form8,
-                     [&form8, &machine] { form8.setsignature(machine.Song.Steps); });
-
-    // The German texts, applied to every window created so far.
-    machine.Texts = LoadLanguage(
-        {&server, &form1, nullptr, nullptr, nullptr, nullptr, nullptr, &form8, nullptr});
-    SetDeviceBusyText(machine.Texts.DeviceBusyText);
-    form1.NewSongName = QString::fromStdString(machine.Texts.NewSongName);
-    form1.SaveQuestion = QString::fromStdString(machine.Texts.SaveQuestion);
-    form1.OverwriteQuestion = QString::fromStdString(machine.Texts.OverwriteQuestion);
-    ApplyMainWindowCaption(form1, "Plinkora", form1.VersionText.toStdString());
-    form1.ShowFolderCaptions();
-    ApplyNewSongName(machine.Song, nullptr, machine.Texts);
-    emit form1.SongNameChanged(form1.NewSongName);
-
-    // End of start-up.
-    const QString song = SongArgument(machine.Arguments);
-    if (!song.isEmpty() && QFileInfo(song).isFile()) {
-        QString error;
-        if (!form1.DoLoadSong(song, &error) && !error.isEmpty())
-            QMessageBox::warning(&form1, "Plinkora", error);
-    }
-    form1.show();
-    form1.raise();
-    form1.activateWindow();
-    const TWindowSet windows{&form1, nullptr, nullptr, &server};
-    PlaceServerAtStart(windows, machine.Settings.Layout);
-    if (server.Connected)
-        server.show();
-    form1.Skin1Click(); // the saved skin was kept one below: "next" restores it
-    SetHints({&form1});
+    TMachineWindows windows(std::vector<std::string>(argv, argv + argc));
+    QObject::connect(&windows, &TMachineWindows::Ended, &application, &QApplication::quit);
     return application.exec();
 }

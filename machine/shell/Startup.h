@@ -1,4 +1,39 @@
 #pragma once
 
-// Starts the machine's windows in their fixed order and runs until the server window closes.
+#include "FormPositions.h"
+#include "Machine.h"
+#include "NewOptions.h"
+#include "Pk2MidForm.h"
+#include "server/Server.h"
+
+#include <QObject>
+#include <string>
+#include <vector>
+
+// The machine's windows, created in their fixed order, with the start-up steps that follow:
+// the German texts, a song named on the command line, window placement, skin and hints.
+class TMachineWindows : public QObject {
+    Q_OBJECT
+public:
+    // `arguments` is the command line with argument 0; `settingsPath` overrides the settings
+    // file beside the program (for tests).
+    explicit TMachineWindows(std::vector<std::string> arguments, std::string settingsPath = {});
+
+    TMachine Machine;
+    Tserverform Server;
+    TForm1 Form1;
+    TForm8 Form8;
+
+signals:
+    void Ended(); // the shutdown went through
+
+private:
+    TMachine& Prepared(std::vector<std::string> arguments, std::string settingsPath);
+    void Connect();
+    void LoadLanguageTexts();
+    void FinishStartUp(); // the start-up form's steps
+    TWindowSet windows_;
+};
+
+// Starts the machine's windows and runs until the server window closes.
 int RunMachine(int argc, char** argv);

@@ -1,0 +1,51 @@
+#include "shell/Startup.h"
+
+#include "TempDir.h"
+
+#include <QMenuBar>
+#include <gtest/gtest.h>
+
+namespace {
+
+QAction* MenuItem(QWidget& window, const char* name) {
+    return window.findChild<QAction*>(name);
+}
+
+} // namespace
+
+TEST(StartUp, TheWindowsComeUpInGerman) {
+    TempDir dir;
+    TMachineWindows windows({"Plinkora"}, dir.File("Plinkora.ini"));
+    TForm1& form = windows.Form1;
+    EXPECT_EQ(form.windowTitle(), "Plinkora v1.200");
+    EXPECT_EQ(MenuItem(form, "File1")->text(), "Datei");
+    EXPECT_EQ(MenuItem(form, "Exit1")->text(), "Beenden");
+    const char* octaves[] = {"1 Oktave", "2 Oktaven", "3 Oktaven", "4 Oktaven", "5 Oktaven"};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(form.Octave[i]->text(), QString::fromUtf8(octaves[i]));
+    EXPECT_EQ(form.Button6->text(), "SPIELE PAT.");
+    EXPECT_EQ(form.findChild<QLabel*>("Label9")->text(), "Bnk") << "no text number";
+    EXPECT_EQ(form.SongDirectory1->text(),
+              QString::fromUtf8("Song (*.pks) Verzeichnis  ->  ") +
+                  QString::fromStdString(windows.Machine.Settings.SongFolder));
+    EXPECT_EQ(windows.Server.windowTitle(), "") << "the server window has no text number";
+    EXPECT_EQ(windows.Form8.windowTitle(), "Track Eigenschaften");
+    EXPECT_EQ(form.Button3->toolTip(), QString::fromUtf8("Zurücksetzen des Midigerätes"));
+    EXPECT_EQ(windows.Machine.Song.Name, "Neuer Song");
+    EXPECT_FALSE(windows.Server.isVisible()) << "hidden until a controller connects";
+    EXPECT_EQ(windows.Machine.Settings.SkinNumber, 2) << "the saved skin, restored by 'next'";
+    EXPECT_EQ(form.Skins->SkinNumber(), 3);
+}
+
+TEST(StartUp, ASongNamedOnTheCommandLineIsLoadedEvenWithSpacesInItsPath) {
+    TempDir dir;
+    const std::string song = dir.Write("My Song.pks", "Plinkora Song\r\n120 ms\r\n1 Pattern\r\n"
+                                                      "3 0 5 \r\n1 Songlines\r\n1 \r\n");
+    TMachineWindows windows({"Plinkora", dir.File("My"), "Song.pks"}, dir.File("Plinkora.ini"));
+    EXPECT_EQ(windows.Machine.Song.Name, "My Song");
+    EXPECT_EQ(windows.Machine.Song.Steps, 3);
+    EXPECT_EQ(windows.Form1.MsValue->text(), "120");
+
+    TMachineWindows missing({"Plinkora", dir.File("None.pks")}, dir.File("Other.ini"));
+    EXPECT_EQ(missing.Machine.Song.Name, "Neuer Song") << "a missing song starts the default";
+}
