@@ -1,6 +1,7 @@
 #include "Pk2MidForm.h"
 
 #include "NewOptions.h"
+#include "midi/MidiDebugger.h"
 #include "midi/MidiPortSystem.h"
 #include "midi/ProgramNames.h"
 #include "server/Server.h"
@@ -339,9 +340,10 @@ void TForm1::CreateMenus() {
     Contents1 = Item(help, "Contents1", "Contents", 201);
     Info1 = Item(help, "Info1", "Info", 83);
 
-    // The export dialog, the statistics and the info window join these items when they exist.
-    for (QAction* later : {ExportMidi1, Statistics1, Info1})
-        later->setEnabled(false);
+    InstallDebuggerKey(*this, [this] {
+        if (ToggleDebugger)
+            ToggleDebugger();
+    });
 
     connect(NewProject1, &QAction::triggered, this, &TForm1::NewProjectClick);
     connect(Drumsession1, &QAction::triggered, this, &TForm1::DrumsessionClick);
@@ -425,6 +427,16 @@ void TForm1::CreateDialogs() {
         if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty())
             return QString();
         return OpenDialog1->selectedFiles().first();
+    };
+    ChooseMidiToSave = [this](const QString& folder, const QString& proposed) {
+        SaveDialog1->setDefaultSuffix("mid");
+        SaveDialog1->setNameFilter("Typ 0 MidiFile (*.mid)");
+        if (!folder.isEmpty())
+            SaveDialog1->setDirectory(folder);
+        SaveDialog1->selectFile(proposed);
+        if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty())
+            return QString();
+        return SaveDialog1->selectedFiles().first();
     };
     ChooseSongToSave = [this](const QString& folder, const QString& proposed) {
         SaveDialog1->setDefaultSuffix("pks");

@@ -137,6 +137,12 @@ public:
         Ask;
     std::function<QString(const QString& folder, const QString& proposed)> ChooseSongToSave;
     std::function<QString(const QString& folder)> ChooseSongToOpen;
+    std::function<QString(const QString& folder, const QString& proposed)> ChooseMidiToSave;
+    // Ctrl+D: shows or hides the MIDI debugger.
+    std::function<void()> ToggleDebugger;
+
+    // The export sequence through the shared save dialog; true when a file was written.
+    bool ExportMidiFile();
 
 signals:
     // The shown pattern, the track or the song's shape changed: the editors follow.
@@ -149,6 +155,7 @@ signals:
     void PlaybackStarted(int playMode);
     void PlaybackStopped();
     void SongLoaded();
+    void ExportOptionsChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -117,6 +117,12 @@ void TForm1::SpinEdit1Change() {
     machine_.MidiOut->SetPatch(program);
     Edit1->setText(ProgramText(program));
     machine_.Song.Patch = program;
+    TExportOptions& options = machine_.ExportOptions;
+    if (!options.InstrumentEdited && options.Instrument != Edit1->text().toStdString()) {
+        options.Instrument = Edit1->text().toStdString();
+        options.InstrumentEdited = true; // an automatic update happens once after a reset
+        emit ExportOptionsChanged();
+    }
     emit PatchNameChanged(Edit1->text());
 }
 

@@ -1,5 +1,6 @@
 #include "GetPureFilename.h"
 #include "Pk2MidForm.h"
+#include "files/ExportMidi.h"
 #include "files/ExportPk.h"
 #include "files/FileError.h"
 #include "files/ImportPk.h"
@@ -69,8 +70,10 @@ void TForm1::ApplyLoadedSong() {
 
     const QString name = QString::fromLocal8Bit(song.Name.c_str());
     emit SongNameChanged(name);
-    ResetExportOptions(machine_.ExportOptions, song.Name, Edit1->text().toStdString());
     machine_.ExportOptions.TrackName = song.Name;
+    machine_.ExportOptions.TrackNameEdited = false;
+    machine_.ExportOptions.InstrumentEdited = false;
+    emit ExportOptionsChanged();
     SetAndRun(SpinEdit2, song.Transpose[1], [this] { SpinEdit2Change(); });
     SetAndRun(SpinEdit1, song.Patch, [this] { SpinEdit1Change(); });
     SetAndRun(SpinEdit4, song.Bank, [] {});
@@ -147,8 +150,12 @@ bool TForm1::SaveAsClick() {
             return false;
         }
         machine_.Song.Name = StripExtension(FileNamePart(Local(chosen)));
-        if (!machine_.ExportOptions.TrackNameEdited)
-            machine_.ExportOptions.TrackName = machine_.Song.Name;
+        TExportOptions& options = machine_.ExportOptions;
+        if (!options.TrackNameEdited && options.TrackName != machine_.Song.Name) {
+            options.TrackName = machine_.Song.Name;
+            options.TrackNameEdited = true;
+            emit ExportOptionsChanged();
+        }
         emit SongNameChanged(QString::fromLocal8Bit(machine_.Song.Name.c_str()));
         return true;
     }
@@ -185,7 +192,10 @@ void TForm1::ResetTrack() {
         machine_.MidiOut->TrackPosition = 1;
         ResetTrackLines(machine_.Song, NewSongName.toStdString());
     });
-    ResetExportOptions(machine_.ExportOptions, machine_.Song.Name, Edit1->text().toStdString());
+    // The copyright is the user's setting: a new song must not throw it away.
+    ResetExportOptions(machine_.ExportOptions, machine_.Song.Name, Edit1->text().toStdString(),
+                       machine_.Settings.Copyright);
+    emit ExportOptionsChanged();
     emit SongNameChanged(NewSongName);
 }
 
@@ -233,4 +243,25 @@ void TForm1::SongKeepPatternsClick() {
         return;
     ResetTrack();
     emit SongChanged();
+}
+
+bool TForm1::ExportMidiFile() {
+    const QString folder = QFile::decodeName(machine_.Settings.MidiFolder.c_str());
+    const QString proposed = FromLocal(StripExtension(machine_.Song.Name)) + ".mid";
+    for (;;) {
+        const QString chosen = ChooseMidiToSave(folder, proposed);
+        if (chosen.isEmpty())
+            return false;
+        if (QFileInfo::exists(chosen) &&
+            Ask(OverwriteQuestion, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+            continue;
+        try {
+            ExportSongToMidi(machine_.Song, machine_.Melodies, *machine_.MidiOut,
+                             machine_.TempoInfo, machine_.ExportOptions, Local(chosen));
+        } catch (const std::exception& failure) {
+            QMessageBox::critical(this, "Plinkora", QString::fromLocal8Bit(failure.what()));
+            return false;
+        }
+        return true;
+    }
 }

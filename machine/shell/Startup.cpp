@@ -33,7 +33,9 @@ QString SongArgument(const std::vector<std::string>& arguments) {
 
 TMachineWindows::TMachineWindows(std::vector<std::string> arguments, std::string settingsPath)
     : Form1(Prepared(std::move(arguments), std::move(settingsPath)), Server),
-      Form8(Machine.TempoInfo, Machine.Song.Steps) {
+      Form2(Machine.ExportOptions, &Form1), Form4(Form1.VersionText, &Form1),
+      Form6(Machine.DebugLog, &Form1), Form8(Machine.TempoInfo, Machine.Song.Steps),
+      Form9(Machine.Song, Machine.TempoInfo, &Form1) {
     Connect();
     LoadLanguageTexts();
     FinishStartUp();
@@ -61,12 +63,35 @@ void TMachineWindows::Connect() {
     };
     connect(&Form1, &TForm1::SongLoaded, &Form8,
             [this] { Form8.setsignature(Machine.Song.Steps); });
+
+    // Export options.
+    Form2.Export = [this] { return Form1.ExportMidiFile(); };
+    Form2.CopyrightChanged = [this] {
+        Machine.Settings.Copyright = Machine.ExportOptions.Copyright;
+    };
+    connect(&Form1, &TForm1::ExportOptionsChanged, &Form2, &TForm2::ShowOptions);
+    connect(Form1.ExportMidi1, &QAction::triggered, &Form2, [this] {
+        Form2.Open(QString::fromLocal8Bit(Machine.Song.Name.c_str()), Form1.Edit1->text());
+    });
+    // Statistics and info.
+    connect(Form1.Statistics1, &QAction::triggered, &Form9, &TForm9::Toggle);
+    connect(&Form1, &TForm1::SongChanged, &Form9, &TForm9::updatestatistics);
+    connect(Form1.Info1, &QAction::triggered, &Form4, &TForm4::Toggle);
+    // The MIDI debugger.
+    Form1.ToggleDebugger = [this] { Form6.ToggleVisible(); };
+    Form6.PlaceBeside(Form1);
+    // Skins.
+    const auto paintSkin = [this](QPainter& painter) { Form1.Skins->PaintSkin(painter); };
+    Form4.PaintSkin = paintSkin;
+    Form6.PaintSkin = paintSkin;
+    for (QWidget* window : {static_cast<QWidget*>(&Form4), static_cast<QWidget*>(&Form6)})
+        Form1.Skins->Attach(window);
 }
 
 // The German texts, applied to every window created so far, in creation order.
 void TMachineWindows::LoadLanguageTexts() {
-    Machine.Texts = LoadLanguage(
-        {&Server, &Form1, nullptr, nullptr, nullptr, nullptr, nullptr, &Form8, nullptr});
+    Machine.Texts =
+        LoadLanguage({&Server, &Form1, nullptr, &Form2, &Form4, nullptr, &Form6, &Form8, &Form9});
     SetDeviceBusyText(Machine.Texts.DeviceBusyText);
     Form1.NewSongName = QString::fromStdString(Machine.Texts.NewSongName);
     Form1.SaveQuestion = QString::fromStdString(Machine.Texts.SaveQuestion);

@@ -1,10 +1,14 @@
 #pragma once
 
 #include "FormPositions.h"
+#include "InfoForm.h"
 #include "Machine.h"
 #include "NewOptions.h"
 #include "Pk2MidForm.h"
+#include "files/ExportOptions.h"
+#include "midi/MidiDebugger.h"
 #include "server/Server.h"
+#include "statistics.h"
 
 #include <QObject>
 #include <string>
@@ -19,10 +23,15 @@ public:
     // file beside the program (for tests).
     explicit TMachineWindows(std::vector<std::string> arguments, std::string settingsPath = {});
 
+    // In creation order.
     TMachine Machine;
     Tserverform Server;
     TForm1 Form1;
-    TForm8 Form8;
+    TForm2 Form2; // MIDI export options
+    TForm4 Form4; // info
+    TForm6 Form6; // MIDI debugger
+    TForm8 Form8; // song properties
+    TForm9 Form9; // statistics
 
 signals:
     void Ended(); // the shutdown went through

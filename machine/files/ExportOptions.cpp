@@ -1,0 +1,131 @@
+#include "ExportOptions.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace {
+
+template <typename Control> Control* Named(Control* control, const char* name, int tag = 0) {
+    control->setObjectName(name);
+    if (tag != 0)
+        control->setProperty("Tag", tag);
+    return control;
+}
+
+QString Text(const std::string& bytes) {
+    return QString::fromLocal8Bit(bytes.c_str());
+}
+std::string Bytes(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
+
+} // namespace
+
+TForm2::TForm2(TExportOptions& options, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint), options_(options) {
+    setObjectName("Form2");
+    setWindowTitle("Midi Export");
+    setProperty("Tag", 20);
+    setModal(false);
+    setFixedSize(430, 200);
+    CreateControls();
+    ShowOptions();
+}
+
+void TForm2::CreateControls() {
+    GroupBox1 = Named(new QGroupBox("Export Options", this), "GroupBox1", 21);
+    GroupBox1->setGeometry(8, 8, 150, 150);
+    CheckBox1 = Named(new QCheckBox("Export Program Change", GroupBox1), "CheckBox1", 23);
+    CheckBox1->setGeometry(8, 22, 140, 20);
+    CheckBox2 = Named(new QCheckBox(GroupBox1), "CheckBox2");
+    CheckBox2->setGeometry(8, 56, 20, 20);
+    Named(new QLabel("Optimized for", GroupBox1), "Label1", 19)->setGeometry(28, 50, 118, 16);
+    Named(new QLabel("monophone mobiles", GroupBox1), "Label2", 24)->setGeometry(28, 66, 118, 16);
+
+    GroupBox2 = Named(new QGroupBox("Additional Information", this), "GroupBox2", 22);
+    GroupBox2->setGeometry(166, 8, 256, 150);
+    CheckBox3 = Named(new QCheckBox("Trackname", GroupBox2), "CheckBox3", 32);
+    CheckBox3->setGeometry(8, 22, 90, 20);
+    Edit1 = Named(new QLineEdit(GroupBox2), "Edit1");
+    Edit1->setGeometry(100, 22, 148, 22);
+    CheckBox4 = Named(new QCheckBox("Copyright", GroupBox2), "CheckBox4", 26);
+    CheckBox4->setGeometry(8, 52, 90, 20);
+    Edit2 = Named(new QLineEdit(GroupBox2), "Edit2");
+    Edit2->setGeometry(100, 52, 148, 22);
+    CheckBox5 = Named(new QCheckBox(GroupBox2), "CheckBox5");
+    CheckBox5->setGeometry(8, 86, 20, 20);
+    Named(new QLabel("Instrument", GroupBox2), "Label3", 27)->setGeometry(28, 80, 70, 16);
+    Named(new QLabel("Description", GroupBox2), "Label4", 28)->setGeometry(28, 96, 70, 16);
+    Edit3 = Named(new QLineEdit(GroupBox2), "Edit3");
+    Edit3->setGeometry(100, 84, 148, 22);
+    Named(new QLabel("Text", GroupBox2), "Label5", 29)->setGeometry(8, 120, 90, 18);
+    Named(new QLabel(ExporterText, GroupBox2), "Label6")->setGeometry(100, 120, 148, 18);
+
+    Button1 = Named(new QPushButton("Export", this), "Button1", 30);
+    Button1->setGeometry(252, 166, 82, 26);
+    Button2 = Named(new QPushButton("Cancel", this), "Button2", 31);
+    Button2->setGeometry(340, 166, 82, 26);
+
+    connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) { options_.ProgramChange = on; });
+    connect(CheckBox2, &QCheckBox::toggled, this, [this](bool on) { options_.Monophone = on; });
+    connect(CheckBox3, &QCheckBox::toggled, this, [this](bool on) {
+        options_.TrackNameOn = on;
+        Edit1->setEnabled(on);
+    });
+    connect(CheckBox4, &QCheckBox::toggled, this, [this](bool on) {
+        options_.CopyrightOn = on;
+        Edit2->setEnabled(on);
+    });
+    connect(CheckBox5, &QCheckBox::toggled, this, [this](bool on) {
+        options_.InstrumentOn = on;
+        Edit3->setEnabled(on);
+    });
+    // Any change of these texts, typed or made by the program, marks the field as edited.
+    connect(Edit1, &QLineEdit::textChanged, this, [this](const QString& text) {
+        options_.TrackName = Bytes(text);
+        if (!showing_)
+            options_.TrackNameEdited = true;
+    });
+    connect(Edit3, &QLineEdit::textChanged, this, [this](const QString& text) {
+        options_.Instrument = Bytes(text);
+        if (!showing_)
+            options_.InstrumentEdited = true;
+    });
+    connect(Edit2, &QLineEdit::textChanged, this, [this](const QString& text) {
+        options_.Copyright = Bytes(text);
+        if (!showing_ && CopyrightChanged)
+            CopyrightChanged();
+    });
+    connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &QDialog::hide);
+}
+
+void TForm2::ShowOptions() {
+    showing_ = true;
+    CheckBox1->setChecked(options_.ProgramChange);
+    CheckBox2->setChecked(options_.Monophone);
+    CheckBox3->setChecked(options_.TrackNameOn);
+    CheckBox4->setChecked(options_.CopyrightOn);
+    CheckBox5->setChecked(options_.InstrumentOn);
+    Edit1->setEnabled(options_.TrackNameOn);
+    Edit2->setEnabled(options_.CopyrightOn);
+    Edit3->setEnabled(options_.InstrumentOn);
+    Edit1->setText(Text(options_.TrackName));
+    Edit2->setText(Text(options_.Copyright));
+    Edit3->setText(Text(options_.Instrument));
+    showing_ = false;
+}
+
+void TForm2::Open(const QString& songName, const QString& instrumentName) {
+    Edit3->setText(instrumentName);
+    Edit1->setText(songName + " - " + instrumentName);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    show();
+    raise();
+}
+
+void TForm2::Button1Click() {
+    if (Export && Export())
+        hide();
+}

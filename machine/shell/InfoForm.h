@@ -1,0 +1,34 @@
+#pragma once
+
+#include "OvixLogo.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <functional>
+
+// The info window: the program's name and version with the animated logo. The logo runs
+// exactly while the window is shown.
+class TForm4 : public QDialog {
+    Q_OBJECT
+public:
+    TForm4(const QString& versionText, QWidget* parent = nullptr);
+
+    // "Info" in the main menu: show or hide.
+    void Toggle();
+    void Button1Click(); // "OK": hide
+
+    QLabel* Panel1;  // "Plinkora v" + version
+    QWidget* Panel2; // holds the logo
+    TOvixLogo* OvixLogo1;
+    QPushButton* Button1; // "OK"
+    std::function<void(QPainter&)> PaintSkin;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QString versionText_;
+};

@@ -1,0 +1,151 @@
+#include "TempDir.h"
+#include "shell/Startup.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The whole machine as started, with the MIDI file dialog answering from the test.
+class ToolWindows : public ::testing::Test {
+protected:
+    ToolWindows() : windows({"Plinkora"}, dir.File("Plinkora.ini")) {
+        windows.Form1.ChooseMidiToSave = [this](const QString&, const QString& proposed) {
+            proposedMidi = proposed;
+            return QString::fromStdString(dir.File(nextMidi));
+        };
+    }
+
+    std::string Export(const std::string& name) {
+        nextMidi = name;
+        windows.Form2.Button1->click();
+        return TempDir::Read(dir.File(name));
+    }
+
+    static uint32_t TrackLength(const std::string& file) {
+        return uint32_t(uint8_t(file[18])) << 24 | uint32_t(uint8_t(file[19])) << 16 |
+               uint32_t(uint8_t(file[20])) << 8 | uint8_t(file[21]);
+    }
+
+    TempDir dir;
+    TMachineWindows windows;
+    std::string nextMidi;
+    QString proposedMidi;
+};
+
+} // namespace
+
+TEST_F(ToolWindows, TheExportDialogDecidesWhatTheFileHolds) {
+    windows.Form1.ExportMidi1->trigger();
+    EXPECT_TRUE(windows.Form2.isVisible());
+    EXPECT_EQ(windows.Form2.windowTitle(), "Midi Export");
+    EXPECT_EQ(windows.Form2.Edit3->text(), "Acoustic Grand Piano");
+    EXPECT_EQ(windows.Form2.Edit1->text(), "Neuer Song - Acoustic Grand Piano");
+
+    const std::string full = Export("full.mid");
+    EXPECT_EQ(proposedMidi, "Neuer Song.mid");
+    EXPECT_FALSE(windows.Form2.isVisible()) << "the export hides the dialog";
+    EXPECT_NE(full.find(std::string("\0\xC0\0", 3)), std::string::npos);
+    EXPECT_NE(full.find("\xFF\x02"), std::string::npos);
+
+    windows.Form2.CheckBox1->setChecked(false);
+    const std::string noProgram = Export("noprogram.mid");
+    EXPECT_EQ(noProgram.find(std::string("\0\xC0\0", 3)), std::string::npos);
+    EXPECT_EQ(TrackLength(full) - TrackLength(noProgram), 3u);
+
+    windows.Form2.CheckBox4->setChecked(false);
+    EXPECT_FALSE(windows.Form2.Edit2->isEnabled());
+    EXPECT_EQ(Export("nocopyright.mid").find("\xFF\x02"), std::string::npos);
+}
+
+TEST_F(ToolWindows, ATypedTrackNameSurvivesSaveAs) {
+    windows.Form1.ExportMidi1->trigger();
+    QTest::keyClicks(windows.Form2.Edit1, " live");
+    const QString typed = windows.Form2.Edit1->text();
+    windows.Form1.ChooseSongToSave = [this](const QString&, const QString&) {
+        return QString::fromStdString(dir.File("Tune.pks"));
+    };
+    windows.Form1.SaveAsClick();
+    EXPECT_EQ(windows.Machine.Song.Name, "Tune");
+    EXPECT_EQ(windows.Form2.Edit1->text(), typed);
+}
+
+TEST_F(ToolWindows, SaveAsNamesAnUntouchedTrackOnce) {
+    windows.Form1.ChooseSongToSave = [this](const QString&, const QString&) {
+        return QString::fromStdString(dir.File("Tune.pks"));
+    };
+    windows.Form1.SaveAsClick();
+    EXPECT_EQ(windows.Form2.Edit1->text(), "Tune");
+}
+
+TEST_F(ToolWindows, MonophoneExportsOnChannelOneAndKeepsTheChannel) {
+    windows.Form1.SpinEdit3->setValue(10);
+    windows.Form1.ExportMidi1->trigger();
+    windows.Form2.CheckBox2->setChecked(true);
+    const std::string file = Export("mono.mid");
+    EXPECT_NE(file.find(std::string("\0\xFF\x20\x01\0", 5)), std::string::npos);
+    EXPECT_NE(file.find(std::string("\0\x90", 2)), std::string::npos);
+    EXPECT_EQ(file.find(std::string("\x99")), std::string::npos);
+    EXPECT_EQ(windows.Form1.SpinEdit3->value(), 10);
+    EXPECT_EQ(windows.Machine.MidiOut->OutChannel, 9);
+    EXPECT_EQ(windows.Machine.Melodies.Event(0, 0).Message & 0xFF, 0x99u);
+}
+
+TEST_F(ToolWindows, CtrlDTogglesTheDebuggerAndDAloneDoesNothing) {
+    windows.Form1.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&windows.Form1));
+    EXPECT_FALSE(windows.Form6.isVisible());
+    QTest::keyClick(&windows.Form1, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_TRUE(windows.Form6.isVisible());
+    windows.Form1.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&windows.Form1));
+    QTest::keyClick(&windows.Form1, Qt::Key_D);
+    EXPECT_TRUE(windows.Form6.isVisible());
+    QTest::keyClick(&windows.Form1, Qt::Key_D, Qt::ControlModifier);
+    EXPECT_FALSE(windows.Form6.isVisible());
+}
+
+TEST_F(ToolWindows, TheDebuggerShowsEveryReportedCallAndKeepsAtMost51Lines) {
+    for (int i = 0; i < 60; ++i)
+        windows.Machine.MidiOut->SendShort(0x90);
+    const QStringList lines = windows.Form6.Memo1->toPlainText().split('\n');
+    EXPECT_EQ(lines.size(), 60 - 51);
+    EXPECT_EQ(lines.last(), "midiOutShortMsg:   device handle is invalid  #5");
+    EXPECT_EQ(windows.Form6.Button1->text(), QString::fromUtf8("Löschen"));
+    windows.Form6.Button1->click();
+    EXPECT_TRUE(windows.Form6.Memo1->toPlainText().isEmpty());
+}
+
+TEST_F(ToolWindows, StatisticsCountTheTrackOverThePool) {
+    TPkSong& song = windows.Machine.Song;
+    ResizePatternPool(song, 5);
+    song.SonglineCount = 4;
+    song.Songlines = {0, 3, 1, 3, 2};
+    windows.Form1.Statistics1->trigger();
+    EXPECT_TRUE(windows.Form9.isVisible());
+    EXPECT_EQ(windows.Form9.windowTitle(), "Projekt Statistik");
+    EXPECT_EQ(windows.Form9.TotalValue->text(), "5");
+    EXPECT_EQ(windows.Form9.UsedValue->text(), "3");
+    EXPECT_EQ(windows.Form9.UnusedValue->text(), "2");
+    EXPECT_EQ(windows.Form9.LengthValue->text(), "4");
+    EXPECT_EQ(windows.Form9.Numerator->text(), "4");
+    song.Songlines = {0, 3, 1, 4, 2, 5};
+    song.SonglineCount = 5;
+    windows.Form1.Statistics1->trigger();
+    EXPECT_FALSE(windows.Form9.isVisible());
+    EXPECT_EQ(windows.Form9.UnusedValue->text(), "0");
+    song.SonglineCount = 0;
+    song.Songlines = {0};
+    EXPECT_EQ(CountPatternUse(song).Used, 0) << "an empty track uses nothing";
+}
+
+TEST_F(ToolWindows, TheInfoWindowAnimatesOnlyWhileShown) {
+    windows.Form1.Info1->trigger();
+    EXPECT_TRUE(windows.Form4.isVisible());
+    EXPECT_TRUE(windows.Form4.OvixLogo1->AnimationOn());
+    EXPECT_EQ(windows.Form4.OvixLogo1->Speed(), 100);
+    EXPECT_EQ(windows.Form4.windowTitle(), "Info...");
+    windows.Form1.Info1->trigger();
+    EXPECT_FALSE(windows.Form4.isVisible());
+    EXPECT_FALSE(windows.Form4.OvixLogo1->AnimationOn());
+}
