@@ -27,44 +27,44 @@ TForm2::TForm2(TExportOptions& options, QWidget* parent)
     setWindowTitle("Midi Export");
     setProperty("Tag", 20);
     setModal(false);
-    setFixedSize(430, 200);
+    setFixedSize(500, 200);
     CreateControls();
     ShowOptions();
 }
 
 void TForm2::CreateControls() {
     GroupBox1 = Named(new QGroupBox("Export Options", this), "GroupBox1", 21);
-    GroupBox1->setGeometry(8, 8, 150, 150);
+    GroupBox1->setGeometry(8, 8, 190, 150);
     CheckBox1 = Named(new QCheckBox("Export Program Change", GroupBox1), "CheckBox1", 23);
-    CheckBox1->setGeometry(8, 22, 140, 20);
+    CheckBox1->setGeometry(8, 22, 178, 20);
     CheckBox2 = Named(new QCheckBox(GroupBox1), "CheckBox2");
     CheckBox2->setGeometry(8, 56, 20, 20);
-    Named(new QLabel("Optimized for", GroupBox1), "Label1", 19)->setGeometry(28, 50, 118, 16);
-    Named(new QLabel("monophone mobiles", GroupBox1), "Label2", 24)->setGeometry(28, 66, 118, 16);
+    Named(new QLabel("Optimized for", GroupBox1), "Label1", 19)->setGeometry(28, 50, 158, 16);
+    Named(new QLabel("monophone mobiles", GroupBox1), "Label2", 24)->setGeometry(28, 66, 158, 16);
 
     GroupBox2 = Named(new QGroupBox("Additional Information", this), "GroupBox2", 22);
-    GroupBox2->setGeometry(166, 8, 256, 150);
+    GroupBox2->setGeometry(206, 8, 286, 150);
     CheckBox3 = Named(new QCheckBox("Trackname", GroupBox2), "CheckBox3", 32);
-    CheckBox3->setGeometry(8, 22, 90, 20);
+    CheckBox3->setGeometry(8, 22, 100, 20);
     Edit1 = Named(new QLineEdit(GroupBox2), "Edit1");
-    Edit1->setGeometry(100, 22, 148, 22);
+    Edit1->setGeometry(112, 22, 166, 22);
     CheckBox4 = Named(new QCheckBox("Copyright", GroupBox2), "CheckBox4", 26);
-    CheckBox4->setGeometry(8, 52, 90, 20);
+    CheckBox4->setGeometry(8, 52, 100, 20);
     Edit2 = Named(new QLineEdit(GroupBox2), "Edit2");
-    Edit2->setGeometry(100, 52, 148, 22);
+    Edit2->setGeometry(112, 52, 166, 22);
     CheckBox5 = Named(new QCheckBox(GroupBox2), "CheckBox5");
     CheckBox5->setGeometry(8, 86, 20, 20);
-    Named(new QLabel("Instrument", GroupBox2), "Label3", 27)->setGeometry(28, 80, 70, 16);
-    Named(new QLabel("Description", GroupBox2), "Label4", 28)->setGeometry(28, 96, 70, 16);
+    Named(new QLabel("Instrument", GroupBox2), "Label3", 27)->setGeometry(28, 80, 82, 16);
+    Named(new QLabel("Description", GroupBox2), "Label4", 28)->setGeometry(28, 96, 82, 16);
     Edit3 = Named(new QLineEdit(GroupBox2), "Edit3");
-    Edit3->setGeometry(100, 84, 148, 22);
-    Named(new QLabel("Text", GroupBox2), "Label5", 29)->setGeometry(8, 120, 90, 18);
-    Named(new QLabel(ExporterText, GroupBox2), "Label6")->setGeometry(100, 120, 148, 18);
+    Edit3->setGeometry(112, 84, 166, 22);
+    Named(new QLabel("Text", GroupBox2), "Label5", 29)->setGeometry(8, 120, 100, 18);
+    Named(new QLabel(ExporterText, GroupBox2), "Label6")->setGeometry(112, 120, 166, 18);
 
     Button1 = Named(new QPushButton("Export", this), "Button1", 30);
-    Button1->setGeometry(252, 166, 82, 26);
+    Button1->setGeometry(292, 166, 100, 26);
     Button2 = Named(new QPushButton("Cancel", this), "Button2", 31);
-    Button2->setGeometry(340, 166, 82, 26);
+    Button2->setGeometry(398, 166, 94, 26);
 
     connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) { options_.ProgramChange = on; });
     connect(CheckBox2, &QCheckBox::toggled, this, [this](bool on) { options_.Monophone = on; });

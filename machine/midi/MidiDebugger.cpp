@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QShortcut>
 
 bool IsDebuggerKey(const QKeyEvent& event) {
@@ -46,6 +47,7 @@ void TForm6::ShowLines() {
         lines << QString::fromStdString(line);
     Memo1->setPlainText(lines.join('\n'));
     Memo1->moveCursor(QTextCursor::End);
+    Memo1->horizontalScrollBar()->setValue(0);
 }
 
 void TForm6::Button1Click() {

@@ -50,7 +50,8 @@ TForm9::TForm9(const TPkSong& song, const TTempoInfo& tempo, QWidget* parent)
     setObjectName("Form9");
     setWindowTitle("Form9");
     setProperty("Tag", 160);
-    setFixedSize(208, 183);
+    // Wider than the original 208 pixels, so the German labels fit.
+    setFixedSize(270, 190);
 
     auto* layout = new QGridLayout(this);
     layout->setVerticalSpacing(3);
