@@ -1,0 +1,338 @@
+#include "SongForm.h"
+
+#include "editors/PatternForm.h"
+#include "shell/Pk2MidForm.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QHeaderView>
+#include <QMoveEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QWheelEvent>
+#include <algorithm>
+
+namespace {
+
+constexpr int RowHeight = 20;
+constexpr int ColumnWidth = 36;
+constexpr int FollowInterval = 30;
+constexpr int DropDelay = 250;
+constexpr int ClientWidth = 176;
+constexpr int DesignHeight = 296;
+// Everything below the list and the volume wheel: the play/stop panel.
+constexpr int BottomMargin = 32;
+constexpr int ListTop = 50;
+
+template <typename Control>
+Control* Place(Control* control, const char* name, int left, int top, int width, int height,
+               int tag = 0) {
+    control->setObjectName(name);
+    control->setGeometry(left, top, width, height);
+    if (tag != 0)
+        control->setProperty("Tag", tag);
+    return control;
+}
+
+QLabel* Heading(QWidget* parent, const char* name, const char* text, int left, int width, int tag) {
+    auto* label = Place(new QLabel(text, parent), name, left, 30, width, 19, tag);
+    label->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    label->setAlignment(Qt::AlignCenter);
+    label->setAutoFillBackground(true);
+    return label;
+}
+
+} // namespace
+
+TForm5::TForm5(TMachine& machine, TForm1& mainWindow, TForm3& patternEditor, QWidget* parent)
+    : QWidget(parent, Qt::Tool), machine_(machine), mainWindow_(mainWindow),
+      patternEditor_(patternEditor) {
+    setObjectName("Form5");
+    setProperty("Tag", 40);
+    setWindowTitle("Track Editor");
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
+
+    dropTimer_ = new QTimer(this);
+    dropTimer_->setSingleShot(true);
+    dropTimer_->setInterval(DropDelay);
+    connect(dropTimer_, &QTimer::timeout, this, [this] {
+        dragging_ = false;
+        if (Dropped)
+            Dropped(QCursor::pos());
+    });
+
+    CreateControls();
+    setMinimumSize(ClientWidth, 200);
+    resize(ClientWidth, DesignHeight);
+    ConnectControls();
+    ConnectWindows();
+    FormCreate();
+}
+
+TForm5::~TForm5() {
+    mainWindow_.TrackVolume = nullptr;
+    mainWindow_.ResetVolume = nullptr;
+    patternEditor_.RepeatOtherButton = nullptr;
+}
+
+void TForm5::CreateControls() {
+    Edit1 = Place(new QLineEdit("New Project", this), "Edit1", 4, 4, ClientWidth - 8, 22);
+    Panel2 = Heading(this, "Panel2", "BAR", 4, ColumnWidth + 2, 41);
+    Panel1 = Heading(this, "Panel1", "PAT.", ColumnWidth + 6, ColumnWidth + 1, 42);
+    CreateGrid();
+    WheelBar20032 = new TWheelBar2003(Qt::Vertical, this);
+    WheelBar20032->setObjectName("WheelBar20032");
+    WheelBar20032->setRange(1, 1);
+    WheelBar20032->setPageStep(5);
+
+    Button1 = Place(new QPushButton("Insert", this), "Button1", 104, ListTop, 68, 24, 44);
+    Button2 = Place(new QPushButton("Delete", this), "Button2", 104, ListTop + 26, 68, 24, 45);
+    Button3 = Place(new QPushButton("-", this), "Button3", 104, ListTop + 52, 33, 24);
+    Button4 = Place(new QPushButton("+", this), "Button4", 139, ListTop + 52, 33, 24);
+    CheckBox1 = Place(new QCheckBox("Follow", this), "CheckBox1", 106, ListTop + 80, 66, 20, 43);
+    CheckBox1->setChecked(true);
+    CreateVolumeControls();
+    CreatePlayPanel();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(FollowInterval);
+    PlaceControls();
+}
+
+void TForm5::CreateGrid() {
+    StringGrid1 = new QTableWidget(0, 3, this);
+    StringGrid1->setObjectName("StringGrid1");
+    StringGrid1->horizontalHeader()->hide();
+    StringGrid1->verticalHeader()->hide();
+    StringGrid1->verticalHeader()->setMinimumSectionSize(1);
+    StringGrid1->verticalHeader()->setDefaultSectionSize(RowHeight);
+    StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    StringGrid1->horizontalHeader()->setMinimumSectionSize(1);
+    StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    StringGrid1->setColumnWidth(0, ColumnWidth);
+    StringGrid1->setColumnWidth(1, ColumnWidth);
+    // The third column is never shown: the list is the two fixed columns.
+    StringGrid1->setColumnHidden(2, true);
+    StringGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    StringGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    StringGrid1->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // Only the position wheel selects; clicks on the list do nothing.
+    StringGrid1->setSelectionMode(QAbstractItemView::NoSelection);
+    StringGrid1->setFocusPolicy(Qt::NoFocus);
+    StringGrid1->setAutoScroll(false);
+    StringGrid1->setFrameStyle(QFrame::Box | QFrame::Plain);
+    StringGrid1->setLineWidth(1);
+    QPalette colours = StringGrid1->palette();
+    colours.setColor(QPalette::Base, colours.color(QPalette::Button));
+    colours.setColor(QPalette::Inactive, QPalette::Highlight,
+                     colours.color(QPalette::Active, QPalette::Highlight));
+    colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     colours.color(QPalette::Active, QPalette::HighlightedText));
+    StringGrid1->setPalette(colours);
+    StringGrid1->viewport()->setMouseTracking(true);
+    StringGrid1->viewport()->installEventFilter(this);
+}
+
+void TForm5::CreateVolumeControls() {
+    WheelBar20031 = new TWheelBar2003(Qt::Vertical, this);
+    WheelBar20031->setObjectName("WheelBar20031");
+    WheelBar20031->setRange(0, 127);
+    WheelBar20031->setPageStep(10);
+    WheelBar20031->setValue(0);
+    Edit2 = Place(new QLineEdit("127", this), "Edit2", 126, ListTop + 106, 46, 22);
+    Edit2->setReadOnly(true);
+    Edit2->setAlignment(Qt::AlignCenter);
+
+    Mute = new QAction("MUTE", this);
+    Mute->setObjectName("Mute");
+    Mute->setCheckable(true);
+    SetVolume = new QAction("Set Volume", this);
+    SetVolume->setObjectName("SetVolume");
+    SpeedButton1 = Place(new QToolButton(this), "SpeedButton1", 126, ListTop + 132, 46, 22);
+    SpeedButton1->setDefaultAction(Mute);
+    SpeedButton1->setToolButtonStyle(Qt::ToolButtonTextOnly);
+}
+
+void TForm5::CreatePlayPanel() {
+    Panel3 = new QWidget(this);
+    Panel3->setObjectName("Panel3");
+    SpeedButton14 = Place(new QToolButton(Panel3), "SpeedButton14", 0, 0, 62, 24);
+    SpeedButton14->setText(QString::fromUtf8("\u25B6 TRACK"));
+    SpeedButton14->setCheckable(true);
+    SpeedButton15 = Place(new QToolButton(Panel3), "SpeedButton15", 64, 0, 26, 24);
+    SpeedButton15->setText(QString::fromUtf8("\u25A0"));
+}
+
+// The list and the two wheels take the height the window has; the rest keeps its place.
+void TForm5::PlaceControls() {
+    // Whole rows only, inside a one-pixel frame.
+    const int rows = std::max(3, (height() - ListTop - BottomMargin - 2) / RowHeight);
+    const int listHeight = rows * RowHeight + 2;
+    StringGrid1->setGeometry(4, ListTop, 2 * ColumnWidth + 3, listHeight);
+    WheelBar20032->setGeometry(4 + 2 * ColumnWidth + 3, ListTop, 16, listHeight);
+    const int volumeTop = ListTop + 106;
+    WheelBar20031->setGeometry(106, volumeTop, 16, std::max(48, ListTop + listHeight - volumeTop));
+    Panel3->setGeometry(4, height() - BottomMargin + 4, ClientWidth - 8, 24);
+}
+
+void TForm5::ConnectControls() {
+    connect(WheelBar20032, &TWheelBar2003::Change, this, &TForm5::WheelBar20032Change);
+    connect(Button1, &QPushButton::clicked, this, &TForm5::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm5::Button2Click);
+    connect(Button3, &QPushButton::clicked, this, &TForm5::Button3Click);
+    connect(Button4, &QPushButton::clicked, this, &TForm5::Button4Click);
+    connect(Button3, &QPushButton::pressed, this, [this] { Button3MouseDown(5); });
+    connect(Button4, &QPushButton::pressed, this, [this] { Button3MouseDown(6); });
+    connect(Button3, &QPushButton::released, this, &TForm5::Button3MouseUp);
+    connect(Button4, &QPushButton::released, this, &TForm5::Button3MouseUp);
+    connect(CheckBox1, &QCheckBox::clicked, this, &TForm5::CheckBox1Click);
+    connect(Mute, &QAction::triggered, this, &TForm5::MuteExecute);
+    connect(SetVolume, &QAction::triggered, this, &TForm5::SetVolumeExecute);
+    connect(WheelBar20031, &TWheelBar2003::Change, this, &TForm5::WheelBar20031BarChange);
+    connect(WheelBar20031, &TWheelBar2003::Scroll, this, &TForm5::WheelBar20031BarScroll);
+    connect(SpeedButton14, &QToolButton::clicked, this, &TForm5::SpeedButton14Click);
+    connect(SpeedButton15, &QToolButton::clicked, this, &TForm5::SpeedButton15Click);
+    connect(Timer1, &QTimer::timeout, this, &TForm5::FollowPlayback);
+    auto* debugger = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_D), this);
+    connect(debugger, &QShortcut::activated, this, [this] {
+        if (ToggleDebugger)
+            ToggleDebugger();
+    });
+}
+
+void TForm5::ConnectWindows() {
+    mainWindow_.TrackVolume = [this] { return Volume(); };
+    mainWindow_.ResetVolume = [this] { WheelBar20031->setValue(WheelBar20031->minimum()); };
+    patternEditor_.RepeatOtherButton = [this](int tag) {
+        if (tag == 5)
+            Button3Click();
+        else if (tag == 6)
+            Button4Click();
+    };
+    connect(&mainWindow_, &TForm1::SongChanged, this, &TForm5::RefreshTrackGrid);
+    connect(&mainWindow_, &TForm1::SongLoaded, this, [this] {
+        RefreshTrackGrid();
+        SelectTrackEntry(1);
+    });
+    connect(&mainWindow_, &TForm1::SongNameChanged, Edit1, &QLineEdit::setText);
+    connect(&mainWindow_, &TForm1::PlaybackStarted, this, [this](int playMode) {
+        if (playMode == 1) {
+            lastFollowedPosition_ = machine_.MidiOut->TrackPosition.load();
+            SelectTrackEntry(lastFollowedPosition_);
+        }
+        ShowPlayState();
+    });
+    connect(&mainWindow_, &TForm1::PlaybackStopped, this, &TForm5::ShowPlayState);
+    mainWindow_.Skins->Attach(this);
+}
+
+void TForm5::FormCreate() {
+    FSelection = {0, 3, 1, 3};
+    FillTrackList();
+    WheelBar20032->setRange(1, std::max(1, SonglineCount()));
+    WheelBar20032->setValue(1);
+    const TPkSong& song = machine_.Song;
+    if (song.SongReady) {
+        patternEditor_.SpinEdit1->setMaximum(song.PatternCount + 1);
+        patternEditor_.LoadPatternIntoSliders(machine_.MidiOut->CurrentPattern);
+    }
+    if (!song.Name.empty())
+        Edit1->setText(QString::fromLocal8Bit(song.Name.c_str()));
+    RefreshTrackGrid();
+    const TLayoutState& layout = machine_.Settings.Layout;
+    move(layout.TrackLeft, layout.TrackTop);
+    resize(ClientWidth, std::max(minimumHeight(), patternEditor_.height()));
+    Mute->setEnabled(true);
+    lastFollowedPosition_ = machine_.MidiOut->TrackPosition.load();
+    Timer1->start();
+}
+
+int TForm5::TopRow() const {
+    return StringGrid1->rowAt(0);
+}
+
+int TForm5::VisibleRows() const {
+    return std::max(1, StringGrid1->viewport()->height() / RowHeight);
+}
+
+void TForm5::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    mainWindow_.Skins->PaintSkin(painter);
+}
+
+// FormMouseWheel: one notch moves the position by one entry; turning the wheel away from the
+// user selects the previous entry.
+void TForm5::wheelEvent(QWheelEvent* event) {
+    event->accept();
+    const QPoint angle = event->angleDelta();
+    const int delta = angle.y() != 0 ? angle.y() : angle.x();
+    if (delta == 0)
+        return;
+    WheelBar20032->setValue(WheelBar20032->value() + (delta > 0 ? -1 : 1));
+}
+
+bool TForm5::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != StringGrid1->viewport())
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::Wheel:
+        wheelEvent(static_cast<QWheelEvent*>(event));
+        return true;
+    case QEvent::MouseMove: // StringGrid1MouseMove
+        WheelBar20032->setFocus(Qt::MouseFocusReason);
+        return true;
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TForm5::closeEvent(QCloseEvent* event) {
+    machine_.Playback->StopTimer();
+    event->accept();
+}
+
+// The user drags a window with the mouse on it; the program moves it to the position the
+// window arrangement remembered. Any other move, with the mouse on the window, starts a drag,
+// which ends once the window has rested for a moment.
+bool TForm5::IsUsersMove() const {
+    const TLayoutState& layout = machine_.Settings.Layout;
+    const QRect frame = frameGeometry();
+    return frame.topLeft() != QPoint(layout.TrackLeft, layout.TrackTop) &&
+           frame.contains(QCursor::pos());
+}
+
+void TForm5::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (!isVisible())
+        return;
+    if (!dragging_) {
+        if (!IsUsersMove())
+            return;
+        dragging_ = true;
+        if (DragStarted)
+            DragStarted();
+    }
+    dropTimer_->start();
+}
+
+void TForm5::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    PlaceControls();
+    SizeGrid();
+    ApplySelection();
+}
+
+void TForm5::enterEvent(QEnterEvent* event) {
+    QWidget::enterEvent(event);
+    activateWindow();
+}

@@ -1,0 +1,149 @@
+#pragma once
+
+#include "WheelBar2003.h"
+#include "shell/Machine.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStringList>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+
+class TForm1;
+class TForm3;
+
+// A selection of grid cells, by column and row, borders included.
+struct TGridRect {
+    int Left = 0;
+    int Top = 0;
+    int Right = 0;
+    int Bottom = 0;
+    bool operator==(const TGridRect&) const = default;
+};
+
+// The track editor: the song's track as a two-column list (entry number, pattern number) that
+// scrolls under a fixed selection line, the third visible row. The position wheel beside the
+// list picks the selected entry. Insert, Delete, "+" and "-" edit the selected entry; the
+// window also mutes, sets the volume of every note, follows track playback and starts and
+// stops it.
+//
+// The list's rows 0..2 are blank and entry j sits in row j + 2; below the track there are at
+// least two blank rows, and as many more as it takes to let every entry scroll up to the
+// selection line.
+class TForm5 : public QWidget {
+    Q_OBJECT
+public:
+    TForm5(TMachine& machine, TForm1& mainWindow, TForm3& patternEditor, QWidget* parent = nullptr);
+    ~TForm5() override;
+
+    QLabel* Panel2 = nullptr;               // "BAR" heading
+    QLabel* Panel1 = nullptr;               // "PAT." heading
+    QTableWidget* StringGrid1 = nullptr;    // the track list
+    TWheelBar2003* WheelBar20032 = nullptr; // position: 1..SonglineCount, the selected entry
+    QPushButton* Button1 = nullptr;         // "Insert"
+    QPushButton* Button2 = nullptr;         // "Delete"
+    QPushButton* Button3 = nullptr;         // "-"
+    QPushButton* Button4 = nullptr;         // "+"
+    QCheckBox* CheckBox1 = nullptr;         // "Follow"
+    QToolButton* SpeedButton1 = nullptr;    // mute, shows the action Mute
+    TWheelBar2003* WheelBar20031 = nullptr; // volume: the inverse position 0..127
+    QLineEdit* Edit2 = nullptr;             // the volume in decimal
+    QLineEdit* Edit1 = nullptr;             // the song's name
+    QWidget* Panel3 = nullptr;              // the play/stop panel
+    QToolButton* SpeedButton14 = nullptr;   // "TRACK": play the track
+    QToolButton* SpeedButton15 = nullptr;   // stop
+    QAction* Mute = nullptr;                // mute toggle
+    QAction* SetVolume = nullptr;           // "Set Volume": every velocity := the volume
+    QTimer* Timer1 = nullptr;               // 30 ms: follows the track position during playback
+
+    // The display list: three empty strings, then every song line's pattern number.
+    QStringList TrackList;
+
+    void FillTrackList();
+    // Rebuilds the list from the song and re-applies the selection.
+    void RefreshTrackGrid();
+    // Moves the position wheel to entry j (what following playback does).
+    void SelectTrackEntry(int j);
+    // The selected entry (the position wheel's value).
+    int SelectedEntry() const { return WheelBar20032->value(); }
+    TGridRect Selection() const { return FSelection; }
+    // The grid row shown at the top.
+    int TopRow() const;
+    // The volume the wheel shows, 0..127.
+    uint8_t Volume() const;
+
+    // Handlers, as the controls call them.
+    void WheelBar20032Change();
+    void Button1Click(); // "Insert"
+    void Button2Click(); // "Delete"
+    void Button3Click(); // "-"
+    void Button4Click(); // "+"
+    // Auto-repeat through the pattern editor's 200 ms timer: tag 5 repeats "-", 6 "+".
+    void Button3MouseDown(int tag);
+    void Button3MouseUp();
+    void CheckBox1Click();
+    void MuteExecute();
+    void WheelBar20031BarChange();
+    void WheelBar20031BarScroll(TWheelBar2003::TScrollCode code);
+    void SetVolumeExecute();
+    void SpeedButton14Click();
+    void SpeedButton15Click();
+    // Timer1: the selection follows the entry that plays.
+    void FollowPlayback();
+
+    // Ctrl+D shows or hides the MIDI debugger (set by the window that owns it).
+    std::function<void()> ToggleDebugger;
+    // The user started moving the window / the move ended at `dropPoint` (screen co-ordinates).
+    std::function<void()> DragStarted;
+    std::function<void(QPoint dropPoint)> Dropped;
+
+signals:
+    // The track changed by Insert, Delete, "+" or "-" (the statistics follow it).
+    void TrackChanged();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override; // FormMouseWheel
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateGrid();
+    void CreateVolumeControls();
+    void CreatePlayPanel();
+    void ConnectControls();
+    void ConnectWindows();
+    void PlaceControls();
+    void FormCreate();
+
+    bool Playing() const;
+    bool IsUsersMove() const;
+    int SonglineCount() const { return machine_.Song.SonglineCount; }
+    int VisibleRows() const;
+    void SizeGrid();
+    void ApplySelection();
+    void ReadTrackFromList();
+    void StepSelectedPattern(int delta);
+    void ShowPatternWhenStopped(int pattern);
+    void ShowPlayState();
+    void MovePositionWheel(int j);
+
+    TMachine& machine_;
+    TForm1& mainWindow_;
+    TForm3& patternEditor_;
+    TGridRect FSelection{0, 3, 1, 3};
+    int lastFollowedPosition_ = 0;
+    QTimer* dropTimer_ = nullptr;
+    bool dragging_ = false;
+};

@@ -1,0 +1,347 @@
+#include "editors/SongForm.h"
+
+#include "TempDir.h"
+#include "editors/PatternForm.h"
+#include "midi/MidiPortRecording.h"
+#include "server/Server.h"
+#include "shell/Pk2MidForm.h"
+#include "shell/language.h"
+#include "song/PatternFunctions.h"
+
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+using Kind = TMidiCall::Kind;
+
+// The main window, the pattern editor and the track editor on a recording port; the tests
+// call the playback tick themselves.
+class TrackEditor : public ::testing::Test {
+protected:
+    TrackEditor() {
+        auto recording = std::make_unique<TRecordingMidiPort>();
+        port = recording.get();
+        machine.Port = std::move(recording);
+        machine.SettingsPath = dir.File("Plinkora.ini");
+        form1 = std::make_unique<TForm1>(machine, server);
+        machine.MidiSupport->TicksByHand = true;
+        form3 = std::make_unique<TForm3>(machine, *form1);
+        form5 = std::make_unique<TForm5>(machine, *form1, *form3);
+    }
+    ~TrackEditor() override {
+        form5.reset();
+        form3.reset();
+        form1.reset();
+    }
+
+    // `patterns` patterns, each step of pattern p holding note value p, and the given track.
+    void MakeSong(int patterns, std::vector<int> track) {
+        TPkSong& song = machine.Song;
+        ResizePatternPool(song, patterns);
+        for (int p = 1; p <= patterns; ++p)
+            FillPatternSteps(song, p, p, DefaultVelocity);
+        machine.Playback->WithTicksPaused([&] {
+            song.SonglineCount = int(track.size());
+            song.Songlines.assign(1, 0);
+            song.Songlines.insert(song.Songlines.end(), track.begin(), track.end());
+        });
+        BuildAllMelodies(song, machine.Melodies, *machine.MidiOut);
+        emit form1->SongChanged();
+    }
+
+    std::vector<int> Track() const {
+        const TPkSong& song = machine.Song;
+        return {song.Songlines.begin() + 1, song.Songlines.begin() + 1 + song.SonglineCount};
+    }
+
+    QString Cell(int row, int column) const {
+        const QTableWidgetItem* item = form5->StringGrid1->item(row, column);
+        return item ? item->text() : QString();
+    }
+
+    // One whole pass of the current pattern (16 steps at 200 ms).
+    void PlayOnePass() {
+        for (int tick = 0; tick < 16 * 200 + 1; ++tick)
+            machine.Playback->OnTick();
+    }
+
+    void ShowWindow() {
+        form5->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form5.get()));
+    }
+
+    TempDir dir;
+    TMachine machine;
+    Tserverform server;
+    TRecordingMidiPort* port = nullptr;
+    std::unique_ptr<TForm1> form1;
+    std::unique_ptr<TForm3> form3;
+    std::unique_ptr<TForm5> form5;
+};
+
+} // namespace
+
+TEST_F(TrackEditor, StartsOnEntryOneAtFullVolumeWithItsTextNumbers) {
+    EXPECT_EQ(form5->objectName(), "Form5");
+    EXPECT_EQ(form5->property("Tag").toInt(), 40);
+    EXPECT_EQ(form5->Edit2->text(), "127");
+    EXPECT_EQ(form5->Volume(), 127);
+    EXPECT_EQ(form1->TrackVolume(), 127);
+    EXPECT_TRUE(form5->CheckBox1->isChecked());
+    EXPECT_EQ(form5->Selection(), (TGridRect{0, 3, 1, 3}));
+    EXPECT_GE(form5->StringGrid1->rowCount(), 6);
+    EXPECT_EQ(Cell(3, 0), "1");
+    EXPECT_EQ(Cell(3, 1), "1");
+    EXPECT_EQ(Cell(2, 1), "");
+    EXPECT_EQ(form5->SpeedButton1->defaultAction(), form5->Mute);
+
+    ApplyTaggedTexts(*form5);
+    EXPECT_EQ(form5->windowTitle(), "Track Editor");
+    EXPECT_EQ(form5->Panel2->text(), "Nr.");
+    EXPECT_EQ(form5->Panel1->text(), "PAT");
+    EXPECT_EQ(form5->CheckBox1->text(), "Folgen");
+    EXPECT_EQ(form5->Button1->text(), QString::fromUtf8("Einfügen"));
+    EXPECT_EQ(form5->Button2->text(), QString::fromUtf8("Löschen"));
+    SetHints({form5.get()});
+    EXPECT_EQ(form5->Button3->toolTip(), "Pattern Auswahl");
+    EXPECT_EQ(form5->WheelBar20031->toolTip(), QString::fromUtf8("Lautstärke"));
+}
+
+TEST_F(TrackEditor, InsertCopiesTheSelectedEntryAboveIt) {
+    MakeSong(6, {4, 5, 6});
+    form5->SelectTrackEntry(2);
+    form5->Button1->click();
+    EXPECT_EQ(Track(), (std::vector<int>{4, 5, 5, 6}));
+    EXPECT_EQ(form5->SelectedEntry(), 3);
+    EXPECT_EQ(form5->Selection(), (TGridRect{0, 5, 1, 5}));
+    EXPECT_EQ(form5->WheelBar20032->maximum(), 4);
+    for (int j = 1; j <= 4; ++j) {
+        EXPECT_EQ(Cell(j + 2, 0), QString::number(j));
+        EXPECT_EQ(Cell(j + 2, 1), QString::number(Track()[j - 1]));
+    }
+    EXPECT_EQ(Cell(7, 0), "") << "no entry number below the track";
+}
+
+TEST_F(TrackEditor, DeleteKeepsAtLeastOneEntry) {
+    MakeSong(6, {4, 5, 6});
+    form5->SelectTrackEntry(3);
+    form5->Button2->click();
+    EXPECT_EQ(Track(), (std::vector<int>{4, 5}));
+    EXPECT_EQ(form5->SelectedEntry(), 2) << "the new last entry";
+    EXPECT_EQ(form5->Selection().Top, 4);
+
+    form5->SelectTrackEntry(1);
+    form5->Button2->click();
+    EXPECT_EQ(Track(), (std::vector<int>{5}));
+    EXPECT_EQ(form5->SelectedEntry(), 1);
+    EXPECT_EQ(form3->SpinEdit1->value(), 5) << "stopped: the entry that moved up is shown";
+
+    form5->Button2->click();
+    EXPECT_EQ(Track(), (std::vector<int>{5}));
+    EXPECT_EQ(machine.Song.SonglineCount, 1);
+}
+
+TEST_F(TrackEditor, PlusAndMinusWrapWithinThePatterns) {
+    MakeSong(3, {3, 1});
+    form5->SelectTrackEntry(1);
+    form5->Button4->click();
+    EXPECT_EQ(Track(), (std::vector<int>{1, 1}));
+    EXPECT_EQ(Cell(3, 1), "1");
+    form5->Button3->click();
+    EXPECT_EQ(Track(), (std::vector<int>{3, 1}));
+    EXPECT_EQ(form3->SpinEdit1->value(), 3) << "stopped: the pattern editor shows it";
+    form5->SelectTrackEntry(2);
+    form5->Button3->click();
+    EXPECT_EQ(Track(), (std::vector<int>{3, 3}));
+
+    form3->RepeatOtherButton(6); // the auto-repeat of "+"
+    EXPECT_EQ(Track(), (std::vector<int>{3, 1}));
+    form3->RepeatOtherButton(5);
+    EXPECT_EQ(Track(), (std::vector<int>{3, 3}));
+}
+
+TEST_F(TrackEditor, HoldingPlusRepeatsThroughThePatternEditorsTimer) {
+    MakeSong(9, {1});
+    QTest::mousePress(form5->Button4, Qt::LeftButton);
+    EXPECT_TRUE(form3->Timer2->isActive());
+    EXPECT_EQ(form3->Timer2->property("Tag").toInt(), 6);
+    QTest::qWait(form3->Timer2->interval() * 2 + 100);
+    QTest::mouseRelease(form5->Button4, Qt::LeftButton);
+    EXPECT_FALSE(form3->Timer2->isActive());
+    EXPECT_GE(Track()[0], 4) << "two repeats and the click itself";
+}
+
+TEST_F(TrackEditor, ThePositionWheelShowsThePatternOnlyWhenStopped) {
+    MakeSong(3, {2, 3, 1});
+    form5->WheelBar20032->setValue(2);
+    EXPECT_EQ(form5->Selection().Top, 4);
+    EXPECT_EQ(machine.MidiOut->CurrentPattern, 3);
+
+    form1->Button6Click(); // the pattern loops
+    ASSERT_TRUE(machine.Playback->Playing());
+    form5->WheelBar20032->setValue(1);
+    EXPECT_EQ(form5->Selection().Top, 3);
+    EXPECT_EQ(machine.MidiOut->CurrentPattern, 3) << "playing: only the selection moves";
+}
+
+TEST_F(TrackEditor, EveryVolumeChangeRewritesAllVelocities) {
+    MakeSong(3, {1, 2, 3});
+    form5->WheelBar20031->setValue(27);
+    EXPECT_EQ(form5->Edit2->text(), "100");
+    EXPECT_EQ(form1->TrackVolume(), 100);
+    for (int p = 1; p <= 3; ++p) {
+        for (int step = 1; step <= machine.Song.Steps; ++step)
+            ASSERT_EQ(machine.Song.Velocities[p][step], 100);
+        for (int e = 0; e < machine.Melodies.EventCount(p - 1); ++e) {
+            const uint32_t message = machine.Melodies.Event(p - 1, e).Message;
+            if ((message & 0xF0) == 0x90) {
+                ASSERT_EQ(message >> 16, 100u) << "pattern " << p << " event " << e;
+            }
+        }
+    }
+    form1->ResetVolume();
+    EXPECT_EQ(form5->Edit2->text(), "127");
+    EXPECT_EQ(machine.Song.Velocities[2][5], 127);
+}
+
+TEST_F(TrackEditor, MuteSilencesAndKeepsTheCursorRunning) {
+    form1->Button6Click();
+    form5->SpeedButton1->click();
+    EXPECT_TRUE(form5->SpeedButton1->isChecked());
+    EXPECT_EQ(port->Calls().back().What, Kind::Reset);
+    const size_t sent = port->ShortMessages().size();
+    PlayOnePass();
+    EXPECT_EQ(port->ShortMessages().size(), sent);
+    EXPECT_EQ(machine.PlaybackState.EventCursor, 0) << "a whole pass went by";
+    form5->Mute->trigger(); // as the remote "MUTE" does
+    EXPECT_FALSE(form5->SpeedButton1->isChecked());
+    machine.Playback->OnTick();
+    EXPECT_GT(port->ShortMessages().size(), sent);
+}
+
+TEST_F(TrackEditor, TheSelectionFollowsTrackPlayback) {
+    MakeSong(2, {1, 2, 1});
+    form5->SpeedButton14->click();
+    ASSERT_TRUE(machine.Playback->Playing());
+    EXPECT_TRUE(form5->SpeedButton14->isChecked());
+    EXPECT_EQ(machine.MidiOut->PlayMode, 1);
+    EXPECT_EQ(form5->SelectedEntry(), 1);
+    PlayOnePass();
+    EXPECT_EQ(machine.MidiOut->TrackPosition, 2);
+    form5->FollowPlayback();
+    EXPECT_EQ(form5->SelectedEntry(), 2);
+
+    form5->WheelBar20032->setValue(3); // the user looks elsewhere: no jump back
+    form5->FollowPlayback();
+    EXPECT_EQ(form5->SelectedEntry(), 3);
+
+    form5->CheckBox1->click(); // off
+    PlayOnePass();
+    form5->FollowPlayback();
+    EXPECT_EQ(form5->SelectedEntry(), 3);
+    form5->CheckBox1->click(); // on: back to the entry that plays
+    EXPECT_EQ(form5->SelectedEntry(), 3);
+    PlayOnePass();
+    QTest::qWait(100); // the window's own timer
+    EXPECT_EQ(form5->SelectedEntry(), 1);
+
+    form5->SpeedButton15->click();
+    EXPECT_FALSE(machine.Playback->Playing());
+    EXPECT_FALSE(form5->SpeedButton14->isChecked());
+}
+
+TEST_F(TrackEditor, TrackEditsWhilePlayingKeepTheTrackPositionInTheTrack) {
+    MakeSong(3, {1, 2, 3});
+    form5->SpeedButton14->click();
+    PlayOnePass();
+    PlayOnePass();
+    ASSERT_EQ(machine.MidiOut->TrackPosition, 3);
+    form5->SelectTrackEntry(3);
+    form5->Button2->click();
+    EXPECT_EQ(machine.MidiOut->TrackPosition, 1);
+
+    PlayOnePass(); // entry 2 plays
+    ASSERT_EQ(machine.MidiOut->TrackPosition, 2);
+    form5->SelectTrackEntry(1);
+    form5->Button1->click(); // an entry before it: it moves one down
+    EXPECT_EQ(machine.MidiOut->TrackPosition, 3);
+    EXPECT_EQ(Track(), (std::vector<int>{1, 1, 2}));
+    form5->SelectTrackEntry(1);
+    form5->Button2->click();
+    EXPECT_EQ(machine.MidiOut->TrackPosition, 2);
+    PlayOnePass();
+    EXPECT_EQ(machine.MidiOut->TrackPosition, 1) << "the track still loops";
+    EXPECT_EQ(machine.MidiOut->CurrentPattern, 1);
+}
+
+TEST_F(TrackEditor, TheSelectedEntryIsAlwaysTheThirdVisibleRow) {
+    MakeSong(2, std::vector<int>(30, 1));
+    ShowWindow();
+    for (int j : {1, 12, 29, 30}) {
+        form5->SelectTrackEntry(j);
+        EXPECT_EQ(form5->TopRow(), j) << "entry " << j;
+        EXPECT_EQ(form5->StringGrid1->rowAt(2 * 20 + 10), j + 2);
+    }
+    QWheelEvent away(QPointF(10, 10), form5->mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, 120),
+                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(form5->StringGrid1->viewport(), &away);
+    EXPECT_EQ(form5->SelectedEntry(), 29) << "turning the wheel away selects the previous entry";
+    QTest::mouseClick(form5->StringGrid1->viewport(), Qt::LeftButton, {}, QPoint(20, 15));
+    EXPECT_EQ(form5->SelectedEntry(), 29) << "clicks do not select";
+}
+
+TEST_F(TrackEditor, FollowsTheMainWindow) {
+    emit form1->SongNameChanged("Tune");
+    EXPECT_EQ(form5->Edit1->text(), "Tune");
+    MakeSong(2, {2, 1, 2});
+    form5->SelectTrackEntry(3);
+    emit form1->SongLoaded();
+    EXPECT_EQ(form5->SelectedEntry(), 1);
+
+    int toggles = 0;
+    form5->ToggleDebugger = [&] { ++toggles; };
+    ShowWindow();
+    form5->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form5.get()));
+    QTest::keyClick(form5.get(), Qt::Key_D, Qt::ControlModifier);
+    EXPECT_EQ(toggles, 1);
+
+    form5->SpeedButton14->click();
+    ASSERT_TRUE(machine.MidiSupport->TimerRunning());
+    form5->close();
+    EXPECT_FALSE(machine.MidiSupport->TimerRunning()) << "closing stops the timer";
+}
+
+TEST_F(TrackEditor, OnlyTheUsersMovesAreDrags) {
+    int started = 0;
+    std::vector<QPoint> drops;
+    form5->DragStarted = [&] { ++started; };
+    form5->Dropped = [&](QPoint point) { drops.push_back(point); };
+    ShowWindow();
+    TLayoutState& layout = machine.Settings.Layout;
+    layout.TrackLeft = 300;
+    layout.TrackTop = 200;
+    QCursor::setPos(10, 10);
+    form5->move(300, 200); // where the arrangement put it
+    QTest::qWait(50);
+    QCursor::setPos(form5->frameGeometry().center());
+    form5->move(300, 200);
+    QTest::qWait(50);
+    form5->move(500, 100); // the mouse is elsewhere: the program moves it
+    QTest::qWait(400);
+    EXPECT_EQ(started, 0);
+    EXPECT_TRUE(drops.empty());
+
+    form5->move(340, 220); // the user drags it by its caption
+    QCursor::setPos(form5->frameGeometry().center());
+    QTest::qWait(50);
+    form5->move(350, 230);
+    QCursor::setPos(form5->frameGeometry().center());
+    QTest::qWait(50);
+    EXPECT_EQ(started, 1);
+    EXPECT_TRUE(drops.empty()) << "still moving";
+    QTest::qWait(400);
+    ASSERT_EQ(drops.size(), 1u);
+    EXPECT_EQ(drops[0], form5->frameGeometry().center());
+}
