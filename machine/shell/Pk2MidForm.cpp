@@ -488,6 +488,10 @@ void TForm1::enterEvent(QEnterEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (server_.CloseConfirmed()) { // the shutdown already asked and is ending the program
+        event->accept();
+        return;
+    }
     if (machine_.Song.SongModified && !AskSaveQuestion(false)) {
         server_.Cancelled = true;
         event->ignore();

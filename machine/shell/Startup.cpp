@@ -32,11 +32,13 @@ QString SongArgument(const std::vector<std::string>& arguments) {
 } // namespace
 
 TMachineWindows::TMachineWindows(std::vector<std::string> arguments, std::string settingsPath)
-    : Form1(Prepared(std::move(arguments), std::move(settingsPath)), Server),
+    : Form1(Prepared(std::move(arguments), std::move(settingsPath)), Server), Form3(Machine, Form1),
       Form2(Machine.ExportOptions, &Form1), Form4(Form1.VersionText, &Form1),
-      Form6(Machine.DebugLog, &Form1), Form8(Machine.TempoInfo, Machine.Song.Steps),
-      Form9(Machine.Song, Machine.TempoInfo, &Form1) {
+      Form5(Machine, Form1, Form3), Form6(Machine.DebugLog, &Form1),
+      Form8(Machine.TempoInfo, Machine.Song.Steps), Form9(Machine.Song, Machine.TempoInfo, &Form1) {
+    windows_ = TWindowSet{&Form1, &Form3, &Form5, &Server};
     Connect();
+    ConnectEditors();
     LoadLanguageTexts();
     FinishStartUp();
 }
@@ -89,6 +91,18 @@ void TMachineWindows::Connect() {
 }
 
 // The German texts, applied to every window created so far, in creation order.
+void TMachineWindows::ConnectEditors() {
+    TLayoutState& layout = Machine.Settings.Layout;
+    Form3.ToggleDebugger = [this] { Form6.ToggleVisible(); };
+    Form5.ToggleDebugger = [this] { Form6.ToggleVisible(); };
+    Form3.DragStarted = [&layout] { PatternDragStarted(layout); };
+    Form3.Dropped = [this, &layout](QPoint drop) { PatternDropped(windows_, layout, drop); };
+    Form5.DragStarted = [&layout] { TrackDragStarted(layout); };
+    Form5.Dropped = [this, &layout](QPoint drop) { TrackDropped(windows_, layout, drop); };
+    connect(&Form3, &TForm3::PatternAdded, &Form9, &TForm9::updatestatistics);
+    connect(&Form5, &TForm5::TrackChanged, &Form9, &TForm9::updatestatistics);
+}
+
 void TMachineWindows::LoadLanguageTexts() {
     Machine.Texts =
         LoadLanguage({&Server, &Form1, nullptr, &Form2, &Form4, nullptr, &Form6, &Form8, &Form9});
@@ -98,8 +112,9 @@ void TMachineWindows::LoadLanguageTexts() {
     Form1.OverwriteQuestion = QString::fromStdString(Machine.Texts.OverwriteQuestion);
     ApplyMainWindowCaption(Form1, "Plinkora", Form1.VersionText.toStdString());
     Form1.ShowFolderCaptions();
-    ApplyNewSongName(Machine.Song, nullptr, Machine.Texts);
+    ApplyNewSongName(Machine.Song, Form5.Edit1, Machine.Texts);
     emit Form1.SongNameChanged(Form1.NewSongName);
+    ApplyPatternEditorCaption(&Form3, Machine.MidiOut->CurrentPattern);
 }
 
 void TMachineWindows::FinishStartUp() {
@@ -110,15 +125,17 @@ void TMachineWindows::FinishStartUp() {
             QMessageBox::warning(&Form1, "Plinkora", error);
     }
     Form1.show();
+    Form3.show();
+    Form5.show();
     Form1.raise();
     Form1.activateWindow();
-    windows_ = TWindowSet{&Form1, nullptr, nullptr, &Server};
+    TakeRememberedPositions(windows_, Machine.Settings.Layout);
     PlaceServerAtStart(windows_, Machine.Settings.Layout);
     Form1.Dropped = [this] { MainDropped(windows_, Machine.Settings.Layout); };
     if (Server.Connected)
         Server.show();
     Form1.Skin1Click(); // the saved skin was kept one below: "next" restores it
-    SetHints({&Form1});
+    SetHints({&Form1, &Form3, &Form5});
 }
 
 int RunMachine(int argc, char** argv) {

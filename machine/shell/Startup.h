@@ -5,6 +5,8 @@
 #include "Machine.h"
 #include "NewOptions.h"
 #include "Pk2MidForm.h"
+#include "editors/PatternForm.h"
+#include "editors/SongForm.h"
 #include "files/ExportOptions.h"
 #include "midi/MidiDebugger.h"
 #include "server/Server.h"
@@ -27,8 +29,10 @@ public:
     TMachine Machine;
     Tserverform Server;
     TForm1 Form1;
+    TForm3 Form3; // pattern editor
     TForm2 Form2; // MIDI export options
     TForm4 Form4; // info
+    TForm5 Form5; // track editor
     TForm6 Form6; // MIDI debugger
     TForm8 Form8; // song properties
     TForm9 Form9; // statistics
@@ -40,6 +44,7 @@ private:
     TMachine& Prepared(std::vector<std::string> arguments, std::string settingsPath);
     void Connect();
     void LoadLanguageTexts();
+    void ConnectEditors();
     void FinishStartUp(); // the start-up form's steps
     TWindowSet windows_;
 };
