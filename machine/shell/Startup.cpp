@@ -105,7 +105,7 @@ void TMachineWindows::ConnectEditors() {
 
 void TMachineWindows::LoadLanguageTexts() {
     Machine.Texts =
-        LoadLanguage({&Server, &Form1, nullptr, &Form2, &Form4, nullptr, &Form6, &Form8, &Form9});
+        LoadLanguage({&Server, &Form1, &Form3, &Form2, &Form4, &Form5, &Form6, &Form8, &Form9});
     SetDeviceBusyText(Machine.Texts.DeviceBusyText);
     Form1.NewSongName = QString::fromStdString(Machine.Texts.NewSongName);
     Form1.SaveQuestion = QString::fromStdString(Machine.Texts.SaveQuestion);

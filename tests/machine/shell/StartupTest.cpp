@@ -49,3 +49,17 @@ TEST(StartUp, ASongNamedOnTheCommandLineIsLoadedEvenWithSpacesInItsPath) {
     TMachineWindows missing({"Plinkora", dir.File("None.pks")}, dir.File("Other.ini"));
     EXPECT_EQ(missing.Machine.Song.Name, "Neuer Song") << "a missing song starts the default";
 }
+
+TEST(StartUp, TheEditorsComeUpInGermanWithTheirHints) {
+    TempDir dir;
+    TMachineWindows windows({"Plinkora"}, dir.File("Plinkora.ini"));
+    EXPECT_EQ(windows.Form3.Button1->text(), "Neu");
+    EXPECT_EQ(windows.Form3.Button10->text(), "Zufall");
+    EXPECT_EQ(windows.Form5.Button1->text(), QString::fromUtf8("Einfügen"));
+    EXPECT_EQ(windows.Form5.CheckBox1->text(), "Folgen");
+    EXPECT_EQ(windows.Form5.Edit1->text(), "Neuer Song");
+    EXPECT_EQ(windows.Form3.windowTitle(), "Pattern Editor - PATTERN 1");
+    EXPECT_EQ(windows.Form5.windowTitle(), "Track Editor");
+    EXPECT_EQ(windows.Form3.Button1->toolTip(), "Neuen Pattern erzeugen");
+    EXPECT_EQ(windows.Form5.WheelBar20031->toolTip(), QString::fromUtf8("Lautstärke"));
+}
