@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QPainter>
+#include <cstdio>
 
 namespace {
 
@@ -31,9 +32,10 @@ QString SongArgument(const std::vector<std::string>& arguments) {
 
 } // namespace
 
-TMachineWindows::TMachineWindows(std::vector<std::string> arguments, std::string settingsPath)
-    : Form1(Prepared(std::move(arguments), std::move(settingsPath)), Server), Form3(Machine, Form1),
-      Form2(Machine.ExportOptions, &Form1), Form4(Form1.VersionText, &Form1),
+TMachineWindows::TMachineWindows(std::vector<std::string> arguments, std::string settingsPath,
+                                 std::unique_ptr<TMidiPort> port)
+    : Form1(Prepared(std::move(arguments), std::move(settingsPath), std::move(port)), Server),
+      Form3(Machine, Form1), Form2(Machine.ExportOptions, &Form1), Form4(Form1.VersionText, &Form1),
       Form5(Machine, Form1, Form3), Form6(Machine.DebugLog, &Form1),
       Form8(Machine.TempoInfo, Machine.Song.Steps), Form9(Machine.Song, Machine.TempoInfo, &Form1) {
     windows_ = TWindowSet{&Form1, &Form3, &Form5, &Server};
@@ -44,9 +46,11 @@ TMachineWindows::TMachineWindows(std::vector<std::string> arguments, std::string
 }
 
 // The machine's arguments and settings path must be in place before the main window reads them.
-TMachine& TMachineWindows::Prepared(std::vector<std::string> arguments, std::string settingsPath) {
+TMachine& TMachineWindows::Prepared(std::vector<std::string> arguments, std::string settingsPath,
+                                    std::unique_ptr<TMidiPort> port) {
     Machine.Arguments = std::move(arguments);
     Machine.SettingsPath = std::move(settingsPath);
+    Machine.Port = std::move(port);
     return Machine;
 }
 
@@ -138,12 +142,31 @@ void TMachineWindows::FinishStartUp() {
     SetHints({&Form1, &Form3, &Form5});
 }
 
+bool TMachineWindows::PublishServer() {
+    Remote.HandleMacro = [this](const QStringList& lines) {
+        Commands.TestTopicExecuteMacro(lines);
+    };
+    // A bad argument must not stop the next command: the message does not wait for an answer.
+    Remote.ReportFailure = [this](const QString& reason) {
+        std::fprintf(stderr, "Plinkora: %s\n", reason.toLocal8Bit().constData());
+        auto* box =
+            new QMessageBox(QMessageBox::Warning, "Plinkora", reason, QMessageBox::Ok, &Form1);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setModal(false);
+        box->show();
+    };
+    Remote.Bind(Server);
+    return Remote.Publish(
+        QFile::decodeName(Machine.Arguments.empty() ? "Plinkora" : Machine.Arguments[0].c_str()));
+}
+
 int RunMachine(int argc, char** argv) {
     PreferX11(argc, argv);
     QApplication application(argc, argv);
     QApplication::setApplicationName("Plinkora");
     QApplication::setQuitOnLastWindowClosed(false);
     TMachineWindows windows(std::vector<std::string>(argv, argv + argc));
+    windows.PublishServer();
     QObject::connect(&windows, &TMachineWindows::Ended, &application, &QApplication::quit);
     return application.exec();
 }

@@ -9,7 +9,9 @@
 #include "editors/SongForm.h"
 #include "files/ExportOptions.h"
 #include "midi/MidiDebugger.h"
+#include "server/RemoteServer.h"
 #include "server/Server.h"
+#include "server/ServerCommands.h"
 #include "statistics.h"
 
 #include <QObject>
@@ -23,7 +25,9 @@ class TMachineWindows : public QObject {
 public:
     // `arguments` is the command line with argument 0; `settingsPath` overrides the settings
     // file beside the program (for tests).
-    explicit TMachineWindows(std::vector<std::string> arguments, std::string settingsPath = {});
+    // `port` replaces the system's MIDI ports (for tests).
+    explicit TMachineWindows(std::vector<std::string> arguments, std::string settingsPath = {},
+                             std::unique_ptr<TMidiPort> port = nullptr);
 
     // In creation order.
     TMachine Machine;
@@ -37,11 +41,22 @@ public:
     TForm8 Form8; // song properties
     TForm9 Form9; // statistics
 
+    const TWindowSet& Windows() const { return windows_; }
+
+    // Publishes the command server under the program's name (argument 0) and hands its macros
+    // to the command handler. False, with a line on standard error, when another machine
+    // already answers under that name.
+    bool PublishServer();
+
+    TServerCommands Commands{*this};
+    TRemoteServer Remote;
+
 signals:
     void Ended(); // the shutdown went through
 
 private:
-    TMachine& Prepared(std::vector<std::string> arguments, std::string settingsPath);
+    TMachine& Prepared(std::vector<std::string> arguments, std::string settingsPath,
+                       std::unique_ptr<TMidiPort> port);
     void Connect();
     void LoadLanguageTexts();
     void ConnectEditors();

@@ -1,0 +1,211 @@
+#include "server/ServerCommands.h"
+
+#include "StringConvert.h"
+#include "TempDir.h"
+#include "midi/MidiPortRecording.h"
+#include "shell/Startup.h"
+
+#include <QMenuBar>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A started machine on a recording port whose commands the test sends straight to the handler.
+class Commands : public ::testing::Test {
+protected:
+    Commands()
+        : windows({"Plinkora"}, dir.File("Plinkora.ini"),
+                  std::make_unique<TRecordingMidiPort>(std::vector<std::string>{"Synth"})) {
+        windows.Machine.MidiSupport->TicksByHand = true;
+    }
+    void Send(const QString& word, const QString& argument = QString()) {
+        QStringList lines{word};
+        if (!argument.isNull())
+            lines << argument;
+        windows.Commands.TestTopicExecuteMacro(lines);
+    }
+    QString Folder() const { return QString::fromStdString(dir.Path().string()); }
+
+    TempDir dir;
+    TMachineWindows windows;
+    QSignalSpy replies{&windows.Server, &Tserverform::StatusChanged};
+};
+
+QString Reply(const QSignalSpy& spy, int i) {
+    return spy.at(i).at(0).toString();
+}
+
+} // namespace
+
+TEST_F(Commands, ConnectTakesTheNumberAndSwitchesToControlledMode) {
+    Send("connect", "2");
+    ASSERT_EQ(replies.count(), 1);
+    EXPECT_EQ(Reply(replies, 0), "Machine 2 ready");
+    EXPECT_EQ(windows.Server.MachineNumber, 2u);
+    EXPECT_TRUE(windows.Server.Connected);
+    EXPECT_TRUE(windows.Server.isVisible());
+    EXPECT_EQ(windows.Server.Panel2->text(), "  2  ");
+    EXPECT_FALSE(windows.Form1.menuBar()->isVisible());
+    EXPECT_EQ(windows.Commands.ApplicationTitle, "Plinkora 2");
+    EXPECT_FALSE(windows.Form3.Panel2->isVisible());
+    EXPECT_EQ(windows.Form1.Skins->SkinNumber(), 4 + 1) << "a first run: skin n + 3";
+}
+
+TEST_F(Commands, WordsAreUpperCasedButSpacesMakeNoCommand) {
+    QSignalSpy ended(&windows.Server, &Tserverform::Closed);
+    Send(" EXIT");
+    EXPECT_FALSE(windows.Server.Timer1->isActive());
+    Send("Nonsense", "1");
+    EXPECT_EQ(replies.count(), 0);
+    windows.Server.Connected = true; // no save question
+    Send("exit");
+    EXPECT_TRUE(windows.Server.Timer1->isActive()) << "the shutdown waits for the command's end";
+    QTest::qWait(250);
+    EXPECT_EQ(ended.count(), 1);
+    EXPECT_EQ(Reply(replies, replies.count() - 1), "SHUTDOWN");
+}
+
+TEST_F(Commands, SaveNamesTheFileAfterThePathAndTheMachine) {
+    Send("CONNECT", "2");
+    windows.Machine.Song.SongModified = true;
+    Send("DOYOUNEEDSAVE");
+    EXPECT_EQ(Reply(replies, 1), "NEEDSAVE");
+    Send("SAVE", Folder() + "/demo.pkp");
+    const QString base = Folder() + "/demo2";
+    ASSERT_EQ(replies.count(), 4);
+    EXPECT_EQ(Reply(replies, 2), base + ".pks saved ");
+    EXPECT_EQ(Reply(replies, 3), base);
+    EXPECT_TRUE(std::filesystem::exists(dir.File("demo2.pks")));
+    EXPECT_EQ(windows.Form5.Edit1->text(), "demo2");
+    EXPECT_EQ(windows.Machine.Song.Name, base.toStdString());
+    Send("DOYOUNEEDSAVE");
+    EXPECT_EQ(Reply(replies, 4), "NOSAVE");
+    Send("SAVE", Folder() + "/other.backup");
+    EXPECT_TRUE(std::filesystem::exists(dir.File("other.backup2.pks")));
+    EXPECT_EQ(windows.Server.Memo1->toPlainText().split('\n').last(),
+              "SAVE - " + Folder() + "/other.backup");
+}
+
+TEST_F(Commands, SaveMidiWritesTheNumberedFileOnItsChannel) {
+    Send("CONNECT", "3");
+    windows.Form1.SpinEdit3->setValue(10);
+    windows.Machine.ExportOptions.Monophone = true;
+    Send("SAVEMIDI", Folder() + "/tune");
+    EXPECT_EQ(Reply(replies, replies.count() - 1), "MIDISAVED");
+    const std::string file = TempDir::Read(dir.File("tune3.mid"));
+    ASSERT_FALSE(file.empty());
+    EXPECT_NE(file.find(std::string("\0\xFF\x20\x01\x09", 5)), std::string::npos)
+        << "monophone is switched off: channel 10 stays";
+    EXPECT_FALSE(windows.Machine.ExportOptions.Monophone);
+    EXPECT_NE(file.find("Neuer Song - Acoustic Grand Piano"), std::string::npos);
+}
+
+TEST_F(Commands, LoadRepliesWithThePath) {
+    const QString song = QString::fromStdString(dir.Write(
+        "a.pks", "Plinkora Song\r\n100 ms\r\n1 Pattern\r\n1 2 \r\n1 Songlines\r\n1 \r\n"));
+    Send("LOAD", song);
+    EXPECT_EQ(Reply(replies, 0), song + " loaded ");
+    EXPECT_EQ(windows.Form5.Edit1->text(), "a");
+    Send("LOAD", Folder() + "/none.pks");
+    EXPECT_EQ(Reply(replies, 1), Folder() + "/none.pks loading failed ");
+}
+
+TEST_F(Commands, SpeedAndVolumeMoveTheSliders) {
+    Send("SETSPEED", "830");
+    EXPECT_EQ(windows.Machine.Song.StepTime, 200);
+    Send("SETSPEED", "30");
+    EXPECT_EQ(windows.Machine.Song.StepTime, 1000);
+    Send("SETSPEED", "5000");
+    EXPECT_EQ(windows.Machine.Song.StepTime, 30) << "clamped to the slider";
+    EXPECT_THROW(Send("SETSPEED", "fast"), ConvertError);
+    EXPECT_EQ(windows.Server.Memo1->toPlainText().split('\n').last(), "SETSPEED")
+        << "the log line is written before the argument is read";
+    Send("SETVOLUME", "27");
+    EXPECT_EQ(windows.Machine.Song.Velocities[1][1], 100);
+}
+
+TEST_F(Commands, PlaySongWithoutArgumentPlaysTheTrackFromItsStart) {
+    windows.Machine.MidiOut->TrackPosition = 1;
+    Send("PLAYSONG");
+    EXPECT_TRUE(windows.Machine.Playback->Playing());
+    EXPECT_EQ(windows.Machine.MidiOut->PlayMode, 1);
+    Send("STOP");
+    EXPECT_FALSE(windows.Machine.Playback->Playing());
+}
+
+TEST_F(Commands, NextPatternStopsAtTheLastEntry) {
+    TPkSong& song = windows.Machine.Song;
+    ResizePatternPool(song, 2);
+    BuildAllMelodies(song, windows.Machine.Melodies, *windows.Machine.MidiOut);
+    song.SonglineCount = 2;
+    song.Songlines = {0, 1, 2};
+    windows.Form5.RefreshTrackGrid();
+    Send("NEXTPATTERN");
+    EXPECT_EQ(windows.Machine.MidiOut->TrackPosition, 2);
+    EXPECT_EQ(windows.Machine.MidiOut->CurrentPattern, 2);
+    Send("NEXTPATTERN");
+    EXPECT_EQ(windows.Machine.MidiOut->TrackPosition, 2);
+    Send("PREVIUSPATTERN");
+    EXPECT_EQ(windows.Machine.MidiOut->CurrentPattern, 1);
+}
+
+TEST_F(Commands, LayoutThreeHidesTheServerWindowAndFourMovesNothing) {
+    Send("CONNECT", "1");
+    const QPoint before = windows.Form1.pos();
+    Send("LAYOUT", "4");
+    EXPECT_EQ(windows.Form1.pos(), before);
+    EXPECT_TRUE(windows.Server.isVisible());
+    Send("LAYOUT", "3");
+    EXPECT_FALSE(windows.Server.isVisible());
+    EXPECT_FALSE(windows.Machine.Settings.Layout.PatternDocked);
+}
+
+TEST(MachineLayout, PlacesTheFourMachinesInTwoRows) {
+    TWindowRects w;
+    w.M = {0, 0, 398, 129};
+    w.P = {0, 0, 392, 296};
+    w.T = {0, 0, 170, 296};
+    w.S = {0, 0, 145, 95};
+    TLayoutState state;
+    bool shown = false;
+    EXPECT_FALSE(MachineLayout(4, 1, w, state, shown));
+    ASSERT_TRUE(MachineLayout(1, 2, w, state, shown));
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(w.M.Left, 398 + 145);
+    EXPECT_EQ(w.M.Top, 0);
+    EXPECT_EQ(state.PatternPlace, dpBelow);
+    EXPECT_EQ(state.TrackSide, dpRight);
+    ASSERT_TRUE(MachineLayout(2, 4, w, state, shown));
+    EXPECT_EQ(w.M.Left, 398 + 145);
+    EXPECT_EQ(w.M.Top, 129 + 2 * 296);
+    EXPECT_EQ(state.PatternPlace, dpAbove);
+    ASSERT_TRUE(MachineLayout(3, 3, w, state, shown));
+    EXPECT_FALSE(shown);
+    EXPECT_EQ(w.M.Top, 296 + 20);
+    EXPECT_EQ(w.P.Top, 296 + 40);
+    EXPECT_EQ(w.P.Left, 0);
+    EXPECT_EQ(w.T.Left, 2 * 170);
+    EXPECT_EQ(w.T.Top, 2 * (296 + 20));
+}
+
+// The whole way: a command line client drives a published machine through its socket.
+TEST(PublishedMachine, AnswersCommandsFromAnotherProgram) {
+    TempDir dir;
+    const QByteArray previous = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(dir.Path().string()));
+    {
+        TMachineWindows windows({dir.File("PK2")}, dir.File("PK2.ini"),
+                                std::make_unique<TRecordingMidiPort>());
+        ASSERT_TRUE(windows.PublishServer());
+        QProcess client;
+        client.start(PKREMOTE_PROGRAM, {"PK2", "CONNECT", "2"});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 10000));
+        EXPECT_EQ(client.exitCode(), 0) << client.readAllStandardError().toStdString();
+        EXPECT_EQ(client.readAllStandardOutput(), "Machine 2 ready\n");
+        EXPECT_TRUE(windows.Server.Connected);
+    }
+    qputenv("XDG_RUNTIME_DIR", previous);
+}
