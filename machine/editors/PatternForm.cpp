@@ -1,6 +1,7 @@
 #include "PatternForm.h"
 
 #include "shell/Pk2MidForm.h"
+#include "shell/PlaceControl.h"
 #include "song/PatternFunctions.h"
 
 #include <QApplication>
@@ -20,16 +21,6 @@ constexpr int SliderHeight = 200;
 constexpr int SingleWidth = 16;
 constexpr int ColumnLeft = 338; // the button column right of the sliders
 constexpr int ColumnWidth = 50;
-
-template <typename Control>
-Control* Place(Control* control, const char* name, int left, int top, int width, int height,
-               int tag = 0) {
-    control->setObjectName(name);
-    control->setGeometry(left, top, width, height);
-    if (tag != 0)
-        control->setProperty("Tag", tag);
-    return control;
-}
 
 QToolButton* ToolButton(QWidget* parent, const char* name, const QString& text, int left, int top,
                         int width, int height) {

@@ -2,6 +2,7 @@
 
 #include "editors/PatternForm.h"
 #include "shell/Pk2MidForm.h"
+#include "shell/PlaceControl.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -24,16 +25,6 @@ constexpr int DesignHeight = 296;
 // Everything below the list and the volume wheel: the play/stop panel.
 constexpr int BottomMargin = 32;
 constexpr int ListTop = 50;
-
-template <typename Control>
-Control* Place(Control* control, const char* name, int left, int top, int width, int height,
-               int tag = 0) {
-    control->setObjectName(name);
-    control->setGeometry(left, top, width, height);
-    if (tag != 0)
-        control->setProperty("Tag", tag);
-    return control;
-}
 
 QLabel* Heading(QWidget* parent, const char* name, const char* text, int left, int width, int tag) {
     auto* label = Place(new QLabel(text, parent), name, left, 30, width, 19, tag);

@@ -1,6 +1,7 @@
 #include "Pk2MidForm.h"
 
 #include "NewOptions.h"
+#include "PlaceControl.h"
 #include "midi/MidiDebugger.h"
 #include "midi/MidiPortSystem.h"
 #include "midi/ProgramNames.h"
@@ -26,16 +27,6 @@ const char* const FamilyNames[16] = {"PIANO",         "PERCUSSION", "ORGAN",    
                                      "BASS",          "STRINGS",    "ENSEMBLE",   "BRASS",
                                      "REED",          "PIPE",       "SYNTH LEAD", "SYNTH PAD",
                                      "SYNTH EFFECTS", "ETHNIC",     "PERCUSSIVE", "SOUND EFFECTS"};
-
-template <typename Control>
-Control* Place(Control* control, const char* name, int left, int top, int width, int height,
-               int tag = 0) {
-    control->setObjectName(name);
-    control->setGeometry(left, top, width, height);
-    if (tag != 0)
-        control->setProperty("Tag", tag);
-    return control;
-}
 
 QLabel* Caption(QWidget* parent, const char* name, const char* text, int left, int top, int width,
                 int tag = 0) {
@@ -186,26 +177,26 @@ void TForm1::ShowFolderCaptions() {
                             QFile::decodeName(machine_.Settings.MidiFolder.c_str()));
 }
 
-void TForm1::SongDirectory1Click() {
-    const QString title = machine_.Texts.SongFolderBrowseTitle.empty()
-                              ? QString("Choose a folder for your Plinkora songs")
-                              : QString::fromStdString(machine_.Texts.SongFolderBrowseTitle);
-    const std::string chosen = ChooseFolder(this, title, machine_.Settings.SongFolder);
+// Lets the user choose a folder for the file dialogs; a choice is written to the settings.
+void TForm1::ChooseFolderFor(std::string& folder, const std::string& localizedTitle,
+                             const char* englishTitle) {
+    const QString title =
+        localizedTitle.empty() ? QString(englishTitle) : QString::fromStdString(localizedTitle);
+    const std::string chosen = ChooseFolder(this, title, folder);
     if (chosen.empty())
         return;
-    machine_.Settings.SongFolder = chosen;
+    folder = chosen;
     MakeIniFile();
 }
 
+void TForm1::SongDirectory1Click() {
+    ChooseFolderFor(machine_.Settings.SongFolder, machine_.Texts.SongFolderBrowseTitle,
+                    "Choose a folder for your Plinkora songs");
+}
+
 void TForm1::MidiDirectory1Click() {
-    const QString title = machine_.Texts.MidiFolderBrowseTitle.empty()
-                              ? QString("Choose a folder for your MIDI files")
-                              : QString::fromStdString(machine_.Texts.MidiFolderBrowseTitle);
-    const std::string chosen = ChooseFolder(this, title, machine_.Settings.MidiFolder);
-    if (chosen.empty())
-        return;
-    machine_.Settings.MidiFolder = chosen;
-    MakeIniFile();
+    ChooseFolderFor(machine_.Settings.MidiFolder, machine_.Texts.MidiFolderBrowseTitle,
+                    "Choose a folder for your MIDI files");
 }
 
 TForm1::~TForm1() {

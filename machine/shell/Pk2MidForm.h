@@ -170,6 +170,8 @@ private:
     void CreateDialogs();
     void ReadMachineSettings();
     void MoveOntoScreen(int left, int top);
+    void ChooseFolderFor(std::string& folder, const std::string& localizedTitle,
+                         const char* englishTitle);
     void FillDeviceList();
     void ApplyLoadedSong();
     void WriteSongTo(const QString& path);
