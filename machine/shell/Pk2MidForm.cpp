@@ -489,6 +489,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+    CloseAnswered = true;
     machine_.Playback->StopTimer();
     MakeIniFile();
     if (!server_.Closing)

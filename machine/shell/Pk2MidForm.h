@@ -110,6 +110,10 @@ public:
     // the New commands), No goes on, Cancel stops. Returns false on Cancel.
     bool AskSaveQuestion(bool saveAs);
 
+    // The user closed this window and answered its save question: the shutdown that follows
+    // must not ask the same question again.
+    bool CloseAnswered = false;
+
     // Ticks the note-range item and limits the transposition to the range.
     void ShowRange();
     // The device-busy message of a transport start that could not open the port.

@@ -57,7 +57,7 @@ TMachine& TMachineWindows::Prepared(std::vector<std::string> arguments, std::str
 void TMachineWindows::Connect() {
     connect(&Server, &Tserverform::Closed, this, &TMachineWindows::Ended);
     Server.AskCloseQuestion = [this] {
-        return !Machine.Song.SongModified || Form1.AskSaveQuestion(false);
+        return Form1.CloseAnswered || !Machine.Song.SongModified || Form1.AskSaveQuestion(false);
     };
     Server.StopPlayback = [this] { Form1.Button2Click(); };
     Server.WriteSettings = [this] { Form1.MakeIniFile(); };

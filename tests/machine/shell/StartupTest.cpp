@@ -3,6 +3,8 @@
 #include "TempDir.h"
 
 #include <QMenuBar>
+#include <QSignalSpy>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -62,4 +64,21 @@ TEST(StartUp, TheEditorsComeUpInGermanWithTheirHints) {
     EXPECT_EQ(windows.Form5.windowTitle(), "Track Editor");
     EXPECT_EQ(windows.Form3.Button1->toolTip(), "Neuen Pattern erzeugen");
     EXPECT_EQ(windows.Form5.WheelBar20031->toolTip(), QString::fromUtf8("Lautstärke"));
+}
+
+TEST(StartUp, ClosingTheMainWindowAsksTheSaveQuestionOnce) {
+    TempDir dir;
+    TMachineWindows windows({"Plinkora"}, dir.File("Plinkora.ini"));
+    QSignalSpy ended(&windows, &TMachineWindows::Ended);
+    int questions = 0;
+    windows.Form1.Ask = [&questions](const QString&, QMessageBox::StandardButtons) {
+        ++questions;
+        return QMessageBox::No;
+    };
+    windows.Machine.Song.SongModified = true;
+    windows.Form1.close();
+    QTest::qWait(250);
+    EXPECT_EQ(questions, 1);
+    EXPECT_EQ(ended.count(), 1);
+    EXPECT_TRUE(std::filesystem::exists(dir.File("Plinkora.ini")));
 }
