@@ -210,8 +210,7 @@ TRemoteClient::Frame TRemoteClient::TakeFrame() {
 
 void TRemoteClient::Settle(const QByteArray& word, const QByteArray& rest,
                            const QByteArray& payload) {
-    const std::optional<Expect> head =
-        pending_.empty() ? std::nullopt : std::optional(pending_.front().expect);
+    const Expect head = pending_.empty() ? Expect::Nothing : pending_.front().expect;
     if (word == "DATA") {
         if (head == Expect::Value)
             return Resolve(true, QString::fromUtf8(payload));
@@ -223,7 +222,7 @@ void TRemoteClient::Settle(const QByteArray& word, const QByteArray& rest,
     } else if (word == "ACK" && head == Expect::Ack) {
         Resolve(true);
         emit Acknowledged();
-    } else if (word == "ERROR" && head) {
+    } else if (word == "ERROR" && head != Expect::Nothing) {
         error_ = QString("the machine answered: %1").arg(QString::fromUtf8(rest));
         Resolve(false);
         emit ErrorReceived(QString::fromUtf8(rest));

@@ -70,7 +70,7 @@ signals:
     void ReplySettled();
 
 private:
-    enum class Expect { Topic, Ok, Ack, Value };
+    enum class Expect { Nothing, Topic, Ok, Ack, Value };
     struct Pending {
         quint64 id;
         Expect expect;
