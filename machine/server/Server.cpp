@@ -1,6 +1,8 @@
 #include "Server.h"
 
 #include <QCloseEvent>
+#include <QCursor>
+#include <QMoveEvent>
 #include <QPainter>
 
 namespace {
@@ -57,6 +59,28 @@ Tserverform::Tserverform(QWidget* parent) : QWidget(parent) {
     Timer1->setSingleShot(true);
     Timer1->setProperty("Tag", 0);
     connect(Timer1, &QTimer::timeout, this, &Tserverform::Timer1Timer);
+
+    dropTimer_ = new QTimer(this);
+    dropTimer_->setSingleShot(true);
+    dropTimer_->setInterval(250);
+    connect(dropTimer_, &QTimer::timeout, this, [this] {
+        if (Dropped)
+            Dropped(QCursor::pos());
+    });
+}
+
+// Only moves the window system reports are the user's; the program's own moves (the window
+// arrangement) are not drops.
+void Tserverform::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (isVisible() && event->spontaneous() && frameGeometry().contains(QCursor::pos()))
+        dropTimer_->start();
+}
+
+void Tserverform::enterEvent(QEnterEvent* event) {
+    QWidget::enterEvent(event);
+    activateWindow();
+    raise();
 }
 
 void Tserverform::paintEvent(QPaintEvent*) {

@@ -20,6 +20,8 @@ public:
     std::function<bool()> AskCloseQuestion;   // the main window's save question; false = cancel
     std::function<void()> StopPlayback;       // the "STOP" path
     std::function<void(QPainter&)> PaintSkin; // the current skin, at the top-left
+    // The user dropped the window after moving it, at this point of the screen.
+    std::function<void(QPoint)> Dropped;
 
     uint32_t MachineNumber = 0;
     bool Connected = false;
@@ -44,8 +46,11 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
 
 private:
     void Timer1Timer();
     QString statusText_;
+    QTimer* dropTimer_;
 };

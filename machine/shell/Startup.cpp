@@ -103,6 +103,7 @@ void TMachineWindows::ConnectEditors() {
     Form3.Dropped = [this, &layout](QPoint drop) { PatternDropped(windows_, layout, drop); };
     Form5.DragStarted = [&layout] { TrackDragStarted(layout); };
     Form5.Dropped = [this, &layout](QPoint drop) { TrackDropped(windows_, layout, drop); };
+    Server.Dropped = [this, &layout](QPoint drop) { ServerDropped(windows_, layout, drop); };
     connect(&Form3, &TForm3::PatternAdded, &Form9, &TForm9::updatestatistics);
     connect(&Form5, &TForm5::TrackChanged, &Form9, &TForm9::updatestatistics);
 }
