@@ -63,8 +63,7 @@ TEST_F(Commands, WordsAreUpperCasedButSpacesMakeNoCommand) {
     windows.Server.Connected = true; // no save question
     Send("exit");
     EXPECT_TRUE(windows.Server.Timer1->isActive()) << "the shutdown waits for the command's end";
-    QTest::qWait(250);
-    EXPECT_EQ(ended.count(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() == 1; }, 5000));
     EXPECT_EQ(Reply(replies, replies.count() - 1), "SHUTDOWN");
 }
 

@@ -17,7 +17,9 @@ struct Shutdown : ::testing::Test {
         server.StopPlayback = [this] { ++stops; };
     }
     // Lets the 100 ms shutdown timer run.
-    void WaitForTimer() { QTest::qWait(200); }
+    void WaitForTimer() {
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !server.Timer1->isActive(); }, 5000));
+    }
 
     Tserverform server;
     QSignalSpy status{&server, &Tserverform::StatusChanged};

@@ -77,7 +77,7 @@ TEST(StartUp, ClosingTheMainWindowAsksTheSaveQuestionOnce) {
     };
     windows.Machine.Song.SongModified = true;
     windows.Form1.close();
-    QTest::qWait(250);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() == 1; }, 5000));
     EXPECT_EQ(questions, 1);
     EXPECT_EQ(ended.count(), 1);
     EXPECT_TRUE(std::filesystem::exists(dir.File("Plinkora.ini")));
