@@ -420,25 +420,24 @@ void TForm1::CreateDialogs() {
         return OpenDialog1->selectedFiles().first();
     };
     ChooseMidiToSave = [this](const QString& folder, const QString& proposed) {
-        SaveDialog1->setDefaultSuffix("mid");
-        SaveDialog1->setNameFilter("Typ 0 MidiFile (*.mid)");
-        if (!folder.isEmpty())
-            SaveDialog1->setDirectory(folder);
-        SaveDialog1->selectFile(proposed);
-        if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty())
-            return QString();
-        return SaveDialog1->selectedFiles().first();
+        return RunSaveDialog("mid", "Typ 0 MidiFile (*.mid)", folder, proposed);
     };
     ChooseSongToSave = [this](const QString& folder, const QString& proposed) {
-        SaveDialog1->setDefaultSuffix("pks");
-        SaveDialog1->setNameFilter("Plinkora Song (*.pks)");
-        if (!folder.isEmpty())
-            SaveDialog1->setDirectory(folder);
-        SaveDialog1->selectFile(proposed);
-        if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty())
-            return QString();
-        return SaveDialog1->selectedFiles().first();
+        return RunSaveDialog("pks", "Plinkora Song (*.pks)", folder, proposed);
     };
+}
+
+// The save dialog shared by songs and MIDI files: its default extension says which it saves.
+QString TForm1::RunSaveDialog(const QString& suffix, const QString& filter, const QString& folder,
+                              const QString& proposed) {
+    SaveDialog1->setDefaultSuffix(suffix);
+    SaveDialog1->setNameFilter(filter);
+    if (!folder.isEmpty())
+        SaveDialog1->setDirectory(folder);
+    SaveDialog1->selectFile(proposed);
+    if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty())
+        return QString();
+    return SaveDialog1->selectedFiles().first();
 }
 
 void TForm1::FillDeviceList() {

@@ -172,6 +172,8 @@ private:
     void CreateMenus();
     void CreatePatchMenu();
     void CreateDialogs();
+    QString RunSaveDialog(const QString& suffix, const QString& filter, const QString& folder,
+                          const QString& proposed);
     void ReadMachineSettings();
     void MoveOntoScreen(int left, int top);
     void ChooseFolderFor(std::string& folder, const std::string& localizedTitle,
