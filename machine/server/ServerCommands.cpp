@@ -161,7 +161,10 @@ void TServerCommands::Connect(const QString& argument) {
     const int32_t n = Number(argument);
     Reply("Machine " + QString::number(n) + " ready");
     server.MachineNumber = static_cast<uint32_t>(n);
+    // The window loses the menu bar's height too, so no blank strip is left below the controls.
+    const int menuHeight = w_.Form1.menuBar()->isVisible() ? w_.Form1.menuBar()->height() : 0;
     w_.Form1.menuBar()->hide();
+    w_.Form1.setFixedSize(w_.Form1.width(), w_.Form1.height() - menuHeight);
     for (QWidget* window : QApplication::topLevelWidgets())
         if (window->isMinimized())
             window->showNormal();
