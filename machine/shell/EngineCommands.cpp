@@ -19,19 +19,14 @@ int ListDevices(std::ostream& out) {
     return 0;
 }
 
-namespace {
-
-// What loading does to a fresh machine: every pattern takes the transposition of pattern 1,
-// and the timelines are built on the song's channel.
 void ApplyLoadedSong(TPkSong& song, TMelodies& melodies, TMidiOut& out) {
     out.OutChannel = static_cast<uint8_t>(song.Channel - 1);
     out.GlobalTranspose = song.Transpose[1];
     for (int32_t p = 1; p <= song.PatternCount; ++p)
         song.Transpose[p] = song.Transpose[1];
     BuildAllMelodies(song, melodies, out);
+    song.SongReady = true;
 }
-
-} // namespace
 
 int ExportMidiFile(const std::string& songPath, const std::string& midiPath, std::ostream& out,
                    std::ostream& err) {

@@ -3,6 +3,15 @@
 #include <iosfwd>
 #include <string>
 
+struct TPkSong;
+class TMelodies;
+class TMidiOut;
+
+// What loading a song does to a fresh machine: the output takes the song's channel and the
+// transposition of pattern 1, every pattern takes that transposition, the timelines are built
+// and the song is ready.
+void ApplyLoadedSong(TPkSong& song, TMelodies& melodies, TMidiOut& out);
+
 // Command-line actions that run the engine without windows. Each returns the exit status and
 // throws on file errors (the caller reports them).
 

@@ -172,6 +172,8 @@ private:
     void CreateMenus();
     void CreatePatchMenu();
     void CreateDialogs();
+    QString ChooseSaveTarget(const std::function<QString(const QString&, const QString&)>& choose,
+                             const QString& folder, const QString& proposed);
     QString RunSaveDialog(const QString& suffix, const QString& filter, const QString& folder,
                           const QString& proposed);
     void ReadMachineSettings();

@@ -132,33 +132,41 @@ void TForm1::SaveClick() {
     }
 }
 
+// The shared save dialog until the user confirms a name: an existing file is replaced only
+// after "Yes" to the overwrite question, "No" opens the dialog again. Empty when cancelled.
+QString
+TForm1::ChooseSaveTarget(const std::function<QString(const QString&, const QString&)>& choose,
+                         const QString& folder, const QString& proposed) {
+    for (;;) {
+        const QString chosen = choose(folder, proposed);
+        if (chosen.isEmpty() || !QFileInfo::exists(chosen) ||
+            Ask(OverwriteQuestion, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
+            return chosen;
+    }
+}
+
 bool TForm1::SaveAsClick() {
     const QString name = QString::fromLocal8Bit(machine_.Song.Name.c_str());
-    const QString folder = QFile::decodeName(machine_.Settings.SongFolder.c_str());
-    for (;;) {
-        const QString chosen =
-            ChooseSongToSave(folder, IsNewSongName(name) ? name + ".pks" : QString());
-        if (chosen.isEmpty())
-            return false;
-        if (QFileInfo::exists(chosen) &&
-            Ask(OverwriteQuestion, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
-            continue;
-        try {
-            WriteSongTo(FromLocal(StripExtension(Local(chosen))) + ".pks");
-        } catch (const std::exception& failure) {
-            QMessageBox::critical(this, "Plinkora", QString::fromLocal8Bit(failure.what()));
-            return false;
-        }
-        machine_.Song.Name = StripExtension(FileNamePart(Local(chosen)));
-        TExportOptions& options = machine_.ExportOptions;
-        if (!options.TrackNameEdited && options.TrackName != machine_.Song.Name) {
-            options.TrackName = machine_.Song.Name;
-            options.TrackNameEdited = true;
-            emit ExportOptionsChanged();
-        }
-        emit SongNameChanged(QString::fromLocal8Bit(machine_.Song.Name.c_str()));
-        return true;
+    const QString chosen =
+        ChooseSaveTarget(ChooseSongToSave, QFile::decodeName(machine_.Settings.SongFolder.c_str()),
+                         IsNewSongName(name) ? name + ".pks" : QString());
+    if (chosen.isEmpty())
+        return false;
+    try {
+        WriteSongTo(FromLocal(StripExtension(Local(chosen))) + ".pks");
+    } catch (const std::exception& failure) {
+        QMessageBox::critical(this, "Plinkora", QString::fromLocal8Bit(failure.what()));
+        return false;
     }
+    machine_.Song.Name = StripExtension(FileNamePart(Local(chosen)));
+    TExportOptions& options = machine_.ExportOptions;
+    if (!options.TrackNameEdited && options.TrackName != machine_.Song.Name) {
+        options.TrackName = machine_.Song.Name;
+        options.TrackNameEdited = true;
+        emit ExportOptionsChanged();
+    }
+    emit SongNameChanged(QString::fromLocal8Bit(machine_.Song.Name.c_str()));
+    return true;
 }
 
 void TForm1::LoadClick() {
@@ -246,22 +254,17 @@ void TForm1::SongKeepPatternsClick() {
 }
 
 bool TForm1::ExportMidiFile() {
-    const QString folder = QFile::decodeName(machine_.Settings.MidiFolder.c_str());
-    const QString proposed = FromLocal(StripExtension(machine_.Song.Name)) + ".mid";
-    for (;;) {
-        const QString chosen = ChooseMidiToSave(folder, proposed);
-        if (chosen.isEmpty())
-            return false;
-        if (QFileInfo::exists(chosen) &&
-            Ask(OverwriteQuestion, QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
-            continue;
-        try {
-            ExportSongToMidi(machine_.Song, machine_.Melodies, *machine_.MidiOut,
-                             machine_.TempoInfo, machine_.ExportOptions, Local(chosen));
-        } catch (const std::exception& failure) {
-            QMessageBox::critical(this, "Plinkora", QString::fromLocal8Bit(failure.what()));
-            return false;
-        }
-        return true;
+    const QString chosen =
+        ChooseSaveTarget(ChooseMidiToSave, QFile::decodeName(machine_.Settings.MidiFolder.c_str()),
+                         FromLocal(StripExtension(machine_.Song.Name)) + ".mid");
+    if (chosen.isEmpty())
+        return false;
+    try {
+        ExportSongToMidi(machine_.Song, machine_.Melodies, *machine_.MidiOut, machine_.TempoInfo,
+                         machine_.ExportOptions, Local(chosen));
+    } catch (const std::exception& failure) {
+        QMessageBox::critical(this, "Plinkora", QString::fromLocal8Bit(failure.what()));
+        return false;
     }
+    return true;
 }

@@ -1,5 +1,6 @@
 #include "PlayCommand.h"
 
+#include "EngineCommands.h"
 #include "StringConvert.h"
 #include "files/ImportPk.h"
 #include "midi/MidiBasics.h"
@@ -31,17 +32,6 @@ std::optional<double> ParseSeconds(const std::string& text) {
     if (text.empty() || *end != '\0' || !(seconds >= 0))
         return std::nullopt;
     return seconds;
-}
-
-// What loading a song into the windows does: every pattern takes the transposition of pattern 1
-// and the timelines are built on the song's channel.
-void ApplyLoadedSong(TPkSong& song, TMelodies& melodies, TMidiOut& out) {
-    out.OutChannel = static_cast<uint8_t>(song.Channel - 1);
-    out.GlobalTranspose = song.Transpose[1];
-    for (int32_t p = 1; p <= song.PatternCount; ++p)
-        song.Transpose[p] = song.Transpose[1];
-    BuildAllMelodies(song, melodies, out);
-    song.SongReady = true;
 }
 
 // The main window's device choice: open, then program and bank on the new port. Returns the
