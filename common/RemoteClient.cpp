@@ -66,7 +66,7 @@ bool TRemoteClient::ConnectWithin(int totalMs) {
         // Spin rather than sleep: the window stays alive while a machine starts.
         QEventLoop pause;
         QTimer::singleShot(qMin<qint64>(50, deadline.remainingTime()), &pause, &QEventLoop::quit);
-        pause.exec();
+        pause.exec(QEventLoop::ExcludeUserInputEvents);
     }
 }
 
@@ -153,7 +153,7 @@ std::optional<TRemoteClient::Result> TRemoteClient::Wait(quint64 id, int timeout
         QEventLoop loop;
         connect(this, &TRemoteClient::ReplySettled, &loop, &QEventLoop::quit);
         QTimer::singleShot(static_cast<int>(deadline.remainingTime()), &loop, &QEventLoop::quit);
-        loop.exec();
+        loop.exec(QEventLoop::ExcludeUserInputEvents); // no second command starts meanwhile
     }
     waited_.erase(id);
     const auto found = results_.find(id);

@@ -1,0 +1,91 @@
+#include "ControlCommandLine.h"
+
+#include "ProcessMidUnit.h"
+#include "ProjectExport.h"
+#include "TextLines.h"
+
+#include <array>
+
+namespace {
+
+const char* const HelpText = R"(Usage: PKControl [PROJECT.pkp]
+       PKControl --combine OUT.mid IN1.mid [IN2.mid [IN3.mid [IN4.mid]]]
+       PKControl --export-midi PROJECT.pkp OUT.mid [--timings]
+       PKControl --help | --version
+
+  PROJECT.pkp              start the window and open this project (its machines start)
+  --combine OUT IN...      join up to four MIDI files into one format 1 file, one track each
+                           (the header and division of IN1)
+  --export-midi PROJECT OUT
+                           start the project's machines without windows, have each write its
+                           song as a MIDI file, join them into OUT and end the machines;
+                           --timings prints how long each phase took
+  --help                   show this text
+  --version                show the program version
+)";
+
+int Usage(const QString& problem, QTextStream& err) {
+    err << "PKControl: " << problem << "\n" << HelpText;
+    return 2;
+}
+
+int Combine(const QStringList& args, QTextStream& err) {
+    if (args.size() < 3 || args.size() > 6)
+        return Usage("--combine needs an output file and one to four input files", err);
+    std::array<QString, 4> inputs;
+    for (qsizetype i = 2; i < args.size(); ++i)
+        inputs[i - 2] = args[i];
+    CombineMidiFiles(inputs, static_cast<int>(args.size() - 2), args[1]);
+    return 0;
+}
+
+int ExportMidi(const QStringList& args, const QString& programDirectory, QTextStream& out,
+               QTextStream& err) {
+    const bool timings = args.size() == 4 && args[3] == "--timings";
+    if (args.size() != 3 && !timings)
+        return Usage("--export-midi needs a project file and a MIDI file", err);
+    const TExportResult result = ExportProjectMidi(args[1], args[2], programDirectory);
+    if (!result.Ok) {
+        err << "PKControl: " << result.Error << "\n";
+        return 1;
+    }
+    if (timings) {
+        const TExportTimes& t = result.Times;
+        out << "prepare " << t.Prepare << " ms\nstart " << t.Start << " ms\nload " << t.Load
+            << " ms\nexport " << t.Export << " ms\nend " << t.End << " ms\n";
+    }
+    return 0;
+}
+
+} // namespace
+
+QString ControlVersionText() {
+    return QString("PKControl v%1.%2%3%4")
+        .arg(PLINKORA_VERSION_MAJOR)
+        .arg(PLINKORA_VERSION_MINOR)
+        .arg(PLINKORA_VERSION_PATCH)
+        .arg(PLINKORA_VERSION_TWEAK);
+}
+
+int RunControlCommandLine(const QStringList& args, const QString& programDirectory,
+                          QTextStream& out, QTextStream& err) {
+    const QString option = args.value(0);
+    try {
+        if (option == "--help") {
+            out << HelpText;
+            return 0;
+        }
+        if (option == "--version") {
+            out << ControlVersionText() << "\n";
+            return 0;
+        }
+        if (option == "--combine")
+            return Combine(args, err);
+        if (option == "--export-midi")
+            return ExportMidi(args, programDirectory, out, err);
+    } catch (const TControlError& error) {
+        err << "PKControl: " << error.what() << "\n";
+        return 1;
+    }
+    return Usage("unknown option " + option, err);
+}

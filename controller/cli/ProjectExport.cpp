@@ -1,0 +1,245 @@
+#include "ProjectExport.h"
+
+#include "ClientFunctions.h"
+#include "GetPureFilename.h"
+#include "RemoteLink.h"
+#include "RemoteWire.h"
+#include "TextLines.h"
+#include "saveProject.h"
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <csignal>
+#include <map>
+#include <stdexcept>
+
+namespace {
+
+constexpr int PollMs = 10;
+constexpr int ExportWaitMs = 20000;
+constexpr int ReplyWaitMs = 10000;
+constexpr int EndWaitMs = 5000;
+
+void Pause(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Spins the event loop until `done` holds or the time is over.
+template <typename TDone> bool WaitFor(TDone done, int ms) {
+    const QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        Pause(PollMs);
+    }
+    return true;
+}
+
+// A machine's answer to "LOAD": the path, then " loaded " or " loading failed ".
+bool IsLoadReply(const QString& text) {
+    const QString reply = text.trimmed();
+    return reply.endsWith(" loaded") || reply.endsWith(" loading failed");
+}
+
+// The machines see only this export: their own socket folder, settings and windows offscreen.
+class TPrivateMachines {
+public:
+    TPrivateMachines()
+        : oldRuntime_(qgetenv("XDG_RUNTIME_DIR")), hadRuntime_(qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")),
+          oldPlatform_(qgetenv("QT_QPA_PLATFORM")),
+          hadPlatform_(qEnvironmentVariableIsSet("QT_QPA_PLATFORM")),
+          oldMidiLog_(qgetenv("PLINKORA_MIDI_LOG")),
+          hadMidiLog_(qEnvironmentVariableIsSet("PLINKORA_MIDI_LOG")) {
+        if (!dir_.isValid())
+            throw std::runtime_error("cannot create a temporary folder: " +
+                                     dir_.errorString().toStdString());
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir_.path()));
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // No sound is made: loading a song must not wait for a synthesizer to start.
+        qputenv("PLINKORA_MIDI_LOG", QFile::encodeName(dir_.filePath("midi.log")));
+    }
+    ~TPrivateMachines() {
+        Restore("XDG_RUNTIME_DIR", hadRuntime_, oldRuntime_);
+        Restore("QT_QPA_PLATFORM", hadPlatform_, oldPlatform_);
+        Restore("PLINKORA_MIDI_LOG", hadMidiLog_, oldMidiLog_);
+    }
+    TPrivateMachines(const TPrivateMachines&) = delete;
+    TPrivateMachines& operator=(const TPrivateMachines&) = delete;
+
+    QString WorkingDirectory() const { return dir_.path() + "/"; }
+    // What the machines print, kept for the error message when one fails.
+    QString OutputFile() const { return dir_.filePath("machines.log"); }
+
+private:
+    static void Restore(const char* name, bool had, const QByteArray& value) {
+        if (had)
+            qputenv(name, value);
+        else
+            qunsetenv(name);
+    }
+
+    QTemporaryDir dir_{QDir::tempPath() + "/pkcontrol-XXXXXX"};
+    QByteArray oldRuntime_;
+    bool hadRuntime_;
+    QByteArray oldPlatform_;
+    bool hadPlatform_;
+    QByteArray oldMidiLog_;
+    bool hadMidiLog_;
+};
+
+class TExportRun {
+public:
+    TExportRun(const TPrivateMachines& machines, const QString& programDirectory)
+        : machines_(machines), core_(MakeLinks(machines.WorkingDirectory()),
+                                     machines.WorkingDirectory(), programDirectory) {
+        for (const auto& [slot, link] : links_)
+            link->SetOutputFile(machines.OutputFile());
+        QObject::connect(&core_, &TClientCore::Failed,
+                         [this](const QString& message) { failure_ = message; });
+        QObject::connect(&core_, &TClientCore::StatusReceived,
+                         [this](int slot, const QString& text) { replies_[slot] << text; });
+    }
+    ~TExportRun() { End(); }
+
+    void Prepare() { core_.PrepareServers(); }
+
+    // All machines start at once; the controller's start steps then link to each in turn.
+    void Start(const QString& projectFile, int machineCount) {
+        for (int slot = 1; slot <= machineCount; ++slot) {
+            links_[slot]->SetStartCommand(TClientCore::StartCommandLine(slot));
+            links_[slot]->Launch();
+        }
+        if (!core_.OpenProject(projectFile))
+            throw std::runtime_error(failure_.toStdString());
+        for (int slot = 1; slot <= machineCount; ++slot)
+            if (!links_[slot]->IsOpen())
+                throw std::runtime_error(QString("machine %1 did not start (%2)%3")
+                                             .arg(slot)
+                                             .arg(links_[slot]->ErrorString(), MachineOutput())
+                                             .toStdString());
+    }
+
+    // Every machine has answered its "LOAD" (its commands run in order, so the volume follows).
+    void AwaitLoads(int machineCount) {
+        for (int slot = 1; slot <= machineCount; ++slot) {
+            QString reply;
+            const bool answered = WaitFor(
+                [&] {
+                    for (const QString& text : replies_[slot])
+                        if (IsLoadReply(text))
+                            reply = text;
+                    return !reply.isEmpty();
+                },
+                ReplyWaitMs);
+            if (!answered)
+                throw std::runtime_error(
+                    QString("machine %1 did not answer its song load").arg(slot).toStdString());
+            if (reply.trimmed().endsWith(" loading failed"))
+                throw std::runtime_error(
+                    QString("machine %1: %2").arg(slot).arg(reply.trimmed()).toStdString());
+        }
+    }
+
+    void Export(const QString& base, const QString& output) {
+        core_.StartMidiExportTo(base, output, ExportWaitMs / PollMs);
+        auto state = TMidiExportWait::TState::Waiting;
+        while (state == TMidiExportWait::TState::Waiting) {
+            Pause(PollMs);
+            state = core_.PollMidiExport();
+        }
+        if (state == TMidiExportWait::TState::TimedOut)
+            throw std::runtime_error("the machines did not write their MIDI files in time: " +
+                                     core_.MidiExport().MissingFiles().join(", ").toStdString());
+        if (state == TMidiExportWait::TState::Failed)
+            throw std::runtime_error(core_.MidiExport().Error().toStdString());
+    }
+
+    // "Exit" to every machine, then waits until every started process has gone.
+    void End() {
+        if (ended_)
+            return;
+        ended_ = true;
+        core_.CloseAll();
+        std::vector<qint64> pids;
+        for (const auto& [slot, link] : links_)
+            if (link->LaunchedPid() > 0)
+                pids.push_back(link->LaunchedPid());
+        const auto allEnded = [&] {
+            for (const qint64 pid : pids)
+                if (!TRemoteLink::ProcessEnded(pid))
+                    return false;
+            return true;
+        };
+        if (!WaitFor(allEnded, EndWaitMs))
+            for (const qint64 pid : pids)
+                ::kill(static_cast<pid_t>(pid), SIGKILL);
+        WaitFor(allEnded, EndWaitMs);
+    }
+
+private:
+    // The last lines the machines printed, for an error message.
+    QString MachineOutput() const {
+        QFile file(machines_.OutputFile());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        const QStringList lines = QString::fromLocal8Bit(file.readAll()).trimmed().split('\n');
+        return lines.join("").isEmpty() ? QString() : "\n" + lines.mid(std::max<qsizetype>(0, lines.size() - 5)).join('\n');
+    }
+
+    TClientCore::TLinks MakeLinks(const QString& workingDirectory) {
+        TClientCore::TLinks links;
+        for (int slot = 1; slot <= TClientCore::Slots; ++slot) {
+            auto link = std::make_unique<TRemoteLink>(workingDirectory);
+            links_[slot] = link.get();
+            links[slot - 1] = std::move(link);
+        }
+        return links;
+    }
+
+    const TPrivateMachines& machines_;
+    std::map<int, TRemoteLink*> links_;
+    std::map<int, QStringList> replies_;
+    QString failure_;
+    bool ended_ = false;
+    TClientCore core_; // last: its links are the ones above
+};
+
+} // namespace
+
+TExportResult ExportProjectMidi(const QString& projectFile, const QString& output,
+                                const QString& programDirectory) {
+    TExportResult result;
+    QElapsedTimer clock;
+    clock.start();
+    const auto lap = [&clock] { return clock.restart(); };
+    try {
+        const QString path = QFileInfo(projectFile).absoluteFilePath();
+        const QString file = QFile::decodeName(StripExtension(QFile::encodeName(path).toStdString()).c_str()) + ".pkp";
+        const TProjectFile project = ReadProjectFile(file); // before anything starts
+        if (project.MachineCount < 1)
+            throw std::runtime_error(projectFile.toStdString() + " has no machines");
+        TPrivateMachines machines;
+        TExportRun run(machines, programDirectory);
+        run.Prepare();
+        result.Times.Prepare = lap();
+        run.Start(path, project.MachineCount);
+        result.Times.Start = lap();
+        run.AwaitLoads(project.MachineCount);
+        result.Times.Load = lap();
+        run.Export(machines.WorkingDirectory() + "export", QFileInfo(output).absoluteFilePath());
+        result.Times.Export = lap();
+        run.End();
+        result.Times.End = lap();
+        result.Ok = true;
+    } catch (const std::exception& error) {
+        result.Error = QString::fromLocal8Bit(error.what());
+    }
+    return result;
+}

@@ -1,0 +1,294 @@
+#include "ClientFunctions.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr char Topic[] = "TestTopic";
+constexpr char StatusItem[] = "TestItem";
+constexpr int MaxLogLines = 2000;
+
+QString SetLinkLogLine(int slot) {
+    return (slot == 4 ? QString("Machine3") : TClientCore::ServiceName(slot)) +
+           ": SetLink successful";
+}
+
+QString OpenLinkLogLine(int slot, bool opened) {
+    static const char* const openedLines[] = {
+        "PK0: OpenLink successful", "PK1: OpenLink successful", "PK2: OpenLink successful",
+        "Plinkora3: OpenLink successful"};
+    static const char* const failedLines[] = {"Plinkora: Openlink failed", "Openlink PK1 failed",
+                                              "Plinkora2: Openlink failed",
+                                              "Plinkora3: Openlink gescheitert"};
+    return opened ? openedLines[slot - 1] : failedLines[slot - 1];
+}
+
+} // namespace
+
+QString TClientCore::ServiceName(int slot) {
+    return "PK" + QString::number(slot - 1);
+}
+
+QString TClientCore::StartCommandLine(int slot) {
+    return ServiceName(slot) + " default" + QString::number(slot) + ".pks";
+}
+
+TClientCore::TClientCore(TLinks links, QString workingDirectory, QString programDirectory)
+    : links_(std::move(links)), workingDirectory_(std::move(workingDirectory)),
+      programDirectory_(std::move(programDirectory)),
+      settings_(DefaultControllerSettings(workingDirectory_)) {
+    for (int slot = 1; slot <= Slots; ++slot)
+        Link(slot)->StatusChanged = [this, slot](const QString& text) { StatusReply(slot, text); };
+}
+
+TClientCore::~TClientCore() {
+    for (auto& link : links_)
+        link->StatusChanged = nullptr;
+}
+
+bool TClientCore::Running(int slot) const {
+    return ValidSlot(slot) && running_[slot - 1];
+}
+
+bool TClientCore::Muted(int slot) const {
+    return ValidSlot(slot) && muted_[slot - 1];
+}
+
+int TClientCore::Volume(int slot) const {
+    return ValidSlot(slot) ? volumes_[slot - 1] : 0;
+}
+
+bool TClientCore::Selected(int slot) const {
+    return ValidSlot(slot) && selected_[slot - 1];
+}
+
+TClientCore::TSaveAnswer TClientCore::SaveAnswer(int slot) const {
+    return ValidSlot(slot) ? answers_[slot - 1] : TSaveAnswer::None;
+}
+
+void TClientCore::AppendLog(const QString& line) {
+    log_ << line;
+    if (log_.size() > MaxLogLines)
+        log_.removeFirst();
+    emit LogAppended(line);
+}
+
+void TClientCore::Fail(const QString& message) {
+    emit Failed(message);
+}
+
+void TClientCore::SendCommand(int slot, const QString& command, const QString& argument) {
+    if (!ValidSlot(slot))
+        return;
+    Link(slot)->Execute(command + "\r\n" + argument + "\r\n"); // a dropped command is no error
+    AppendLog(command + " --> " + QString::number(slot));
+}
+
+void TClientCore::BroadcastCommand(const QString& command, const QString& argument) {
+    for (int slot = std::min(SlotCount(), Slots); slot >= 1; --slot)
+        SendCommand(slot, command, argument);
+}
+
+// The running machines by slot; bare words and the tempo bypass the per-slot log lines.
+void TClientCore::SendToRunning(const QString& macro, const QString& logLine) {
+    for (int slot = 1; slot <= std::min(runningCount_, Slots); ++slot)
+        Link(slot)->Execute(macro);
+    AppendLog(logLine);
+}
+
+void TClientCore::OpenSlot(int slot) {
+    TMachineLink& link = *Link(slot);
+    link.SetStartCommand(StartCommandLine(slot));
+    link.SetLink(ServiceName(slot), Topic);
+    AppendLog(SetLinkLogLine(slot));
+    link.Subscribe(StatusItem);
+    AppendLog(OpenLinkLogLine(slot, link.Open()));
+    // Counted whether or not the link opened: commands to it are then dropped.
+    runningCount_ = std::min(runningCount_ + 1, Slots);
+    SendCommand(slot, "CONNECT", QString::number(slot));
+    if (LayoutNumber() != 4)
+        BroadcastCommand("LAYOUT", QString::number(LayoutNumber()));
+}
+
+void TClientCore::StartMachine(int slot) {
+    if (!ValidSlot(slot) || Running(slot))
+        return;
+    if (slot >= 2 && !Running(slot - 1))
+        StartMachine(slot - 1); // slots fill from 1 upward
+    // The link steps may hand status replies over meanwhile; the slot counts as running from
+    // here so that a SHUTDOWN during them is booked against it.
+    running_[slot - 1] = true;
+    muted_[slot - 1] = false;
+    answers_[slot - 1] = TSaveAnswer::None;
+    OpenSlot(slot);
+    emit StateChanged();
+}
+
+bool TClientCore::StopMachine(int slot) {
+    if (!Running(slot) || (slot < Slots && Running(slot + 1)))
+        return false;
+    switch (AskSaveFirst()) {
+    case TClientPrompts::TAnswer::Cancel:
+        return false;
+    case TClientPrompts::TAnswer::Yes:
+        Prompts->ChooseProjectFileAndSave();
+        break;
+    case TClientPrompts::TAnswer::No:
+        break;
+    }
+    SendCommand(slot, "EXIT", "0");
+    ShutDown(slot);
+    muted_[slot - 1] = true; // pressed without sending "MUTE": the machine is gone
+    emit StateChanged();
+    return true;
+}
+
+void TClientCore::ShutDown(int slot) {
+    if (!ValidSlot(slot))
+        return;
+    if (running_[slot - 1]) {
+        running_[slot - 1] = false;
+        runningCount_ = std::max(runningCount_ - 1, 0);
+    }
+    Link(slot)->Close();
+    emit StateChanged();
+}
+
+void TClientCore::StatusReply(int slot, const QString& text) {
+    if (!ValidSlot(slot))
+        return;
+    log_ = QStringList{text};
+    emit LogReplaced(log_);
+    if (text == "NEEDSAVE  ") {
+        answers_[slot - 1] = TSaveAnswer::NeedSave;
+        modified_ = true;
+        emit StateChanged();
+    } else if (text == "NOSAVE  ") {
+        answers_[slot - 1] = TSaveAnswer::NoSave;
+        emit StateChanged();
+    }
+    if (log_.first() == "SHUTDOWN  ")
+        ShutDown(slot);
+    emit StatusReceived(slot, text);
+}
+
+TClientPrompts::TAnswer TClientCore::AskSaveFirst() {
+    return Prompts ? Prompts->AskSaveFirst() : TClientPrompts::TAnswer::No;
+}
+
+void TClientCore::PlaySong() {
+    BroadcastCommand("PLAYSONG", "0");
+    playRequest_ = TPlayRequest::Song;
+    emit StateChanged();
+}
+
+void TClientCore::PlayPattern() {
+    BroadcastCommand("PLAYPATTERN", "0");
+    playRequest_ = TPlayRequest::Pattern;
+    emit StateChanged();
+}
+
+void TClientCore::StopAll() {
+    BroadcastCommand("STOP", "0");
+    playRequest_ = TPlayRequest::None;
+    emit StateChanged();
+}
+
+void TClientCore::MidiReset() {
+    BroadcastCommand("MIDIRESET", "0");
+}
+
+void TClientCore::NextPattern() {
+    BroadcastCommand("NEXTPATTERN", "");
+}
+
+void TClientCore::PreviousPattern() {
+    BroadcastCommand("PREVIUSPATTERN", "");
+}
+
+void TClientCore::SendToSelected(const QString& command) {
+    for (int slot = 1; slot <= Slots; ++slot)
+        if (selected_[slot - 1])
+            SendCommand(slot, command, "");
+}
+
+void TClientCore::ShiftPatternUp() {
+    SendToSelected("SHIFTPATTERNUP");
+}
+
+void TClientCore::ShiftPatternDown() {
+    SendToSelected("SHIFTPATTERNDOWN");
+}
+
+void TClientCore::CopyPattern() {
+    SendToSelected("COPYPATTERN");
+}
+
+void TClientCore::Select(int slot, bool selected) {
+    if (!ValidSlot(slot))
+        return;
+    selected_[slot - 1] = selected;
+    emit StateChanged();
+}
+
+void TClientCore::SetSpeed(int position) {
+    const int value = std::clamp(position, 30, 1000);
+    SendToRunning("SETSPEED\r\n" + QString::number(value) + "\r\n", "SETSPEED Abgesetzt");
+}
+
+void TClientCore::Skin() {
+    SendToRunning("SKIN", "SKIN Abgesetzt");
+}
+
+void TClientCore::Layout(int layout) {
+    if (layout < 1 || layout > 4)
+        return;
+    BroadcastCommand("LAYOUT", QString::number(layout));
+    settings_.LayoutNumber = layout;
+    emit StateChanged();
+}
+
+void TClientCore::Minimize() {
+    BroadcastCommand("MINIMIZE", "");
+}
+
+void TClientCore::Restore() {
+    BroadcastCommand("MAXIMIZE", "");
+}
+
+void TClientCore::PlayPatternOn(int slot) {
+    SendCommand(slot, "PLAYPATTERN", "0");
+}
+
+void TClientCore::StopOn(int slot) {
+    SendCommand(slot, "STOP", "0");
+}
+
+void TClientCore::ToggleMute(int slot) {
+    if (!ValidSlot(slot))
+        return;
+    muted_[slot - 1] = !muted_[slot - 1];
+    SendCommand(slot, "MUTE", "0");
+    emit StateChanged();
+}
+
+void TClientCore::SetVolume(int slot, int position) {
+    if (!ValidSlot(slot))
+        return;
+    const int value = std::clamp(position, 0, MaxVolumePosition);
+    if (value == volumes_[slot - 1])
+        return;
+    volumes_[slot - 1] = value;
+    SendCommand(slot, "SETVOLUME", QString::number(value));
+    emit VolumeChanged(slot, value);
+}
+
+void TClientCore::CloseAll() {
+    for (auto& link : links_)
+        link->ExecuteAndBlock("Exit");
+    for (auto& link : links_)
+        link->Close();
+    running_ = {};
+    runningCount_ = 0;
+    emit StateChanged();
+}

@@ -1,0 +1,196 @@
+#pragma once
+
+#include "MachineLink.h"
+#include "ProcessMidUnit.h"
+#include "inifile.h"
+#include "saveProject.h"
+
+#include <QObject>
+#include <QStringList>
+#include <array>
+#include <memory>
+
+// What the controller needs to ask its user. Without an answerer the core answers "No" and
+// never shows a dialog (the command line).
+class TClientPrompts {
+public:
+    enum class TAnswer { Yes, No, Cancel };
+    virtual ~TClientPrompts() = default;
+    // "Wollen Sie das aktuelle Projekt speichern?" with Yes, No and Cancel.
+    virtual TAnswer AskSaveFirst() = 0;
+    // The project save dialog; a confirmed name goes to TClientCore::SaveProjectAs. True when
+    // the project was saved.
+    virtual bool ChooseProjectFileAndSave() = 0;
+};
+
+// The controller without its window: up to four machine slots, the commands sent to them with
+// their log lines, the replies they give, the project, the settings and the combined MIDI
+// export. The window shows this state and calls these operations; it keeps no copy of its own.
+// Slots are numbered 1 to 4; any other slot number does nothing.
+class TClientCore : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int Slots = 4;
+    using TLinks = std::array<std::unique_ptr<TMachineLink>, Slots>;
+    enum class TSaveAnswer { None, NeedSave, NoSave };
+    // The last playback request to all machines (the SONG and PATTERN buttons).
+    enum class TPlayRequest { None, Song, Pattern };
+
+    // `workingDirectory` and `programDirectory` end in '/'.
+    TClientCore(TLinks links, QString workingDirectory, QString programDirectory);
+    ~TClientCore() override;
+
+    // Slot n's service name ("PK0" for slot 1) and the command line that starts its machine
+    // ("PK0 default1.pks").
+    static QString ServiceName(int slot);
+    static QString StartCommandLine(int slot);
+
+    // --- state ---
+    int SlotCount() const { return settings_.SlotCount; }
+    int RunningCount() const { return runningCount_; }
+    int LayoutNumber() const { return settings_.LayoutNumber; }
+    QString WorkingDirectory() const { return workingDirectory_; }
+    QString ProgramDirectory() const { return programDirectory_; }
+    bool Running(int slot) const;
+    bool Muted(int slot) const;
+    int Volume(int slot) const; // the slider position, 0 (top) to 127
+    bool Selected(int slot) const;
+    TSaveAnswer SaveAnswer(int slot) const;
+    bool Modified() const { return modified_; }
+    TPlayRequest PlayRequest() const { return playRequest_; }
+    const TControllerSettings& Settings() const { return settings_; }
+    const QStringList& Log() const { return log_; }
+    // The project file last saved (as chosen) or opened (its file-name part); empty after
+    // start-up and a new project. Save Project writes to it.
+    QString ProjectFileName() const { return projectFileName_; }
+    // The folder of the project last opened, where the save dialog starts.
+    QString ProjectFileFolder() const { return projectFileFolder_; }
+    // The project path without extension last opened or saved: proposes the MIDI file name.
+    QString CurrentProjectName() const { return currentProjectName_; }
+    const TMidiExportWait& MidiExport() const { return export_; }
+
+    TClientPrompts* Prompts = nullptr;
+
+    // --- commands (log lines: "<COMMAND> --> <slot>") ---
+    void SendCommand(int slot, const QString& command, const QString& argument);
+    // SendCommand to slots SlotCount() down to 1, machine or not.
+    void BroadcastCommand(const QString& command, const QString& argument);
+
+    // --- slots ---
+    // Makes the program files PK0..PK3 in the working directory from the working directory's
+    // Plinkora, else the one in the program directory.
+    void PrepareServers();
+    // Starts slot n, starting the slots below it first when they do not run.
+    void StartMachine(int slot);
+    // Stops slot n after the save question; refused while the slot above runs (slots 1 to 3)
+    // or when the slot does not run. False when refused or cancelled.
+    bool StopMachine(int slot);
+    // Forgets a machine that has gone: not running, one less counted, link closed.
+    void ShutDown(int slot);
+    // A change of slot n's status item, as one line.
+    void StatusReply(int slot, const QString& text);
+
+    // --- playing and editing on all or selected machines ---
+    void PlaySong();
+    void PlayPattern();
+    void StopAll();
+    void MidiReset();
+    void NextPattern();
+    void PreviousPattern();
+    void ShiftPatternUp();
+    void ShiftPatternDown();
+    void CopyPattern();
+    void Select(int slot, bool selected);
+    // "SETSPEED" with the tempo slider position (30 to 1000) to the running machines.
+    void SetSpeed(int position);
+    void Skin();
+    void Layout(int layout);
+    void Minimize();
+    void Restore();
+    // --- one machine ---
+    void PlayPatternOn(int slot);
+    void StopOn(int slot);
+    void ToggleMute(int slot);
+    // Moves slot n's volume slider; a new position is sent as "SETVOLUME".
+    void SetVolume(int slot, int position);
+
+    // --- projects ---
+    // Asks the save question when machines run; "Yes" saves the project.
+    void SaveFirst();
+    // Stops the machines above n, starts 1..n and loads the default songs.
+    void NewMachines(int count);
+    // Loads working directory + "default<n>.pks" into slots 1 to the running count.
+    void NewProject();
+    // Saves under the current project file, or asks for one. False when nothing was saved.
+    bool SaveProject();
+    // Writes the project file for `fileName` and has the machines save their songs beside it.
+    bool SaveProjectAs(const QString& fileName);
+    // Opens a project as if chosen in the open dialog. False (with Failed) on a bad file.
+    bool OpenProject(const QString& fileName);
+    void ChooseProjectDirectory(const QString& folder);
+    void ChooseMidiDirectory(const QString& folder);
+
+    // --- combined MIDI export ---
+    // Asks the machines for their files named after `chosenName` and starts waiting for them.
+    // False when no machine runs.
+    bool StartMidiExport(const QString& chosenName, int maxWaits = TMidiExportWait::DefaultMaxWaits);
+    // The same, with the machines' files at base + slot + ".mid" and the joined file `output`.
+    bool StartMidiExportTo(const QString& base, const QString& output,
+                           int maxWaits = TMidiExportWait::DefaultMaxWaits);
+    // One tick of the export poll; logs the outcome once the export ends.
+    TMidiExportWait::TState PollMidiExport();
+
+    // --- settings and the end ---
+    // Reads the settings file (writing it at once when it is missing). False with Failed when
+    // it cannot be read; the defaults stay.
+    bool ReadSettings(const QString& path);
+    bool WriteSettings(const QString& path);
+    void SetWindowPosition(int left, int top);
+    // "Exit" to all four links (each held until handled), then every link closed.
+    void CloseAll();
+
+signals:
+    void LogAppended(const QString& line);
+    // Slot n's status item changed (after the core has handled it).
+    void StatusReceived(int slot, const QString& text);
+    // A status reply replaced the whole log.
+    void LogReplaced(const QStringList& lines);
+    // Anything about the slots, the project or the export changed.
+    void StateChanged();
+    void VolumeChanged(int slot, int position);
+    // An operation failed; the message is for the user.
+    void Failed(const QString& message);
+
+private:
+    static bool ValidSlot(int slot) { return slot >= 1 && slot <= Slots; }
+    TMachineLink* Link(int slot) const { return links_[slot - 1].get(); }
+    void AppendLog(const QString& line);
+    void OpenSlot(int slot);
+    void SendToSelected(const QString& command);
+    void SendToRunning(const QString& macro, const QString& logLine);
+    TClientPrompts::TAnswer AskSaveFirst();
+    void SaveAction(const QString& fileName);
+    void ApplyProject(const QString& fileName, const TProjectFile& project);
+    void LoadProjectSongs(const QString& base, int machineCount);
+    void RestoreMutes(const TProjectFile& project);
+    TProjectFile CurrentProject() const;
+    void Fail(const QString& message);
+
+    TLinks links_;
+    QString workingDirectory_;
+    QString programDirectory_;
+    TControllerSettings settings_;
+    int runningCount_ = 0;
+    std::array<bool, Slots> running_{};
+    std::array<bool, Slots> muted_{};
+    std::array<int, Slots> volumes_{};
+    std::array<bool, Slots> selected_{true, true, true, true};
+    std::array<TSaveAnswer, Slots> answers_{};
+    bool modified_ = false;
+    TPlayRequest playRequest_ = TPlayRequest::None;
+    QStringList log_;
+    QString projectFileName_;
+    QString projectFileFolder_;
+    QString currentProjectName_;
+    TMidiExportWait export_;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+// The controller's end of the link to one machine. The core drives a machine only through this:
+// name the link, say which status item to watch, open it (connect, or start the machine with
+// the start command and connect once more), send macros and close. The real link speaks the
+// command wire; tests use a recording fake.
+class TMachineLink {
+public:
+    virtual ~TMachineLink() = default;
+
+    // What starts the machine when nobody answers: a program file in the working directory
+    // and its argument, e.g. "PK0 default1.pks".
+    virtual void SetStartCommand(const QString& commandLine) = 0;
+    // Names the link without connecting.
+    virtual void SetLink(const QString& service, const QString& topic) = 0;
+    // The item whose every change is delivered to StatusChanged once the link is open.
+    virtual void Subscribe(const QString& item) = 0;
+    // Connects; when that fails and a start command is set, starts the machine and connects
+    // once more. True when the link is open.
+    virtual bool Open() = 0;
+    // Sends a macro without waiting; false (and nothing sent) when the link is not open.
+    virtual bool Execute(const QString& macro) = 0;
+    // Sends a macro and holds further macros until the machine has handled it, within a
+    // bounded wait.
+    virtual bool ExecuteAndBlock(const QString& macro) = 0;
+    virtual void Close() = 0;
+
+    // Receives the watched item's text with every control character turned into a space.
+    std::function<void(const QString& text)> StatusChanged;
+};

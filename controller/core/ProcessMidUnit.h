@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <array>
+
+// Joins the machines' MIDI files (format 0, one track each) into one format 1 file: slot 1's
+// header with format 1 and the track count, slot 1's track, then every later file from its
+// 15th byte on. Empty names are skipped. Every input must start with a MIDI header chunk
+// ("MThd", length 6); the output is written atomically. Throws TControlError ("Cannot open
+// file <name>", "<name> is not a Standard MIDI File", "Cannot create file <output>") and then
+// leaves the output as it was.
+void CombineMidiFiles(const std::array<QString, 4>& files, int trackCount, const QString& output);
+
+// The controller's side of a combined export once every machine has been asked to write its
+// file: wait until all files exist, join them, delete them.
+class TMidiExportWait {
+public:
+    enum class TState { Idle, Waiting, Joined, TimedOut, Failed };
+    static constexpr int DefaultMaxWaits = 20;
+
+    // Machine i (1..trackCount) writes base + i + ".mid"; the joined file is `output`. Each
+    // Poll that finds a file missing counts one wait; `maxWaits` of them end the export.
+    void Start(const QString& base, const QString& output, int trackCount,
+               int maxWaits = DefaultMaxWaits);
+    // One look at the files: Waiting while any is missing, TimedOut at the last allowed wait
+    // (the files already written stay), else Joined (the machines' files deleted) or Failed
+    // (Error() says why; the machines' files stay).
+    TState Poll();
+
+    TState State() const { return state_; }
+    QString Error() const { return error_; }
+    QString Output() const { return output_; }
+    const std::array<QString, 4>& SlotFiles() const { return slotFiles_; }
+    int WaitCounter() const { return waitCounter_; }
+    // The machines' files that do not exist yet.
+    QStringList MissingFiles() const;
+
+private:
+    std::array<QString, 4> slotFiles_;
+    QString output_;
+    int trackCount_ = 0;
+    int waitCounter_ = 0;
+    int maxWaits_ = DefaultMaxWaits;
+    TState state_ = TState::Idle;
+    QString error_;
+};

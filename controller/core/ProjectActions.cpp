@@ -1,0 +1,225 @@
+// The project, settings and export operations of the controller core.
+
+#include "ClientFunctions.h"
+#include "GetPureFilename.h"
+#include "TextLines.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+std::string Local(const QString& text) {
+    return QFile::encodeName(text).toStdString();
+}
+
+QString FromLocal(const std::string& text) {
+    return QFile::decodeName(text.c_str());
+}
+
+// A file name without its three-letter extension, as the machines cut it too.
+QString WithoutExtension(const QString& name) {
+    return FromLocal(StripExtension(Local(name)));
+}
+
+} // namespace
+
+void TClientCore::SaveFirst() {
+    if (runningCount_ <= 0)
+        return;
+    if (AskSaveFirst() == TClientPrompts::TAnswer::Yes) {
+        SaveProject();
+        modified_ = false;
+        emit StateChanged();
+    }
+}
+
+void TClientCore::NewMachines(int count) {
+    if (count < 1 || count > Slots)
+        return;
+    SaveFirst();
+    for (int slot = Slots; slot > count; --slot)
+        if (Running(slot) && !StopMachine(slot))
+            return; // the user cancelled: the machines stay as they are
+    for (int slot = 1; slot <= count; ++slot)
+        if (!Running(slot))
+            StartMachine(slot);
+    projectFileName_.clear();
+    runningCount_ = count;
+    NewProject();
+}
+
+void TClientCore::NewProject() {
+    for (int slot = 1; slot <= runningCount_; ++slot)
+        SendCommand(slot, "LOAD", workingDirectory_ + "default" + QString::number(slot) + ".pks");
+    modified_ = false;
+    emit StateChanged();
+}
+
+TProjectFile TClientCore::CurrentProject() const {
+    TProjectFile project;
+    project.MachineCount = runningCount_;
+    for (int slot = 0; slot < Slots; ++slot) {
+        project.Volumes[slot] = volumes_[slot];
+        project.Mutes[slot] = muted_[slot];
+    }
+    return project;
+}
+
+bool TClientCore::SaveProject() {
+    if (runningCount_ <= 0)
+        return false;
+    if (projectFileName_.isEmpty())
+        return Prompts && Prompts->ChooseProjectFileAndSave();
+    return SaveProjectAs(projectFileName_);
+}
+
+bool TClientCore::SaveProjectAs(const QString& fileName) {
+    if (runningCount_ <= 0 || fileName.isEmpty())
+        return false;
+    try {
+        WriteProjectFile(WithoutExtension(fileName) + ".pkp", CurrentProject());
+    } catch (const TControlError& error) {
+        Fail(QString::fromStdString(error.what()));
+        return false;
+    }
+    projectFileName_ = fileName;
+    SaveAction(fileName);
+    return true;
+}
+
+// Each machine saves its song beside the project, named after it and its slot.
+void TClientCore::SaveAction(const QString& fileName) {
+    currentProjectName_ = fileName;
+    modified_ = false;
+    BroadcastCommand("SAVE", fileName);
+    emit StateChanged();
+}
+
+bool TClientCore::OpenProject(const QString& fileName) {
+    const QString base = WithoutExtension(fileName);
+    TProjectFile project;
+    try {
+        project = ReadProjectFile(base + ".pkp"); // a bad file changes nothing
+    } catch (const TControlError& error) {
+        Fail(QString::fromStdString(error.what()));
+        return false;
+    }
+    BroadcastCommand("STOP", "0");
+    playRequest_ = TPlayRequest::None;
+    for (int slot = 1; slot <= Slots; ++slot)
+        SetVolume(slot, project.Volumes[slot - 1]);
+    // The machines beyond the project's count go, highest first.
+    for (int slot = Slots; slot > project.MachineCount; --slot) {
+        if (!Running(slot))
+            continue;
+        if (!muted_[slot - 1]) {
+            muted_[slot - 1] = true;
+            SendCommand(slot, "MUTE", "0");
+        }
+        if (!StopMachine(slot))
+            return false; // the user cancelled
+    }
+    ApplyProject(fileName, project);
+    return true;
+}
+
+void TClientCore::ApplyProject(const QString& fileName, const TProjectFile& project) {
+    const QString base = WithoutExtension(fileName);
+    currentProjectName_ = base;
+    // The full path, so that saving again writes where the project came from.
+    projectFileName_ = fileName;
+    projectFileFolder_ = QFileInfo(fileName).absolutePath();
+    for (int slot = 1; slot <= project.MachineCount; ++slot)
+        if (!Running(slot))
+            StartMachine(slot);
+    LoadProjectSongs(base, project.MachineCount);
+    for (int slot = 1; slot <= Slots; ++slot)
+        SendCommand(slot, "SETVOLUME", QString::number(volumes_[slot - 1]));
+    runningCount_ = project.MachineCount;
+    RestoreMutes(project);
+    modified_ = false;
+    emit StateChanged();
+}
+
+// Machine n loads the n-th song file present, P1.pks to P4.pks in turn; "0" when fewer exist.
+void TClientCore::LoadProjectSongs(const QString& base, int machineCount) {
+    QList<int> present;
+    for (int j = 1; j <= Slots; ++j)
+        if (QFileInfo::exists(ProjectSongFile(base, j)))
+            present << j;
+    for (int slot = 1; slot <= machineCount; ++slot)
+        SendCommand(slot, "LOAD", ProjectSongFile(base, present.value(slot - 1, 0)));
+}
+
+void TClientCore::RestoreMutes(const TProjectFile& project) {
+    for (int slot = 1; slot <= project.MachineCount; ++slot)
+        if (Running(slot) && project.Mutes[slot - 1] != muted_[slot - 1])
+            ToggleMute(slot);
+}
+
+void TClientCore::ChooseProjectDirectory(const QString& folder) {
+    settings_.ProjectDirectory = folder;
+    BroadcastCommand("DIRECTORY", folder);
+    emit StateChanged();
+}
+
+void TClientCore::ChooseMidiDirectory(const QString& folder) {
+    settings_.MidiDirectory = folder;
+    BroadcastCommand("MIDIDIRECTORY", folder);
+    emit StateChanged();
+}
+
+bool TClientCore::StartMidiExport(const QString& chosenName, int maxWaits) {
+    const QString base = WithoutExtension(chosenName);
+    return StartMidiExportTo(base, base + ".mid", maxWaits);
+}
+
+bool TClientCore::StartMidiExportTo(const QString& base, const QString& output, int maxWaits) {
+    if (runningCount_ <= 0)
+        return false;
+    BroadcastCommand("SAVEMIDI", base);
+    export_.Start(base, output, runningCount_, maxWaits);
+    emit StateChanged();
+    return true;
+}
+
+TMidiExportWait::TState TClientCore::PollMidiExport() {
+    const auto state = export_.Poll();
+    if (state == TMidiExportWait::TState::TimedOut) {
+        AppendLog("Midi-Export abgebrochen, es fehlen: " + export_.MissingFiles().join(", "));
+    } else if (state == TMidiExportWait::TState::Failed) {
+        AppendLog("Midi-Export gescheitert: " + export_.Error());
+        Fail(export_.Error());
+    }
+    if (state != TMidiExportWait::TState::Waiting)
+        emit StateChanged();
+    return state;
+}
+
+bool TClientCore::ReadSettings(const QString& path) {
+    try {
+        if (ReadControllerSettings(path, settings_) == TSettingsRead::Missing)
+            return WriteSettings(path);
+    } catch (const TControlError& error) {
+        Fail(QString::fromStdString(error.what()));
+        return false;
+    }
+    emit StateChanged();
+    return true;
+}
+
+bool TClientCore::WriteSettings(const QString& path) {
+    try {
+        WriteControllerSettings(path, settings_);
+    } catch (const TControlError& error) {
+        Fail(QString::fromStdString(error.what()));
+        return false;
+    }
+    return true;
+}
+
+void TClientCore::SetWindowPosition(int left, int top) {
+    settings_.Left = left;
+    settings_.Top = top;
+}

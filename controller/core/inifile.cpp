@@ -1,0 +1,39 @@
+#include "inifile.h"
+
+#include "TextLines.h"
+
+#include <QFileInfo>
+
+TControllerSettings DefaultControllerSettings(const QString& workingDirectory) {
+    TControllerSettings settings;
+    settings.ProjectDirectory = workingDirectory + "PKProjects";
+    settings.MidiDirectory = workingDirectory + "PKProjects";
+    return settings;
+}
+
+QString ControllerSettingsFile(const QString& programPath) {
+    return programPath + ".ini";
+}
+
+TSettingsRead ReadControllerSettings(const QString& path, TControllerSettings& settings) {
+    if (!QFileInfo::exists(path))
+        return TSettingsRead::Missing;
+    const TTextLines text = TTextLines::Read(path);
+    TControllerSettings read;
+    const int slotCount = text.Number(0);
+    read.SlotCount = slotCount >= 0 && slotCount <= 4 ? slotCount : DefaultSlotCount;
+    read.Left = text.Number(1);
+    read.Top = text.Number(2);
+    read.ProjectDirectory = text.Text(3);
+    const int layout = text.Number(4);
+    read.LayoutNumber = layout >= 1 && layout <= 4 ? layout : DefaultLayoutNumber;
+    read.MidiDirectory = text.Text(5);
+    settings = read;
+    return TSettingsRead::Read;
+}
+
+void WriteControllerSettings(const QString& path, const TControllerSettings& settings) {
+    WriteTextLines(path, {QString::number(settings.SlotCount), QString::number(settings.Left),
+                          QString::number(settings.Top), settings.ProjectDirectory,
+                          QString::number(settings.LayoutNumber), settings.MidiDirectory});
+}

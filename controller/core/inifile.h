@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+// The controller's settings file: the program path + ".ini", six lines with CR LF.
+struct TControllerSettings {
+    int SlotCount = 4;    // configured slots, 0 to 4: bounds every broadcast
+    int Left = 258;       // window position
+    int Top = 442;
+    QString ProjectDirectory; // no trailing '/' when chosen by the user
+    int LayoutNumber = 2; // 1 to 4
+    QString MidiDirectory;
+};
+
+inline constexpr int DefaultSlotCount = 4;
+inline constexpr int DefaultLayoutNumber = 2;
+
+// The settings a first start uses: both directories are workingDirectory + "PKProjects"
+// (the working directory ends in '/').
+TControllerSettings DefaultControllerSettings(const QString& workingDirectory);
+
+// The settings file name for a program file.
+QString ControllerSettingsFile(const QString& programPath);
+
+enum class TSettingsRead { Read, Missing };
+
+// Reads the file into `settings`. Missing: `settings` is left as it is (the caller writes the
+// file at once). A line that is missing or no number throws TControlError naming the file and
+// line, with `settings` untouched. A slot count outside 0 to 4 or a layout outside 1 to 4
+// falls back to its default.
+TSettingsRead ReadControllerSettings(const QString& path, TControllerSettings& settings);
+
+// Writes the six lines atomically; throws TControlError ("Cannot create file <path>").
+void WriteControllerSettings(const QString& path, const TControllerSettings& settings);

@@ -1,0 +1,122 @@
+#include "RemoteLink.h"
+
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTimer>
+#include <cerrno>
+#include <csignal>
+
+namespace {
+
+constexpr int RetryMs = 20;
+
+// Waits without taking the user's input meanwhile: no second command starts in the middle.
+void Pause(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+} // namespace
+
+TRemoteLink::TRemoteLink(QString workingDirectory, QObject* parent)
+    : QObject(parent), workingDirectory_(std::move(workingDirectory)) {
+    connect(&client_, &TRemoteClient::DataReceived, this, &TRemoteLink::Deliver);
+}
+
+void TRemoteLink::SetStartCommand(const QString& commandLine) {
+    startCommand_ = commandLine;
+}
+
+void TRemoteLink::SetLink(const QString& service, const QString& topic) {
+    client_.SetLink(service, topic);
+}
+
+void TRemoteLink::Subscribe(const QString& item) {
+    item_ = item;
+}
+
+bool TRemoteLink::Open() {
+    bool open = client_.Connect(ConnectWaitMs);
+    if (!open && !startCommand_.isEmpty()) {
+        const bool startedAhead = launchedAhead_ && !ProcessEnded(launchedPid_);
+        if (startedAhead || StartProcess())
+            open = WaitUntilAnswering();
+    }
+    launchedAhead_ = false;
+    if (open && !item_.isEmpty())
+        client_.Advise(item_);
+    return open;
+}
+
+// "PK0 default1.pks": the program file in the working directory and its argument.
+bool TRemoteLink::Launch() {
+    launchedAhead_ = StartProcess();
+    return launchedAhead_;
+}
+
+bool TRemoteLink::StartProcess() {
+    if (startCommand_.isEmpty())
+        return false;
+    const qsizetype space = startCommand_.indexOf(' ');
+    const QString program = workingDirectory_ + startCommand_.left(space);
+    const QStringList arguments =
+        space < 0 ? QStringList() : QStringList{startCommand_.mid(space + 1)};
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setWorkingDirectory(workingDirectory_);
+    if (!outputFile_.isEmpty()) {
+        process.setStandardOutputFile(outputFile_, QIODevice::Append);
+        process.setStandardErrorFile(outputFile_, QIODevice::Append);
+    }
+    launchedPid_ = 0;
+    return process.startDetached(&launchedPid_);
+}
+
+// The one further connect after a start waits until the new machine publishes its service,
+// or gives up when the machine has ended or the time is over.
+bool TRemoteLink::WaitUntilAnswering() {
+    const QDeadlineTimer deadline(StartWaitMs);
+    while (!deadline.hasExpired()) {
+        if (client_.Connect(ConnectWaitMs))
+            return true;
+        if (ProcessEnded(launchedPid_))
+            return false;
+        Pause(RetryMs);
+    }
+    return false;
+}
+
+bool TRemoteLink::Execute(const QString& macro) {
+    return client_.Execute(macro);
+}
+
+bool TRemoteLink::ExecuteAndBlock(const QString& macro) {
+    return client_.ExecuteAndWait(macro, BlockWaitMs);
+}
+
+void TRemoteLink::Close() {
+    client_.Disconnect();
+}
+
+void TRemoteLink::Deliver(const QString& item, const QString& value) {
+    if (item == item_ && StatusChanged)
+        StatusChanged(TRemoteClient::AsOneLine(value));
+}
+
+bool TRemoteLink::ProcessEnded(qint64 pid) {
+    if (pid <= 0)
+        return true;
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+        return true;
+    // A detached process is reaped by whoever adopted it; where nobody does, it stays a zombie.
+    QFile stat(QString("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    const qsizetype close = text.lastIndexOf(')');
+    return close >= 0 && text.mid(close + 2, 1) == "Z";
+}

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "ClientFunctions.h"
+#include "TempDir.h"
+
+#include <QStringList>
+#include <memory>
+#include <ostream>
+
+// Texts in failure messages, quoted so that their spaces show.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& texts, std::ostream* out) {
+    *out << "{\n";
+    for (const QString& text : texts)
+        *out << "  \"" << text.toStdString() << "\"\n";
+    *out << '}';
+}
+
+// Every link step of every slot, in order, in one journal: "open PK0", "PK1 <- SETVOLUME 20",
+// "close PK3". A macro's CR LF become spaces so that lines compare easily; a macro to a link
+// that is not open is journalled as dropped.
+struct TJournal {
+    QStringList steps;
+    QStringList Sent() const { return steps.filter(" <- "); }
+};
+
+class TFakeLink : public TMachineLink {
+public:
+    // Journalled under `name` until the core names the link.
+    TFakeLink(TJournal& journal, QString name) : journal_(journal), service_(std::move(name)) {}
+
+    void SetStartCommand(const QString& commandLine) override { startCommand = commandLine; }
+    void SetLink(const QString& service, const QString&) override { service_ = service; }
+    void Subscribe(const QString& item) override { subscribed = item; }
+    bool Open() override {
+        journal_.steps << "open " + service_;
+        open = opens;
+        return open;
+    }
+    bool Execute(const QString& macro) override { return Record(macro); }
+    bool ExecuteAndBlock(const QString& macro) override { return Record(macro + " (blocking)"); }
+    void Close() override {
+        journal_.steps << "close " + service_;
+        open = false;
+    }
+
+    bool opens = true; // whether Open succeeds
+    bool open = false;
+    QString startCommand;
+    QString subscribed;
+
+private:
+    bool Record(QString macro) {
+        macro.replace("\r\n", " ");
+        journal_.steps << (open ? service_ + " <- " : service_ + " dropped ") + macro.trimmed();
+        return open;
+    }
+
+    TJournal& journal_;
+    QString service_;
+};
+
+// A core over four fake links, working in a temporary folder.
+class TFakeController {
+public:
+    TFakeController() {
+        TClientCore::TLinks links;
+        for (int slot = 0; slot < 4; ++slot) {
+            auto link = std::make_unique<TFakeLink>(journal, "PK" + QString::number(slot));
+            fakes[slot] = link.get();
+            links[slot] = std::move(link);
+        }
+        core = std::make_unique<TClientCore>(std::move(links), Folder(), Folder());
+    }
+    QString Folder() const { return QString::fromStdString(dir.Path().string()) + "/"; }
+    TFakeLink& Fake(int slot) { return *fakes[slot - 1]; }
+    // The journal from here on.
+    void ClearJournal() { journal.steps.clear(); }
+
+    TempDir dir;
+    TJournal journal;
+    std::array<TFakeLink*, 4> fakes{};
+    std::unique_ptr<TClientCore> core;
+};
+
+// Answers the save question with a fixed answer and counts how often it was asked.
+class TScriptedPrompts : public TClientPrompts {
+public:
+    TAnswer AskSaveFirst() override {
+        ++asked;
+        return answer;
+    }
+    bool ChooseProjectFileAndSave() override {
+        ++saveDialogs;
+        return false;
+    }
+    TAnswer answer = TAnswer::No;
+    int asked = 0;
+    int saveDialogs = 0;
+};

@@ -1,0 +1,186 @@
+// The project file, opening and saving projects, new projects and the settings file.
+
+#include "FakeLink.h"
+#include "TextLines.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string Lines(const QStringList& lines) {
+    std::string text;
+    for (const QString& line : lines)
+        text += line.toStdString() + "\r\n";
+    return text;
+}
+
+QStringList ProjectLines(int count, const QStringList& volumesAndMutes) {
+    QStringList lines{"Plinkora Project", "V1", "NumMachines", QString::number(count)};
+    lines << volumesAndMutes;
+    while (lines.size() < 40)
+        lines << "0";
+    return lines;
+}
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+TEST(ProjectFile, WorkedExampleByteForByteAndBack) {
+    TempDir dir;
+    TProjectFile project;
+    project.MachineCount = 2;
+    project.Volumes = {20, 35, 0, 0};
+    project.Mutes = {false, true, false, false};
+    WriteProjectFile(Q(dir.File("p.pkp")), project);
+    EXPECT_EQ(TempDir::Read(dir.File("p.pkp")),
+              Lines(ProjectLines(2, {"20", "35", "0", "0", "0", "1", "0", "0"})));
+    const TProjectFile read = ReadProjectFile(Q(dir.File("p.pkp")));
+    EXPECT_EQ(read.MachineCount, 2);
+    EXPECT_EQ(read.Volumes, project.Volumes);
+    EXPECT_EQ(read.Mutes, project.Mutes);
+
+    try {
+        WriteProjectFile(Q(dir.File("none/p.pkp")), project);
+        ADD_FAILURE() << "a project in a missing folder was written";
+    } catch (const TControlError& error) {
+        EXPECT_EQ(error.what(), "Cannot create file " + dir.File("none/p.pkp"));
+    }
+}
+
+TEST(ProjectFile, BadLinesAreRefusedNamingFileAndLine) {
+    TempDir dir;
+    const auto error = [&](const QStringList& lines) {
+        const std::string path = dir.Write("bad.pkp", Lines(lines));
+        try {
+            ReadProjectFile(Q(path));
+        } catch (const TControlError& e) {
+            return std::string(e.what()).substr(path.size());
+        }
+        return std::string("no error");
+    };
+    EXPECT_EQ(error(ProjectLines(2, {"20", "zwei"})), ", line 6: 'zwei' is not a valid integer value");
+    EXPECT_EQ(error(ProjectLines(5, {})), ", line 4: the machine count 5 is outside 0 to 4");
+    EXPECT_EQ(error(ProjectLines(-1, {})), ", line 4: the machine count -1 is outside 0 to 4");
+    EXPECT_EQ(error(ProjectLines(1, {"200"})), ", line 5: the volume 200 is outside 0 to 127");
+    EXPECT_EQ(error({"Plinkora Project", "V1", "NumMachines", "1", "0"}),
+              ", line 6: the line is missing");
+}
+
+// A project folder with song files and three machines running.
+class Projects : public ::testing::Test {
+protected:
+    void SetUp() override { c.core->Prompts = &prompts; }
+    QString Project(int count, const QStringList& volumesAndMutes, const char* name = "P") {
+        return Q(c.dir.Write(std::string(name) + ".pkp", Lines(ProjectLines(count, volumesAndMutes))));
+    }
+    TFakeController c;
+    TScriptedPrompts prompts;
+};
+
+TEST_F(Projects, OpeningOneMachineWhileThreeRunStopsThreeAndTwo) {
+    c.core->StartMachine(3);
+    c.dir.Write("P1.pks", "song");
+    const QString file = Project(1, {"9"});
+    c.ClearJournal();
+    ASSERT_TRUE(c.core->OpenProject(file));
+    EXPECT_EQ(c.journal.steps,
+              QStringList({"PK3 dropped STOP 0", "PK2 <- STOP 0", "PK1 <- STOP 0", "PK0 <- STOP 0",
+                           "PK0 <- SETVOLUME 9", "PK2 <- MUTE 0", "PK2 <- EXIT 0", "close PK2",
+                           "PK1 <- MUTE 0", "PK1 <- EXIT 0", "close PK1",
+                           "PK0 <- LOAD " + c.Folder() + "P1.pks", "PK0 <- SETVOLUME 9",
+                           "PK1 dropped SETVOLUME 0", "PK2 dropped SETVOLUME 0",
+                           "PK3 dropped SETVOLUME 0"}));
+    EXPECT_EQ(prompts.asked, 2) << "each stop asks";
+    EXPECT_EQ(c.core->RunningCount(), 1);
+    EXPECT_EQ(c.core->CurrentProjectName(), c.Folder() + "P");
+    EXPECT_EQ(c.core->ProjectFileName(), file) << "saving again writes where it came from";
+}
+
+TEST_F(Projects, SongsAreTakenInTheOrderPresentAndMutesRestored) {
+    c.dir.Write("P1.pks", "song");
+    c.dir.Write("P3.pks", "song");
+    const QString file = Project(2, {"0", "0", "0", "0", "0", "1"});
+    ASSERT_TRUE(c.core->OpenProject(file));
+    EXPECT_EQ(c.journal.Sent().filter("LOAD"),
+              QStringList({"PK0 <- LOAD " + c.Folder() + "P1.pks",
+                           "PK1 <- LOAD " + c.Folder() + "P3.pks"}));
+    EXPECT_EQ(c.journal.Sent().last(), "PK1 <- MUTE 0");
+    EXPECT_TRUE(c.core->Muted(2));
+    EXPECT_FALSE(c.core->Muted(1));
+
+    c.ClearJournal();
+    std::filesystem::remove(c.dir.File("P3.pks"));
+    ASSERT_TRUE(c.core->OpenProject(file));
+    EXPECT_EQ(c.journal.Sent().filter("LOAD").last(), "PK1 <- LOAD " + c.Folder() + "P0.pks")
+        << "fewer song files than machines: number 0";
+}
+
+TEST_F(Projects, ABadProjectChangesNothing) {
+    c.core->StartMachine(1);
+    c.ClearJournal();
+    EXPECT_FALSE(c.core->OpenProject(Project(9, {})));
+    EXPECT_FALSE(c.core->OpenProject(c.Folder() + "missing.pkp"));
+    EXPECT_TRUE(c.journal.steps.isEmpty());
+    EXPECT_EQ(c.core->RunningCount(), 1);
+}
+
+TEST_F(Projects, SavingWritesTheRunningCountAndHasTheMachinesSaveBesideIt) {
+    EXPECT_FALSE(c.core->SaveProject()) << "nothing runs";
+    c.core->StartMachine(3);
+    c.core->SetVolume(2, 35);
+    EXPECT_FALSE(c.core->SaveProject());
+    EXPECT_EQ(prompts.saveDialogs, 1) << "no project file yet: Save As";
+    c.ClearJournal();
+    const QString chosen = c.Folder() + "song.pkp";
+    ASSERT_TRUE(c.core->SaveProjectAs(chosen));
+    const TProjectFile saved = ReadProjectFile(chosen);
+    EXPECT_EQ(saved.MachineCount, 3);
+    EXPECT_EQ(saved.Volumes[1], 35);
+    EXPECT_EQ(TTextLines::Read(chosen).Count(), 40);
+    EXPECT_EQ(c.journal.Sent(), QStringList({"PK2 <- SAVE " + chosen, "PK1 <- SAVE " + chosen,
+                                             "PK0 <- SAVE " + chosen}));
+    EXPECT_TRUE(c.core->SaveProject());
+    EXPECT_EQ(prompts.saveDialogs, 1);
+}
+
+TEST_F(Projects, FourMachinesWithTwoRunningStartsThreeAndFourAndLoadsTheDefaults) {
+    c.core->StartMachine(2);
+    c.ClearJournal();
+    c.core->NewMachines(4);
+    EXPECT_EQ(c.journal.steps.filter("open "), QStringList({"open PK2", "open PK3"}));
+    EXPECT_EQ(c.journal.Sent().filter("LOAD"),
+              QStringList({"PK0 <- LOAD " + c.Folder() + "default1.pks",
+                           "PK1 <- LOAD " + c.Folder() + "default2.pks",
+                           "PK2 <- LOAD " + c.Folder() + "default3.pks",
+                           "PK3 <- LOAD " + c.Folder() + "default4.pks"}));
+    EXPECT_EQ(prompts.asked, 1) << "the save-first question";
+
+    prompts.answer = TClientPrompts::TAnswer::Cancel;
+    c.core->NewMachines(1);
+    EXPECT_EQ(c.core->RunningCount(), 4) << "cancelling a stop keeps the machines";
+}
+
+TEST(Settings, MissingFileGivesDefaultsAndIsWrittenAtOnce) {
+    TFakeController c;
+    const QString path = c.Folder() + "PKControl.ini";
+    ASSERT_TRUE(c.core->ReadSettings(path));
+    EXPECT_EQ(TempDir::Read(path.toStdString()),
+              Lines({"4", "258", "442", c.Folder() + "PKProjects", "2", c.Folder() + "PKProjects"}));
+
+    c.dir.Write("PKControl.ini", Lines({"9", "10", "20", "/p", "7", "/m"}));
+    ASSERT_TRUE(c.core->ReadSettings(path));
+    EXPECT_EQ(c.core->SlotCount(), 4) << "out of range: the default";
+    EXPECT_EQ(c.core->LayoutNumber(), 2);
+    EXPECT_EQ(c.core->Settings().MidiDirectory, "/m");
+
+    c.dir.Write("PKControl.ini", Lines({"3", "x"}));
+    QString failure;
+    QObject::connect(c.core.get(), &TClientCore::Failed, [&](const QString& m) { failure = m; });
+    EXPECT_FALSE(c.core->ReadSettings(path));
+    EXPECT_EQ(failure, path + ", line 2: 'x' is not a valid integer value");
+    EXPECT_EQ(c.core->Settings().MidiDirectory, "/m") << "nothing of the bad file applied";
+}
+
+} // namespace

@@ -1,0 +1,195 @@
+// Starting, linking, commanding and forgetting machine slots, against recording links.
+
+#include "FakeLink.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+TEST(Slots, StartingSlotThreeStartsOneAndTwoFirstEachWithItsConnect) {
+    TFakeController c;
+    c.core->StartMachine(3);
+    EXPECT_EQ(c.journal.steps.filter("open "), QStringList({"open PK0", "open PK1", "open PK2"}));
+    EXPECT_EQ(c.journal.Sent().filter("CONNECT"),
+              QStringList({"PK0 <- CONNECT 1", "PK1 <- CONNECT 2", "PK2 <- CONNECT 3"}));
+    EXPECT_EQ(c.core->RunningCount(), 3);
+    EXPECT_TRUE(c.core->Running(1) && c.core->Running(2) && c.core->Running(3));
+    EXPECT_FALSE(c.core->Running(4));
+    EXPECT_EQ(c.Fake(3).startCommand, "PK2 default3.pks");
+    EXPECT_EQ(c.Fake(3).subscribed, "TestItem");
+    // Slot 1's steps as logged: link, open, connect, then the layout to all four slots.
+    EXPECT_EQ(c.core->Log().mid(0, 8),
+              QStringList({"PK0: SetLink successful", "PK0: OpenLink successful", "CONNECT --> 1",
+                           "LAYOUT --> 4", "LAYOUT --> 3", "LAYOUT --> 2", "LAYOUT --> 1",
+                           "PK1: SetLink successful"}));
+    c.ClearJournal();
+    c.core->StartMachine(2);
+    EXPECT_TRUE(c.journal.steps.isEmpty()) << "a running slot is not started twice";
+}
+
+TEST(Slots, LayoutIsBroadcastOnStartUnlessItIsFour) {
+    TFakeController c;
+    c.core->StartMachine(1);
+    c.ClearJournal();
+    c.core->StartMachine(2);
+    EXPECT_EQ(c.journal.steps.filter("LAYOUT"),
+              QStringList({"PK3 dropped LAYOUT 2", "PK2 dropped LAYOUT 2", "PK1 <- LAYOUT 2",
+                           "PK0 <- LAYOUT 2"}));
+    c.core->Layout(4);
+    c.ClearJournal();
+    c.core->StartMachine(3);
+    EXPECT_TRUE(c.journal.steps.filter("LAYOUT").isEmpty());
+}
+
+TEST(Slots, FailedLinksAreLoggedPerSlotAndStillCounted) {
+    TFakeController c;
+    for (int slot = 1; slot <= 4; ++slot)
+        c.Fake(slot).opens = false;
+    c.core->StartMachine(4);
+    EXPECT_EQ(c.core->Log().filter("penlink"),
+              QStringList({"Plinkora: Openlink failed", "Openlink PK1 failed",
+                           "Plinkora2: Openlink failed", "Plinkora3: Openlink gescheitert"}));
+    EXPECT_TRUE(c.core->Log().contains("Machine3: SetLink successful"));
+    EXPECT_EQ(c.core->RunningCount(), 4);
+    EXPECT_EQ(c.journal.steps.filter("dropped CONNECT").size(), 4);
+}
+
+TEST(Slots, BroadcastGoesFromTheSlotCountDownWhetherOrNotAMachineRuns) {
+    TFakeController c;
+    c.core->StartMachine(2);
+    c.ClearJournal();
+    c.core->NextPattern();
+    EXPECT_EQ(c.core->Log().mid(c.core->Log().size() - 4),
+              QStringList({"NEXTPATTERN --> 4", "NEXTPATTERN --> 3", "NEXTPATTERN --> 2",
+                           "NEXTPATTERN --> 1"}));
+    EXPECT_EQ(c.journal.steps, QStringList({"PK3 dropped NEXTPATTERN", "PK2 dropped NEXTPATTERN",
+                                            "PK1 <- NEXTPATTERN", "PK0 <- NEXTPATTERN"}))
+        << "an empty argument still has its line";
+    c.ClearJournal();
+    c.core->SendCommand(0, "STOP", "0");
+    c.core->SendCommand(5, "STOP", "0");
+    c.core->ToggleMute(7);
+    c.core->SetVolume(-1, 3);
+    EXPECT_TRUE(c.journal.steps.isEmpty());
+}
+
+TEST(Slots, TempoAndSkinGoToTheRunningMachinesWithOneLogLine) {
+    TFakeController c;
+    c.core->StartMachine(2);
+    c.ClearJournal();
+    c.core->SetSpeed(830);
+    c.core->Skin();
+    EXPECT_EQ(c.journal.steps, QStringList({"PK0 <- SETSPEED 830", "PK1 <- SETSPEED 830",
+                                            "PK0 <- SKIN", "PK1 <- SKIN"}));
+    EXPECT_EQ(c.core->Log().mid(c.core->Log().size() - 2),
+              QStringList({"SETSPEED Abgesetzt", "SKIN Abgesetzt"}));
+}
+
+TEST(Slots, ShiftAndCopyGoToTheTickedSlotsInOrder) {
+    TFakeController c;
+    c.core->StartMachine(4);
+    c.core->Select(1, false);
+    c.core->Select(3, false);
+    c.ClearJournal();
+    c.core->ShiftPatternUp();
+    EXPECT_EQ(c.journal.steps, QStringList({"PK1 <- SHIFTPATTERNUP", "PK3 <- SHIFTPATTERNUP"}));
+}
+
+TEST(Slots, RepliesAreRecognisedOnlyWithTheirExactSpacing) {
+    TFakeController c;
+    c.core->StartMachine(2);
+    for (const char* other : {"NEEDSAVE", "NEEDSAVE ", "needsave  ", " NEEDSAVE  "})
+        c.Fake(1).StatusChanged(other);
+    EXPECT_EQ(c.core->SaveAnswer(1), TClientCore::TSaveAnswer::None);
+    EXPECT_FALSE(c.core->Modified());
+    EXPECT_EQ(c.core->Log(), QStringList({" NEEDSAVE  "})) << "each reply replaces the log";
+
+    c.Fake(2).StatusChanged("NOSAVE  ");
+    c.Fake(1).StatusChanged("NEEDSAVE  ");
+    EXPECT_EQ(c.core->SaveAnswer(1), TClientCore::TSaveAnswer::NeedSave);
+    EXPECT_EQ(c.core->SaveAnswer(2), TClientCore::TSaveAnswer::NoSave);
+    EXPECT_TRUE(c.core->Modified());
+}
+
+TEST(Slots, AMachineThatShutsDownIsForgottenOnce) {
+    TFakeController c;
+    c.core->StartMachine(2);
+    c.ClearJournal();
+    c.Fake(2).StatusChanged("SHUTDOWN  ");
+    EXPECT_FALSE(c.core->Running(2));
+    EXPECT_EQ(c.core->RunningCount(), 1);
+    EXPECT_EQ(c.journal.steps, QStringList({"close PK1"}));
+    c.Fake(2).StatusChanged("SHUTDOWN  ");
+    EXPECT_EQ(c.core->RunningCount(), 1) << "a second report counts nothing";
+    c.core->StartMachine(2);
+    EXPECT_TRUE(c.core->Running(2)) << "a gone slot can start again";
+    EXPECT_EQ(c.core->RunningCount(), 2);
+}
+
+TEST(Slots, StoppingIsRefusedBelowARunningSlotAndAsksOtherwise) {
+    TFakeController c;
+    TScriptedPrompts prompts;
+    c.core->Prompts = &prompts;
+    c.core->StartMachine(2);
+    c.ClearJournal();
+    EXPECT_FALSE(c.core->StopMachine(1));
+    EXPECT_EQ(prompts.asked, 0);
+    EXPECT_TRUE(c.journal.steps.isEmpty());
+
+    prompts.answer = TClientPrompts::TAnswer::Cancel;
+    EXPECT_FALSE(c.core->StopMachine(2));
+    EXPECT_TRUE(c.core->Running(2));
+    prompts.answer = TClientPrompts::TAnswer::Yes;
+    EXPECT_TRUE(c.core->StopMachine(2));
+    EXPECT_EQ(prompts.asked, 2);
+    EXPECT_EQ(prompts.saveDialogs, 1) << "Yes runs Save Project As";
+    EXPECT_EQ(c.journal.steps, QStringList({"PK1 <- EXIT 0", "close PK1"}));
+    EXPECT_TRUE(c.core->Muted(2));
+    EXPECT_EQ(c.core->RunningCount(), 1);
+    EXPECT_FALSE(c.core->StopMachine(4)) << "a slot that does not run is not stopped";
+}
+
+TEST(Slots, ClosingSendsABlockingExitToAllFourLinks) {
+    TFakeController c;
+    c.core->StartMachine(1);
+    c.ClearJournal();
+    c.core->CloseAll();
+    EXPECT_EQ(c.journal.steps,
+              QStringList({"PK0 <- Exit (blocking)", "PK1 dropped Exit (blocking)",
+                           "PK2 dropped Exit (blocking)", "PK3 dropped Exit (blocking)",
+                           "close PK0", "close PK1", "close PK2", "close PK3"}));
+    EXPECT_EQ(c.core->RunningCount(), 0);
+}
+
+TEST(Slots, ProgramFilesComeFromTheWorkingDirectoryElseBesideTheController) {
+    TFakeController c;
+    c.dir.Write("Plinkora", "machine program");
+    ::chmod(c.dir.File("Plinkora").c_str(), 0755);
+    c.dir.Write("PK2", "an older copy");
+    c.core->PrepareServers();
+    for (const char* name : {"PK0", "PK1", "PK2", "PK3"}) {
+        EXPECT_EQ(TempDir::Read(c.dir.File(name)), "machine program") << name;
+        EXPECT_TRUE(QFile::permissions(QString::fromStdString(c.dir.File(name))) &
+                    QFile::ExeOwner);
+    }
+    EXPECT_EQ(c.core->Log().last(), "4 Machines prepared");
+
+    TJournal journal;
+    TClientCore::TLinks links;
+    for (auto& link : links)
+        link = std::make_unique<TFakeLink>(journal, "");
+    TempDir empty;
+    const QString work = QString::fromStdString(empty.Path().string()) + "/";
+    TClientCore elsewhere(std::move(links), work, c.Folder());
+    elsewhere.PrepareServers();
+    EXPECT_EQ(TempDir::Read(empty.File("PK3")), "machine program") << "from beside the controller";
+
+    std::filesystem::remove(c.dir.File("Plinkora"));
+    elsewhere.PrepareServers();
+    EXPECT_TRUE(elsewhere.Log().contains("Plinkora0Error - preparing machines"));
+    EXPECT_TRUE(elsewhere.Log().contains("Plinkora3Error - preparing machines"));
+}
+
+} // namespace
