@@ -99,6 +99,17 @@ bool TRemoteClient::ExecuteAndWait(const QString& macro, int timeoutMs) {
     return answer && answer->ok;
 }
 
+bool TRemoteClient::WaitUntilAnswered(int timeoutMs) {
+    QDeadlineTimer deadline(qMax(timeoutMs, 0));
+    while (socket_ && !pending_.empty() && !deadline.hasExpired()) {
+        QEventLoop loop;
+        connect(this, &TRemoteClient::ReplySettled, &loop, &QEventLoop::quit);
+        QTimer::singleShot(static_cast<int>(deadline.remainingTime()), &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    return pending_.empty();
+}
+
 bool TRemoteClient::Advise(const QString& item, int timeoutMs) {
     if (!IsConnected())
         return false;

@@ -46,6 +46,10 @@ public:
     // Executes and waits for the acknowledgement; no other macro goes out meanwhile.
     bool ExecuteAndWait(const QString& macro, int timeoutMs = DefaultTimeout);
 
+    // Waits until the machine has answered everything sent so far, within the time; true when
+    // nothing is left unanswered. A link closed right after a macro would otherwise lose it.
+    bool WaitUntilAnswered(int timeoutMs = DefaultTimeout);
+
     // Subscribes to / unsubscribes from an item; true once the machine said OK.
     bool Advise(const QString& item = RemoteWire::ItemName, int timeoutMs = DefaultTimeout);
     bool Unadvise(const QString& item = RemoteWire::ItemName, int timeoutMs = DefaultTimeout);

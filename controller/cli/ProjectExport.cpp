@@ -1,7 +1,7 @@
 #include "ProjectExport.h"
 
 #include "ClientFunctions.h"
-#include "GetPureFilename.h"
+#include "LocalFileNames.h"
 #include "RemoteLink.h"
 #include "RemoteWire.h"
 #include "TextLines.h"
@@ -52,7 +52,8 @@ bool IsLoadReply(const QString& text) {
 class TPrivateMachines {
 public:
     TPrivateMachines()
-        : oldRuntime_(qgetenv("XDG_RUNTIME_DIR")), hadRuntime_(qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")),
+        : oldRuntime_(qgetenv("XDG_RUNTIME_DIR")),
+          hadRuntime_(qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")),
           oldPlatform_(qgetenv("QT_QPA_PLATFORM")),
           hadPlatform_(qEnvironmentVariableIsSet("QT_QPA_PLATFORM")),
           oldMidiLog_(qgetenv("PLINKORA_MIDI_LOG")),
@@ -190,7 +191,9 @@ private:
         if (!file.open(QIODevice::ReadOnly))
             return {};
         const QStringList lines = QString::fromLocal8Bit(file.readAll()).trimmed().split('\n');
-        return lines.join("").isEmpty() ? QString() : "\n" + lines.mid(std::max<qsizetype>(0, lines.size() - 5)).join('\n');
+        return lines.join("").isEmpty()
+                   ? QString()
+                   : "\n" + lines.mid(std::max<qsizetype>(0, lines.size() - 5)).join('\n');
     }
 
     TClientCore::TLinks MakeLinks(const QString& workingDirectory) {
@@ -221,7 +224,9 @@ TExportResult ExportProjectMidi(const QString& projectFile, const QString& outpu
     const auto lap = [&clock] { return clock.restart(); };
     try {
         const QString path = QFileInfo(projectFile).absoluteFilePath();
-        const QString file = QFile::decodeName(StripExtension(QFile::encodeName(path).toStdString()).c_str()) + ".pkp";
+        const QString file =
+            QFile::decodeName(StripExtension(QFile::encodeName(path).toStdString()).c_str()) +
+            ".pkp";
         const TProjectFile project = ReadProjectFile(file); // before anything starts
         if (project.MachineCount < 1)
             throw std::runtime_error(projectFile.toStdString() + " has no machines");

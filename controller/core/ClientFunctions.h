@@ -133,7 +133,8 @@ public:
     // --- combined MIDI export ---
     // Asks the machines for their files named after `chosenName` and starts waiting for them.
     // False when no machine runs.
-    bool StartMidiExport(const QString& chosenName, int maxWaits = TMidiExportWait::DefaultMaxWaits);
+    bool StartMidiExport(const QString& chosenName,
+                         int maxWaits = TMidiExportWait::DefaultMaxWaits);
     // The same, with the machines' files at base + slot + ".mid" and the joined file `output`.
     bool StartMidiExportTo(const QString& base, const QString& output,
                            int maxWaits = TMidiExportWait::DefaultMaxWaits);

@@ -1,28 +1,11 @@
 // The project, settings and export operations of the controller core.
 
 #include "ClientFunctions.h"
-#include "GetPureFilename.h"
+#include "LocalFileNames.h"
 #include "TextLines.h"
 
 #include <QFile>
 #include <QFileInfo>
-
-namespace {
-
-std::string Local(const QString& text) {
-    return QFile::encodeName(text).toStdString();
-}
-
-QString FromLocal(const std::string& text) {
-    return QFile::decodeName(text.c_str());
-}
-
-// A file name without its three-letter extension, as the machines cut it too.
-QString WithoutExtension(const QString& name) {
-    return FromLocal(StripExtension(Local(name)));
-}
-
-} // namespace
 
 void TClientCore::SaveFirst() {
     if (runningCount_ <= 0)
@@ -78,7 +61,7 @@ bool TClientCore::SaveProjectAs(const QString& fileName) {
     if (runningCount_ <= 0 || fileName.isEmpty())
         return false;
     try {
-        WriteProjectFile(WithoutExtension(fileName) + ".pkp", CurrentProject());
+        WriteProjectFile(StripExtension(fileName) + ".pkp", CurrentProject());
     } catch (const TControlError& error) {
         Fail(QString::fromStdString(error.what()));
         return false;
@@ -97,7 +80,7 @@ void TClientCore::SaveAction(const QString& fileName) {
 }
 
 bool TClientCore::OpenProject(const QString& fileName) {
-    const QString base = WithoutExtension(fileName);
+    const QString base = StripExtension(fileName);
     TProjectFile project;
     try {
         project = ReadProjectFile(base + ".pkp"); // a bad file changes nothing
@@ -125,7 +108,7 @@ bool TClientCore::OpenProject(const QString& fileName) {
 }
 
 void TClientCore::ApplyProject(const QString& fileName, const TProjectFile& project) {
-    const QString base = WithoutExtension(fileName);
+    const QString base = StripExtension(fileName);
     currentProjectName_ = base;
     // The full path, so that saving again writes where the project came from.
     projectFileName_ = fileName;
@@ -171,7 +154,7 @@ void TClientCore::ChooseMidiDirectory(const QString& folder) {
 }
 
 bool TClientCore::StartMidiExport(const QString& chosenName, int maxWaits) {
-    const QString base = WithoutExtension(chosenName);
+    const QString base = StripExtension(chosenName);
     return StartMidiExportTo(base, base + ".mid", maxWaits);
 }
 

@@ -50,7 +50,8 @@ int TTextLines::NumberWithin(int index, int low, int high, const QString& what) 
     const int value = Number(index);
     if (value < low || value > high)
         throw TControlError(
-            AtLine(index, QString("%1 %2 is outside %3 to %4").arg(what).arg(value).arg(low).arg(high))
+            AtLine(index,
+                   QString("%1 %2 is outside %3 to %4").arg(what).arg(value).arg(low).arg(high))
                 .toStdString());
     return value;
 }

@@ -4,11 +4,11 @@
 
 // The controller's settings file: the program path + ".ini", six lines with CR LF.
 struct TControllerSettings {
-    int SlotCount = 4;    // configured slots, 0 to 4: bounds every broadcast
-    int Left = 258;       // window position
+    int SlotCount = 4; // configured slots, 0 to 4: bounds every broadcast
+    int Left = 258;    // window position
     int Top = 442;
     QString ProjectDirectory; // no trailing '/' when chosen by the user
-    int LayoutNumber = 2; // 1 to 4
+    int LayoutNumber = 2;     // 1 to 4
     QString MidiDirectory;
 };
 

@@ -11,7 +11,8 @@ constexpr int FirstMuteLine = 8;
 } // namespace
 
 void WriteProjectFile(const QString& path, const TProjectFile& project) {
-    QStringList lines{"Plinkora Project", "V1", "NumMachines", QString::number(project.MachineCount)};
+    QStringList lines{"Plinkora Project", "V1", "NumMachines",
+                      QString::number(project.MachineCount)};
     for (const int volume : project.Volumes)
         lines << QString::number(volume);
     for (const bool mute : project.Mutes)

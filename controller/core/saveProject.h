@@ -7,9 +7,9 @@
 // volume slider position and mute state. The songs live in the machines' own song files
 // beside it (P1.pks, P2.pks, ... for P.pkp).
 struct TProjectFile {
-    int MachineCount = 0;                // 0 to 4
-    std::array<int, 4> Volumes{};        // slider positions 0 (top, loudest) to 127, slots 1..4
-    std::array<bool, 4> Mutes{};         // slots 1..4
+    int MachineCount = 0;         // 0 to 4
+    std::array<int, 4> Volumes{}; // slider positions 0 (top, loudest) to 127, slots 1..4
+    std::array<bool, 4> Mutes{};  // slots 1..4
 };
 
 inline constexpr int ProjectFileLines = 40;

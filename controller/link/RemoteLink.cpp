@@ -98,13 +98,24 @@ bool TRemoteLink::ExecuteAndBlock(const QString& macro) {
     return client_.ExecuteAndWait(macro, BlockWaitMs);
 }
 
+// The macros already sent reach the machine before the link goes ("EXIT" and then close).
 void TRemoteLink::Close() {
+    client_.WaitUntilAnswered(BlockWaitMs);
     client_.Disconnect();
 }
 
+// Handed over from the event loop, not from inside the socket's read: the handler may close
+// this very link.
 void TRemoteLink::Deliver(const QString& item, const QString& value) {
-    if (item == item_ && StatusChanged)
-        StatusChanged(TRemoteClient::AsOneLine(value));
+    if (item != item_)
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, text = TRemoteClient::AsOneLine(value)] {
+            if (StatusChanged)
+                StatusChanged(text);
+        },
+        Qt::QueuedConnection);
 }
 
 bool TRemoteLink::ProcessEnded(qint64 pid) {

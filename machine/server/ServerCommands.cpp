@@ -1,6 +1,6 @@
 #include "ServerCommands.h"
 
-#include "GetPureFilename.h"
+#include "LocalFileNames.h"
 #include "StringConvert.h"
 #include "files/ExportMidi.h"
 #include "files/ExportPk.h"
@@ -11,13 +11,6 @@
 #include <algorithm>
 
 namespace {
-
-std::string Local(const QString& text) {
-    return QFile::encodeName(text).toStdString();
-}
-QString FromLocal(const std::string& text) {
-    return QFile::decodeName(text.c_str());
-}
 
 int32_t Number(const QString& argument) {
     return StrToInt(argument.toStdString());

@@ -60,7 +60,8 @@ TEST(ProjectFile, BadLinesAreRefusedNamingFileAndLine) {
         }
         return std::string("no error");
     };
-    EXPECT_EQ(error(ProjectLines(2, {"20", "zwei"})), ", line 6: 'zwei' is not a valid integer value");
+    EXPECT_EQ(error(ProjectLines(2, {"20", "zwei"})),
+              ", line 6: 'zwei' is not a valid integer value");
     EXPECT_EQ(error(ProjectLines(5, {})), ", line 4: the machine count 5 is outside 0 to 4");
     EXPECT_EQ(error(ProjectLines(-1, {})), ", line 4: the machine count -1 is outside 0 to 4");
     EXPECT_EQ(error(ProjectLines(1, {"200"})), ", line 5: the volume 200 is outside 0 to 127");
@@ -73,7 +74,8 @@ class Projects : public ::testing::Test {
 protected:
     void SetUp() override { c.core->Prompts = &prompts; }
     QString Project(int count, const QStringList& volumesAndMutes, const char* name = "P") {
-        return Q(c.dir.Write(std::string(name) + ".pkp", Lines(ProjectLines(count, volumesAndMutes))));
+        return Q(
+            c.dir.Write(std::string(name) + ".pkp", Lines(ProjectLines(count, volumesAndMutes))));
     }
     TFakeController c;
     TScriptedPrompts prompts;
@@ -166,8 +168,9 @@ TEST(Settings, MissingFileGivesDefaultsAndIsWrittenAtOnce) {
     TFakeController c;
     const QString path = c.Folder() + "PKControl.ini";
     ASSERT_TRUE(c.core->ReadSettings(path));
-    EXPECT_EQ(TempDir::Read(path.toStdString()),
-              Lines({"4", "258", "442", c.Folder() + "PKProjects", "2", c.Folder() + "PKProjects"}));
+    EXPECT_EQ(
+        TempDir::Read(path.toStdString()),
+        Lines({"4", "258", "442", c.Folder() + "PKProjects", "2", c.Folder() + "PKProjects"}));
 
     c.dir.Write("PKControl.ini", Lines({"9", "10", "20", "/p", "7", "/m"}));
     ASSERT_TRUE(c.core->ReadSettings(path));

@@ -171,8 +171,7 @@ TEST(Slots, ProgramFilesComeFromTheWorkingDirectoryElseBesideTheController) {
     c.core->PrepareServers();
     for (const char* name : {"PK0", "PK1", "PK2", "PK3"}) {
         EXPECT_EQ(TempDir::Read(c.dir.File(name)), "machine program") << name;
-        EXPECT_TRUE(QFile::permissions(QString::fromStdString(c.dir.File(name))) &
-                    QFile::ExeOwner);
+        EXPECT_TRUE(QFile::permissions(QString::fromStdString(c.dir.File(name))) & QFile::ExeOwner);
     }
     EXPECT_EQ(c.core->Log().last(), "4 Machines prepared");
 

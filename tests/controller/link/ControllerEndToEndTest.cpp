@@ -1,0 +1,184 @@
+// The controller with real machines: its core over real links, and PKControl --export-midi.
+
+#include "ClientFunctions.h"
+#include "RemoteLink.h"
+#include "machine/server/RemoteServerTestSupport.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// A core over real links in a working folder of its own; the machines run offscreen and play
+// into a message log.
+class RealController {
+public:
+    RealController() {
+        qputenv("PLINKORA_MIDI_LOG", QFile::encodeName(Q(work.File("midi.log"))));
+        TClientCore::TLinks links;
+        for (int slot = 0; slot < 4; ++slot) {
+            auto link = std::make_unique<TRemoteLink>(Folder());
+            link->SetOutputFile(Q(work.File("machines.log")));
+            this->links[slot] = link.get();
+            links[slot] = std::move(link);
+        }
+        const QString programs = QFileInfo(PLINKORA_PROGRAM).absolutePath() + "/";
+        core = std::make_unique<TClientCore>(std::move(links), Folder(), programs);
+        QObject::connect(core.get(), &TClientCore::StatusReceived,
+                         [this](int slot, const QString& text) { replies[slot] << text; });
+    }
+    ~RealController() {
+        core->CloseAll();
+        for (TRemoteLink* link : links)
+            EXPECT_TRUE(WaitEnded(link->LaunchedPid())) << "every machine ends";
+        qunsetenv("PLINKORA_MIDI_LOG");
+    }
+    static bool WaitEnded(qint64 pid) {
+        return QTest::qWaitFor([&] { return TRemoteLink::ProcessEnded(pid); }, 8000);
+    }
+    QString Folder() const { return Q(work.Path().string()) + "/"; }
+    bool WaitReply(int slot, const QString& text) {
+        return QTest::qWaitFor([&] { return replies[slot].contains(text); }, 8000);
+    }
+
+    RuntimeDir runtime;
+    TempDir work;
+    std::array<TRemoteLink*, 4> links{};
+    std::map<int, QStringList> replies;
+    std::unique_ptr<TClientCore> core;
+};
+
+TEST(ControllerEndToEnd, StartsTwoMachinesCommandsThemAndSeesThemGo) {
+    RealController c;
+    c.core->PrepareServers();
+    c.core->StartMachine(2);
+    EXPECT_TRUE(c.WaitReply(1, "Machine 1 ready  "));
+    EXPECT_TRUE(c.WaitReply(2, "Machine 2 ready  "));
+    EXPECT_TRUE(QFileInfo::exists(c.Folder() + "PK1.ini")) << "each slot keeps its own settings";
+
+    c.core->SendCommand(1, "DOYOUNEEDSAVE", "");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return c.core->SaveAnswer(1) == TClientCore::TSaveAnswer::NoSave; }, 5000));
+
+    EXPECT_TRUE(c.core->StopMachine(2));
+    EXPECT_TRUE(RealController::WaitEnded(c.links[1]->LaunchedPid()));
+
+    // Machine 1 closed by its own user: the controller hears SHUTDOWN and frees the slot.
+    TRemoteClient own;
+    own.SetLink("PK0");
+    ASSERT_TRUE(own.Connect());
+    own.ExecuteAndWait("EXIT");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !c.core->Running(1); }, 5000));
+    EXPECT_EQ(c.core->RunningCount(), 0);
+}
+
+// The note-on velocities of every track of a MIDI file.
+std::vector<int> NoteOnVelocities(const std::string& file) {
+    std::vector<int> velocities;
+    size_t at = 14;
+    const auto byte = [&](size_t i) { return static_cast<uint8_t>(file.at(i)); };
+    const auto varlen = [&] {
+        uint32_t value = 0;
+        while (byte(at) & 0x80)
+            value = (value << 7) | (byte(at++) & 0x7F);
+        return (value << 7) | byte(at++);
+    };
+    while (at + 8 <= file.size()) {
+        const size_t end =
+            at + 8 + (byte(at + 4) << 24 | byte(at + 5) << 16 | byte(at + 6) << 8 | byte(at + 7));
+        at += 8;
+        uint8_t status = 0;
+        while (at < end) {
+            varlen();
+            if (byte(at) & 0x80)
+                status = byte(at++);
+            if (status == 0xFF) {
+                ++at;
+                at += varlen();
+            } else if (status == 0xF0 || status == 0xF7) {
+                at += varlen();
+            } else if ((status & 0xE0) == 0xC0) {
+                at += 1;
+            } else {
+                if ((status & 0xF0) == 0x90 && byte(at + 1) > 0)
+                    velocities.push_back(byte(at + 1));
+                at += 2;
+            }
+        }
+    }
+    return velocities;
+}
+
+class ExportMidiCommand : public ::testing::Test {
+protected:
+    void Project(int volume) {
+        std::string project = "Plinkora Project\r\nV1\r\nNumMachines\r\n3\r\n";
+        for (int slot = 0; slot < 4; ++slot)
+            project += std::to_string(volume) + "\r\n";
+        for (int line = 8; line < 40; ++line)
+            project += "0\r\n";
+        dir.Write("band.pkp", project);
+        for (int slot = 1; slot <= 3; ++slot)
+            dir.Write("band" + std::to_string(slot) + ".pks",
+                      "Plinkora Song\r\n" + std::to_string(100 + 20 * slot) +
+                          " ms\r\n2 Pattern\r\n" + std::to_string(slot) + " 0 5 7 \r\n20 20 0 " +
+                          std::to_string(10 + slot) + " \r\n3 Songlines\r\n1 2 1 \r\n");
+    }
+    int Run(const QString& program, const QStringList& args) {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(program, args);
+        if (!process.waitForFinished(60000))
+            return -1;
+        output = process.readAllStandardOutput();
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+    QString File(const std::string& name) const { return Q(dir.File(name)); }
+
+    RuntimeDir runtime; // none of the user's machines answers these service names
+    TempDir dir;
+    QByteArray output;
+};
+
+TEST_F(ExportMidiCommand, JoinsWhatEachMachineExportsAtTheProjectsVolume) {
+    Project(0);
+    ASSERT_EQ(Run(PKCONTROL_PROGRAM, {"--export-midi", File("band.pkp"), File("band.mid")}), 0);
+    QStringList own{"--combine", File("own.mid")};
+    for (const char* slot : {"1", "2", "3"}) {
+        ASSERT_EQ(Run(PLINKORA_PROGRAM, {"--export-midi", File(std::string("band") + slot + ".pks"),
+                                         File(std::string("m") + slot + ".mid")}),
+                  0);
+        own << File(std::string("m") + slot + ".mid");
+    }
+    ASSERT_EQ(Run(PKCONTROL_PROGRAM, own), 0);
+    const std::string joined = TempDir::Read(dir.File("band.mid"));
+    EXPECT_EQ(joined.substr(8, 4), std::string("\0\x01\0\x03", 4));
+    EXPECT_TRUE(joined == TempDir::Read(dir.File("own.mid")));
+    const auto full = NoteOnVelocities(joined);
+    EXPECT_EQ(full.size(), 3u * 9u) << "every sounding step of three tracks";
+
+    Project(27);
+    ASSERT_EQ(Run(PKCONTROL_PROGRAM, {"--export-midi", File("band.pkp"), File("quiet.mid")}), 0);
+    const auto quiet = NoteOnVelocities(TempDir::Read(dir.File("quiet.mid")));
+    EXPECT_EQ(quiet.size(), full.size());
+    EXPECT_EQ(std::count(quiet.begin(), quiet.end(), 100), static_cast<long>(quiet.size()))
+        << "slider position 27 is velocity 100";
+    EXPECT_FALSE(QFileInfo::exists(File("band1.mid"))) << "no machine file left beside the project";
+}
+
+TEST_F(ExportMidiCommand, ABadProjectFailsAndLeavesTheOutput) {
+    dir.Write("out.mid", "old");
+    dir.Write("bad.pkp", "Plinkora Project\r\nV1\r\nNumMachines\r\nviele\r\n");
+    EXPECT_EQ(Run(PKCONTROL_PROGRAM, {"--export-midi", File("bad.pkp"), File("out.mid")}), 1);
+    Project(0);
+    std::filesystem::remove(dir.File("band2.pks"));
+    EXPECT_EQ(Run(PKCONTROL_PROGRAM, {"--export-midi", File("band.pkp"), File("out.mid")}), 1);
+    EXPECT_EQ(TempDir::Read(dir.File("out.mid")), "old");
+}
+
+} // namespace
