@@ -172,8 +172,11 @@ void TClientCore::StatusReply(int slot, const QString& text) {
     emit StatusReceived(slot, text);
 }
 
+// Nothing to lose, nothing to ask.
 TClientPrompts::TAnswer TClientCore::AskSaveFirst() {
-    return Prompts ? Prompts->AskSaveFirst() : TClientPrompts::TAnswer::No;
+    if (!Prompts || !NeedsSaving())
+        return TClientPrompts::TAnswer::No;
+    return Prompts->AskSaveFirst();
 }
 
 void TClientCore::PlaySong() {
@@ -268,6 +271,7 @@ void TClientCore::ToggleMute(int slot) {
     if (!ValidSlot(slot))
         return;
     muted_[slot - 1] = !muted_[slot - 1];
+    modified_ = true; // the project file keeps the mutes
     SendCommand(slot, "MUTE", "0");
     emit StateChanged();
 }
@@ -279,6 +283,7 @@ void TClientCore::SetVolume(int slot, int position) {
     if (value == volumes_[slot - 1])
         return;
     volumes_[slot - 1] = value;
+    modified_ = true; // the project file keeps the volumes
     SendCommand(slot, "SETVOLUME", QString::number(value));
     emit VolumeChanged(slot, value);
 }

@@ -115,8 +115,13 @@ public:
     void SetVolume(int slot, int position);
 
     // --- projects ---
-    // Asks the save question when machines run; "Yes" saves the project.
-    void SaveFirst();
+    // Whether saving the project would keep anything: the controller's own changes (volumes,
+    // mutes) or a running machine that reports unsaved changes or does not answer. Asks the
+    // running machines ("DOYOUNEEDSAVE") and waits for their answers.
+    bool NeedsSaving();
+    // Asks the save question when machines run and something is unsaved; "Yes" saves the
+    // project. False when the user cancelled.
+    bool SaveFirst();
     // Stops the machines above n, starts 1..n and loads the default songs.
     void NewMachines(int count);
     // Loads working directory + "default<n>.pks" into slots 1 to the running count.

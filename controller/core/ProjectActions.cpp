@@ -7,20 +7,45 @@
 #include <QFile>
 #include <QFileInfo>
 
-void TClientCore::SaveFirst() {
+bool TClientCore::NeedsSaving() {
+    if (modified_)
+        return true;
+    for (int slot = 1; slot <= Slots; ++slot) {
+        if (!Running(slot))
+            continue;
+        answers_[slot - 1] = TSaveAnswer::None;
+        // Handled before the link lets the next macro go, so the answer is in by then.
+        Link(slot)->ExecuteAndBlock("DOYOUNEEDSAVE\r\n\r\n");
+        AppendLog("DOYOUNEEDSAVE --> " + QString::number(slot));
+    }
+    for (int slot = 1; slot <= Slots; ++slot)
+        if (Running(slot) && answers_[slot - 1] != TSaveAnswer::NoSave)
+            return true;
+    return false;
+}
+
+bool TClientCore::SaveFirst() {
     if (runningCount_ <= 0)
-        return;
-    if (AskSaveFirst() == TClientPrompts::TAnswer::Yes) {
+        return true;
+    switch (AskSaveFirst()) {
+    case TClientPrompts::TAnswer::Cancel:
+        return false;
+    case TClientPrompts::TAnswer::Yes:
         SaveProject();
         modified_ = false;
         emit StateChanged();
+        break;
+    case TClientPrompts::TAnswer::No:
+        break;
     }
+    return true;
 }
 
 void TClientCore::NewMachines(int count) {
     if (count < 1 || count > Slots)
         return;
-    SaveFirst();
+    if (!SaveFirst())
+        return;
     for (int slot = Slots; slot > count; --slot)
         if (Running(slot) && !StopMachine(slot))
             return; // the user cancelled: the machines stay as they are

@@ -1,5 +1,6 @@
 #include "RemoteLink.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -94,8 +95,12 @@ bool TRemoteLink::Execute(const QString& macro) {
     return client_.Execute(macro);
 }
 
+// The status values the machine set while handling the macro reach the controller before this
+// returns: they travelled ahead of the acknowledgement.
 bool TRemoteLink::ExecuteAndBlock(const QString& macro) {
-    return client_.ExecuteAndWait(macro, BlockWaitMs);
+    const bool handled = client_.ExecuteAndWait(macro, BlockWaitMs);
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    return handled;
 }
 
 // The macros already sent reach the machine before the link goes ("EXIT" and then close).

@@ -4,6 +4,7 @@
 #include "TempDir.h"
 
 #include <QStringList>
+#include <map>
 #include <memory>
 #include <ostream>
 
@@ -40,21 +41,27 @@ public:
         return open;
     }
     bool Execute(const QString& macro) override { return Record(macro); }
-    bool ExecuteAndBlock(const QString& macro) override { return Record(macro + " (blocking)"); }
+    bool ExecuteAndBlock(const QString& macro) override { return Record(macro, " (blocking)"); }
     void Close() override {
         journal_.steps << "close " + service_;
         open = false;
     }
 
     bool opens = true; // whether Open succeeds
+    // Status texts the machine sets while handling a command word, e.g. {"DOYOUNEEDSAVE",
+    // "NOSAVE  "}.
+    std::map<QString, QString> answers;
     bool open = false;
     QString startCommand;
     QString subscribed;
 
 private:
-    bool Record(QString macro) {
+    bool Record(QString macro, const QString& how = {}) {
+        const QString word = macro.section("\r\n", 0, 0);
         macro.replace("\r\n", " ");
-        journal_.steps << (open ? service_ + " <- " : service_ + " dropped ") + macro.trimmed();
+        journal_.steps << (open ? service_ + " <- " : service_ + " dropped ") + macro.trimmed() + how;
+        if (open && answers.contains(word) && StatusChanged)
+            StatusChanged(answers[word]);
         return open;
     }
 

@@ -61,9 +61,10 @@ TEST(ControllerEndToEnd, StartsTwoMachinesCommandsThemAndSeesThemGo) {
     EXPECT_TRUE(c.WaitReply(2, "Machine 2 ready  "));
     EXPECT_TRUE(QFileInfo::exists(c.Folder() + "PK1.ini")) << "each slot keeps its own settings";
 
-    c.core->SendCommand(1, "DOYOUNEEDSAVE", "");
-    EXPECT_TRUE(QTest::qWaitFor(
-        [&] { return c.core->SaveAnswer(1) == TClientCore::TSaveAnswer::NoSave; }, 5000));
+    EXPECT_FALSE(c.core->NeedsSaving()) << "both answers are in when the question returns";
+    c.core->SendCommand(2, "SHIFTPATTERNUP", "");
+    EXPECT_TRUE(c.core->NeedsSaving());
+    EXPECT_EQ(c.core->SaveAnswer(2), TClientCore::TSaveAnswer::NeedSave);
 
     EXPECT_TRUE(c.core->StopMachine(2));
     EXPECT_TRUE(RealController::WaitEnded(c.links[1]->LaunchedPid()));
