@@ -1,7 +1,7 @@
 #include "PatternForm.h"
 
 #include "shell/Pk2MidForm.h"
-#include "shell/PlaceControl.h"
+#include "PlaceControl.h"
 #include "song/PatternFunctions.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 
 #include "editors/PatternForm.h"
 #include "shell/Pk2MidForm.h"
-#include "shell/PlaceControl.h"
+#include "PlaceControl.h"
 
 #include <QCloseEvent>
 #include <QCursor>

@@ -4,6 +4,7 @@
 #include "RemoteLink.h"
 #include "machine/server/RemoteServerTestSupport.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <gtest/gtest.h>
@@ -180,6 +181,67 @@ TEST_F(ExportMidiCommand, ABadProjectFailsAndLeavesTheOutput) {
     std::filesystem::remove(dir.File("band2.pks"));
     EXPECT_EQ(Run(PKCONTROL_PROGRAM, {"--export-midi", File("band.pkp"), File("out.mid")}), 1);
     EXPECT_EQ(TempDir::Read(dir.File("out.mid")), "old");
+}
+
+} // namespace
+
+namespace {
+
+// The processes started from `folder`'s slot programs (their command line starts with it).
+QList<qint64> MachinesFrom(const QString& folder) {
+    QList<qint64> pids;
+    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
+        QFile cmdline("/proc/" + entry + "/cmdline");
+        if (entry.toLongLong() > 0 && cmdline.open(QIODevice::ReadOnly) &&
+            cmdline.readAll().startsWith(QFile::encodeName(folder + "PK")))
+            pids << entry.toLongLong();
+    }
+    return pids;
+}
+
+TEST(ControllerWindow, OpensAProjectsMachinesAndEndsThemWhenItEnds) {
+    RuntimeDir runtime;
+    TempDir work;
+    const QString folder = Q(work.Path().string()) + "/";
+    std::string project = "Plinkora Project\r\nV1\r\nNumMachines\r\n2\r\n";
+    for (int line = 4; line < 40; ++line)
+        project += "0\r\n";
+    work.Write("duo.pkp", project);
+    for (const char* song : {"duo1.pks", "duo2.pks"})
+        work.Write(song,
+                   "Plinkora Song\r\n100 ms\r\n1 Pattern\r\n1 2 3 4 \r\n1 Songlines\r\n1 \r\n");
+
+    QProcess controller;
+    controller.setWorkingDirectory(folder);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("PLINKORA_MIDI_LOG", folder + "midi.log");
+    controller.setProcessEnvironment(environment);
+    controller.setStandardErrorFile(folder + "controller.log");
+    controller.start(PKCONTROL_PROGRAM, {folder + "duo.pkp"});
+    ASSERT_TRUE(controller.waitForStarted());
+
+    for (const char* service : {"PK0", "PK1"}) {
+        TRemoteClient client;
+        client.SetLink(service);
+        ASSERT_TRUE(client.ConnectWithin(15000)) << service;
+        std::optional<QString> status;
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                status = client.Request();
+                return status && status->contains("loaded");
+            },
+            8000))
+            << service << " loaded its project song: " << status.value_or("").toStdString();
+    }
+    EXPECT_EQ(MachinesFrom(folder).size(), 2);
+
+    controller.terminate(); // ends like closing the window, without questions
+    EXPECT_TRUE(controller.waitForFinished(10000));
+    EXPECT_EQ(controller.exitCode(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return MachinesFrom(folder).isEmpty(); }, 8000))
+        << "the machines end with the controller";
+    EXPECT_TRUE(QFileInfo::exists(QFileInfo(PKCONTROL_PROGRAM).absolutePath() + "/PKControl.ini"));
 }
 
 } // namespace

@@ -1,0 +1,294 @@
+#include "Client.h"
+
+#include "PlaceControl.h"
+#include "RemoteInfo.h"
+#include "Trackframe2.h"
+#include "WheelBar2003.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+// Start: a green triangle; stop: a red square.
+QIcon Glyph(bool start) {
+    QPixmap pixmap(10, 10);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    if (start) {
+        painter.setBrush(QColor(30, 150, 50));
+        painter.drawPolygon(QPolygon({{1, 0}, {9, 5}, {1, 10}}));
+    } else {
+        painter.setBrush(QColor(190, 30, 30));
+        painter.drawRect(1, 1, 8, 8);
+    }
+    return QIcon(pixmap);
+}
+
+QToolButton* Button(QWidget* parent, const QString& caption, const QString& hint = {}) {
+    auto* button = new QToolButton(parent);
+    button->setText(caption);
+    button->setToolTip(hint);
+    return button;
+}
+
+QLabel* Text(QWidget* parent, const QString& caption) {
+    return new QLabel(caption, parent);
+}
+
+} // namespace
+
+Tclientform::Tclientform(TClientCore& core, QString programDirectory, QWidget* parent)
+    : QMainWindow(parent), core_(core), programDirectory_(std::move(programDirectory)) {
+    setObjectName("clientform");
+    setWindowTitle("Plinkora Control  v1.2");
+    setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    Panel = new QWidget(this);
+    Panel->setObjectName("Panel");
+    QFont small = Panel->font();
+    small.setPointSizeF(8);
+    Panel->setFont(small);
+    setCentralWidget(Panel);
+    CreateControls();
+    CreateSlotControls();
+    CreateMenus();
+    Connect();
+    AboutBox = new TAboutBox(this);
+    setFixedSize(WindowWidth, WindowHeight);
+    ShowState();
+}
+
+Tclientform::~Tclientform() {
+    core_.Prompts = nullptr;
+}
+
+void Tclientform::CreateControls() {
+    SpeedButton13 =
+        Place(Button(Panel, "SONG", "Play Track - All Machines"), "SpeedButton13", 246, 4, 66, 24);
+    SpeedButton14 = Place(Button(Panel, "PATTERN", "Play Pattern - All Machines"), "SpeedButton14",
+                          316, 4, 66, 24);
+    for (QToolButton* play : {SpeedButton13, SpeedButton14})
+        play->setCheckable(true);
+    SpeedButton15 =
+        Place(Button(Panel, "", "Stop Playback - All Machines"), "SpeedButton15", 246, 32, 30, 24);
+    SpeedButton15->setIcon(Glyph(false));
+    Button4 =
+        Place(Button(Panel, "MIDI  RESET", "Reset all Midi devices"), "Button4", 282, 32, 100, 24);
+    Place(Text(Panel, "BPM:"), "Label5", 246, 60, 30, 16);
+    Label6 = Place(Text(Panel, "--"), "Label6", 278, 60, 50, 16);
+    Place(Text(Panel, "ms:"), "Label10", 330, 60, 22, 16);
+    Label11 = Place(Text(Panel, "--"), "Label11", 352, 60, 32, 16);
+    ScrollBar2 = Place(new TWheelBar2003(Qt::Horizontal, Panel), "ScrollBar2", 246, 80, 136, 17);
+    ScrollBar2->setRange(30, 1000);
+    ScrollBar2->setPageStep(50);
+    ScrollBar2->setToolTip("Playback Speed");
+    PrevSpeedButton = Place(Button(Panel, "<"), "PrevSpeedButton", 246, 104, 30, 24);
+    NextSpeedButton = Place(Button(Panel, ">"), "NextSpeedButton", 280, 104, 30, 24);
+    SpeedButton9 = Place(Button(Panel, "▲", "Shift Up all sliders of the marked machines"),
+                         "SpeedButton9", 318, 104, 30, 24);
+    SpeedButton10 = Place(Button(Panel, "▼", "Shift Down all sliders of the marked machines"),
+                          "SpeedButton10", 352, 104, 30, 24);
+    SpeedButton11 = Place(Button(Panel, "Copy", "Copys the current pattern of the marked machines"),
+                          "SpeedButton11", 246, 136, 70, 24);
+    Memo1 = Place(new QPlainTextEdit(Panel), "Memo1", 246, 166, 136, 94);
+    Memo1->setReadOnly(true);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Timer2 = new QTimer(this);
+    Timer2->setInterval(1000);
+    Timer2->setSingleShot(true);
+}
+
+// Per slot: the start and stop buttons in one place, the track control frame, the selection box.
+void Tclientform::CreateSlotControls() {
+    for (int slot = 1; slot <= 4; ++slot) {
+        const QString n = QString::number(slot);
+        const int left = 4 + (slot - 1) * 58;
+        for (const bool start : {true, false}) {
+            const int number = start ? slot : slot + 4;
+            auto* button =
+                Place(Button(Panel, "PK " + n, (start ? "Start Machine " : "Stop Machine ") + n),
+                      qPrintable("SpeedButton" + QString::number(number)), left, 4, 56, 24);
+            button->setIcon(Glyph(start));
+            button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+            SpeedButton[number] = button;
+        }
+        TrackControl[slot] = Place(new TTrackControl(Panel), qPrintable("TrackControl" + n),
+                                   4 + ((slot - 1) % 2) * 119, 32 + ((slot - 1) / 2) * 114,
+                                   TTrackControl::FrameWidth, TTrackControl::FrameHeight);
+        Place(Text(Panel, n), qPrintable("SlotLabel" + n), 326 + (slot - 1) * 15, 132, 12, 12)
+            ->setAlignment(Qt::AlignCenter);
+        CheckBox[slot] = Place(new QCheckBox(Panel), qPrintable("CheckBox" + n),
+                               325 + (slot - 1) * 15, 146, 15, 15);
+    }
+}
+
+QAction* Tclientform::AddAction(QMenu* menu, const char* name, const QString& caption,
+                                std::function<void()> handler) {
+    auto* action = new QAction(caption, this);
+    action->setObjectName(name);
+    connect(action, &QAction::triggered, this, std::move(handler));
+    menu->addAction(action);
+    return action;
+}
+
+void Tclientform::CreateMenus() {
+    QMenu* file = menuBar()->addMenu("File");
+    file->setObjectName("File1");
+    QMenu* newProject = file->addMenu("New Project");
+    newProject->setObjectName("NewProject1");
+    const char* newNames[] = {"New1Machine", "New2Machine", "New3Machine", "New4Machine"};
+    for (int count = 1; count <= 4; ++count)
+        AddAction(newProject, newNames[count - 1],
+                  QString::number(count) + (count == 1 ? " Machine" : " Machines"),
+                  [this, count] { core_.NewMachines(count); });
+    AddAction(file, "LoadProject", "Load Project", [this] { LoadProjectExecute(); });
+    AddAction(file, "SaveProject1", "Save Project", [this] { SaveProjectExecute(); });
+    AddAction(file, "SaveProjectAs1", "Save Project As", [this] { ChooseProjectFileAndSave(); });
+    AddAction(file, "ExportMidi", "Export Midi", [this] { ExportMidiExecute(); });
+    file->addSeparator();
+    AddAction(file, "Exit1", "Exit", [this] { close(); });
+
+    QMenu* options = menuBar()->addMenu("Options");
+    options->setObjectName("Options1");
+    QMenu* folders = options->addMenu("Directorys");
+    folders->setObjectName("Directorys1");
+    ProjectDirectory1 = AddAction(folders, "ProjectDirectory1", "Project (*.pkp) Directory",
+                                  [this] { ChooseProjectDirectory(); });
+    MidiDirectory1 = AddAction(folders, "MidiDirectory1", "Midi (*.mid) Directory",
+                               [this] { ChooseMidiDirectory(); });
+
+    QMenu* skin = menuBar()->addMenu("Skin");
+    skin->setObjectName("Skin1");
+    AddAction(skin, "Skinchange", "Skin", [this] { core_.Skin(); });
+    QMenu* layout = menuBar()->addMenu("Layout");
+    layout->setObjectName("LayoutMenu");
+    const char* layoutNames[] = {"Layout1", "Layout2", "Layout3"};
+    for (int number = 1; number <= 3; ++number)
+        AddAction(layout, layoutNames[number - 1], "Layout " + QString::number(number),
+                  [this, number] { core_.Layout(number); });
+
+    QMenu* help = menuBar()->addMenu("Help");
+    help->setObjectName("Help1");
+    AddAction(help, "Info1", "Info...", [this] { AboutBox->show(); });
+    AddAction(help, "HelpPlinkora1", " Help - Plinkora",
+              [this] { OpenHelp(programDirectory_ + "Plinkora.html"); });
+    AddAction(help, "HelpControl1", " Help - Plinkora Control",
+              [this] { OpenHelp(programDirectory_ + texts_.HelpPage); });
+}
+
+void Tclientform::Connect() {
+    for (int slot = 1; slot <= 4; ++slot) {
+        connect(SpeedButton[slot], &QToolButton::clicked, this,
+                [this, slot] { core_.StartMachine(slot); });
+        connect(SpeedButton[slot + 4], &QToolButton::clicked, this,
+                [this, slot] { core_.StopMachine(slot); });
+        TTrackControl* frame = TrackControl[slot];
+        connect(frame, &TTrackControl::MuteClicked, this, [this, slot] { core_.ToggleMute(slot); });
+        connect(frame, &TTrackControl::PlayPatternClicked, this,
+                [this, slot] { core_.PlayPatternOn(slot); });
+        connect(frame, &TTrackControl::StopClicked, this, [this, slot] { core_.StopOn(slot); });
+        connect(frame, &TTrackControl::VolumeMoved, this,
+                [this, slot](int position) { core_.SetVolume(slot, position); });
+        connect(CheckBox[slot], &QCheckBox::clicked, this,
+                [this, slot](bool ticked) { core_.Select(slot, ticked); });
+    }
+    connect(SpeedButton13, &QToolButton::clicked, this, [this] { core_.PlaySong(); });
+    connect(SpeedButton14, &QToolButton::clicked, this, [this] { core_.PlayPattern(); });
+    connect(SpeedButton15, &QToolButton::clicked, this, [this] { core_.StopAll(); });
+    connect(Button4, &QToolButton::clicked, this, [this] { core_.MidiReset(); });
+    connect(PrevSpeedButton, &QToolButton::clicked, this, [this] { core_.PreviousPattern(); });
+    connect(NextSpeedButton, &QToolButton::clicked, this, [this] { core_.NextPattern(); });
+    connect(SpeedButton9, &QToolButton::clicked, this, [this] { core_.ShiftPatternUp(); });
+    connect(SpeedButton10, &QToolButton::clicked, this, [this] { core_.ShiftPatternDown(); });
+    connect(SpeedButton11, &QToolButton::clicked, this, [this] { core_.CopyPattern(); });
+    connect(ScrollBar2, &TWheelBar2003::Change, this, &Tclientform::ScrollBar2Change);
+    connect(ScrollBar2, &TWheelBar2003::Scroll, this,
+            [this](TWheelBar2003::TScrollCode code) { ScrollBar2Scroll(code); });
+    ScrollBar2->installEventFilter(this);
+    connect(Timer2, &QTimer::timeout, this, &Tclientform::Timer2Timer);
+
+    connect(&core_, &TClientCore::StateChanged, this, &Tclientform::ShowState);
+    connect(&core_, &TClientCore::VolumeChanged, this, [this](int, int) { ShowState(); });
+    connect(&core_, &TClientCore::LogAppended, Memo1, &QPlainTextEdit::appendPlainText);
+    connect(&core_, &TClientCore::LogReplaced, Memo1,
+            [this](const QStringList& lines) { Memo1->setPlainText(lines.join('\n')); });
+    connect(&core_, &TClientCore::Failed, this, &Tclientform::ShowFailure);
+    core_.Prompts = this;
+
+    Ask = [this](const QString& text, QMessageBox::StandardButtons buttons) {
+        QMessageBox box(QMessageBox::NoIcon, windowTitle(), text, buttons, this);
+        box.move(x() + 23, y() + 50);
+        return static_cast<QMessageBox::StandardButton>(box.exec());
+    };
+}
+
+// The window shows what the core holds.
+void Tclientform::ShowState() {
+    for (int slot = 1; slot <= 4; ++slot) {
+        const bool running = core_.Running(slot);
+        SpeedButton[slot]->setVisible(!running);
+        SpeedButton[slot + 4]->setVisible(running);
+        TrackControl[slot]->ShowState(core_.Muted(slot), core_.Volume(slot));
+        CheckBox[slot]->setChecked(core_.Selected(slot));
+    }
+    SpeedButton13->setChecked(core_.PlayRequest() == TClientCore::TPlayRequest::Song);
+    SpeedButton14->setChecked(core_.PlayRequest() == TClientCore::TPlayRequest::Pattern);
+    ShowFolderCaptions();
+}
+
+void Tclientform::ShowFolderCaptions() {
+    MidiDirectory1->setText(texts_.MidiFolderItem + " -> " + core_.Settings().MidiDirectory);
+    ProjectDirectory1->setText(texts_.ProjectFolderItem + " -> " +
+                               core_.Settings().ProjectDirectory);
+}
+
+// The step time runs the other way: fast on the right.
+void Tclientform::ScrollBar2Change() {
+    const int stepTime = ScrollBar2->maximum() + ScrollBar2->minimum() - ScrollBar2->value();
+    Label6->setText(QString::asprintf("%3.3f", 60000.0 / (4.0 * stepTime)));
+    Label11->setText(QString::number(stepTime));
+}
+
+// The tempo goes to the machines once a gesture ends, not while the slider moves.
+void Tclientform::ScrollBar2Scroll(int code) {
+    if (code == TWheelBar2003::scEndScroll)
+        core_.SetSpeed(ScrollBar2->value());
+}
+
+TClientPrompts::TAnswer Tclientform::AskSaveFirst() {
+    switch (Ask(texts_.SaveQuestion, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    case QMessageBox::Yes:
+        return TAnswer::Yes;
+    case QMessageBox::No:
+        return TAnswer::No;
+    default:
+        return TAnswer::Cancel;
+    }
+}
+
+void Tclientform::ShowFailure(const QString& message) {
+    Ask(message, QMessageBox::Ok);
+}
+
+void Tclientform::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    const auto* change = static_cast<QWindowStateChangeEvent*>(event);
+    if (isMinimized())
+        core_.Minimize();
+    else if (change->oldState() & Qt::WindowMinimized)
+        core_.Restore();
+}

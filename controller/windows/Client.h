@@ -1,0 +1,121 @@
+#pragma once
+
+#include "ClientFunctions.h"
+#include "ControlLanguages.h"
+
+#include <QMainWindow>
+#include <QMessageBox>
+#include <array>
+#include <functional>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QTimer;
+class QToolButton;
+class TAboutBox;
+class TTrackControl;
+class TWheelBar2003;
+
+// The controller's window: start and stop the machines, play and stop them together or one by
+// one, set tempo, volumes and mutes, move and edit their patterns, switch skin and layout, and
+// open, save and export projects. All state lives in the core; the window shows it and hands
+// every user action to it.
+class Tclientform : public QMainWindow, public TClientPrompts {
+    Q_OBJECT
+public:
+    static constexpr int WindowWidth = 386;
+    static constexpr int WindowHeight = 288;
+    static constexpr int TempoStart = 830;
+
+    // `programDirectory` ends in '/': the help pages lie there.
+    Tclientform(TClientCore& core, QString programDirectory, QWidget* parent = nullptr);
+    ~Tclientform() override;
+
+    // Start-up once the window exists: German texts, settings and window position, the slot
+    // program files.
+    void StartUp(const QString& settingsFile);
+    // Opens the project named on the command line, as if chosen in the open dialog, when that
+    // file exists.
+    void OpenStartProject(const QString& projectFile);
+
+    // The questions, answered by a message box unless a test replaces them.
+    std::function<QMessageBox::StandardButton(const QString& text,
+                                              QMessageBox::StandardButtons buttons)>
+        Ask;
+    // The file and folder dialogs; empty: cancelled. Tests replace them.
+    std::function<QString(const QString& caption, const QString& folder, const QString& name,
+                          const QString& filter, bool save)>
+        ChooseFile;
+    std::function<QString(const QString& prompt, const QString& folder)> ChooseFolder;
+
+    // Closes the window as its close button does, but without the save question (a request to
+    // end from outside, e.g. SIGTERM).
+    void EndWithoutQuestions();
+
+    // TClientPrompts
+    TAnswer AskSaveFirst() override;
+    bool ChooseProjectFileAndSave() override;
+
+    // Handlers (also what the tests press).
+    void ScrollBar2Change();
+    void ScrollBar2Scroll(int code);
+    void LoadProjectExecute();
+    void SaveProjectExecute();
+    void ExportMidiExecute();
+    void Timer2Timer();
+    void ChooseProjectDirectory();
+    void ChooseMidiDirectory();
+    void OpenHelp(const QString& path);
+
+    QWidget* Panel;
+    std::array<QToolButton*, 9> SpeedButton{}; // 1-4 start, 5-8 stop (index = number)
+    QToolButton* SpeedButton9;                 // shift up
+    QToolButton* SpeedButton10;                // shift down
+    QToolButton* SpeedButton11;                // "Copy"
+    QToolButton* SpeedButton13;                // "SONG"
+    QToolButton* SpeedButton14;                // "PATTERN"
+    QToolButton* SpeedButton15;                // stop all
+    QToolButton* PrevSpeedButton;
+    QToolButton* NextSpeedButton;
+    QToolButton* Button4; // "MIDI  RESET"
+    TWheelBar2003* ScrollBar2;
+    QLabel* Label6;  // BPM
+    QLabel* Label11; // ms
+    std::array<TTrackControl*, 5> TrackControl{};
+    std::array<QCheckBox*, 5> CheckBox{};
+    QPlainTextEdit* Memo1;
+    QTimer* Timer2; // the export poll
+    QAction* ProjectDirectory1;
+    QAction* MidiDirectory1;
+    TAboutBox* AboutBox;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateSlotControls();
+    void CreateMenus();
+    void Connect();
+    void ShowState();
+    void ShowFolderCaptions();
+    void ShowFailure(const QString& message);
+    bool ConfirmOverwrite(const QString& file);
+    QString ProjectDialogFolder() const;
+    // The caption an action shows, for the dialog it opens.
+    QString ActionText(const char* name) const;
+    QAction* AddAction(QMenu* menu, const char* name, const QString& caption,
+                       std::function<void()> handler);
+
+    TClientCore& core_;
+    QString programDirectory_;
+    QString settingsFile_;
+    TControlTexts texts_;
+    bool quiet_ = false; // ending without questions
+    bool ended_ = false;
+};

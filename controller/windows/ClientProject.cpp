@@ -1,0 +1,196 @@
+// The controller window's start-up and end, and its file side: project, export and folder
+// dialogs, the export poll, help.
+
+#include "Client.h"
+#include "LocalFileNames.h"
+#include "RemoteInfo.h"
+#include "WheelBar2003.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+constexpr char ProjectFilter[] = "Plinkora Project File (*.pkp)";
+constexpr char MidiFilter[] = "Midifiles (*.mid);;All Files (*)";
+
+QString FileDialog(QWidget* parent, const QString& caption, const QString& folder,
+                   const QString& name, const QString& filter, bool save) {
+    QFileDialog dialog(parent, caption, folder, filter);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite); // asked about the file really written
+    dialog.setDefaultSuffix(filter.contains("*.pkp") ? "pkp" : "mid");
+    if (!name.isEmpty())
+        dialog.selectFile(name);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+// A saved position that no screen shows any more falls back to the screen's centre.
+QPoint OnScreen(QPoint position, QSize size) {
+    for (const QScreen* screen : QGuiApplication::screens())
+        if (screen->availableGeometry().intersects(QRect(position, size)))
+            return position;
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry().center() - QPoint(size.width(), size.height()) / 2
+                  : QPoint(0, 0);
+}
+
+} // namespace
+
+void Tclientform::StartUp(const QString& settingsFile) {
+    settingsFile_ = settingsFile;
+    ChooseFile = [this](const QString& caption, const QString& folder, const QString& name,
+                        const QString& filter, bool save) {
+        return FileDialog(this, caption, folder, name, filter, save);
+    };
+    ChooseFolder = [this](const QString& prompt, const QString& folder) {
+        return QFileDialog::getExistingDirectory(this, prompt, folder);
+    };
+    ApplyControlLanguage(*this, *Panel);
+    setWindowTitle(texts_.Title + " v1.2");
+    ScrollBar2->setValue(TempoStart);
+    ScrollBar2Change();
+    core_.ReadSettings(settingsFile_);
+    move(OnScreen(QPoint(core_.Settings().Left, core_.Settings().Top), size()));
+    ShowFolderCaptions();
+    core_.PrepareServers();
+}
+
+void Tclientform::OpenStartProject(const QString& projectFile) {
+    if (!projectFile.isEmpty() && QFileInfo::exists(projectFile))
+        core_.OpenProject(projectFile);
+}
+
+QString Tclientform::ProjectDialogFolder() const {
+    return core_.ProjectFileFolder().isEmpty() ? core_.Settings().ProjectDirectory
+                                               : core_.ProjectFileFolder();
+}
+
+QString Tclientform::ActionText(const char* name) const {
+    const auto* action = findChild<QAction*>(name);
+    return action ? action->text().trimmed() : QString();
+}
+
+bool Tclientform::ConfirmOverwrite(const QString& file) {
+    return !QFileInfo::exists(file) || Ask(texts_.OverwriteQuestion + "\n" + file,
+                                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+// Save As: "No" to the overwrite question keeps the dialog open.
+bool Tclientform::ChooseProjectFileAndSave() {
+    if (core_.RunningCount() <= 0)
+        return false;
+    QString name = FileNamePart(core_.ProjectFileName());
+    for (;;) {
+        name = ChooseFile(ActionText("SaveProjectAs1"), ProjectDialogFolder(), name, ProjectFilter,
+                          true);
+        if (name.isEmpty())
+            return false;
+        if (ConfirmOverwrite(StripExtension(name) + ".pkp"))
+            return core_.SaveProjectAs(name);
+    }
+}
+
+void Tclientform::SaveProjectExecute() {
+    core_.SaveProject();
+}
+
+void Tclientform::LoadProjectExecute() {
+    if (!core_.SaveFirst())
+        return;
+    const QString name = ChooseFile(ActionText("LoadProject"), core_.Settings().ProjectDirectory,
+                                    "", ProjectFilter, false);
+    if (!name.isEmpty())
+        core_.OpenProject(name);
+}
+
+void Tclientform::ExportMidiExecute() {
+    if (core_.RunningCount() <= 0)
+        return;
+    const QString current = core_.CurrentProjectName();
+    QString name = current.isEmpty() ? QString() : FileNamePart(StripExtension(current));
+    for (;;) {
+        name = ChooseFile(ActionText("ExportMidi"), core_.Settings().MidiDirectory, name,
+                          MidiFilter, true);
+        if (name.isEmpty())
+            return;
+        if (ConfirmOverwrite(StripExtension(name) + ".mid"))
+            break;
+    }
+    if (core_.StartMidiExport(name))
+        Timer2->start();
+}
+
+// Once a second until every machine's file is there (or the wait is over).
+void Tclientform::Timer2Timer() {
+    Timer2->stop();
+    if (core_.PollMidiExport() == TMidiExportWait::TState::Waiting)
+        Timer2->start();
+}
+
+void Tclientform::ChooseProjectDirectory() {
+    const QString folder =
+        ChooseFolder(texts_.ProjectFolderPrompt, core_.Settings().ProjectDirectory);
+    if (!folder.isEmpty())
+        core_.ChooseProjectDirectory(folder);
+}
+
+void Tclientform::ChooseMidiDirectory() {
+    const QString folder = ChooseFolder(texts_.MidiFolderPrompt, core_.Settings().MidiDirectory);
+    if (!folder.isEmpty())
+        core_.ChooseMidiDirectory(folder);
+}
+
+void Tclientform::OpenHelp(const QString& path) {
+    if (!QFileInfo::exists(path))
+        ShowFailure("Die Anleitung fehlt: " + path);
+    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        ShowFailure("Kein Programm kann die Anleitung zeigen: " + path);
+}
+
+// A wheel notch on the tempo slider is a whole gesture of its own.
+bool Tclientform::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ScrollBar2 && event->type() == QEvent::Wheel)
+        QTimer::singleShot(0, this, [this] { core_.SetSpeed(ScrollBar2->value()); });
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// Asks only when machines run and something would be lost; "Yes" saves under a chosen name and
+// the window closes whatever that dialog does.
+void Tclientform::closeEvent(QCloseEvent* event) {
+    if (ended_) {
+        event->accept();
+        return;
+    }
+    if (!quiet_ && core_.RunningCount() > 0 && core_.NeedsSaving()) {
+        const TAnswer answer = AskSaveFirst();
+        if (answer == TAnswer::Cancel) {
+            event->ignore();
+            return;
+        }
+        if (answer == TAnswer::Yes)
+            ChooseProjectFileAndSave();
+    }
+    ended_ = true;
+    Timer2->stop();
+    AboutBox->hide();
+    core_.CloseAll();
+    core_.SetWindowPosition(x(), y());
+    if (!settingsFile_.isEmpty())
+        core_.WriteSettings(settingsFile_);
+    event->accept();
+}
+
+void Tclientform::EndWithoutQuestions() {
+    quiet_ = true;
+    close();
+}

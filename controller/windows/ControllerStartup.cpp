@@ -1,0 +1,82 @@
+#include "ControllerStartup.h"
+
+#include "Client.h"
+#include "RemoteLink.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <QTranslator>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void OnEndSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+// SIGTERM, SIGINT and SIGHUP end the controller as closing its window does, without questions.
+void EndOnSignals(Tclientform& window) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+        char byte = 0;
+        [[maybe_unused]] const auto read = ::read(signalPipe[0], &byte, 1);
+        window.EndWithoutQuestions();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
+// Window placement needs X11: in a Wayland session prefer XWayland unless a platform was named.
+void PreferX11(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::string_view(argv[i]) == "-platform")
+            return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+}
+
+// Qt's own buttons and dialogs in German, like the window's texts.
+void LoadQtGerman(QApplication& application) {
+    auto* translator = new QTranslator(&application);
+    if (translator->load("qtbase_de", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(translator);
+}
+
+} // namespace
+
+int RunController(int argc, char** argv) {
+    PreferX11(argc, argv);
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("PKControl");
+    LoadQtGerman(application);
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+
+    const QString workingDirectory = QDir::currentPath() + "/";
+    const QString programDirectory = QApplication::applicationDirPath() + "/";
+    TClientCore::TLinks links;
+    for (auto& link : links)
+        link = std::make_unique<TRemoteLink>(workingDirectory);
+    TClientCore core(std::move(links), workingDirectory, programDirectory);
+    Tclientform window(core, programDirectory);
+    EndOnSignals(window);
+    window.StartUp(QApplication::applicationFilePath() + ".ini");
+    window.show();
+    const QString project = arguments.join(' ');
+    QTimer::singleShot(0, &window, [&window, project] { window.OpenStartProject(project); });
+    return application.exec();
+}

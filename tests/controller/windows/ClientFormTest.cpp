@@ -1,0 +1,155 @@
+// The controller window over recording links, offscreen.
+
+#include "Client.h"
+#include "Trackframe2.h"
+#include "WheelBar2003.h"
+#include "controller/core/FakeLink.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QStyleOptionSlider>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+class ClientForm : public ::testing::Test {
+protected:
+    ClientForm() : window(*c.core, c.Folder()) {
+        window.Ask = [this](const QString& text, QMessageBox::StandardButtons) {
+            questions << text;
+            return answer;
+        };
+        window.StartUp(c.Folder() + "PKControl.ini");
+        window.show();
+    }
+    void Trigger(const char* action) { window.findChild<QAction*>(action)->trigger(); }
+    void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+    TFakeController c;
+    Tclientform window;
+    QStringList questions;
+    QMessageBox::StandardButton answer = QMessageBox::No;
+};
+
+// A press on the tempo slider's handle, a drag of `dx` pixels in steps, and the release.
+void DragHandle(QScrollBar& bar, int dx) {
+    QStyleOptionSlider option;
+    option.initFrom(&bar);
+    option.orientation = bar.orientation();
+    option.minimum = bar.minimum();
+    option.maximum = bar.maximum();
+    option.sliderPosition = bar.sliderPosition();
+    option.sliderValue = bar.value();
+    option.pageStep = bar.pageStep();
+    option.singleStep = bar.singleStep();
+    const QPoint from =
+        bar.style()
+            ->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, &bar)
+            .center();
+    const auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, at, bar.mapToGlobal(at), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(&bar, &event);
+    };
+    send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+    for (int step = 1; step <= 4; ++step)
+        send(QEvent::MouseMove, from + QPoint(dx * step / 4, 0), Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, from + QPoint(dx, 0), Qt::NoButton);
+}
+
+TEST_F(ClientForm, TheGermanWindowStartsAtTheDefaultTempo) {
+    EXPECT_EQ(window.windowTitle(), "Plinkora Control v1.2");
+    EXPECT_EQ(window.SpeedButton[2]->text(), "PK 2");
+    EXPECT_EQ(window.SpeedButton[2]->toolTip(), "Starten - Maschine 2");
+    EXPECT_EQ(window.SpeedButton[6]->toolTip(), "Herunterfahren - Maschine 2");
+    EXPECT_EQ(window.TrackControl[3]->WheelBar1->toolTip(), "Lautstärke - Maschine 3");
+    EXPECT_EQ(window.SpeedButton11->text(), "Kopieren");
+    EXPECT_EQ(window.Label6->text(), "75.000");
+    EXPECT_EQ(window.Label11->text(), "200");
+    EXPECT_TRUE(window.ProjectDirectory1->text().startsWith("Projekt (*.pkp) Verzeichnis -> "));
+}
+
+TEST_F(ClientForm, DraggingTheTempoShowsItAllAlongAndSendsItOnceOnRelease) {
+    c.core->StartMachine(1);
+    c.ClearJournal();
+    QStringList shown;
+    QObject::connect(window.ScrollBar2, &TWheelBar2003::Change,
+                     [&] { shown << window.Label11->text(); });
+    DragHandle(*window.ScrollBar2, -40);
+    EXPECT_GE(shown.size(), 2) << "the labels follow the drag";
+    EXPECT_EQ(window.Label11->text().toInt(), 1030 - window.ScrollBar2->value());
+    EXPECT_EQ(c.journal.Sent(),
+              QStringList({"PK0 <- SETSPEED " + QString::number(window.ScrollBar2->value())}));
+}
+
+TEST_F(ClientForm, StoppingALowerSlotIsRefusedAndTheTopOneAsks) {
+    c.core->StartMachine(2);
+    ASSERT_TRUE(window.SpeedButton[5]->isVisible() && !window.SpeedButton[1]->isVisible());
+    c.ClearJournal();
+    Click(window.SpeedButton[5]);
+    EXPECT_TRUE(questions.isEmpty());
+    EXPECT_TRUE(c.core->Running(1));
+    Click(window.SpeedButton[6]);
+    EXPECT_EQ(questions, QStringList({"Wollen Sie das aktuelle Projekt speichern?"}));
+    EXPECT_FALSE(c.core->Running(2));
+    EXPECT_TRUE(window.SpeedButton[2]->isVisible());
+    EXPECT_TRUE(window.TrackControl[2]->SpeedButton10->isChecked()) << "its mute pressed";
+}
+
+TEST_F(ClientForm, FourMachinesWithTwoRunningStartsTheOtherTwoAndLoadsAllDefaults) {
+    c.core->StartMachine(2);
+    c.ClearJournal();
+    Trigger("New4Machine");
+    EXPECT_EQ(c.journal.steps.filter("open "), QStringList({"open PK2", "open PK3"}));
+    EXPECT_EQ(c.journal.Sent().filter("LOAD").size(), 4);
+    for (int slot = 1; slot <= 4; ++slot)
+        EXPECT_TRUE(window.SpeedButton[slot + 4]->isVisible()) << slot;
+}
+
+TEST_F(ClientForm, ShiftGoesToTheTickedMachinesOnly) {
+    c.core->StartMachine(4);
+    Click(window.CheckBox[1]);
+    Click(window.CheckBox[3]);
+    c.ClearJournal();
+    Click(window.SpeedButton9);
+    EXPECT_EQ(c.journal.Sent(), QStringList({"PK1 <- SHIFTPATTERNUP", "PK3 <- SHIFTPATTERNUP"}));
+}
+
+TEST_F(ClientForm, OneWheelNotchOnAVolumeSliderMovesItsSlotByFive) {
+    c.core->StartMachine(2);
+    c.core->SetVolume(2, 50);
+    c.ClearJournal();
+    TWheelBar2003& slider = *window.TrackControl[2]->WheelBar1;
+    const QPoint centre = slider.rect().center();
+    QWheelEvent down(centre, slider.mapToGlobal(centre), {}, QPoint(0, -120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&slider, &down);
+    EXPECT_EQ(c.journal.Sent(), QStringList({"PK1 <- SETVOLUME 55"}));
+    QWheelEvent up(centre, slider.mapToGlobal(centre), {}, QPoint(0, 120), Qt::NoButton,
+                   Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&slider, &up);
+    EXPECT_EQ(c.journal.Sent().last(), "PK1 <- SETVOLUME 50");
+    EXPECT_EQ(c.core->Volume(1), 0) << "the other slots stay";
+}
+
+TEST_F(ClientForm, ClosingAsksOnlyWhenSomethingWouldBeLost) {
+    window.close();
+    EXPECT_TRUE(questions.isEmpty()) << "no machine runs";
+    EXPECT_EQ(c.journal.Sent(), QStringList());
+    EXPECT_TRUE(c.journal.steps.contains("PK0 dropped Exit (blocking)"));
+}
+
+TEST_F(ClientForm, CancelOnClosingKeepsTheWindowAndTheMachines) {
+    c.core->StartMachine(1);
+    answer = QMessageBox::Cancel;
+    EXPECT_FALSE(window.close());
+    EXPECT_EQ(questions.size(), 1);
+    EXPECT_TRUE(c.core->Running(1));
+    c.Fake(1).answers["DOYOUNEEDSAVE"] = "NOSAVE  ";
+    EXPECT_TRUE(window.close()) << "every machine saved: no question";
+    EXPECT_EQ(questions.size(), 1);
+}
+
+} // namespace
