@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Plinkora and starts it with the given arguments.
+# Installs what is missing, builds Plinkora and starts it with the given arguments; with
+# --controller first it starts PKControl instead, working in the build folder (which holds both
+# programs and the default songs, so the slot programs are made there).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
@@ -7,4 +9,14 @@ bash tools/deps.sh
 build=build
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLINKORA_TESTS=OFF >/dev/null
 cmake --build "$build"
+if [[ "${1:-}" == "--controller" ]]; then
+    shift
+    arguments=()
+    for argument in "$@"; do
+        [[ -e "$argument" ]] && argument=$(realpath "$argument")
+        arguments+=("$argument")
+    done
+    cd "$build"
+    exec ./PKControl "${arguments[@]}"
+fi
 exec "$build/Plinkora" "$@"
