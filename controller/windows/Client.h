@@ -107,6 +107,7 @@ private:
     void ShowFailure(const QString& message);
     bool ConfirmOverwrite(const QString& file);
     QString ProjectDialogFolder() const;
+    QString Existing(const QString& folder) const;
     // The caption an action shows, for the dialog it opens.
     QString ActionText(const char* name) const;
     QAction* AddAction(QMenu* menu, const char* name, const QString& caption,

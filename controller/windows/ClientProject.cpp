@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -71,8 +72,16 @@ void Tclientform::OpenStartProject(const QString& projectFile) {
 }
 
 QString Tclientform::ProjectDialogFolder() const {
-    return core_.ProjectFileFolder().isEmpty() ? core_.Settings().ProjectDirectory
+    return core_.ProjectFileFolder().isEmpty() ? Existing(core_.Settings().ProjectDirectory)
                                                : core_.ProjectFileFolder();
+}
+
+// The default project and MIDI folder is made on first use, so that the dialogs start in it;
+// a folder the user chose is taken as it is.
+QString Tclientform::Existing(const QString& folder) const {
+    if (folder == core_.WorkingDirectory() + "PKProjects" && !QFileInfo::exists(folder))
+        QDir().mkpath(folder);
+    return folder;
 }
 
 QString Tclientform::ActionText(const char* name) const {
@@ -107,8 +116,9 @@ void Tclientform::SaveProjectExecute() {
 void Tclientform::LoadProjectExecute() {
     if (!core_.SaveFirst())
         return;
-    const QString name = ChooseFile(ActionText("LoadProject"), core_.Settings().ProjectDirectory,
-                                    "", ProjectFilter, false);
+    const QString name =
+        ChooseFile(ActionText("LoadProject"), Existing(core_.Settings().ProjectDirectory), "",
+                   ProjectFilter, false);
     if (!name.isEmpty())
         core_.OpenProject(name);
 }
@@ -119,7 +129,7 @@ void Tclientform::ExportMidiExecute() {
     const QString current = core_.CurrentProjectName();
     QString name = current.isEmpty() ? QString() : FileNamePart(StripExtension(current));
     for (;;) {
-        name = ChooseFile(ActionText("ExportMidi"), core_.Settings().MidiDirectory, name,
+        name = ChooseFile(ActionText("ExportMidi"), Existing(core_.Settings().MidiDirectory), name,
                           MidiFilter, true);
         if (name.isEmpty())
             return;

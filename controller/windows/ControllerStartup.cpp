@@ -1,6 +1,7 @@
 #include "ControllerStartup.h"
 
 #include "Client.h"
+#include "PreferX11.h"
 #include "RemoteLink.h"
 
 #include <QApplication>
@@ -38,15 +39,6 @@ void EndOnSignals(Tclientform& window) {
     action.sa_flags = SA_RESTART;
     for (const int signal : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(signal, &action, nullptr);
-}
-
-// Window placement needs X11: in a Wayland session prefer XWayland unless a platform was named.
-void PreferX11(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i)
-        if (std::string_view(argv[i]) == "-platform")
-            return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
 }
 
 // Qt's own buttons and dialogs in German, like the window's texts.

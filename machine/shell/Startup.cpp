@@ -3,6 +3,7 @@
 #include "FormPositions.h"
 #include "NewOptions.h"
 #include "Pk2MidForm.h"
+#include "PreferX11.h"
 #include "language.h"
 #include "midi/Midi_Errors.h"
 
@@ -12,15 +13,6 @@
 #include <cstdio>
 
 namespace {
-
-// Window placement needs X11: in a Wayland session prefer XWayland unless a platform was named.
-void PreferX11(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i)
-        if (std::string_view(argv[i]) == "-platform")
-            return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !qEnvironmentVariableIsEmpty("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "xcb");
-}
 
 // Arguments 1..n joined with single spaces: a path with spaces survives being split.
 QString SongArgument(const std::vector<std::string>& arguments) {

@@ -1,5 +1,7 @@
 #include "WheelBar2003.h"
 
+#include "SliderGestures.h"
+
 #include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -10,15 +12,6 @@
 
 namespace {
 
-// One wheel event over the middle of the bar with the given vertical and horizontal deltas.
-void TurnWheel(TWheelBar2003& bar, int deltaY, int deltaX = 0) {
-    const QPointF centre(bar.width() / 2.0, bar.height() / 2.0);
-    QWheelEvent event(centre, bar.mapToGlobal(centre), QPoint(), QPoint(deltaX, deltaY),
-                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(&bar, &event);
-    EXPECT_TRUE(event.isAccepted()); // the window under the bar never scrolls
-}
-
 struct VolumeBar {
     VolumeBar() {
         bar.setRange(0, 127);
@@ -27,20 +20,6 @@ struct VolumeBar {
     }
     TWheelBar2003 bar{Qt::Vertical};
 };
-
-QPoint CentreOf(TWheelBar2003& bar, QStyle::SubControl part) {
-    QStyleOptionSlider option;
-    option.initFrom(&bar);
-    option.orientation = bar.orientation();
-    option.minimum = bar.minimum();
-    option.maximum = bar.maximum();
-    option.sliderPosition = bar.sliderPosition();
-    option.sliderValue = bar.value();
-    option.singleStep = bar.singleStep();
-    option.pageStep = bar.pageStep();
-    option.subControls = QStyle::SC_All;
-    return bar.style()->subControlRect(QStyle::CC_ScrollBar, &option, part, &bar).center();
-}
 
 } // namespace
 

@@ -1,6 +1,7 @@
 // The controller window over recording links, offscreen.
 
 #include "Client.h"
+#include "SliderGestures.h"
 #include "Trackframe2.h"
 #include "WheelBar2003.h"
 #include "controller/core/FakeLink.h"
@@ -8,7 +9,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
-#include <QStyleOptionSlider>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -122,14 +122,9 @@ TEST_F(ClientForm, OneWheelNotchOnAVolumeSliderMovesItsSlotByFive) {
     c.core->SetVolume(2, 50);
     c.ClearJournal();
     TWheelBar2003& slider = *window.TrackControl[2]->WheelBar1;
-    const QPoint centre = slider.rect().center();
-    QWheelEvent down(centre, slider.mapToGlobal(centre), {}, QPoint(0, -120), Qt::NoButton,
-                     Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(&slider, &down);
+    TurnWheel(slider, -120); // towards the user: thumb down, quieter
     EXPECT_EQ(c.journal.Sent(), QStringList({"PK1 <- SETVOLUME 55"}));
-    QWheelEvent up(centre, slider.mapToGlobal(centre), {}, QPoint(0, 120), Qt::NoButton,
-                   Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(&slider, &up);
+    TurnWheel(slider, 120);
     EXPECT_EQ(c.journal.Sent().last(), "PK1 <- SETVOLUME 50");
     EXPECT_EQ(c.core->Volume(1), 0) << "the other slots stay";
 }
