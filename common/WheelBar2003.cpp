@@ -91,6 +91,7 @@ void TWheelBar2003::wheelEvent(QWheelEvent* event) {
         UpdateFromPosition();
         emit Change();
     }
+    emit Scroll(scEndScroll); // a notch is a whole gesture: what waits for its end applies now
 }
 
 void TWheelBar2003::mouseMoveEvent(QMouseEvent* event) {

@@ -9,7 +9,7 @@
 // Change runs after every position change (by the user, by code or by the wheel) and after
 // every wheel notch, once Prozent and PositionInverse describe the new position.
 // Scroll reports the user's gestures with the classic scroll codes; a gesture always ends with
-// scEndScroll.
+// scEndScroll: the release after a drag or a click, the release of a key, every wheel notch.
 class TWheelBar2003 : public QScrollBar {
     Q_OBJECT
     Q_PROPERTY(int WheelStep READ WheelStep WRITE SetWheelStep)

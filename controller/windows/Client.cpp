@@ -92,6 +92,7 @@ void Tclientform::CreateControls() {
     ScrollBar2 = Place(new TWheelBar2003(Qt::Horizontal, Panel), "ScrollBar2", 246, 80, 136, 17);
     ScrollBar2->setRange(30, 1000);
     ScrollBar2->setPageStep(50);
+    ScrollBar2->SetWheelStep(10);
     ScrollBar2->setToolTip("Playback Speed");
     PrevSpeedButton = Place(Button(Panel, "<"), "PrevSpeedButton", 246, 104, 30, 24);
     NextSpeedButton = Place(Button(Panel, ">"), "NextSpeedButton", 280, 104, 30, 24);
@@ -183,7 +184,7 @@ void Tclientform::CreateMenus() {
     help->setObjectName("Help1");
     AddAction(help, "Info1", "Info...", [this] { AboutBox->show(); });
     AddAction(help, "HelpPlinkora1", " Help - Plinkora",
-              [this] { OpenHelp(programDirectory_ + "Plinkora.html"); });
+              [this] { OpenHelp(programDirectory_ + "Plinkora Anleitung.html"); });
     AddAction(help, "HelpControl1", " Help - Plinkora Control",
               [this] { OpenHelp(programDirectory_ + texts_.HelpPage); });
 }
@@ -216,7 +217,6 @@ void Tclientform::Connect() {
     connect(ScrollBar2, &TWheelBar2003::Change, this, &Tclientform::ScrollBar2Change);
     connect(ScrollBar2, &TWheelBar2003::Scroll, this,
             [this](TWheelBar2003::TScrollCode code) { ScrollBar2Scroll(code); });
-    ScrollBar2->installEventFilter(this);
     connect(Timer2, &QTimer::timeout, this, &Tclientform::Timer2Timer);
 
     connect(&core_, &TClientCore::StateChanged, this, &Tclientform::ShowState);

@@ -2,6 +2,7 @@
 // dialogs, the export poll, help.
 
 #include "Client.h"
+#include "DesktopSupport.h"
 #include "LocalFileNames.h"
 #include "RemoteInfo.h"
 #include "WheelBar2003.h"
@@ -161,17 +162,8 @@ void Tclientform::ChooseMidiDirectory() {
 }
 
 void Tclientform::OpenHelp(const QString& path) {
-    if (!QFileInfo::exists(path))
-        ShowFailure("Die Anleitung fehlt: " + path);
-    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        ShowFailure("Kein Programm kann die Anleitung zeigen: " + path);
-}
-
-// A wheel notch on the tempo slider is a whole gesture of its own.
-bool Tclientform::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ScrollBar2 && event->type() == QEvent::Wheel)
-        QTimer::singleShot(0, this, [this] { core_.SetSpeed(ScrollBar2->value()); });
-    return QMainWindow::eventFilter(watched, event);
+    if (const QString problem = OpenGuide(path); !problem.isEmpty())
+        ShowFailure(problem);
 }
 
 // Asks only when machines run and something would be lost; "Yes" saves under a chosen name and

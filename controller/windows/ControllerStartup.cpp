@@ -1,15 +1,13 @@
 #include "ControllerStartup.h"
 
 #include "Client.h"
-#include "PreferX11.h"
+#include "DesktopSupport.h"
 #include "RemoteLink.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QLibraryInfo>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <QTranslator>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -41,20 +39,13 @@ void EndOnSignals(Tclientform& window) {
         ::sigaction(signal, &action, nullptr);
 }
 
-// Qt's own buttons and dialogs in German, like the window's texts.
-void LoadQtGerman(QApplication& application) {
-    auto* translator = new QTranslator(&application);
-    if (translator->load("qtbase_de", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(translator);
-}
-
 } // namespace
 
 int RunController(int argc, char** argv) {
     PreferX11(argc, argv);
     QApplication application(argc, argv);
     QApplication::setApplicationName("PKControl");
-    LoadQtGerman(application);
+    InstallQtGerman(application);
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
 

@@ -1,7 +1,8 @@
 #include "PatternForm.h"
 
-#include "shell/Pk2MidForm.h"
+#include "EditorWindow.h"
 #include "PlaceControl.h"
+#include "shell/Pk2MidForm.h"
 #include "song/PatternFunctions.h"
 
 #include <QApplication>
@@ -32,7 +33,7 @@ QToolButton* ToolButton(QWidget* parent, const char* name, const QString& text, 
 } // namespace
 
 TForm3::TForm3(TMachine& machine, TForm1& mainWindow, QWidget* parent)
-    : QWidget(parent, Qt::Tool), machine_(machine), mainWindow_(mainWindow) {
+    : QWidget(parent, EditorWindowFlags), machine_(machine), mainWindow_(mainWindow) {
     setObjectName("Form3");
     setProperty("Tag", 6);
     setWindowTitle("Pattern Editor");
@@ -323,9 +324,13 @@ bool TForm3::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
+// The editors live as long as the machine: a close request is refused (there is no other way
+// to bring them back) until the program ends.
 void TForm3::closeEvent(QCloseEvent* event) {
-    machine_.Playback->StopTimer();
-    event->accept();
+    if (machine_.Ending)
+        event->accept();
+    else
+        event->ignore();
 }
 
 // A move the user makes (the window system reports it) undocks the window; it counts as dropped

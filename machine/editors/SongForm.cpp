@@ -1,12 +1,14 @@
 #include "SongForm.h"
 
+#include "EditorWindow.h"
+#include "PlaceControl.h"
 #include "editors/PatternForm.h"
 #include "shell/Pk2MidForm.h"
-#include "PlaceControl.h"
 
 #include <QCloseEvent>
 #include <QCursor>
 #include <QHeaderView>
+#include <QMouseEvent>
 #include <QMoveEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -37,7 +39,7 @@ QLabel* Heading(QWidget* parent, const char* name, const char* text, int left, i
 } // namespace
 
 TForm5::TForm5(TMachine& machine, TForm1& mainWindow, TForm3& patternEditor, QWidget* parent)
-    : QWidget(parent, Qt::Tool), machine_(machine), mainWindow_(mainWindow),
+    : QWidget(parent, EditorWindowFlags), machine_(machine), mainWindow_(mainWindow),
       patternEditor_(patternEditor) {
     setObjectName("Form5");
     setProperty("Tag", 40);
@@ -213,7 +215,8 @@ void TForm5::ConnectWindows() {
     });
     connect(&mainWindow_, &TForm1::SongNameChanged, Edit1, &QLineEdit::setText);
     connect(&mainWindow_, &TForm1::PlaybackStarted, this, [this](int playMode) {
-        if (playMode == 1) {
+        // Without "Follow" the position stays where the user put it.
+        if (playMode == 1 && CheckBox1->isChecked()) {
             lastFollowedPosition_ = machine_.MidiOut->TrackPosition.load();
             SelectTrackEntry(lastFollowedPosition_);
         }
@@ -278,7 +281,14 @@ bool TForm5::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseMove: // StringGrid1MouseMove
         WheelBar20032->setFocus(Qt::MouseFocusReason);
         return true;
-    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonPress: { // a click on a song line selects it, as the wheel would
+        const int row =
+            StringGrid1->rowAt(static_cast<QMouseEvent*>(event)->position().toPoint().y());
+        const int entry = row - 2;
+        if (entry >= 1 && entry <= SonglineCount())
+            MovePositionWheel(entry);
+        return true;
+    }
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
         return true;
@@ -287,9 +297,13 @@ bool TForm5::eventFilter(QObject* watched, QEvent* event) {
     }
 }
 
+// The editors live as long as the machine: a close request is refused (there is no other way
+// to bring them back) until the program ends.
 void TForm5::closeEvent(QCloseEvent* event) {
-    machine_.Playback->StopTimer();
-    event->accept();
+    if (machine_.Ending)
+        event->accept();
+    else
+        event->ignore();
 }
 
 // The user drags a window with the mouse on it; the program moves it to the position the

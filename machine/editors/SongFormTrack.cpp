@@ -108,6 +108,7 @@ void TForm5::ReadTrackFromList() {
     for (int i = 0; i < count; ++i)
         song.Songlines[i + 1] = TrackList[i + BlankRows].toInt();
     song.SonglineCount = count;
+    song.SongModified = true;
 }
 
 void TForm5::Button1Click() {
@@ -157,7 +158,7 @@ void TForm5::StepSelectedPattern(int delta) {
         pattern = delta > 0 ? 1 : song.PatternCount;
     else if (pattern < 1)
         pattern = song.PatternCount;
-    machine_.Playback->WithTicksPaused([&] { song.Songlines[entry] = pattern; });
+    machine_.Playback->WithTicksPaused([&] { SetSongValue(song, song.Songlines[entry], pattern); });
     RefreshTrackGrid();
     ShowPatternWhenStopped(pattern);
     emit TrackChanged();

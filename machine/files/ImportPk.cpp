@@ -232,7 +232,11 @@ bool ReadSong(const std::string& path, TPkSong& song, TTempoInfo& tempo) {
     TTempoInfo loadedTempo = tempo;
     loadedTempo.SigNumerator = 4;
     loadedTempo.SigDenominator = 4;
-    ReadSongFrom(file, loaded, loadedTempo);
+    try {
+        ReadSongFrom(file, loaded, loadedTempo);
+    } catch (const ConvertError& error) { // the standard text, with the file and line
+        file.Fail(error.what());
+    }
 
     SetTempo(loadedTempo, loaded.StepTime);
     loaded.SongReady = song.SongReady;

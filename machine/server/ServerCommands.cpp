@@ -22,6 +22,9 @@ bool MachineLayout(int layout, int32_t n, TWindowRects& w, TLayoutState& state, 
     if (layout < 1 || layout > 3)
         return false;
     n = std::max(n, 1); // a machine that was never connected places itself as machine 1
+    // A column is as wide as the widest row it holds, so neighbouring machines never overlap.
+    const int32_t dockedColumn = std::max(w.M.Width + w.S.Width, w.P.Width + w.T.Width);
+    const int32_t freeColumn = std::max(w.M.Width, w.P.Width);
     if (layout == 3) {
         serverShown = false;
         state.PatternDocked = false;
@@ -32,7 +35,7 @@ bool MachineLayout(int layout, int32_t n, TWindowRects& w, TLayoutState& state, 
         const bool firstRow = n <= 2;
         w.M.Top = firstRow ? 0 : w.P.Height + 20;
         w.P.Top = firstRow ? 20 : w.P.Height + 40;
-        w.P.Left = w.M.Left = (n - (firstRow ? 1 : 3)) * w.P.Width;
+        w.P.Left = w.M.Left = (n - (firstRow ? 1 : 3)) * freeColumn;
         return true;
     }
     serverShown = true;
@@ -42,9 +45,9 @@ bool MachineLayout(int layout, int32_t n, TWindowRects& w, TLayoutState& state, 
     state.PatternPlace = dpBelow;
     if (n <= 2) {
         w.M.Top = 0;
-        w.M.Left = (w.M.Width + w.S.Width) * (n - 1);
+        w.M.Left = dockedColumn * (n - 1);
     } else {
-        w.M.Left = (w.M.Width + w.S.Width) * (n - 3);
+        w.M.Left = dockedColumn * (n - 3);
         w.M.Top = layout == 1 ? w.M.Height + w.P.Height : w.M.Height + 2 * w.P.Height;
         if (layout == 2)
             state.PatternPlace = dpAbove;
@@ -272,6 +275,8 @@ void TServerCommands::Layout(const QString& argument) {
     w_.Server.setVisible(serverShown);
     ApplyWindowRects(windows, rects);
     ArrangeWindows(windows, state);
+    if (layout == 3)
+        w_.Form3.raise(); // in front: only the top of the main window shows above it
 }
 
 void TServerCommands::Log(const QString& line) {

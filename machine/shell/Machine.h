@@ -36,6 +36,8 @@ struct TMachine {
     std::string SettingsPath;
     TSettings Settings;
     bool SettingsRead = false;
+    // The program is ending: its windows may close now (before, the editors refuse to).
+    bool Ending = false;
     // The texts of the string table kept for later use.
     TLanguageTexts Texts;
 };

@@ -1,5 +1,6 @@
 #include "Pk2MidForm.h"
 
+#include "DesktopSupport.h"
 #include "NewOptions.h"
 #include "PlaceControl.h"
 #include "midi/MidiDebugger.h"
@@ -109,6 +110,7 @@ TForm1::TForm1(TMachine& machine, Tserverform& server, QWidget* parent)
     BuildAllMelodies(machine_.Song, machine_.Melodies, out);
     Edit1->setText(QString::fromUtf8(ProgramName(0).data(), int(ProgramName(0).size())));
     ReadMachineSettings();
+    machine_.Song.SongModified = false; // what the settings chose is no edit of the song
 }
 
 // Reads the settings file (writing a complete one when it was missing or damaged) and shows
@@ -238,9 +240,10 @@ void TForm1::CreateControls() {
     BpmValue = Caption(strip, "Label2", "75.000", 32, 28, 52);
     Caption(strip, "Label3", "ms:", 86, 28, 22);
     MsValue = Caption(strip, "Label4", "200", 108, 28, 36);
-    ScrollBar2 = Place(new QScrollBar(Qt::Horizontal, strip), "ScrollBar2", 146, 29, 250, 18);
+    ScrollBar2 = Place(new TWheelBar2003(Qt::Horizontal, strip), "ScrollBar2", 146, 29, 250, 18);
     ScrollBar2->setRange(MinStepTime, MaxStepTime);
     ScrollBar2->setPageStep(50);
+    ScrollBar2->SetWheelStep(10);
     ScrollBar2->setValue(830);
 
     Caption(strip, "Label5", "Device:", 2, 54, 44, 67);
@@ -273,11 +276,10 @@ void TForm1::CreateControls() {
     connect(SpeedButton3, &QToolButton::clicked, this, &TForm1::SpeedButton3Click);
     connect(SpeedButton4, &QToolButton::clicked, this, &TForm1::SpeedButton4Click);
     connect(ScrollBar2, &QScrollBar::valueChanged, this, &TForm1::ScrollBar2Change);
-    connect(ScrollBar2, &QScrollBar::sliderReleased, this, &TForm1::ScrollBar2Scroll);
-    // A click on an arrow or the track is a whole gesture of its own.
-    connect(ScrollBar2, &QScrollBar::actionTriggered, this, [this](int action) {
-        if (action != QAbstractSlider::SliderMove)
-            QMetaObject::invokeMethod(this, &TForm1::ScrollBar2Scroll, Qt::QueuedConnection);
+    // The tempo applies once per gesture: a drag or click released, a key released, a notch.
+    connect(ScrollBar2, &TWheelBar2003::Scroll, this, [this](TWheelBar2003::TScrollCode code) {
+        if (code == TWheelBar2003::scEndScroll)
+            ScrollBar2Scroll();
     });
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, &TForm1::ComboBox1Change);
     connect(SpinEdit1, &QSpinBox::valueChanged, this, &TForm1::SpinEdit1Change);
@@ -347,10 +349,13 @@ void TForm1::CreateMenus() {
     connect(SongDirectory1, &QAction::triggered, this, &TForm1::SongDirectory1Click);
     connect(Skin1, &QAction::triggered, this, &TForm1::Skin1Click);
     connect(MidiDirectory1, &QAction::triggered, this, &TForm1::MidiDirectory1Click);
-    connect(Contents1, &QAction::triggered, this, [] {
-        QDesktopServices::openUrl(
-            QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + "/Plinkora.html"));
-    });
+    connect(Contents1, &QAction::triggered, this, &TForm1::OpenUserGuide);
+}
+
+void TForm1::OpenUserGuide() {
+    const QString guide = QCoreApplication::applicationDirPath() + "/" + UserGuideFile;
+    if (const QString problem = OpenGuide(guide); !problem.isEmpty())
+        Ask(problem, QMessageBox::Ok);
 }
 
 // The patch menu: 16 families of 8 programs in four columns of four families.

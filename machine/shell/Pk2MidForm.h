@@ -2,6 +2,7 @@
 
 #include "Machine.h"
 #include "Skins.h"
+#include "WheelBar2003.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -43,7 +44,7 @@ public:
     QToolButton* SpeedButton3; // "PAT." mode
     QToolButton* SpeedButton4; // "TRACK" mode
     // Tempo: step time = 1030 - position.
-    QScrollBar* ScrollBar2;
+    TWheelBar2003* ScrollBar2;
     QLabel* BpmValue;
     QLabel* MsValue;
     // Output.
@@ -96,6 +97,9 @@ public:
     void PatchClick(int program);
     void RangeClick(int range);
     void PreviewofTones1Click();
+    // Help > Contents: the user guide beside the program, or a message saying why not.
+    void OpenUserGuide();
+    static constexpr char UserGuideFile[] = "Plinkora Anleitung.html";
 
     // File menu. DoLoadSong is false at once for a missing file; other failures leave the
     // song as it was and put the reason into `error` when given.
@@ -173,10 +177,12 @@ private:
     void CreatePatchMenu();
     void CreateDialogs();
     QString ChooseSaveTarget(const std::function<QString(const QString&, const QString&)>& choose,
-                             const QString& folder, const QString& proposed);
+                             const QString& folder, const QString& proposed,
+                             const QString& extension);
     QString RunSaveDialog(const QString& suffix, const QString& filter, const QString& folder,
                           const QString& proposed);
     void ReadMachineSettings();
+    QString DialogFolder(const std::string& folder) const;
     void MoveOntoScreen(int left, int top);
     void ChooseFolderFor(std::string& folder, const std::string& localizedTitle,
                          const char* englishTitle);

@@ -95,7 +95,8 @@ void TForm1::ScrollBar2Change() {
 
 void TForm1::ScrollBar2Scroll() {
     const int stepTime = ScrollBar2->maximum() + ScrollBar2->minimum() - ScrollBar2->value();
-    machine_.Playback->ReleaseTempo(stepTime);
+    if (machine_.Playback->ReleaseTempo(stepTime))
+        machine_.Song.SongModified = true;
 }
 
 void TForm1::ComboBox1Change() {
@@ -103,7 +104,7 @@ void TForm1::ComboBox1Change() {
     if (machine_.MidiSupport->DeviceOpen)
         out.CloseDevice();
     out.DeviceId = ComboBox1->currentIndex() - 1;
-    machine_.Song.Device = out.DeviceId;
+    SetSongValue(machine_.Song, machine_.Song.Device, out.DeviceId);
     out.Open();
     out.SetPatch(SpinEdit1->value());
     out.SelectBank(SpinEdit4->value());
@@ -116,7 +117,7 @@ void TForm1::SpinEdit1Change() {
     SetQuietly(SpinEdit1, program);
     machine_.MidiOut->SetPatch(program);
     Edit1->setText(ProgramText(program));
-    machine_.Song.Patch = program;
+    SetSongValue(machine_.Song, machine_.Song.Patch, program);
     TExportOptions& options = machine_.ExportOptions;
     if (!options.InstrumentEdited && options.Instrument != Edit1->text().toStdString()) {
         options.Instrument = Edit1->text().toStdString();
@@ -129,7 +130,7 @@ void TForm1::SpinEdit1Change() {
 void TForm1::SpinEdit4Change() {
     const int bank = WrapValue(SpinEdit4->value(), 0, 127);
     SetQuietly(SpinEdit4, bank);
-    machine_.Song.Bank = bank;
+    SetSongValue(machine_.Song, machine_.Song.Bank, bank);
     machine_.MidiOut->SelectBank(bank);
     SpinEdit1Change();
 }
@@ -138,6 +139,8 @@ void TForm1::SpinEdit2Change() {
     if (!machine_.Song.SongReady)
         return;
     emit KeyGridOff();
+    if (machine_.Song.Transpose[1] != SpinEdit2->value())
+        machine_.Song.SongModified = true;
     machine_.Playback->SetTransposition(SpinEdit2->value());
     emit SongChanged();
 }
@@ -147,7 +150,7 @@ void TForm1::SpinEdit3Change() {
     SetQuietly(SpinEdit3, channel);
     TMidiOut& out = *machine_.MidiOut;
     out.OutChannel = static_cast<uint8_t>(channel - 1);
-    machine_.Song.Channel = channel;
+    SetSongValue(machine_.Song, machine_.Song.Channel, channel);
     out.SetPatch(SpinEdit1->value());
     BuildAllMelodies(machine_.Song, machine_.Melodies, out);
     emit SongChanged();

@@ -4,6 +4,7 @@
 #include "files/ExportPk.h"
 #include "files/FileError.h"
 #include "files/ImportPk.h"
+#include "iniform.h"
 #include "server/Server.h"
 
 #include <QDir>
@@ -95,6 +96,7 @@ void TForm1::ApplyLoadedSong() {
         ScrollBar2->setValue(ScrollBar2->maximum() + ScrollBar2->minimum() - song.StepTime);
     }
     ScrollBar2Change();
+    song.SongModified = false; // the controls only caught up with the song as it was read
     emit SongChanged();
     emit SongLoaded();
     emit CurrentPatternChanged(out.CurrentPattern);
@@ -132,28 +134,42 @@ void TForm1::SaveClick() {
     }
 }
 
-// The shared save dialog until the user confirms a name: an existing file is replaced only
-// after "Yes" to the overwrite question, "No" opens the dialog again. Empty when cancelled.
+// Where a file dialog starts: the song or MIDI folder; the default one is made on first use.
+QString TForm1::DialogFolder(const std::string& folder) const {
+    const QString path = QFile::decodeName(folder.c_str());
+    if (folder == DefaultSongFolder(ProgramFolder(machine_.Arguments)) && !QFileInfo::exists(path))
+        QDir().mkpath(path);
+    return path;
+}
+
+// The shared save dialog until the user confirms a name. The file written is the chosen name
+// without a three-letter extension, then `extension`; when that file exists it is replaced only
+// after "Yes" to the overwrite question, "No" opens the dialog again. Returns the file to
+// write, empty when cancelled.
 QString
 TForm1::ChooseSaveTarget(const std::function<QString(const QString&, const QString&)>& choose,
-                         const QString& folder, const QString& proposed) {
+                         const QString& folder, const QString& proposed, const QString& extension) {
     for (;;) {
         const QString chosen = choose(folder, proposed);
-        if (chosen.isEmpty() || !QFileInfo::exists(chosen) ||
-            Ask(OverwriteQuestion, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes)
+        if (chosen.isEmpty())
             return chosen;
+        const QString target = FromLocal(StripExtension(Local(chosen))) + extension;
+        if (!QFileInfo::exists(target) ||
+            Ask(OverwriteQuestion + "\n" + target, QMessageBox::Yes | QMessageBox::No) ==
+                QMessageBox::Yes)
+            return target;
     }
 }
 
 bool TForm1::SaveAsClick() {
     const QString name = QString::fromLocal8Bit(machine_.Song.Name.c_str());
     const QString chosen =
-        ChooseSaveTarget(ChooseSongToSave, QFile::decodeName(machine_.Settings.SongFolder.c_str()),
-                         IsNewSongName(name) ? name + ".pks" : QString());
+        ChooseSaveTarget(ChooseSongToSave, DialogFolder(machine_.Settings.SongFolder),
+                         IsNewSongName(name) ? name + ".pks" : QString(), ".pks");
     if (chosen.isEmpty())
         return false;
     try {
-        WriteSongTo(FromLocal(StripExtension(Local(chosen))) + ".pks");
+        WriteSongTo(chosen);
     } catch (const std::exception& failure) {
         QMessageBox::critical(this, "Plinkora", QString::fromLocal8Bit(failure.what()));
         return false;
@@ -172,8 +188,7 @@ bool TForm1::SaveAsClick() {
 void TForm1::LoadClick() {
     if (machine_.Song.SongModified && !AskSaveQuestion(true))
         return;
-    const QString chosen =
-        ChooseSongToOpen(QFile::decodeName(machine_.Settings.SongFolder.c_str()));
+    const QString chosen = ChooseSongToOpen(DialogFolder(machine_.Settings.SongFolder));
     if (chosen.isEmpty())
         return;
     QString error;
@@ -255,8 +270,8 @@ void TForm1::SongKeepPatternsClick() {
 
 bool TForm1::ExportMidiFile() {
     const QString chosen =
-        ChooseSaveTarget(ChooseMidiToSave, QFile::decodeName(machine_.Settings.MidiFolder.c_str()),
-                         FromLocal(StripExtension(machine_.Song.Name)) + ".mid");
+        ChooseSaveTarget(ChooseMidiToSave, DialogFolder(machine_.Settings.MidiFolder),
+                         FromLocal(StripExtension(machine_.Song.Name)) + ".mid", ".mid");
     if (chosen.isEmpty())
         return false;
     try {

@@ -1,15 +1,16 @@
 #include "Startup.h"
 
+#include "DesktopSupport.h"
 #include "FormPositions.h"
 #include "NewOptions.h"
 #include "Pk2MidForm.h"
-#include "PreferX11.h"
 #include "language.h"
 #include "midi/Midi_Errors.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QPainter>
+#include <QShortcut>
 #include <cstdio>
 
 namespace {
@@ -33,6 +34,7 @@ TMachineWindows::TMachineWindows(std::vector<std::string> arguments, std::string
     windows_ = TWindowSet{&Form1, &Form3, &Form5, &Server};
     Connect();
     ConnectEditors();
+    InstallKeys();
     LoadLanguageTexts();
     FinishStartUp();
 }
@@ -47,7 +49,10 @@ TMachine& TMachineWindows::Prepared(std::vector<std::string> arguments, std::str
 }
 
 void TMachineWindows::Connect() {
-    connect(&Server, &Tserverform::Closed, this, &TMachineWindows::Ended);
+    connect(&Server, &Tserverform::Closed, this, [this] {
+        Machine.Ending = true;
+        emit Ended();
+    });
     Server.AskCloseQuestion = [this] {
         return Form1.CloseAnswered || !Machine.Song.SongModified || Form1.AskSaveQuestion(false);
     };
@@ -98,6 +103,36 @@ void TMachineWindows::ConnectEditors() {
     Server.Dropped = [this, &layout](QPoint drop) { ServerDropped(windows_, layout, drop); };
     connect(&Form3, &TForm3::PatternAdded, &Form9, &TForm9::updatestatistics);
     connect(&Form5, &TForm5::TrackChanged, &Form9, &TForm9::updatestatistics);
+}
+
+// The same keys in the main window and both editors; they take effect only where no text or
+// number box claims the key (a space typed into a name stays a space).
+void TMachineWindows::InstallKeys() {
+    const auto playOrStop = [this](uint8_t mode) {
+        const bool playingThis =
+            Machine.Playback->Playing() && Machine.MidiOut->PlayMode.load() == mode;
+        if (mode == 0)
+            playingThis ? Form3.SpeedButton15Click() : Form3.SpeedButton14Click();
+        else
+            playingThis ? Form5.SpeedButton15Click() : Form5.SpeedButton14Click();
+    };
+    const std::vector<std::pair<QKeySequence, std::function<void()>>> keys = {
+        {QKeySequence(Qt::CTRL | Qt::Key_S), [this] { Form1.SaveClick(); }},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] { Form1.SaveAsClick(); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_O), [this] { Form1.LoadClick(); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_N), [this] { Form1.SongKeepPatternsClick(); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_E), [this] { Form1.ExportMidi1->trigger(); }},
+        {QKeySequence(Qt::Key_Space), [playOrStop] { playOrStop(0); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_Space), [playOrStop] { playOrStop(1); }},
+        {QKeySequence(Qt::Key_F1), [this] { Form1.OpenUserGuide(); }},
+    };
+    for (QWidget* window : {static_cast<QWidget*>(&Form1), static_cast<QWidget*>(&Form3),
+                            static_cast<QWidget*>(&Form5)})
+        for (const auto& [sequence, action] : keys) {
+            auto* key = new QShortcut(sequence, window);
+            key->setContext(Qt::WindowShortcut);
+            connect(key, &QShortcut::activated, this, action);
+        }
 }
 
 void TMachineWindows::LoadLanguageTexts() {
@@ -158,6 +193,7 @@ int RunMachine(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("Plinkora");
     QApplication::setQuitOnLastWindowClosed(false);
+    InstallQtGerman(application);
     TMachineWindows windows(std::vector<std::string>(argv, argv + argc));
     windows.PublishServer();
     QObject::connect(&windows, &TMachineWindows::Ended, &application, &QApplication::quit);

@@ -60,6 +60,7 @@ private:
     void Connect();
     void LoadLanguageTexts();
     void ConnectEditors();
+    void InstallKeys();
     void FinishStartUp(); // the start-up form's steps
     TWindowSet windows_;
 };

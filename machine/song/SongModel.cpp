@@ -93,7 +93,7 @@ void NewSongKeepPatterns(TPkSong& song, const std::string& newSongName) {
 bool ChangeRange(TPkSong& song, int32_t range) {
     if (!IsValidRange(range) || SongHighestNote(song) >= range)
         return false;
-    song.Range = range;
+    SetSongValue(song, song.Range, range);
     return true;
 }
 

@@ -52,12 +52,20 @@ struct TPkSong {
     int32_t Bank = 0;
 
     // Kept beside the stored fields: the song is complete and may be rebuilt by controls,
-    // and notes were edited since the last load or save.
+    // and something the song file stores changed since the last load or save.
     bool SongReady = false;
     bool SongModified = false;
 
     bool operator==(const TPkSong&) const = default;
 };
+
+// Stores a value that the song file keeps; a different value marks the song modified.
+template <typename T, typename V> void SetSongValue(TPkSong& song, T& field, V value) {
+    if (field == static_cast<T>(value))
+        return;
+    field = static_cast<T>(value);
+    song.SongModified = true;
+}
 
 // Sizes the outer arrays for patternCount patterns (entry 0 unused); new patterns get step
 // arrays of StepCapacity + 1 entries holding rests.

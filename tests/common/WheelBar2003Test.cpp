@@ -84,6 +84,15 @@ TEST(WheelBar2003, WheelStopsAtTheEndsAndStillReportsEveryNotch) {
     EXPECT_EQ(changes.count(), 2);
 }
 
+TEST(WheelBar2003, EveryNotchEndsAGesture) {
+    VolumeBar volume;
+    QSignalSpy scrolls(&volume.bar, &TWheelBar2003::Scroll);
+    TurnWheel(volume.bar, 120);
+    TurnWheel(volume.bar, -120);
+    ASSERT_EQ(scrolls.size(), 2);
+    EXPECT_EQ(scrolls[1][0].value<TWheelBar2003::TScrollCode>(), TWheelBar2003::scEndScroll);
+}
+
 TEST(WheelBar2003, ZeroDeltaDoesNothing) {
     VolumeBar volume;
     QSignalSpy changes(&volume.bar, &TWheelBar2003::Change);

@@ -166,12 +166,13 @@ TEST_F(PatternEditor, ThePlayAndStopButtonsDriveTheMainTransport) {
     EXPECT_FALSE(editor->SpeedButton14->isChecked()) << "released when the port stays closed";
 }
 
-TEST_F(PatternEditor, ClosingTheEditorStopsThePlaybackTimer) {
+TEST_F(PatternEditor, TheEditorCannotBeClosed) {
     editor->show();
     main->Button6->click();
     ASSERT_TRUE(machine.MidiSupport->TimerRunning());
-    editor->close();
-    EXPECT_FALSE(machine.MidiSupport->TimerRunning());
+    EXPECT_FALSE(editor->close());
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_TRUE(machine.MidiSupport->TimerRunning()) << "playback goes on with its editor";
 }
 
 TEST_F(PatternEditor, APreviewOnABusyDeviceShowsTheMessage) {

@@ -251,6 +251,32 @@ TEST_F(TrackEditor, TheSelectionFollowsTrackPlayback) {
     EXPECT_FALSE(form5->SpeedButton14->isChecked());
 }
 
+TEST_F(TrackEditor, ClicksSelectSongLinesAndTrackPlayLeavesThemWithoutFollow) {
+    MakeSong(2, {1, 2, 1, 2});
+    ShowWindow();
+    QWidget* list = form5->StringGrid1->viewport();
+    const int entryTwoRow = 2 + 2; // entry j sits in row j + 2
+    const int y = form5->StringGrid1->rowViewportPosition(entryTwoRow) + 5;
+    QTest::mouseClick(list, Qt::LeftButton, {}, QPoint(10, y));
+    EXPECT_EQ(form5->SelectedEntry(), 2);
+
+    form5->CheckBox1->click(); // "Follow" off
+    form5->SelectTrackEntry(3);
+    form5->SpeedButton14->click();
+    ASSERT_TRUE(machine.Playback->Playing());
+    EXPECT_EQ(form5->SelectedEntry(), 3) << "the position stays where the user put it";
+}
+
+TEST_F(TrackEditor, EveryTrackEditMarksTheSongModified) {
+    MakeSong(3, {1, 2});
+    for (QPushButton* edit : {form5->Button1, form5->Button2, form5->Button3, form5->Button4}) {
+        machine.Song.SongModified = false;
+        form5->SelectTrackEntry(1);
+        edit->click();
+        EXPECT_TRUE(machine.Song.SongModified) << edit->objectName().toStdString();
+    }
+}
+
 TEST_F(TrackEditor, TrackEditsWhilePlayingKeepTheTrackPositionInTheTrack) {
     MakeSong(3, {1, 2, 3});
     form5->SpeedButton14->click();
@@ -288,7 +314,7 @@ TEST_F(TrackEditor, TheSelectedEntryIsAlwaysTheThirdVisibleRow) {
     QApplication::sendEvent(form5->StringGrid1->viewport(), &away);
     EXPECT_EQ(form5->SelectedEntry(), 29) << "turning the wheel away selects the previous entry";
     QTest::mouseClick(form5->StringGrid1->viewport(), Qt::LeftButton, {}, QPoint(20, 15));
-    EXPECT_EQ(form5->SelectedEntry(), 29) << "clicks do not select";
+    EXPECT_EQ(form5->SelectedEntry(), 27) << "a click selects the line under it, the top one";
 }
 
 TEST_F(TrackEditor, FollowsTheMainWindow) {
@@ -309,8 +335,8 @@ TEST_F(TrackEditor, FollowsTheMainWindow) {
 
     form5->SpeedButton14->click();
     ASSERT_TRUE(machine.MidiSupport->TimerRunning());
-    form5->close();
-    EXPECT_FALSE(machine.MidiSupport->TimerRunning()) << "closing stops the timer";
+    EXPECT_FALSE(form5->close()) << "the editor cannot be closed";
+    EXPECT_TRUE(form5->isVisible());
 }
 
 TEST_F(TrackEditor, OnlyTheUsersMovesAreDrags) {

@@ -176,14 +176,16 @@ TEST(MachineLayout, PlacesTheFourMachinesInTwoRows) {
     EXPECT_FALSE(MachineLayout(4, 1, w, state, shown));
     ASSERT_TRUE(MachineLayout(1, 2, w, state, shown));
     EXPECT_TRUE(shown);
-    EXPECT_EQ(w.M.Left, 398 + 145);
+    EXPECT_EQ(w.M.Left, 392 + 170) << "the editors' row is the wider one: no overlap";
     EXPECT_EQ(w.M.Top, 0);
     EXPECT_EQ(state.PatternPlace, dpBelow);
     EXPECT_EQ(state.TrackSide, dpRight);
     ASSERT_TRUE(MachineLayout(2, 4, w, state, shown));
-    EXPECT_EQ(w.M.Left, 398 + 145);
+    EXPECT_EQ(w.M.Left, 392 + 170);
     EXPECT_EQ(w.M.Top, 129 + 2 * 296);
     EXPECT_EQ(state.PatternPlace, dpAbove);
+    ASSERT_TRUE(MachineLayout(3, 4, w, state, shown));
+    EXPECT_EQ(w.P.Left, 398) << "the main window is the wider one here";
     ASSERT_TRUE(MachineLayout(3, 3, w, state, shown));
     EXPECT_FALSE(shown);
     EXPECT_EQ(w.M.Top, 296 + 20);

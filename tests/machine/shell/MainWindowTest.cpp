@@ -4,6 +4,8 @@
 #include "shell/Pk2MidForm.h"
 
 #include <QTest>
+#include <QWheelEvent>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -136,6 +138,66 @@ TEST_F(MainWindow, TempoAppliesWhenTheGestureEnds) {
     EXPECT_EQ(machine.Melodies.Event(0, 31).Time, 1600u);
 }
 
+TEST_F(MainWindow, EveryWayOfMovingTheTempoAppliesItOnce) {
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    TWheelBar2003& bar = *form->ScrollBar2;
+    const auto applied = [&] {
+        return machine.Song.StepTime == bar.maximum() + bar.minimum() - bar.value();
+    };
+    const QPoint centre = bar.rect().center();
+    QWheelEvent notch(centre, bar.mapToGlobal(centre), {}, QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&bar, &notch);
+    EXPECT_EQ(bar.value(), 840);
+    EXPECT_TRUE(applied()) << "wheel";
+    bar.setFocus();
+    for (const Qt::Key key : {Qt::Key_Right, Qt::Key_PageDown, Qt::Key_Left}) {
+        const int before = bar.value();
+        QTest::keyClick(&bar, key);
+        EXPECT_NE(bar.value(), before);
+        EXPECT_TRUE(applied()) << "key " << key;
+    }
+    QTest::mouseClick(&bar, Qt::LeftButton, {}, QPoint(bar.width() / 5, bar.height() / 2));
+    EXPECT_TRUE(applied()) << "click on the groove";
+    EXPECT_TRUE(machine.Song.SongModified);
+}
+
+TEST_F(MainWindow, ChangesToWhatTheSongFileStoresMarkTheSongModified) {
+    const QString path = QString::fromStdString(dir.Write("Two.pks", TwoPatternSong));
+    ASSERT_TRUE(form->DoLoadSong(path));
+    EXPECT_FALSE(machine.Song.SongModified) << "loading brought the controls in line only";
+    const std::vector<std::function<void()>> edits = {
+        [&] { form->SpinEdit3->setValue(7); }, [&] { form->SpinEdit1->setValue(12); },
+        [&] { form->SpinEdit4->setValue(2); }, [&] { form->SpinEdit2->setValue(5); },
+        [&] { form->Octave[4]->trigger(); },   [&] { form->ComboBox1->setCurrentIndex(0); }};
+    for (size_t i = 0; i < edits.size(); ++i) {
+        machine.Song.SongModified = false;
+        edits[i]();
+        EXPECT_TRUE(machine.Song.SongModified) << i;
+    }
+}
+
+TEST_F(MainWindow, TheOverwriteQuestionLooksAtTheFileReallyWritten) {
+    dir.Write("x.pks", "old song");
+    dir.Write("y.mid", "old midi");
+    saveChoices = {QString::fromStdString(dir.File("x.txt"))};
+    answers = {QMessageBox::No};
+    form->SaveAsClick();
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_TRUE(questions[0].endsWith(QString::fromStdString(dir.File("x.pks"))));
+    EXPECT_EQ(TempDir::Read(dir.File("x.pks")), "old song");
+
+    form->ChooseMidiToSave = [&](const QString&, const QString&) {
+        return questions.size() < 2 ? QString::fromStdString(dir.File("y.txt")) : QString();
+    };
+    answers = {QMessageBox::No};
+    EXPECT_FALSE(form->ExportMidiFile());
+    ASSERT_EQ(questions.size(), 2u);
+    EXPECT_TRUE(questions[1].endsWith(QString::fromStdString(dir.File("y.mid"))));
+    EXPECT_EQ(TempDir::Read(dir.File("y.mid")), "old midi");
+}
+
 TEST_F(MainWindow, ANoteRangeBelowAHighNoteIsRefused) {
     machine.Song.Notes[1][3] = 13;
     form->Octave[0]->trigger();
@@ -170,7 +232,8 @@ TEST_F(MainWindow, LoadingBringsEveryControlInLine) {
     QString error;
     const QString bad = QString::fromStdString(dir.Write("bad.pks", "Plinkora Song\r\n2x ms\r\n"));
     EXPECT_FALSE(form->DoLoadSong(bad, &error));
-    EXPECT_EQ(error, "'2x' is not a valid integer value");
+    EXPECT_EQ(error, "Song file " + bad + ", line 2: '2x' is not a valid integer value")
+        << "the window names the file and the line, as the command line does";
     EXPECT_EQ(machine.Song.Name, "Two") << "a failed load keeps the song";
 }
 
