@@ -1,8 +1,9 @@
 #include "SongForm.h"
 
+#include "LocalFileNames.h"
+#include "PlaceControl.h"
 #include "editors/PatternForm.h"
 #include "shell/Pk2MidForm.h"
-#include "PlaceControl.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -234,7 +235,7 @@ void TForm5::FormCreate() {
         patternEditor_.LoadPatternIntoSliders(machine_.MidiOut->CurrentPattern);
     }
     if (!song.Name.empty())
-        Edit1->setText(QString::fromLocal8Bit(song.Name.c_str()));
+        Edit1->setText(FromLocal(song.Name)); // a file name, as the file system has it
     RefreshTrackGrid();
     const TLayoutState& layout = machine_.Settings.Layout;
     move(layout.TrackLeft, layout.TrackTop);

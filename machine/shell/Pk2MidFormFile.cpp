@@ -12,6 +12,7 @@
 
 namespace {
 
+// Paths, and the song's name, which is a file name, as the file system has them.
 std::string Local(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
@@ -68,7 +69,7 @@ void TForm1::ApplyLoadedSong() {
     song.SongReady = true;
     BuildAllMelodies(song, machine_.Melodies, out);
 
-    const QString name = QString::fromLocal8Bit(song.Name.c_str());
+    const QString name = FromLocal(song.Name);
     emit SongNameChanged(name);
     machine_.ExportOptions.TrackName = song.Name;
     machine_.ExportOptions.TrackNameEdited = false;
@@ -120,7 +121,7 @@ void TForm1::WriteSongTo(const QString& path) {
 }
 
 void TForm1::SaveClick() {
-    const QString name = QString::fromLocal8Bit(machine_.Song.Name.c_str());
+    const QString name = FromLocal(machine_.Song.Name);
     if (IsNewSongName(name)) {
         SaveAsClick();
         return;
@@ -146,7 +147,7 @@ TForm1::ChooseSaveTarget(const std::function<QString(const QString&, const QStri
 }
 
 bool TForm1::SaveAsClick() {
-    const QString name = QString::fromLocal8Bit(machine_.Song.Name.c_str());
+    const QString name = FromLocal(machine_.Song.Name);
     const QString chosen =
         ChooseSaveTarget(ChooseSongToSave, QFile::decodeName(machine_.Settings.SongFolder.c_str()),
                          IsNewSongName(name) ? name + ".pks" : QString());
@@ -165,7 +166,7 @@ bool TForm1::SaveAsClick() {
         options.TrackNameEdited = true;
         emit ExportOptionsChanged();
     }
-    emit SongNameChanged(QString::fromLocal8Bit(machine_.Song.Name.c_str()));
+    emit SongNameChanged(FromLocal(machine_.Song.Name));
     return true;
 }
 
