@@ -40,7 +40,7 @@ void TForm3::ShowPattern(int p) {
     NamesDirty = true;
     setWindowTitle(CaptionFor(p));
     if (ValidPattern(p))
-        Edit2->setText(QString::fromLocal8Bit(machine_.Song.PatternNames[p].c_str()));
+        Edit2->setText(QString::fromStdString(machine_.Song.PatternNames[p]));
 }
 
 void TForm3::SpinEdit1Change() {
@@ -59,7 +59,7 @@ void TForm3::SpinEdit1Change() {
     PatternDirty = true;
     setWindowTitle(CaptionFor(value));
     if (ValidPattern(value))
-        Edit2->setText(QString::fromLocal8Bit(machine_.Song.PatternNames[value].c_str()));
+        Edit2->setText(QString::fromStdString(machine_.Song.PatternNames[value]));
     NamesDirty = true;
     if (out.PlayMode == PatternMode)
         ResetOutput();
@@ -74,7 +74,7 @@ void TForm3::Edit2Change() {
     const int p = machine_.MidiOut->CurrentPattern;
     if (p < 1 || size_t(p) >= song.PatternNames.size())
         return;
-    song.PatternNames[p] = Edit2->text().toLocal8Bit().toStdString();
+    song.PatternNames[p] = Edit2->text().toStdString(); // UTF-8, as every song text
     song.SongModified = true;
 }
 

@@ -1,6 +1,7 @@
 #include "SongForm.h"
 
 #include "EditorWindow.h"
+#include "LocalFileNames.h"
 #include "PlaceControl.h"
 #include "editors/PatternForm.h"
 #include "shell/Pk2MidForm.h"
@@ -237,7 +238,7 @@ void TForm5::FormCreate() {
         patternEditor_.LoadPatternIntoSliders(machine_.MidiOut->CurrentPattern);
     }
     if (!song.Name.empty())
-        Edit1->setText(QString::fromLocal8Bit(song.Name.c_str()));
+        Edit1->setText(FromLocal(song.Name)); // a file name, as the file system has it
     RefreshTrackGrid();
     const TLayoutState& layout = machine_.Settings.Layout;
     move(layout.TrackLeft, layout.TrackTop);

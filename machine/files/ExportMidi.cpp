@@ -3,6 +3,7 @@
 #include "FileError.h"
 #include "GetPureFilename.h"
 #include "SafeFile.h"
+#include "Windows1252.h"
 #include "midi/MidiBasics.h"
 #include "midi/TempoInfo.h"
 #include "song/SongModel.h"
@@ -117,12 +118,13 @@ void AppendOptionalEvents(std::string& bytes, const TExportOptions& options,
         AppendByte(bytes, 0xC0 + ((settings.Channel - 1) & 0x0F));
         AppendByte(bytes, settings.Patch & 0x7F);
     }
+    // Texts the code page cannot hold show as '?'.
     if (options.TrackNameOn)
-        AppendMeta(bytes, MetaTrackName, options.TrackName);
+        AppendMeta(bytes, MetaTrackName, Utf8ToWindows1252(options.TrackName));
     if (options.CopyrightOn)
-        AppendMeta(bytes, MetaCopyright, options.Copyright);
+        AppendMeta(bytes, MetaCopyright, Utf8ToWindows1252(options.Copyright));
     if (options.InstrumentOn)
-        AppendMeta(bytes, MetaInstrument, options.Instrument);
+        AppendMeta(bytes, MetaInstrument, Utf8ToWindows1252(options.Instrument));
     AppendMeta(bytes, MetaText, std::string_view(ExporterText));
 }
 
@@ -243,6 +245,7 @@ void AppendVarLen(std::string& bytes, uint32_t value) {
 std::string BuildMidiFile(std::span<const TExportEvent> events, std::span<const uint32_t> deltas,
                           const TTempoInfo& tempo, const TExportOptions& options,
                           const TMidiFileSettings& settings) {
+    // UTF-8 sizes: the Windows-1252 texts are never longer.
     const size_t texts = options.TrackName.size() + options.Copyright.size() +
                          options.Instrument.size() + sizeof ExporterText;
     const size_t count = std::min(events.size(), deltas.size());

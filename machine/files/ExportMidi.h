@@ -28,7 +28,7 @@ inline constexpr uint32_t SkippedMessageLimit = 10000;
 // Largest value of a variable-length quantity (four bytes).
 inline constexpr uint32_t MaxVarLen = 0x0FFFFFFF;
 
-// The export options. Texts are written byte for byte (8-bit text, as in the song file).
+// The export options. Texts are UTF-8; the file holds them in Windows-1252, as the song file does.
 struct TExportOptions {
     bool ProgramChange = true;
     bool Monophone = false; // export on MIDI channel 1

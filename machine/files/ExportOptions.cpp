@@ -12,11 +12,12 @@ template <typename Control> Control* Named(Control* control, const char* name, i
     return control;
 }
 
-QString Text(const std::string& bytes) {
-    return QString::fromLocal8Bit(bytes.c_str());
+// The options hold their texts in UTF-8.
+QString Text(const std::string& utf8) {
+    return QString::fromStdString(utf8);
 }
-std::string Bytes(const QString& text) {
-    return text.toLocal8Bit().toStdString();
+std::string Utf8(const QString& text) {
+    return text.toStdString();
 }
 
 } // namespace
@@ -82,17 +83,17 @@ void TForm2::CreateControls() {
     });
     // Any change of these texts, typed or made by the program, marks the field as edited.
     connect(Edit1, &QLineEdit::textChanged, this, [this](const QString& text) {
-        options_.TrackName = Bytes(text);
+        options_.TrackName = Utf8(text);
         if (!showing_)
             options_.TrackNameEdited = true;
     });
     connect(Edit3, &QLineEdit::textChanged, this, [this](const QString& text) {
-        options_.Instrument = Bytes(text);
+        options_.Instrument = Utf8(text);
         if (!showing_)
             options_.InstrumentEdited = true;
     });
     connect(Edit2, &QLineEdit::textChanged, this, [this](const QString& text) {
-        options_.Copyright = Bytes(text);
+        options_.Copyright = Utf8(text);
         if (!showing_ && CopyrightChanged)
             CopyrightChanged();
     });

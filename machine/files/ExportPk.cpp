@@ -2,6 +2,7 @@
 
 #include "ImportPk.h"
 #include "SafeFile.h"
+#include "Windows1252.h"
 #include "midi/TempoInfo.h"
 #include "song/SongModel.h"
 
@@ -25,7 +26,9 @@ private:
 };
 
 // A name is one line of the file; a line break inside it would shift every line after it.
-std::string OneLine(std::string name) {
+// The file holds it in Windows-1252: what that cannot hold shows as '?'.
+std::string NameLine(const std::string& utf8) {
+    std::string name = Utf8ToWindows1252(utf8);
     std::replace(name.begin(), name.end(), '\r', ' ');
     std::replace(name.begin(), name.end(), '\n', ' ');
     return name;
@@ -58,7 +61,7 @@ std::string FormatSong(const TPkSong& song, const TTempoInfo& tempo) {
     for (int32_t p = 1; p <= patterns; ++p)
         out.List(song.Lengths[p], steps);
     for (int32_t p = 1; p <= patterns; ++p)
-        out.Line(OneLine(song.PatternNames[p]));
+        out.Line(NameLine(song.PatternNames[p]));
     out.Line(std::to_string(song.Bank));
     return out.Take();
 }

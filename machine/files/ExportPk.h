@@ -5,7 +5,8 @@
 struct TPkSong;
 struct TTempoInfo;
 
-// The song file text: CR LF line ends, each list value followed by one space.
+// The song file text: CR LF line ends, each list value followed by one space, the pattern names
+// (UTF-8 in the song) in Windows-1252.
 std::string FormatSong(const TPkSong& song, const TTempoInfo& tempo);
 
 // Writes the song file at `path` atomically and clears SongModified. Throws FileError

@@ -4,6 +4,7 @@
 #include "GetPureFilename.h"
 #include "SafeFile.h"
 #include "StringConvert.h"
+#include "Windows1252.h"
 #include "midi/TempoInfo.h"
 #include "song/SongModel.h"
 
@@ -200,7 +201,7 @@ void ReadSongFrom(SongFileReader& file, TPkSong& song, TTempoInfo& tempo) {
     if (file.AtEnd())
         return;
     for (int32_t p = 1; p <= song.PatternCount; ++p)
-        song.PatternNames[p] = file.Line("a pattern name");
+        song.PatternNames[p] = Windows1252ToUtf8(file.Line("a pattern name"));
     if (file.AtEnd())
         return;
     song.Bank = file.InRange(file.WholeLineNumber("the bank"), 0, 127, "Bank");

@@ -239,9 +239,9 @@ void TServerCommands::SaveMidi(const QString& path) {
     const QString file = NumberedBase(path) + ".mid";
     TMachine& machine = w_.Machine;
     TExportOptions& options = machine.ExportOptions;
-    const std::string instrument = w_.Form1.Edit1->text().toLocal8Bit().toStdString();
+    const std::string instrument = w_.Form1.Edit1->text().toStdString();
     options.Instrument = instrument;
-    options.TrackName = w_.Form5.Edit1->text().toLocal8Bit().toStdString() + " - " + instrument;
+    options.TrackName = w_.Form5.Edit1->text().toStdString() + " - " + instrument;
     options.InstrumentEdited = options.TrackNameEdited = true;
     options.Monophone = false;
     emit w_.Form1.ExportOptionsChanged();

@@ -13,6 +13,7 @@
 
 namespace {
 
+// Paths, and the song's name, which is a file name, as the file system has them.
 std::string Local(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
@@ -69,7 +70,7 @@ void TForm1::ApplyLoadedSong() {
     song.SongReady = true;
     BuildAllMelodies(song, machine_.Melodies, out);
 
-    const QString name = QString::fromLocal8Bit(song.Name.c_str());
+    const QString name = FromLocal(song.Name);
     emit SongNameChanged(name);
     machine_.ExportOptions.TrackName = song.Name;
     machine_.ExportOptions.TrackNameEdited = false;
@@ -122,7 +123,7 @@ void TForm1::WriteSongTo(const QString& path) {
 }
 
 void TForm1::SaveClick() {
-    const QString name = QString::fromLocal8Bit(machine_.Song.Name.c_str());
+    const QString name = FromLocal(machine_.Song.Name);
     if (IsNewSongName(name)) {
         SaveAsClick();
         return;
@@ -162,7 +163,7 @@ TForm1::ChooseSaveTarget(const std::function<QString(const QString&, const QStri
 }
 
 bool TForm1::SaveAsClick() {
-    const QString name = QString::fromLocal8Bit(machine_.Song.Name.c_str());
+    const QString name = FromLocal(machine_.Song.Name);
     const QString chosen =
         ChooseSaveTarget(ChooseSongToSave, DialogFolder(machine_.Settings.SongFolder),
                          IsNewSongName(name) ? name + ".pks" : QString(), ".pks");
@@ -181,7 +182,7 @@ bool TForm1::SaveAsClick() {
         options.TrackNameEdited = true;
         emit ExportOptionsChanged();
     }
-    emit SongNameChanged(QString::fromLocal8Bit(machine_.Song.Name.c_str()));
+    emit SongNameChanged(FromLocal(machine_.Song.Name));
     return true;
 }
 

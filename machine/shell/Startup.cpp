@@ -2,6 +2,7 @@
 
 #include "DesktopSupport.h"
 #include "FormPositions.h"
+#include "LocalFileNames.h"
 #include "NewOptions.h"
 #include "Pk2MidForm.h"
 #include "language.h"
@@ -20,7 +21,7 @@ QString SongArgument(const std::vector<std::string>& arguments) {
     std::string joined;
     for (size_t i = 1; i < arguments.size(); ++i)
         joined += (i > 1 ? " " : "") + arguments[i];
-    return QString::fromLocal8Bit(joined.c_str());
+    return FromLocal(joined);
 }
 
 } // namespace
@@ -73,9 +74,8 @@ void TMachineWindows::Connect() {
         Machine.Settings.Copyright = Machine.ExportOptions.Copyright;
     };
     connect(&Form1, &TForm1::ExportOptionsChanged, &Form2, &TForm2::ShowOptions);
-    connect(Form1.ExportMidi1, &QAction::triggered, &Form2, [this] {
-        Form2.Open(QString::fromLocal8Bit(Machine.Song.Name.c_str()), Form1.Edit1->text());
-    });
+    connect(Form1.ExportMidi1, &QAction::triggered, &Form2,
+            [this] { Form2.Open(FromLocal(Machine.Song.Name), Form1.Edit1->text()); });
     // Statistics and info.
     connect(Form1.Statistics1, &QAction::triggered, &Form9, &TForm9::Toggle);
     connect(&Form1, &TForm1::SongChanged, &Form9, &TForm9::updatestatistics);

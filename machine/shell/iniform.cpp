@@ -4,6 +4,7 @@
 #include "files/ExportMidi.h"
 #include "files/FileError.h"
 #include "files/SafeFile.h"
+#include "files/Windows1252.h"
 #include "song/SongModel.h"
 
 #include <algorithm>
@@ -114,8 +115,12 @@ bool TakeAll(TSettings& settings, LineTaker& take) {
     if (!taken)
         return false;
     settings.SkinNumber = savedSkin - 1;
-    return take.Flag(14, settings.TonePreview, TonePreviewOnText) &&
-           take.Text(UnreadLine + 1, settings.Copyright);
+    std::string copyright;
+    if (!take.Flag(14, settings.TonePreview, TonePreviewOnText) ||
+        !take.Text(UnreadLine + 1, copyright))
+        return false;
+    settings.Copyright = Windows1252ToUtf8(copyright);
+    return true;
 }
 
 } // namespace
@@ -205,7 +210,7 @@ std::vector<std::string> SettingsLines(const TSettings& settings) {
         std::to_string(savedSkin),
         settings.TonePreview ? TonePreviewOnText : TonePreviewOffText,
         std::to_string(settings.StepCapacity),
-        OneLine(settings.Copyright),
+        OneLine(Utf8ToWindows1252(settings.Copyright)),
     };
 }
 

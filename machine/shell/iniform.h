@@ -5,7 +5,8 @@
 #include <vector>
 
 // The machine's settings file: one value per line, the line number is the key, read once at
-// start and rewritten whole. Paths use '/'; texts are 8-bit and kept byte for byte.
+// start and rewritten whole. Paths use '/' and are kept byte for byte as the file system has
+// them; the copyright text is Windows-1252 in the file and UTF-8 in memory, as in the MIDI file.
 
 // Where a docked window sits.
 constexpr uint8_t dpAbove = 3; // pattern editor above the main window
@@ -47,7 +48,7 @@ struct TSettings {
     int32_t SkinNumber = 2;
     bool TonePreview = false;  // line 14
     int32_t StepCapacity = 16; // line 15, written only
-    std::string Copyright;     // line 16, the MIDI export's copyright text
+    std::string Copyright;     // line 16, the MIDI export's copyright text (UTF-8)
 
     bool operator==(const TSettings&) const = default;
 };

@@ -302,6 +302,24 @@ TEST_F(PatternEditor, NewAndCopyAddTheCurrentPatternAndReloadTheSliders) {
     EXPECT_EQ(machine.Song.PatternNames[3], "bass");
 }
 
+// The name box and the song hold UTF-8; the song file holds Windows-1252.
+TEST_F(PatternEditor, PatternNamesMeetTheSongFileAsWindowsText) {
+    const std::string path = dir.Write("Names.pks", "Plinkora Song\r\n200 ms\r\n1 Pattern\r\n"
+                                                    "1 2 \r\n1 Songlines\r\n1 \r\nTransponition\r\n"
+                                                    "0 \r\n0 Patch\r\n-1 Device\r\n1 Channel\r\n"
+                                                    "37 Range\r\n4\r\n-\r\n4\r\n0 0 \r\n1 1 \r\n"
+                                                    "\xDCmlaut\r\n0\r\n");
+    ASSERT_TRUE(main->DoLoadSong(QString::fromStdString(path)));
+    EXPECT_EQ(editor->Edit2->text(), Utf8("Ümlaut"));
+
+    editor->Edit2->setText(Utf8("Grüß ♪"));
+    emit editor->Edit2->textEdited(editor->Edit2->text());
+    EXPECT_EQ(machine.Song.PatternNames[1], "Grüß ♪");
+    main->SaveClick(); // beside the file it came from
+    EXPECT_NE(TempDir::Read(path).find("\r\nGr\xFC\xDF ?\r\n0\r\n"), std::string::npos)
+        << "what Windows-1252 cannot hold shows as '?'";
+}
+
 TEST_F(PatternEditor, ResetDragChoosesThePitchAndFillsOnRelease) {
     editor->show();
     editor->Button3MouseDown(10);

@@ -230,6 +230,17 @@ TEST_F(MidiExport, TextEventsInOrderEachOnlyWhenOn) {
     EXPECT_EQ(file.Metas(1).size(), 1u); // the identification text stays
 }
 
+// The options hold UTF-8; the file holds Windows-1252, '?' for what that cannot hold.
+TEST_F(MidiExport, TextsAreWindowsTextInTheFile) {
+    options.TrackName = "Grüß – €";
+    options.Copyright = "© Ann ♪";
+    options.Instrument = "Flöte";
+    const std::string all = Build({});
+    EXPECT_NE(all.find(Bytes({0, 0xFF, 3, 8}) + "Gr\xFC\xDF \x96 \x80"), std::string::npos);
+    EXPECT_NE(all.find(Bytes({0, 0xFF, 2, 7}) + "\xA9 Ann ?"), std::string::npos);
+    EXPECT_NE(all.find(Bytes({0, 0xFF, 4, 5}) + "Fl\xF6te"), std::string::npos);
+}
+
 TEST_F(MidiExport, MonophoneExportsOnChannelOneAndRestoresTheChannel) {
     SetChannel(10);
     const auto before = melodies.Timeline(0);

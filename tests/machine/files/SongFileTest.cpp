@@ -251,17 +251,23 @@ TEST_F(SongFile, LineFeedEndsAndAMissingLastLineEndAreRead) {
     EXPECT_EQ(FormatSong(song, tempo), WorkedExample);
 }
 
-TEST_F(SongFile, PatternNamesKeepTheirBytes) {
-    TPkSong named = WorkedExampleSong();
-    named.PatternNames[1] = "Gr\xFC\xDF"
-                            "e \xE4";
-    named.PatternNames[2] = "two\r\nlines";
-    WriteSong(dir.File("n.pks"), named, TTempoInfo{});
-    ASSERT_TRUE(ReadSong(dir.File("n.pks"), song, tempo));
-    EXPECT_EQ(song.PatternNames[1], "Gr\xFC\xDF"
-                                    "e \xE4");
-    EXPECT_EQ(song.PatternNames[2], "two  lines") << "a line break would shift the file";
-    EXPECT_EQ(song.Bank, 0);
+// The file holds the names in Windows-1252, the song in UTF-8.
+TEST_F(SongFile, PatternNamesAreWindowsTextInTheFile) {
+    std::string text = WorkedExample;
+    text.replace(text.find("(1) \r\n"), 4, "\xDCmlaut \x80 \x93\xE4\x94");
+    text.replace(text.find("(2) copy of 1"), 13, "\x81\x8D\x8F\x90\x9D \xFF");
+    ASSERT_TRUE(Load(text));
+    EXPECT_EQ(song.PatternNames[1], "Ümlaut € “ä”");
+    EXPECT_EQ(song.PatternNames[2], "\u0081\u008D\u008F\u0090\u009D ÿ");
+    WriteSong(dir.File("again.pks"), song, tempo);
+    EXPECT_EQ(TempDir::Read(dir.File("again.pks")), text);
+
+    TPkSong typed = WorkedExampleSong();
+    typed.PatternNames[1] = "Grüß ♪ \xC3";
+    typed.PatternNames[2] = "two\r\nlines";
+    const std::string written = FormatSong(typed, TTempoInfo{});
+    EXPECT_NE(written.find("\r\nGr\xFC\xDF ? ?\r\ntwo  lines\r\n"), std::string::npos)
+        << "what Windows-1252 cannot hold shows as '?'; a line break would shift the file";
 }
 
 TEST_F(SongFile, TheNameIsTheFileNameWithoutFolderAndExtension) {

@@ -32,7 +32,7 @@ std::string Join(const std::vector<std::string>& lines, const std::string& end) 
 
 // A complete file that differs from the defaults on every line.
 std::vector<std::string> CustomLines() {
-    return {"/home/ann/songs",
+    return {"/home/j\xC3\xBCrgen/songs", // paths as the file system has them (UTF-8 here)
             "/home/ann/midi",
             "49",
             "7",
@@ -48,7 +48,7 @@ std::vector<std::string> CustomLines() {
             "5",
             "Tone Preview On",
             "16",
-            "(C) Ann \xE4\xF6\xFC"};
+            "(C) Ann \xE4\xF6\xFC \x80"}; // Windows-1252
 }
 
 struct Started {
@@ -137,7 +137,7 @@ TEST(Settings, EveryLineRoundTrips) {
     const Started start = StartWith(path);
     ASSERT_TRUE(start.result.SettingsRead);
     const TSettings& s = start.settings;
-    EXPECT_EQ(s.SongFolder, "/home/ann/songs");
+    EXPECT_EQ(s.SongFolder, "/home/jürgen/songs");
     EXPECT_EQ(s.MidiFolder, "/home/ann/midi");
     EXPECT_EQ(s.Range, 49);
     EXPECT_EQ(s.Layout.MainLeft, 7);
@@ -152,7 +152,7 @@ TEST(Settings, EveryLineRoundTrips) {
     EXPECT_EQ(s.Layout.TrackSide, dpLeft);
     EXPECT_EQ(s.SkinNumber, 4); // the start-up's next-skin step shows skin 5
     EXPECT_TRUE(s.TonePreview);
-    EXPECT_EQ(s.Copyright, "(C) Ann \xE4\xF6\xFC");
+    EXPECT_EQ(s.Copyright, "(C) Ann äöü €");
 
     // Written back after the next-skin step, the file is the same byte for byte.
     TSettings shown = s;
@@ -167,7 +167,7 @@ TEST(Settings, LfLineEndsAndAMissingLastLineEnd) {
     text.pop_back();
     TSettings s = DefaultSettings(Folder, ScreenHeight);
     EXPECT_TRUE(ReadSettings(s, dir.Write("lf.ini", text), Folder).SettingsRead);
-    EXPECT_EQ(s.Copyright, "(C) Ann \xE4\xF6\xFC");
+    EXPECT_EQ(s.Copyright, "(C) Ann äöü €");
     EXPECT_EQ(s.Range, 49);
 }
 
