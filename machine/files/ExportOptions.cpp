@@ -28,23 +28,23 @@ TForm2::TForm2(TExportOptions& options, QWidget* parent)
     setWindowTitle("Midi Export");
     setProperty("Tag", 20);
     setModal(false);
-    setFixedSize(500, 200);
+    setFixedSize(540, 200);
     CreateControls();
     ShowOptions();
 }
 
 void TForm2::CreateControls() {
     GroupBox1 = Named(new QGroupBox("Export Options", this), "GroupBox1", 21);
-    GroupBox1->setGeometry(8, 8, 190, 150);
+    GroupBox1->setGeometry(8, 8, 226, 150);
     CheckBox1 = Named(new QCheckBox("Export Program Change", GroupBox1), "CheckBox1", 23);
-    CheckBox1->setGeometry(8, 22, 178, 20);
+    CheckBox1->setGeometry(8, 22, 214, 20);
     CheckBox2 = Named(new QCheckBox(GroupBox1), "CheckBox2");
     CheckBox2->setGeometry(8, 56, 20, 20);
-    Named(new QLabel("Optimized for", GroupBox1), "Label1", 19)->setGeometry(28, 50, 158, 16);
-    Named(new QLabel("monophone mobiles", GroupBox1), "Label2", 24)->setGeometry(28, 66, 158, 16);
+    Named(new QLabel("Optimized for", GroupBox1), "Label1", 19)->setGeometry(28, 50, 194, 16);
+    Named(new QLabel("monophone mobiles", GroupBox1), "Label2", 24)->setGeometry(28, 66, 194, 16);
 
     GroupBox2 = Named(new QGroupBox("Additional Information", this), "GroupBox2", 22);
-    GroupBox2->setGeometry(206, 8, 286, 150);
+    GroupBox2->setGeometry(242, 8, 290, 150);
     CheckBox3 = Named(new QCheckBox("Trackname", GroupBox2), "CheckBox3", 32);
     CheckBox3->setGeometry(8, 22, 100, 20);
     Edit1 = Named(new QLineEdit(GroupBox2), "Edit1");
@@ -63,9 +63,9 @@ void TForm2::CreateControls() {
     Named(new QLabel(ExporterText, GroupBox2), "Label6")->setGeometry(112, 120, 166, 18);
 
     Button1 = Named(new QPushButton("Export", this), "Button1", 30);
-    Button1->setGeometry(292, 166, 100, 26);
+    Button1->setGeometry(326, 166, 106, 26);
     Button2 = Named(new QPushButton("Cancel", this), "Button2", 31);
-    Button2->setGeometry(398, 166, 94, 26);
+    Button2->setGeometry(438, 166, 94, 26);
 
     connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) { options_.ProgramChange = on; });
     connect(CheckBox2, &QCheckBox::toggled, this, [this](bool on) { options_.Monophone = on; });
