@@ -27,6 +27,9 @@ struct TMidiSupport {
     // Stops the timer; when it returns no tick runs any more.
     void StopTimer();
     bool TimerRunning() const { return timer_.Running() || handTimerRunning_; }
+    // The timer thread's real-time scheduling and CPU time, for diagnosis (TPeriodicTimer).
+    bool TimerRealTime() const { return timer_.RealTime(); }
+    std::chrono::nanoseconds TimerCpuTime() const { return timer_.ThreadCpuTime(); }
 
     // For tests that call the tick themselves: the timer then counts as running between
     // StartTimer and StopTimer, but no thread ticks.
