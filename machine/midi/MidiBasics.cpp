@@ -106,7 +106,8 @@ bool TMidiOut::Open() {
         UnlockDevice();
     }
     LastResult = result;
-    Report("midiOutOpen: Device #" + std::to_string(DeviceId), result);
+    OpenFailure = result != MidiResult::Ok && port_ ? port_->OpenFailure() : std::string();
+    Report("midiOutOpen: Device #" + std::to_string(DeviceId), result, OpenFailure);
     SetDeviceOpen(result == MidiResult::Ok);
     return result == MidiResult::Ok;
 }
@@ -162,9 +163,9 @@ void TMidiOut::SelectBank(int32_t bank) {
     SendShort(status + 0x20 * 256u);
 }
 
-void TMidiOut::Report(std::string_view prefix, int32_t code) {
+void TMidiOut::Report(std::string_view prefix, int32_t code, std::string_view detail) {
     if (debugger_)
-        LogMidiResult(*debugger_, prefix, code);
+        LogMidiResult(*debugger_, prefix, code, detail);
 }
 
 void TMidiOut::SetDeviceOpen(bool open) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 class TMidiDebugLog;
@@ -26,6 +27,9 @@ struct TMidiSupport {
     // Stops the timer; when it returns no tick runs any more.
     void StopTimer();
     bool TimerRunning() const { return timer_.Running() || handTimerRunning_; }
+    // The timer thread's real-time scheduling and CPU time, for diagnosis (TPeriodicTimer).
+    bool TimerRealTime() const { return timer_.RealTime(); }
+    std::chrono::nanoseconds TimerCpuTime() const { return timer_.ThreadCpuTime(); }
 
     // For tests that call the tick themselves: the timer then counts as running between
     // StartTimer and StopTimer, but no thread ticks.
@@ -87,6 +91,9 @@ public:
     std::atomic<int32_t> CurrentPattern{1};  // shared: 1-based pattern that plays and shows
     std::atomic<int32_t> TrackPosition{1};   // shared: 1-based song line
     std::atomic<int32_t> GlobalTranspose{0}; // semitones added to every note but program changes
+    // After a failed Open, the port's explanation for the user (TMidiPort::OpenFailure); empty
+    // after a successful one. User-interface thread only.
+    std::string OpenFailure;
 
     // status + data1 * 256 + data2 * 65536, where data1 = value + 35 (+ GlobalTranspose unless
     // the status is a program change on the output channel).
@@ -125,7 +132,7 @@ private:
     }
     TMidiDevice* TakeHandle();
     void LockDevice() noexcept;
-    void Report(std::string_view prefix, int32_t code);
+    void Report(std::string_view prefix, int32_t code, std::string_view detail = {});
     void SetDeviceOpen(bool open);
     bool IsDeviceOpen() const;
 

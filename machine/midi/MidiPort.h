@@ -57,6 +57,9 @@ public:
     virtual std::string DeviceName(int32_t index) = 0;
     // On success (0) `device` holds the open device; otherwise it stays empty.
     virtual int32_t Open(int32_t deviceId, std::unique_ptr<TMidiDevice>& device) = 0;
+    // After a failed Open, what the user should read when the result code alone would not
+    // tell them what went wrong and what to do; empty otherwise.
+    virtual std::string OpenFailure() const { return {}; }
 };
 
 // The bytes that a packed message word puts on the wire: status in bits 0..7, first data byte

@@ -2,6 +2,8 @@
 
 #include "MidiPortAlsa.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <filesystem>
 #include <fluidsynth.h>
@@ -11,11 +13,22 @@
 
 namespace {
 
+// FluidSynth tells why an audio driver did not start only in its log. While an open tries a
+// driver, its own thread points this at a string that takes the last error message; on every
+// other thread (FluidSynth's audio threads, the playback tick) the log function only reads a
+// null pointer, so it never allocates or locks there.
+thread_local std::string* capturedError = nullptr;
+
+void KeepError(int, const char* message, void*) {
+    if (capturedError && message)
+        *capturedError = message;
+}
+
 void QuietFluidSynth() {
     static std::once_flag once;
     std::call_once(once, [] {
         for (int level = 0; level < LAST_LOG_LEVEL; ++level)
-            fluid_set_log_function(level, nullptr, nullptr);
+            fluid_set_log_function(level, level <= FLUID_ERR ? KeepError : nullptr, nullptr);
     });
 }
 
@@ -58,6 +71,80 @@ bool IsSoundFontFile(const std::string& path) {
         return false;
     const std::string_view riff(header, 4), form(header + 8, 4);
     return riff == "RIFF" && (form == "sfbk" || form == "DLS ");
+}
+
+std::vector<std::string> OfferedAudioDrivers(fluid_settings_t* settings) {
+    std::vector<std::string> names;
+    fluid_settings_foreach_option(
+        settings, "audio.driver", &names, [](void* data, const char*, const char* option) {
+            static_cast<std::vector<std::string>*>(data)->push_back(option);
+        });
+    return names;
+}
+
+bool Contains(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+std::string Join(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names)
+        text += (text.empty() ? "" : ", ") + name;
+    return text;
+}
+
+// A log message as one clause: no line ends, no closing full stop.
+std::string Clause(std::string message) {
+    while (!message.empty() &&
+           (message.back() == '.' || std::isspace(static_cast<unsigned char>(message.back()))))
+        message.pop_back();
+    std::replace(message.begin(), message.end(), '\n', ' ');
+    return message;
+}
+
+// Starts the first of `wanted` (or, when it is empty, of the desktop drivers) that this
+// FluidSynth offers and that starts. When none does, `failure` says what was tried.
+fluid_audio_driver_t* StartAudioDriver(fluid_settings_t* settings, fluid_synth_t* synth,
+                                       const std::vector<std::string>& wanted,
+                                       std::string& failure) {
+    const std::vector<std::string> offered = OfferedAudioDrivers(settings);
+    std::vector<std::string> candidates, missing;
+    if (wanted.empty()) {
+        for (const char* name : DesktopAudioDrivers)
+            if (Contains(offered, name))
+                candidates.push_back(name);
+    } else {
+        for (const std::string& name : wanted)
+            (Contains(offered, name) ? candidates : missing).push_back(name);
+    }
+
+    std::string tried;
+    for (const std::string& name : candidates) {
+        std::string error;
+        fluid_audio_driver_t* driver = nullptr;
+        capturedError = &error;
+        if (fluid_settings_setstr(settings, "audio.driver", name.c_str()) == FLUID_OK)
+            driver = new_fluid_audio_driver(settings, synth);
+        capturedError = nullptr;
+        if (driver)
+            return driver;
+        tried += (tried.empty() ? "tried " : ", ") + name;
+        tried += error.empty() ? " (did not start)" : " (" + Clause(error) + ")";
+    }
+
+    std::string reasons = tried;
+    for (const std::string& name : missing)
+        reasons += (reasons.empty() ? "" : "; ") + std::string("this FluidSynth has no driver \"") +
+                   name + "\" (it has " + Join(offered) + ")";
+    if (reasons.empty()) {
+        std::vector<std::string> desktop(std::begin(DesktopAudioDrivers),
+                                         std::end(DesktopAudioDrivers));
+        reasons =
+            "this FluidSynth has none of " + Join(desktop) + " (it has " + Join(offered) + ")";
+    }
+    failure = "no audio output for the built-in synthesizer: " + reasons +
+              "; choose another MIDI device or set PLINKORA_AUDIO_DRIVER";
+    return nullptr;
 }
 
 } // namespace
@@ -195,6 +282,7 @@ TFluidSynthMapper::TFluidSynthMapper(TFluidSynthOptions options) : options_(std:
 TFluidSynthMapper::~TFluidSynthMapper() = default;
 
 int32_t TFluidSynthMapper::Open(std::unique_ptr<TMidiDevice>& device) {
+    failure_.clear();
     if (deviceOpen_)
         return MidiResult::Allocated;
     QuietFluidSynth();
@@ -206,7 +294,8 @@ int32_t TFluidSynthMapper::Open(std::unique_ptr<TMidiDevice>& device) {
             return result;
         synth_ = std::move(synth);
     }
-    fluid_audio_driver_t* driver = new_fluid_audio_driver(synth_->Settings, synth_->Engine);
+    fluid_audio_driver_t* driver =
+        StartAudioDriver(synth_->Settings, synth_->Engine, options_.AudioDrivers, failure_);
     if (!driver)
         return MidiResult::NoDevice;
     device = std::make_unique<Device>(*this, driver);

@@ -18,6 +18,8 @@ TSystemMidiOptions SystemMidiOptionsFromEnvironment() {
     TSystemMidiOptions options;
     options.LogPath = Environment("PLINKORA_MIDI_LOG");
     options.Mapper.SoundFont = Environment("PLINKORA_SOUNDFONT");
+    if (std::string driver = Environment("PLINKORA_AUDIO_DRIVER"); !driver.empty())
+        options.Mapper.AudioDrivers = {driver};
     return options;
 }
 
@@ -36,12 +38,16 @@ std::string TSystemMidiPort::DeviceName(int32_t index) {
 }
 
 int32_t TSystemMidiPort::Open(int32_t deviceId, std::unique_ptr<TMidiDevice>& device) {
+    openFailure_.clear();
     if (deviceId < MidiMapperId || deviceId >= static_cast<int32_t>(names_.size()))
         return MidiResult::BadDeviceId;
     if (!options_.LogPath.empty())
         return OpenLogMidiDevice(options_.LogPath, deviceId, device);
-    if (deviceId == MidiMapperId)
-        return mapper_.Open(device);
+    if (deviceId == MidiMapperId) {
+        const int32_t result = mapper_.Open(device);
+        openFailure_ = mapper_.Failure();
+        return result;
+    }
     return OpenAlsaMidiOutput(deviceId, device);
 }
 

@@ -13,8 +13,9 @@ struct TSystemMidiOptions {
     TFluidSynthOptions Mapper;
 };
 
-// Reads PLINKORA_MIDI_LOG (the message log file) and PLINKORA_SOUNDFONT (the soundfont of the
-// built-in synthesizer).
+// Reads PLINKORA_MIDI_LOG (the message log file), PLINKORA_SOUNDFONT (the soundfont of the
+// built-in synthesizer) and PLINKORA_AUDIO_DRIVER (the one audio driver it tries instead of the
+// desktop drivers).
 TSystemMidiOptions SystemMidiOptionsFromEnvironment();
 
 // The program's port: device -1 is the built-in FluidSynth synthesizer, devices 0..n-1 are the
@@ -27,11 +28,13 @@ public:
     int32_t DeviceCount() override;
     std::string DeviceName(int32_t index) override;
     int32_t Open(int32_t deviceId, std::unique_ptr<TMidiDevice>& device) override;
+    std::string OpenFailure() const override { return openFailure_; }
 
 private:
     TSystemMidiOptions options_;
     TFluidSynthMapper mapper_;
     std::vector<std::string> names_;
+    std::string openFailure_;
 };
 
 // The port chosen at program start, set up from the environment.

@@ -51,11 +51,16 @@ void SetDeviceBusyText(std::string text) {
     DeviceBusyText() = std::move(text);
 }
 
-std::string LogMidiResult(TMidiDebugLog& log, std::string_view prefix, int32_t code) {
+std::string LogMidiResult(TMidiDebugLog& log, std::string_view prefix, int32_t code,
+                          std::string_view detail) {
     std::string text = MidiErrorText(code) + " #" + std::to_string(code);
     std::string line(prefix);
     line += ' ';
     line += text;
+    if (!detail.empty()) {
+        line += ": ";
+        line += detail;
+    }
     log.Append(std::move(line));
     return text;
 }

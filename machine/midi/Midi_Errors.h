@@ -14,5 +14,7 @@ std::string MidiErrorText(int32_t code);
 void SetDeviceBusyText(std::string text);
 
 // Appends prefix + " " + text to the debugger log and returns text, where text is
-// MidiErrorText(code) + " #" + code.
-std::string LogMidiResult(TMidiDebugLog& log, std::string_view prefix, int32_t code);
+// MidiErrorText(code) + " #" + code. A detail (the port's own explanation of a failure) follows
+// on the same line after ": ".
+std::string LogMidiResult(TMidiDebugLog& log, std::string_view prefix, int32_t code,
+                          std::string_view detail = {});

@@ -42,8 +42,16 @@ bool TPeriodicTimer::Start(uint32_t periodMs, std::function<void()> tick) {
     } catch (const std::system_error&) {
         return false;
     }
+    hasCpuClock_ = pthread_getcpuclockid(thread_.native_handle(), &cpuClock_) == 0;
     running_.store(true, std::memory_order_release);
     return true;
+}
+
+std::chrono::nanoseconds TPeriodicTimer::ThreadCpuTime() const {
+    timespec used{};
+    if (!Running() || !hasCpuClock_ || clock_gettime(cpuClock_, &used) != 0)
+        return std::chrono::nanoseconds(0);
+    return std::chrono::seconds(used.tv_sec) + std::chrono::nanoseconds(used.tv_nsec);
 }
 
 void TPeriodicTimer::Stop() {
@@ -51,6 +59,7 @@ void TPeriodicTimer::Stop() {
         return;
     stopRequested_.store(true, std::memory_order_release);
     thread_.join();
+    hasCpuClock_ = false;
     running_.store(false, std::memory_order_release);
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <thread>
+#include <time.h>
 
 // A periodic timer thread on absolute deadlines of the monotonic clock: each deadline is the
 // previous one plus the period, so a late wake-up never shifts the ticks after it. The thread
@@ -30,6 +32,10 @@ public:
     // Whether the timer thread got real-time scheduling (for diagnosis).
     bool RealTime() const { return realTime_.load(std::memory_order_acquire); }
 
+    // CPU time the timer thread has used since it started, from its own CPU-time clock (for
+    // diagnosis and benchmarks). Zero when the timer does not run. Same thread as Start.
+    std::chrono::nanoseconds ThreadCpuTime() const;
+
 private:
     void Run(uint32_t periodMs);
 
@@ -38,4 +44,6 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> realTime_{false};
+    clockid_t cpuClock_{};
+    bool hasCpuClock_ = false;
 };

@@ -127,9 +127,11 @@ TStartResult TPlayback::StartPlayback() {
     state_.TickCount.store(0);
     if (!support_.DeviceOpen)
         out_.Open();
-    if (!support_.DeviceOpen)
-        return out_.LastResult.load() == DeviceBusyCode ? TStartResult::DeviceBusy
-                                                        : TStartResult::Failed;
+    if (!support_.DeviceOpen) {
+        if (out_.LastResult.load() == DeviceBusyCode)
+            return TStartResult::DeviceBusy;
+        return out_.OpenFailure.empty() ? TStartResult::Failed : TStartResult::Unavailable;
+    }
     out_.SelectBank(song_.Bank);
     out_.SendShort(out_.BuildMessage(out_.Programs[out_.OutChannel], 0xC0 + out_.OutChannel, 0));
     if (!support_.StartTimer([this] { OnTick(); }))

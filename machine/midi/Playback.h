@@ -26,9 +26,10 @@ struct TPlaybackState {
 // What a start of the transport came to.
 enum class TStartResult {
     Playing,
-    DeviceBusy, // the port could not be opened because another program holds the device
-    Failed,     // the port could not be opened or the timer not started
-    Idle,       // nothing was to be started (a mode choice while stopped)
+    DeviceBusy,  // the port could not be opened because another program holds the device
+    Unavailable, // the port could not be opened and said why (TMidiOut::OpenFailure)
+    Failed,      // the port could not be opened or the timer not started
+    Idle,        // nothing was to be started (a mode choice while stopped)
 };
 
 // Live playback of the song: the pattern shown in the pattern editor in a loop (pattern mode) or

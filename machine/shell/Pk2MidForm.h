@@ -120,7 +120,8 @@ public:
 
     // Ticks the note-range item and limits the transposition to the range.
     void ShowRange();
-    // The device-busy message of a transport start that could not open the port.
+    // The message of a transport start that could not open the port: the device-busy text, or
+    // the port's own explanation (no audio output for the built-in synthesizer).
     void ShowStartResult(TStartResult result);
 
     // The step count the song-properties dialog returns for File > New > Project (set by the

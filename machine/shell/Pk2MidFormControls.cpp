@@ -19,10 +19,15 @@ void SetQuietly(QSpinBox* box, int value) {
 } // namespace
 
 void TForm1::ShowStartResult(TStartResult result) {
-    if (result != TStartResult::DeviceBusy)
+    std::string text;
+    if (result == TStartResult::DeviceBusy)
+        text = MidiErrorText(4);
+    else if (result == TStartResult::Unavailable)
+        text = machine_.MidiOut->OpenFailure;
+    else
         return;
-    QMessageBox box(QMessageBox::NoIcon, "Plinkora", QString::fromStdString(MidiErrorText(4)),
-                    QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::NoIcon, "Plinkora", QString::fromStdString(text), QMessageBox::Ok,
+                    this);
     box.exec();
 }
 

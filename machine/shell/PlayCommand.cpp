@@ -114,8 +114,11 @@ int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& e
     TPlayback playback(song, melodies, midiOut, support, tempo, state);
     ApplyLoadedSong(song, melodies, midiOut);
     if (const int32_t opened = ChooseDevice(midiOut, song, request.Device); !support.DeviceOpen) {
-        err << "Plinkora: device " << request.Device
-            << " cannot be opened:" << MidiErrorText(opened) << "\n";
+        err << "Plinkora: device " << request.Device << " cannot be opened:";
+        if (midiOut.OpenFailure.empty())
+            err << MidiErrorText(opened) << "\n";
+        else
+            err << " " << midiOut.OpenFailure << "\n";
         for (const std::string& line : debugger.Lines())
             err << "  " << line << "\n";
         return 1;

@@ -3,7 +3,12 @@
 #include "midi/MidiDebugLog.h"
 #include "midi/MidiPortFluidSynth.h"
 #include "midi/MidiPortSystem.h"
+#include "midi/Playback.h"
+#include "midi/TempoInfo.h"
+#include "song/Melodies.h"
+#include "song/SongModel.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <thread>
@@ -15,8 +20,8 @@ namespace {
 // Renders into a raw 16-bit file through FluidSynth's file audio driver: no sound card needed.
 TFluidSynthOptions FileOutput(const std::string& path) {
     return {{},
-            {{"audio.driver", "file"},
-             {"audio.file.name", path},
+            {"file"},
+            {{"audio.file.name", path},
              {"audio.file.type", "raw"},
              {"audio.file.format", "s16"},
              {"synth.sample-rate", "22050"}}};
@@ -91,8 +96,11 @@ TEST_F(FluidSynth, FailuresGiveFittingCodes) {
     noSoundFont.SoundFont = dir.File("broken.sf2");
     EXPECT_EQ(TFluidSynthMapper(noSoundFont).Open(device), 6);
 
-    TFluidSynthOptions noAudio = FileOutput("/nonexistent-folder/out.raw");
-    EXPECT_EQ(TFluidSynthMapper(noAudio).Open(device), 68);
+    TFluidSynthMapper noAudio(FileOutput("/nonexistent-folder/out.raw"));
+    EXPECT_EQ(noAudio.Open(device), 68);
+    EXPECT_TRUE(
+        noAudio.Failure().starts_with("no audio output for the built-in synthesizer: tried file ("))
+        << noAudio.Failure();
 
     TFluidSynthOptions unknownSetting = FileOutput(dir.File("b.raw"));
     unknownSetting.Settings.push_back({"synth.no-such-setting", "1"});
@@ -121,4 +129,35 @@ TEST_F(FluidSynth, MapperOpensThroughTheOutputAndReportsFailures) {
     EXPECT_FALSE(failing.Open());
     EXPECT_FALSE(support.DeviceOpen);
     EXPECT_EQ(debugger.Lines().back(), "midiOutOpen: Device #-1  no device driver present  #6");
+}
+
+// The message a user reads when the built-in synthesizer finds no audio output: in the debugger
+// line of the open and as the reason the transport did not start.
+TEST_F(FluidSynth, AnAudioDriverThatCannotStartIsReportedPlainly) {
+    ASSERT_EQ(setenv("PLINKORA_AUDIO_DRIVER", "no-such-driver", 1), 0);
+    TSystemMidiPort port(SystemMidiOptionsFromEnvironment());
+    unsetenv("PLINKORA_AUDIO_DRIVER");
+    TMidiSupport support;
+    TMidiDebugLog debugger;
+    TMidiOut out(port, support, &debugger);
+    TPkSong song;
+    TTempoInfo tempo;
+    TMelodies melodies;
+    TPlaybackState state;
+    TPlayback playback(song, melodies, out, support, tempo, state);
+    InitSong(song, tempo, DefaultNote, -1, 0, "Song");
+    BuildAllMelodies(song, melodies, out);
+
+    EXPECT_EQ(playback.PlayPattern(), TStartResult::Unavailable);
+    EXPECT_FALSE(support.DeviceOpen);
+    EXPECT_FALSE(support.TimerRunning());
+    const std::string expected =
+        "no audio output for the built-in synthesizer: this FluidSynth has no driver "
+        "\"no-such-driver\" (it has ";
+    EXPECT_EQ(out.OpenFailure.substr(0, expected.size()), expected);
+    EXPECT_NE(out.OpenFailure.find("alsa"), std::string::npos) << "the drivers it has are named";
+    EXPECT_TRUE(
+        out.OpenFailure.ends_with("); choose another MIDI device or set PLINKORA_AUDIO_DRIVER"));
+    EXPECT_EQ(debugger.Lines().front(),
+              "midiOutOpen: Device #-1  port no longer connected  #68: " + out.OpenFailure);
 }

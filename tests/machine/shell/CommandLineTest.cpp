@@ -149,6 +149,21 @@ TEST(CommandLine, PlaySendsWhatTheTransportSendsAndStopsLikeStop) {
     EXPECT_EQ(calls.back(), "close");
 }
 
+TEST(CommandLine, PlayExplainsWhenTheBuiltInSynthesizerHasNoAudioOutput) {
+    TempDir dir;
+    const auto song = dir.Write("s.pks", OldLayout);
+    ASSERT_EQ(setenv("PLINKORA_AUDIO_DRIVER", "no-such-driver", 1), 0);
+    const RunResult run = Plinkora({"--play", song, "--seconds", "0.1"});
+    unsetenv("PLINKORA_AUDIO_DRIVER");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.starts_with("Plinkora: device -1 cannot be opened: no audio output for "
+                                    "the built-in synthesizer: this FluidSynth has no driver "
+                                    "\"no-such-driver\""))
+        << run.err;
+    EXPECT_NE(run.err.find("; choose another MIDI device or set PLINKORA_AUDIO_DRIVER\n"),
+              std::string::npos);
+}
+
 TEST(CommandLine, PlayRefusesBadArguments) {
     TempDir dir;
     const auto song = dir.Write("s.pks", OldLayout);
