@@ -4,6 +4,10 @@
 // sent message was against the tick schedule (median, 99th percentile, maximum), the error of
 // the first and of the last message (drift), and the CPU time of the playback thread and of the
 // whole process per second of playback, beside the process's CPU time while it only waits.
+// It plays twice, once with the timer ticking every millisecond and once sleeping over the
+// ticks that only count, and prints both side by side. Last it starts the machine program
+// (Plinkora, found beside this program or one folder up; or the second argument) with its
+// windows offscreen and prints the CPU it uses while nothing plays.
 
 #include "midi/MidiBasics.h"
 #include "midi/MidiPortSystem.h"
@@ -14,14 +18,17 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
 #include <thread>
 #include <time.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -70,20 +77,20 @@ double Percentile(const std::vector<double>& sorted, double fraction) {
     return sorted[index];
 }
 
-} // namespace
 
-int main(int argc, char** argv) {
-    const double seconds = argc > 1 ? std::atof(argv[1]) : DefaultSeconds;
-    if (!(seconds > 0)) {
-        std::fprintf(stderr, "usage: PlaybackTimingBench [SECONDS]   (default %.0f)\n",
-                     DefaultSeconds);
-        return 2;
-    }
-    const auto folder = std::filesystem::temp_directory_path() / "pk-playback-bench";
-    std::filesystem::create_directories(folder);
-    const std::string logPath = (folder / "midi.log").string();
+// The figures of one playing session.
+struct TFigures {
+    bool RealTime = false;
+    size_t Played = 0, Sweep = 0;
+    double MedianMs = 0, P99Ms = 0, MaxMs = 0, FirstMs = 0, LastMs = 0;
+    double PairMedianUs = 0, PairMaxUs = 0;
+    double ThreadCpuMsPerS = 0, ProcessCpuMsPerS = 0, WallS = 0;
+};
+
+// Plays the pattern for `seconds` through a fresh message log and measures it; false (with a
+// message) when playback could not run.
+bool PlaySession(bool everyTick, double seconds, const std::string& logPath, TFigures& f) {
     std::filesystem::remove(logPath);
-
     // A rising and falling line of one-step notes: every step sends the note-off of the step
     // before and its own note-on.
     TPkSong song;
@@ -102,25 +109,17 @@ int main(int argc, char** argv) {
     TMelodies melodies;
     TPlaybackState state;
     TPlayback playback(song, melodies, out, support, tempo, state);
+    playback.TickEveryPeriod = everyTick;
     BuildAllMelodies(song, melodies, out);
     song.SongReady = true;
     const std::vector<TMelodyEvent> timeline = melodies.Timeline(0);
-
-    // The process while it only waits, as it does during playback.
-    const double idleSeconds = std::min(2.0, seconds);
-    const int64_t idleCpu0 = Nanos(CLOCK_PROCESS_CPUTIME_ID);
-    const int64_t idleWall0 = Nanos(CLOCK_MONOTONIC);
-    Wait(idleSeconds);
-    const double idleCpuMsPerS = 1e3 *
-                                 static_cast<double>(Nanos(CLOCK_PROCESS_CPUTIME_ID) - idleCpu0) /
-                                 static_cast<double>(Nanos(CLOCK_MONOTONIC) - idleWall0);
 
     // As `Plinkora --play`: the device choice (open, program, bank), then the transport start
     // in pattern mode.
     out.DeviceId = MidiMapperId;
     if (!out.Open()) {
         std::fprintf(stderr, "the message log %s cannot be opened\n", logPath.c_str());
-        return 1;
+        return false;
     }
     out.SetPatch(song.Patch);
     out.SelectBank(song.Bank);
@@ -128,7 +127,7 @@ int main(int argc, char** argv) {
     out.CurrentPattern = 1;
     if (playback.PlayToggle() != TStartResult::Playing) {
         std::fprintf(stderr, "playback did not start\n");
-        return 1;
+        return false;
     }
     // The playback thread's CPU time comes from its own CPU-time clock (pthread_getcpuclockid,
     // read by the timer from here): the scheduler's nanosecond account of that thread alone,
@@ -142,9 +141,11 @@ int main(int argc, char** argv) {
     const int64_t threadCpu = support.TimerCpuTime().count() - threadCpu0;
     const int64_t processCpu = Nanos(CLOCK_PROCESS_CPUTIME_ID) - processCpu0;
     const double wall = static_cast<double>(Nanos(CLOCK_MONOTONIC) - wall0);
-    const bool realTime = support.TimerRealTime();
+    f.RealTime = support.TimerRealTime();
     playback.StopToggle();
-
+    f.ThreadCpuMsPerS = static_cast<double>(threadCpu) / wall * 1e3;
+    f.ProcessCpuMsPerS = static_cast<double>(processCpu) / wall * 1e3;
+    f.WallS = wall / 1e9;
     // The schedule. The transport start sends the bank select and the program change, then
     // starts the timer thread; that thread reads the clock once (T0) and ticks at T0 + 1 ms,
     // T0 + 2 ms, ... on absolute deadlines. Tick k (from 1) handles tick count k - 1 of the
@@ -164,7 +165,7 @@ int main(int argc, char** argv) {
         ++first;
     if (first == 0 || first == sent.size() || (sent[first - 1].Message & 0xF0) != 0xC0) {
         std::fprintf(stderr, "the log %s does not hold a transport start\n", logPath.c_str());
-        return 1;
+        return false;
     }
     const int64_t startUs = sent[first - 1].Us;
     const int64_t passTicks = static_cast<int64_t>(song.Steps) * StepTime + 1;
@@ -200,29 +201,135 @@ int main(int argc, char** argv) {
     }
     if (lateMs.empty()) {
         std::fprintf(stderr, "no played message in %s\n", logPath.c_str());
-        return 1;
+        return false;
     }
-    const size_t played = lateMs.size();
+    f.Played = lateMs.size();
+    f.Sweep = sent.size() - first - f.Played;
     std::sort(lateMs.begin(), lateMs.end());
     std::sort(pairUs.begin(), pairUs.end());
+    f.MedianMs = Percentile(lateMs, 0.5);
+    f.P99Ms = Percentile(lateMs, 0.99);
+    f.MaxMs = lateMs.back();
+    f.FirstMs = firstMs;
+    f.LastMs = lastMs;
+    if (!pairUs.empty()) {
+        f.PairMedianUs = Percentile(pairUs, 0.5);
+        f.PairMaxUs = pairUs.back();
+    }
+    return true;
+}
 
-    std::printf("PlaybackTimingBench: %d steps of %d ms for %.1f s through the message log\n",
-                song.Steps, StepTime, wall / 1e9);
-    std::printf("timer thread real-time scheduling: %s\n", realTime ? "yes" : "no");
-    std::printf("messages played: %zu, then %zu of the stop's note-off sweep\n", played,
-                sent.size() - first - played);
-    const double medianMs = Percentile(lateMs, 0.5);
-    std::printf("lateness  median %.3f ms  99th percentile %.3f ms  maximum %.3f ms\n", medianMs,
-                Percentile(lateMs, 0.99), lateMs.back());
-    std::printf("error of the first message %.3f ms, of the last %.3f ms\n", firstMs, lastMs);
-    std::printf("drift (last error - median) %+.3f ms\n", lastMs - medianMs);
-    std::printf("jitter (error - median)  99th percentile %+.3f ms  maximum %+.3f ms\n",
-                Percentile(lateMs, 0.99) - medianMs, lateMs.back() - medianMs);
-    if (!pairUs.empty())
-        std::printf("second message of a tick after the first  median %.0f us  maximum %.0f us\n",
-                    Percentile(pairUs, 0.5), pairUs.back());
-    std::printf("playback thread CPU  %.3f ms per second of playback\n", threadCpu / wall * 1e3);
-    std::printf("process CPU          %.3f ms per second of playback, %.3f ms per second idle\n",
-                processCpu / wall * 1e3, idleCpuMsPerS);
+// The CPU time (ns) all threads of a process have run: the scheduler's own account.
+int64_t ProcessRunNanos(pid_t pid) {
+    int64_t total = 0;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        std::ifstream in(task.path() / "schedstat");
+        int64_t run = 0;
+        if (in >> run)
+            total += run;
+    }
+    return total;
+}
+
+std::string FindMachine(int argc, char** argv) {
+    if (argc > 2)
+        return argv[2];
+    const auto here = std::filesystem::canonical("/proc/self/exe").parent_path();
+    for (const auto& candidate : {here / "Plinkora", here.parent_path() / "Plinkora"})
+        if (std::filesystem::exists(candidate))
+            return candidate.string();
+    return {};
+}
+
+// The machine program with its windows offscreen while nothing plays: CPU ms per second.
+double MachineIdleCpu(const std::string& program, const std::filesystem::path& folder,
+                      double seconds) {
+    const auto runtime = folder / "run";
+    std::filesystem::create_directories(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    const std::string log = (folder / "idle-midi.log").string();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+        setenv("PLINKORA_MIDI_LOG", log.c_str(), 1);
+        std::freopen("/dev/null", "w", stderr);
+        const std::string copy = (folder / "PKIdle").string();
+        std::filesystem::copy_file(program, copy,
+                                   std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::permissions(copy, std::filesystem::perms::owner_all);
+        execl(copy.c_str(), copy.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    if (pid < 0)
+        return -1;
+    Wait(3); // start-up and its first drawing are not idling
+    const int64_t run0 = ProcessRunNanos(pid);
+    const int64_t wall0 = Nanos(CLOCK_MONOTONIC);
+    Wait(seconds);
+    const int64_t run = ProcessRunNanos(pid) - run0;
+    const double wall = static_cast<double>(Nanos(CLOCK_MONOTONIC) - wall0);
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return static_cast<double>(run) / wall * 1e3;
+}
+
+void PrintFigures(const char* name, const TFigures& f) {
+    std::printf("%-22s %9.3f %9.3f %9.3f %9.3f %+9.3f %10.3f %10.3f\n", name, f.MedianMs, f.P99Ms,
+                f.MaxMs, f.FirstMs, f.LastMs - f.MedianMs, f.ThreadCpuMsPerS, f.ProcessCpuMsPerS);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const double seconds = argc > 1 ? std::atof(argv[1]) : DefaultSeconds;
+    if (!(seconds > 0)) {
+        std::fprintf(stderr, "usage: PlaybackTimingBench [SECONDS [PLINKORA]]   (default %.0f)\n",
+                     DefaultSeconds);
+        return 2;
+    }
+    const auto folder = std::filesystem::temp_directory_path() / "pk-playback-bench";
+    std::filesystem::create_directories(folder);
+    const std::string logPath = (folder / "midi.log").string();
+
+    // The process while it only waits, as it does during playback.
+    const double idleSeconds = std::min(2.0, seconds);
+    const int64_t idleCpu0 = Nanos(CLOCK_PROCESS_CPUTIME_ID);
+    const int64_t idleWall0 = Nanos(CLOCK_MONOTONIC);
+    Wait(idleSeconds);
+    const double idleCpuMsPerS = 1e3 *
+                                 static_cast<double>(Nanos(CLOCK_PROCESS_CPUTIME_ID) - idleCpu0) /
+                                 static_cast<double>(Nanos(CLOCK_MONOTONIC) - idleWall0);
+
+    TFigures everyTick, sleeping;
+    if (!PlaySession(true, seconds, logPath, everyTick) ||
+        !PlaySession(false, seconds, logPath, sleeping))
+        return 1;
+
+    std::printf("PlaybackTimingBench: 16 steps of %d ms for %.1f s through the message log, "
+                "each way\n",
+                StepTime, sleeping.WallS);
+    std::printf("timer thread real-time scheduling: %s\n", sleeping.RealTime ? "yes" : "no");
+    std::printf("messages played: %zu and %zu\n", everyTick.Played, sleeping.Played);
+    std::printf("%-22s %9s %9s %9s %9s %9s %10s %10s\n", "ms", "median", "99th pct", "maximum",
+                "first", "drift", "thread CPU", "proc CPU");
+    std::printf("%-22s %9s %9s %9s %9s %9s %10s %10s\n", "", "late", "late", "late", "error", "",
+                "ms/s", "ms/s");
+    PrintFigures("tick every 1 ms", everyTick);
+    PrintFigures("sleep to next event", sleeping);
+    std::printf("playback thread CPU: %.1f %% of the 1 ms ticker's\n",
+                100.0 * sleeping.ThreadCpuMsPerS / everyTick.ThreadCpuMsPerS);
+    std::printf("process idle (this program waiting): %.3f ms per second\n", idleCpuMsPerS);
+    const std::string machine = FindMachine(argc, argv);
+    if (machine.empty()) {
+        std::printf("machine idle: Plinkora not found beside this program\n");
+        return 0;
+    }
+    const double machineIdle = MachineIdleCpu(machine, folder, 10);
+    std::printf("machine idle (windows offscreen, nothing plays, 10 s): %.3f ms per second "
+                "(%.3f %% of a core)\n",
+                machineIdle, machineIdle / 10.0);
     return 0;
 }

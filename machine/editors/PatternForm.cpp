@@ -262,6 +262,7 @@ void TForm3::ConnectMainWindow() {
     connect(&mainWindow_, &TForm1::RangeChanged, this, [this] { ChangeRange(); });
     connect(&mainWindow_, &TForm1::KeyGridOff, this, [this] { CheckBox2->setChecked(false); });
     connect(&mainWindow_, &TForm1::PlaybackStarted, this, &TForm3::ShowPlayState);
+    connect(&mainWindow_, &TForm1::PlayingChanged, this, &TForm3::RefreshSoon);
     connect(&mainWindow_, &TForm1::PlaybackStopped, this, &TForm3::ShowPlayState);
 }
 

@@ -83,9 +83,11 @@ public:
     std::array<QAction*, StepSliderCount + 1> LengthItems{};
 
     // Editor state.
-    int PlayingEvent = 0;              // the timeline index playback last showed
-    bool NamesDirty = false;           // the note boxes must be refreshed from the song
-    bool PatternDirty = false;         // the sliders must be refreshed from the song
+    int PlayingEvent = 0;      // the timeline index playback last showed
+    bool NamesDirty = false;   // the note boxes must be refreshed from the song
+    bool PatternDirty = false; // the sliders must be refreshed from the song
+    // Runs the refresh timer until what is dirty has been shown (it runs only while needed).
+    void RefreshSoon();
     bool Reloading = false;            // sliders are being set from the song
     bool MovingUp = false;             // direction of the last slider movement
     bool ResetDragging = false;        // "Reset" is being dragged

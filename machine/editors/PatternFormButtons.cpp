@@ -35,9 +35,10 @@ void TForm3::ShowPattern(int p) {
         return;
     }
     // The same number: only the display follows (the pattern may hold a new song's notes).
-    machine_.MidiOut->CurrentPattern = p;
+    machine_.Playback->SwitchPattern(p);
     PatternDirty = true;
     NamesDirty = true;
+    RefreshSoon();
     setWindowTitle(CaptionFor(p));
     if (ValidPattern(p))
         Edit2->setText(QString::fromStdString(machine_.Song.PatternNames[p]));
@@ -54,13 +55,15 @@ void TForm3::SpinEdit1Change() {
         const QSignalBlocker quiet(SpinEdit1);
         SpinEdit1->setValue(value);
     }
-    TMidiOut& out = *machine_.MidiOut;
-    out.CurrentPattern = value;
+    machine_.Playback->SwitchPattern(value);
+    const TMidiOut& out = *machine_.MidiOut;
     PatternDirty = true;
+    RefreshSoon();
     setWindowTitle(CaptionFor(value));
     if (ValidPattern(value))
         Edit2->setText(QString::fromStdString(machine_.Song.PatternNames[value]));
     NamesDirty = true;
+    RefreshSoon();
     if (out.PlayMode == PatternMode)
         ResetOutput();
     // Away from the number box, so that its keys and wheel stop at the chosen pattern; a change
@@ -106,6 +109,7 @@ void TForm3::ReloadAfter(bool changed) {
     machine_.Song.SongModified = true;
     LoadPatternIntoSliders(machine_.MidiOut->CurrentPattern);
     NamesDirty = true;
+    RefreshSoon();
 }
 
 void TForm3::Button4Click() {
@@ -256,9 +260,16 @@ void TForm3::Timer1Timer() {
         shownotenames();
     if (PatternDirty)
         LoadPatternIntoSliders(machine_.MidiOut->CurrentPattern);
-    if (isVisible())
-        TrackPointer(QCursor::pos());
     ShowPlayState();
+    // Nothing plays and nothing waits to be shown: the editor sits still until asked again.
+    if (!machine_.Playback->Playing() && !PatternDirty && !NamesDirty &&
+        state.ShownSteps.load(std::memory_order_acquire) == shownSteps_)
+        Timer1->stop();
+}
+
+void TForm3::RefreshSoon() {
+    if (!Timer1->isActive())
+        Timer1->start();
 }
 
 void TForm3::ShowStep(int n) {

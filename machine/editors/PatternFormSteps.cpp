@@ -206,6 +206,7 @@ void TForm3::LoadPatternIntoSliders(int p, int value) {
         }
     }
     NamesDirty = true;
+    RefreshSoon();
     Reloading = false;
     PatternDirty = false;
 }

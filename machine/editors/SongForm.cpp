@@ -224,6 +224,7 @@ void TForm5::ConnectWindows() {
         ShowPlayState();
     });
     connect(&mainWindow_, &TForm1::PlaybackStopped, this, &TForm5::ShowPlayState);
+    connect(&mainWindow_, &TForm1::PlayingChanged, Timer1, qOverload<>(&QTimer::start));
     mainWindow_.Skins->Attach(this);
 }
 

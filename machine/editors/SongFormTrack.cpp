@@ -190,6 +190,8 @@ void TForm5::CheckBox1Click() {
 
 void TForm5::FollowPlayback() {
     ShowPlayState();
+    if (!Playing())
+        Timer1->stop(); // runs again when playback starts
     if (!Playing() || !CheckBox1->isChecked())
         return;
     const int position = machine_.MidiOut->TrackPosition.load();

@@ -9,6 +9,13 @@
 #include <thread>
 
 bool TMidiSupport::StartTimer(std::function<void()> tick) {
+    return StartTimer([every = std::move(tick)](uint32_t) {
+        every();
+        return 0u;
+    });
+}
+
+bool TMidiSupport::StartTimer(TPeriodicTimer::TTick tick) {
     CapsResult = 0;
     Period = std::min(std::max(1u, PeriodMin), PeriodMax);
     if (TicksByHand) {

@@ -24,6 +24,14 @@ struct TMidiSupport {
 
     // Runs `tick` every Period (1 ms) on the timer thread; true when the timer started.
     bool StartTimer(std::function<void()> tick);
+    // Runs `tick` on the Period grid, sleeping over the periods it says need no call
+    // (TPeriodicTimer); true when the timer started.
+    bool StartTimer(TPeriodicTimer::TTick tick);
+    // Ends the timer's sleep over idle periods at the next period boundary (never blocks).
+    void WakeTimer() {
+        ++HandWakes;
+        timer_.Wake();
+    }
     // Stops the timer; when it returns no tick runs any more.
     void StopTimer();
     bool TimerRunning() const { return timer_.Running() || handTimerRunning_; }
@@ -32,8 +40,9 @@ struct TMidiSupport {
     std::chrono::nanoseconds TimerCpuTime() const { return timer_.ThreadCpuTime(); }
 
     // For tests that call the tick themselves: the timer then counts as running between
-    // StartTimer and StopTimer, but no thread ticks.
+    // StartTimer and StopTimer, but no thread ticks; HandWakes counts the wakes they must model.
     bool TicksByHand = false;
+    uint32_t HandWakes = 0; // user-interface thread only
 
 private:
     TPeriodicTimer timer_;

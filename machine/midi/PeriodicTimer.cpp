@@ -1,9 +1,13 @@
 #include "PeriodicTimer.h"
 
 #include <cerrno>
+#include <climits>
+#include <linux/futex.h>
 #include <pthread.h>
 #include <sched.h>
+#include <sys/syscall.h>
 #include <time.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,6 +28,17 @@ long NanosBetween(const timespec& from, const timespec& to) {
     return (to.tv_sec - from.tv_sec) * NanosPerSecond + (to.tv_nsec - from.tv_nsec);
 }
 
+bool Before(const timespec& a, const timespec& b) {
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+// Sleeps until `deadline` (absolute, monotonic clock) or until the word no longer holds `seen`.
+void WaitUntil(std::atomic<uint32_t>& word, uint32_t seen, const timespec& deadline) {
+    // FUTEX_WAIT_BITSET takes an absolute time on the monotonic clock.
+    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAIT_BITSET_PRIVATE, seen,
+            &deadline, nullptr, FUTEX_BITSET_MATCH_ANY);
+}
+
 bool AskForRealTime() {
     sched_param param{};
     param.sched_priority = sched_get_priority_min(SCHED_FIFO) + 10;
@@ -33,6 +48,15 @@ bool AskForRealTime() {
 } // namespace
 
 bool TPeriodicTimer::Start(uint32_t periodMs, std::function<void()> tick) {
+    if (!tick)
+        return false;
+    return Start(periodMs, [every = std::move(tick)](uint32_t) {
+        every();
+        return 0u;
+    });
+}
+
+bool TPeriodicTimer::Start(uint32_t periodMs, TTick tick) {
     if (Running() || periodMs == 0 || !tick)
         return false;
     tick_ = std::move(tick);
@@ -54,30 +78,61 @@ std::chrono::nanoseconds TPeriodicTimer::ThreadCpuTime() const {
     return std::chrono::seconds(used.tv_sec) + std::chrono::nanoseconds(used.tv_nsec);
 }
 
+void TPeriodicTimer::Wake() {
+    wakeWord_.fetch_add(1, std::memory_order_release);
+    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&wakeWord_), FUTEX_WAKE_PRIVATE, INT_MAX,
+            nullptr, nullptr, 0);
+}
+
 void TPeriodicTimer::Stop() {
     if (!thread_.joinable())
         return;
     stopRequested_.store(true, std::memory_order_release);
+    Wake();
     thread_.join();
     hasCpuClock_ = false;
     running_.store(false, std::memory_order_release);
 }
 
+// `last` is the deadline of the previous call; `due` the one of the next. A wake moves `due` to
+// the first period boundary after the wake, never later than planned.
 void TPeriodicTimer::Run(uint32_t periodMs) {
     realTime_.store(AskForRealTime(), std::memory_order_release);
     const long period = static_cast<long>(periodMs) * 1000000L;
-    timespec deadline{};
-    clock_gettime(CLOCK_MONOTONIC, &deadline);
+    timespec last{};
+    clock_gettime(CLOCK_MONOTONIC, &last);
+    timespec due = last;
+    Advance(due, period);
     for (;;) {
-        Advance(deadline, period);
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
+        uint32_t seen = wakeWord_.load(std::memory_order_acquire);
+        for (;;) {
+            if (stopRequested_.load(std::memory_order_acquire))
+                return;
+            timespec now{};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            if (!Before(now, due))
+                break;
+            WaitUntil(wakeWord_, seen, due);
+            const uint32_t word = wakeWord_.load(std::memory_order_acquire);
+            if (word == seen)
+                continue;
+            seen = word;
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            timespec next = last;
+            Advance(next, (NanosBetween(last, now) / period + 1) * period);
+            if (Before(next, due))
+                due = next;
         }
-        if (stopRequested_.load(std::memory_order_acquire))
-            return;
-        tick_();
+        const uint32_t skipped = static_cast<uint32_t>(NanosBetween(last, due) / period - 1);
+        const uint32_t idle = tick_(skipped);
+        last = due;
+        Advance(due, (static_cast<long>(idle) + 1) * period);
         timespec now{};
         clock_gettime(CLOCK_MONOTONIC, &now);
-        if (NanosBetween(deadline, now) > MaxCatchUpNanos)
-            deadline = now;
+        if (NanosBetween(last, now) > MaxCatchUpNanos) { // start afresh after a stall
+            last = now;
+            due = now;
+            Advance(due, period);
+        }
     }
 }

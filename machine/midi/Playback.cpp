@@ -6,6 +6,7 @@
 #include "song/PatternFunctions.h"
 #include "song/SongModel.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace {
@@ -14,15 +15,24 @@ constexpr uint8_t PatternMode = 0;
 constexpr uint8_t TrackMode = 1;
 constexpr uint8_t Stopped = 1;
 constexpr uint8_t Started = 0;
+// The longest sleep over ticks that only count; bounds what a lost wake could cost.
+constexpr uint32_t MaxIdleTicks = 1000;
 } // namespace
 
 TPlayback::TPlayback(TPkSong& song, TMelodies& melodies, TMidiOut& out, TMidiSupport& support,
                      TTempoInfo& tempo, TPlaybackState& state)
     : song_(song), melodies_(melodies), out_(out), support_(support), tempo_(tempo), state_(state) {
+    melodies_.Published = [this] { WakeTimer(); };
 }
 
 TPlayback::~TPlayback() {
+    melodies_.Published = nullptr;
     StopTimer();
+}
+
+void TPlayback::WakeTimer() {
+    if (support_.TimerRunning())
+        support_.WakeTimer();
 }
 
 // PauseTicks and TickInProgress are a two-flag hand-over: each side raises its own flag before
@@ -43,6 +53,34 @@ void TPlayback::PauseTicks() {
 
 void TPlayback::ResumeTicks() {
     state_.PauseTicks.store(0);
+    WakeTimer();
+}
+
+// The skipped ticks changed nothing but the count (that is what IdleTicksAhead promised), so
+// counting them at once gives every later tick the count it would have had.
+uint32_t TPlayback::OnTicks(uint32_t skipped) noexcept {
+    state_.TickInProgress.store(1);
+    if (state_.PauseTicks.load() == 0) {
+        if (skipped != 0)
+            state_.TickCount.fetch_add(static_cast<int32_t>(skipped), std::memory_order_relaxed);
+        Tick();
+    }
+    state_.TickInProgress.store(0);
+    return IdleTicksAhead();
+}
+
+uint32_t TPlayback::IdleTicksAhead() const noexcept {
+    if (state_.PauseTicks.load() != 0 || out_.Resync.load() != 0)
+        return 0;
+    const int32_t timeline = out_.CurrentPattern.load(std::memory_order_relaxed) - 1;
+    const int32_t n = state_.EventCursor.load(std::memory_order_relaxed);
+    const int32_t ticks = state_.TickCount.load(std::memory_order_relaxed);
+    if (n >= melodies_.EventCount(timeline))
+        return 0;
+    const int64_t due = static_cast<int64_t>(melodies_.Event(timeline, n).Time);
+    if (due < ticks) // an event the count has passed never comes: only counting is left
+        return MaxIdleTicks;
+    return static_cast<uint32_t>(std::min<int64_t>(due - ticks, MaxIdleTicks));
 }
 
 void TPlayback::Tick() noexcept {
@@ -134,9 +172,15 @@ TStartResult TPlayback::StartPlayback() {
     }
     out_.SelectBank(song_.Bank);
     out_.SendShort(out_.BuildMessage(out_.Programs[out_.OutChannel], 0xC0 + out_.OutChannel, 0));
-    if (!support_.StartTimer([this] { OnTick(); }))
+    const bool started =
+        TickEveryPeriod
+            ? support_.StartTimer([this] { OnTick(); })
+            : support_.StartTimer([this](uint32_t skipped) { return OnTicks(skipped); });
+    if (!started)
         return TStartResult::Failed;
     out_.State.store(Started);
+    if (PlayingChanged)
+        PlayingChanged(true);
     return TStartResult::Playing;
 }
 
@@ -167,6 +211,8 @@ void TPlayback::Stop() {
     if (support_.DeviceOpen)
         out_.Close();
     ShowEvent(0);
+    if (PlayingChanged)
+        PlayingChanged(false);
 }
 
 TStartResult TPlayback::PlayToggle() {
@@ -220,6 +266,11 @@ bool TPlayback::SetTransposition(int32_t semitones) {
 void TPlayback::ToggleMute() {
     state_.Muted.store(state_.Muted.load() == 0 ? 1 : 0);
     out_.Reset();
+}
+
+void TPlayback::SwitchPattern(int32_t pattern) {
+    out_.CurrentPattern.store(pattern);
+    WakeTimer(); // the new timeline's next event may come sooner
 }
 
 void TPlayback::SetVolume(uint8_t velocity) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 
 struct TPkSong;
 struct TTempoInfo;
@@ -58,8 +59,15 @@ public:
     TPlayback(const TPlayback&) = delete;
     TPlayback& operator=(const TPlayback&) = delete;
 
-    // The tick, as the timer calls it.
+    // The tick of one millisecond: the reference of what playback does at every tick.
     void OnTick() noexcept;
+    // What the timer thread runs: first counts `skipped` ticks that did nothing but count, then
+    // runs the tick; returns how many of the following ticks will do nothing but count, so the
+    // thread may sleep over them (a change from the user-interface thread wakes it).
+    uint32_t OnTicks(uint32_t skipped) noexcept;
+    // The ticks from the next one on that can only count: the next event of the current
+    // timeline is that far ahead. 0 while paused or re-timing.
+    uint32_t IdleTicksAhead() const noexcept;
 
     bool Playing() const;
     TStartResult StartPlayback();
@@ -79,11 +87,21 @@ public:
     bool SetTransposition(int32_t semitones);
     void ToggleMute();
     void SetVolume(uint8_t velocity);
+    // The pattern that plays (pattern mode) and is edited.
+    void SwitchPattern(int32_t pattern);
     void TogglePreview() { previewWhilePlaying_ = !previewWhilePlaying_; }
     bool PreviewWhilePlaying() const { return previewWhilePlaying_; }
 
     // Stops the timer without the rest of the stop path (closing a window).
     void StopTimer();
+
+    // The timer then ticks every millisecond (OnTick) instead of sleeping over ticks that only
+    // count: the reference for comparisons and benchmarks.
+    bool TickEveryPeriod = false;
+
+    // Told on the user-interface thread whenever playback starts or stops, whatever started or
+    // stopped it: the windows refresh only while something plays.
+    std::function<void(bool playing)> PlayingChanged;
 
     // Runs `edit` while no tick runs: for changes of the track or of the whole song.
     // Afterwards the track position is brought back into 1..SonglineCount.
@@ -96,6 +114,7 @@ public:
 
 private:
     void Tick() noexcept;
+    void WakeTimer();
     bool SendDue(int32_t timeline, int32_t n, int32_t length) noexcept;
     void EndOfPass() noexcept;
     void ShowEvent(int32_t n) noexcept;

@@ -95,6 +95,7 @@ TForm1::TForm1(TMachine& machine, Tserverform& server, QWidget* parent)
     machine_.Playback = std::make_unique<TPlayback>(machine_.Song, machine_.Melodies,
                                                     *machine_.MidiOut, *machine_.MidiSupport,
                                                     machine_.TempoInfo, machine_.PlaybackState);
+    machine_.Playback->PlayingChanged = [this](bool playing) { emit PlayingChanged(playing); };
     FillDeviceList();
 
     VersionText = QString::fromStdString(VersionNumberText());

@@ -162,6 +162,8 @@ signals:
     void PatchNameChanged(const QString& name);
     void SongNameChanged(const QString& name);
     void PlaybackStarted(int playMode);
+    // Playback started or stopped, by whatever path.
+    void PlayingChanged(bool playing);
     void PlaybackStopped();
     void SongLoaded();
     void ExportOptionsChanged();

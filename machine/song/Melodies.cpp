@@ -66,6 +66,8 @@ void TMelodies::Publish(int32_t x, std::span<const TMelodyEvent> events) {
     copy.length.store(length);
     copy.sequence.store(sequence + 2);
     slot.published.store(hidden);
+    if (Published)
+        Published();
 }
 
 std::vector<TMelodyEvent> TMelodies::Timeline(int32_t x) const {

@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -42,6 +43,9 @@ public:
     // Writer (user-interface thread).
     void Resize(int32_t count); // new timelines are empty; shrinking keeps storage
     void Publish(int32_t x, std::span<const TMelodyEvent> events);
+    // Runs after every Publish (on the writer's thread): playback that sleeps until its next
+    // event learns that the event may have moved.
+    std::function<void()> Published;
     std::vector<TMelodyEvent> Timeline(int32_t x) const;
 
 private:
