@@ -64,6 +64,7 @@ TForm8::TForm8(TTempoInfo& tempo, int steps, QWidget* parent) : QDialog(parent),
     Button1->setObjectName("Button1");
     Button1->setDefault(true);
     Button2 = new QPushButton("Cancel", this);
+    Button2->setProperty("Tag", 31); // "Abbruch", as in the MIDI export dialog
     Button2->setObjectName("Button2");
 
     auto* fields = new QGridLayout;

@@ -140,6 +140,8 @@ void TMachineWindows::LoadLanguageTexts() {
         LoadLanguage({&Server, &Form1, &Form3, &Form2, &Form4, &Form5, &Form6, &Form8, &Form9});
     SetDeviceBusyText(Machine.Texts.DeviceBusyText);
     Form1.NewSongName = QString::fromStdString(Machine.Texts.NewSongName);
+    if (!Machine.Texts.OffText.empty()) // the note box's first text, before any step is shown
+        Form3.Edit1->setText(QString::fromStdString(Machine.Texts.OffText));
     Form1.SaveQuestion = QString::fromStdString(Machine.Texts.SaveQuestion);
     Form1.OverwriteQuestion = QString::fromStdString(Machine.Texts.OverwriteQuestion);
     ApplyMainWindowCaption(Form1, "Plinkora", Form1.VersionText.toStdString());

@@ -156,10 +156,18 @@ std::string ProgramFolder(const std::vector<std::string>& arguments,
     return arguments[0].substr(0, slash);
 }
 
+// Always absolute: a program started as "./Plinkora" must not keep folders that mean another
+// place once it is started from elsewhere.
 std::string ProgramFolder(const std::vector<std::string>& arguments) {
     std::error_code error;
-    const std::string current = std::filesystem::current_path(error).string();
-    return ProgramFolder(arguments, current);
+    const std::filesystem::path current = std::filesystem::current_path(error);
+    const std::string raw = ProgramFolder(arguments, current.string());
+    if (raw.empty())
+        return raw; // the root folder, written as nothing before "/PKSongs"
+    std::string folder = (current / raw).lexically_normal();
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder;
 }
 
 std::string SettingsFileName(const std::string& programFile) {

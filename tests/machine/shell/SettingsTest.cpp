@@ -96,6 +96,8 @@ TEST(Settings, ProgramFolderAndFileName) {
     EXPECT_EQ(ProgramFolder({"/usr/lib/plinkora/Plinkora"}, "/home/ann"), "/home/ann");
     EXPECT_EQ(ProgramFolder({"Plinkora", "song.pks"}, "/home/ann"), "/home/ann");
     EXPECT_EQ(ProgramFolder({"/Plinkora", "x"}, "/home/ann") + "/PKSongs", "/PKSongs");
+    EXPECT_EQ(ProgramFolder({"./Plinkora", "x"}), std::filesystem::current_path().string())
+        << "a relative start gives an absolute folder";
     EXPECT_EQ(ProgramFolder({}), std::filesystem::current_path().string());
     EXPECT_EQ(SettingsFileName("/opt/pk/Plinkora"), "/opt/pk/Plinkora.ini");
     EXPECT_EQ(SettingsFileName("/opt/pk/PK2"), "/opt/pk/PK2.ini");
