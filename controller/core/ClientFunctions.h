@@ -36,8 +36,11 @@ public:
     // The last playback request to all machines (the SONG and PATTERN buttons).
     enum class TPlayRequest { None, Song, Pattern };
 
-    // `workingDirectory` and `programDirectory` end in '/'.
-    TClientCore(TLinks links, QString workingDirectory, QString programDirectory);
+    // `workingDirectory` and `programDirectory` end in '/'. The default project and MIDI folder
+    // is `documentHome` + "PKProjects" (`documentHome` ends in '/'; empty: the working
+    // directory).
+    TClientCore(TLinks links, QString workingDirectory, QString programDirectory,
+                QString documentHome = {});
     ~TClientCore() override;
 
     // Slot n's service name ("PK0" for slot 1) and the command line that starts its machine
@@ -51,6 +54,7 @@ public:
     int LayoutNumber() const { return settings_.LayoutNumber; }
     QString WorkingDirectory() const { return workingDirectory_; }
     QString ProgramDirectory() const { return programDirectory_; }
+    QString DefaultProjectDirectory() const { return defaultProjectDirectory_; }
     bool Running(int slot) const;
     bool Muted(int slot) const;
     int Volume(int slot) const; // the slider position, 0 (top) to 127
@@ -185,6 +189,7 @@ private:
     TLinks links_;
     QString workingDirectory_;
     QString programDirectory_;
+    QString defaultProjectDirectory_;
     TControllerSettings settings_;
     int runningCount_ = 0;
     std::array<bool, Slots> running_{};
