@@ -82,8 +82,9 @@ public:
 
     // --- slots ---
     // Makes the program files PK0..PK3 in the working directory from the working directory's
-    // Plinkora, else the one in the program directory.
-    void PrepareServers();
+    // Plinkora, else the one in the program directory (a hard link, else a copy). False, with a
+    // log line naming both places, when there is no Plinkora in either.
+    bool PrepareServers();
     // Starts slot n, starting the slots below it first when they do not run.
     void StartMachine(int slot);
     // Stops slot n after the save question; refused while the slot above runs (slots 1 to 3)
