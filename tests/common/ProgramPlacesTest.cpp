@@ -64,7 +64,10 @@ TEST(ProgramPlaces, AnInstalledProgramUsesTheUsersFolders) {
     EXPECT_EQ(prefix.SettingsFile("/ignored.ini"), tree.root + "/config/plinkora/Plinkora.ini");
     EXPECT_EQ(slot.SettingsFile("/ignored.ini"), tree.root + "/config/plinkora/PK2.ini");
     EXPECT_EQ(TProgramPlaces::MachinesFolder(tree.user), tree.root + "/data/plinkora/machines");
+}
 
+TEST(ProgramPlaces, AProgramFolderThatCannotBeWrittenMeansInstalled) {
+    const TPlacesTree tree;
     const QString locked = tree.Program("locked");
     std::filesystem::permissions(QFile::encodeName(tree.root + "/locked").toStdString(),
                                  std::filesystem::perms::owner_write,
