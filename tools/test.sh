@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs
-# every test; the tests that share data with the playback thread run again under
-# ThreadSanitizer.
+# every test (among them an install into a temporary DESTDIR and the validators of the desktop
+# entries and metadata); the tests that share data with the playback thread run again under
+# ThreadSanitizer. It builds the Debian package and checks its contents first (tools/package.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
@@ -13,6 +14,9 @@ cmake --build "$tsan" --target test_midi test_song
 # FluidSynth's own worker threads (OpenMP) are not instrumented, so its test stays out here.
 TSAN_OPTIONS="halt_on_error=1" "$tsan/tests/test_midi" --gtest_brief=1 --gtest_filter=-FluidSynth*
 TSAN_OPTIONS="halt_on_error=1" "$tsan/tests/test_song" --gtest_brief=1
+
+# The Debian package builds and holds what it should.
+bash tools/package.sh
 
 build=build-test
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \

@@ -109,7 +109,10 @@ public:
     }
     ~TExportRun() { End(); }
 
-    void Prepare() { core_.PrepareServers(); }
+    void Prepare() {
+        if (!core_.PrepareServers())
+            throw std::runtime_error(core_.Log().last().toStdString());
+    }
 
     // All machines start at once; the controller's start steps then link to each in turn.
     void Start(const QString& projectFile, int machineCount) {

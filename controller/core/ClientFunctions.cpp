@@ -33,10 +33,13 @@ QString TClientCore::StartCommandLine(int slot) {
     return ServiceName(slot) + " default" + QString::number(slot) + ".pks";
 }
 
-TClientCore::TClientCore(TLinks links, QString workingDirectory, QString programDirectory)
+TClientCore::TClientCore(TLinks links, QString workingDirectory, QString programDirectory,
+                         QString documentHome)
     : links_(std::move(links)), workingDirectory_(std::move(workingDirectory)),
       programDirectory_(std::move(programDirectory)),
-      settings_(DefaultControllerSettings(workingDirectory_)) {
+      settings_(
+          DefaultControllerSettings(documentHome.isEmpty() ? workingDirectory_ : documentHome)) {
+    defaultProjectDirectory_ = settings_.ProjectDirectory;
     for (int slot = 1; slot <= Slots; ++slot)
         Link(slot)->StatusChanged = [this, slot](const QString& text) { StatusReply(slot, text); };
 }

@@ -36,8 +36,11 @@ public:
     // The last playback request to all machines (the SONG and PATTERN buttons).
     enum class TPlayRequest { None, Song, Pattern };
 
-    // `workingDirectory` and `programDirectory` end in '/'.
-    TClientCore(TLinks links, QString workingDirectory, QString programDirectory);
+    // `workingDirectory` and `programDirectory` end in '/'. The default project and MIDI folder
+    // is `documentHome` + "PKProjects" (`documentHome` ends in '/'; empty: the working
+    // directory).
+    TClientCore(TLinks links, QString workingDirectory, QString programDirectory,
+                QString documentHome = {});
     ~TClientCore() override;
 
     // Slot n's service name ("PK0" for slot 1) and the command line that starts its machine
@@ -51,6 +54,7 @@ public:
     int LayoutNumber() const { return settings_.LayoutNumber; }
     QString WorkingDirectory() const { return workingDirectory_; }
     QString ProgramDirectory() const { return programDirectory_; }
+    QString DefaultProjectDirectory() const { return defaultProjectDirectory_; }
     bool Running(int slot) const;
     bool Muted(int slot) const;
     int Volume(int slot) const; // the slider position, 0 (top) to 127
@@ -78,8 +82,9 @@ public:
 
     // --- slots ---
     // Makes the program files PK0..PK3 in the working directory from the working directory's
-    // Plinkora, else the one in the program directory.
-    void PrepareServers();
+    // Plinkora, else the one in the program directory (a hard link, else a copy). False, with a
+    // log line naming both places, when there is no Plinkora in either.
+    bool PrepareServers();
     // Starts slot n, starting the slots below it first when they do not run.
     void StartMachine(int slot);
     // Stops slot n after the save question; refused while the slot above runs (slots 1 to 3)
@@ -185,6 +190,7 @@ private:
     TLinks links_;
     QString workingDirectory_;
     QString programDirectory_;
+    QString defaultProjectDirectory_;
     TControllerSettings settings_;
     int runningCount_ = 0;
     std::array<bool, Slots> running_{};

@@ -36,11 +36,16 @@ std::error_code MakeProgramCopy(const fs::path& source, const fs::path& target) 
 
 } // namespace
 
-void TClientCore::PrepareServers() {
+bool TClientCore::PrepareServers() {
     const QString local = workingDirectory_ + "Plinkora";
     const QString source = QFile::exists(local) ? local : programDirectory_ + "Plinkora";
     const fs::path sourcePath(QFile::encodeName(source).toStdString());
+    const bool missing = !QFile::exists(source);
     for (int i = 0; i < Slots; ++i) {
+        if (missing) {
+            AppendLog("Plinkora" + QString::number(i) + "Error - preparing machines");
+            continue;
+        }
         const QString target = workingDirectory_ + "PK" + QString::number(i);
         const std::error_code error =
             MakeProgramCopy(sourcePath, fs::path(QFile::encodeName(target).toStdString()));
@@ -50,5 +55,13 @@ void TClientCore::PrepareServers() {
                           .arg(source, target, QString::fromLocal8Bit(error.message().c_str())));
         }
     }
+    if (missing) {
+        const QString message = QString("The machine program Plinkora is missing: it is neither "
+                                        "in %1 nor in %2")
+                                    .arg(workingDirectory_, programDirectory_);
+        AppendLog(message);
+        return false;
+    }
     AppendLog(QString::number(SlotCount()) + " Machines prepared");
+    return true;
 }

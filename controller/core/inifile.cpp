@@ -4,10 +4,10 @@
 
 #include <QFileInfo>
 
-TControllerSettings DefaultControllerSettings(const QString& workingDirectory) {
+TControllerSettings DefaultControllerSettings(const QString& documentHome) {
     TControllerSettings settings;
-    settings.ProjectDirectory = workingDirectory + "PKProjects";
-    settings.MidiDirectory = workingDirectory + "PKProjects";
+    settings.ProjectDirectory = documentHome + "PKProjects";
+    settings.MidiDirectory = documentHome + "PKProjects";
     return settings;
 }
 

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-// The controller's settings file: the program path + ".ini", six lines with CR LF.
+// The controller's settings file: the program path + ".ini" (installed:
+// <config>/plinkora/PKControl.ini), six lines with CR LF.
 struct TControllerSettings {
     int SlotCount = 4; // configured slots, 0 to 4: bounds every broadcast
     int Left = 258;    // window position
@@ -15,9 +16,9 @@ struct TControllerSettings {
 inline constexpr int DefaultSlotCount = 4;
 inline constexpr int DefaultLayoutNumber = 2;
 
-// The settings a first start uses: both directories are workingDirectory + "PKProjects"
-// (the working directory ends in '/').
-TControllerSettings DefaultControllerSettings(const QString& workingDirectory);
+// The settings a first start uses: both directories are documentHome + "PKProjects" (the
+// working directory, or for an installed controller <music>/Plinkora/; it ends in '/').
+TControllerSettings DefaultControllerSettings(const QString& documentHome);
 
 // The settings file name for a program file.
 QString ControllerSettingsFile(const QString& programPath);

@@ -184,9 +184,9 @@ void Tclientform::CreateMenus() {
     help->setObjectName("Help1");
     AddAction(help, "Info1", "Info...", [this] { AboutBox->show(); });
     AddAction(help, "HelpPlinkora1", " Help - Plinkora",
-              [this] { OpenHelp(programDirectory_ + "Plinkora Anleitung.html"); });
+              [this] { OpenHelp("Plinkora Anleitung.html"); });
     AddAction(help, "HelpControl1", " Help - Plinkora Control",
-              [this] { OpenHelp(programDirectory_ + texts_.HelpPage); });
+              [this] { OpenHelp(texts_.HelpPage); });
 }
 
 void Tclientform::Connect() {

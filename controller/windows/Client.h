@@ -68,7 +68,8 @@ public:
     void Timer2Timer();
     void ChooseProjectDirectory();
     void ChooseMidiDirectory();
-    void OpenHelp(const QString& path);
+    // Opens a user guide by file name (beside the program, else where it was installed).
+    void OpenHelp(const QString& guide);
 
     QWidget* Panel;
     std::array<QToolButton*, 9> SpeedButton{}; // 1-4 start, 5-8 stop (index = number)
@@ -105,8 +106,8 @@ private:
     void ShowFolderCaptions();
     void ShowFailure(const QString& message);
     bool ConfirmOverwrite(const QString& file);
-    QString ProjectDialogFolder() const;
-    QString Existing(const QString& folder) const;
+    QString ProjectDialogFolder();
+    QString Existing(const QString& folder);
     // The caption an action shows, for the dialog it opens.
     QString ActionText(const char* name) const;
     QAction* AddAction(QMenu* menu, const char* name, const QString& caption,

@@ -4,6 +4,7 @@
 #include "Client.h"
 #include "DesktopSupport.h"
 #include "LocalFileNames.h"
+#include "ProgramPlaces.h"
 #include "RemoteInfo.h"
 #include "WheelBar2003.h"
 
@@ -72,16 +73,17 @@ void Tclientform::OpenStartProject(const QString& projectFile) {
         core_.OpenProject(projectFile);
 }
 
-QString Tclientform::ProjectDialogFolder() const {
+QString Tclientform::ProjectDialogFolder() {
     return core_.ProjectFileFolder().isEmpty() ? Existing(core_.Settings().ProjectDirectory)
                                                : core_.ProjectFileFolder();
 }
 
 // The default project and MIDI folder is made on first use, so that the dialogs start in it;
 // a folder the user chose is taken as it is.
-QString Tclientform::Existing(const QString& folder) const {
-    if (folder == core_.WorkingDirectory() + "PKProjects" && !QFileInfo::exists(folder))
-        QDir().mkpath(folder);
+QString Tclientform::Existing(const QString& folder) {
+    if (folder == core_.DefaultProjectDirectory())
+        if (const QString problem = MakeFolder(folder); !problem.isEmpty())
+            ShowFailure(problem);
     return folder;
 }
 
@@ -161,7 +163,9 @@ void Tclientform::ChooseMidiDirectory() {
         core_.ChooseMidiDirectory(folder);
 }
 
-void Tclientform::OpenHelp(const QString& path) {
+// Beside the program, else in the installed data folders.
+void Tclientform::OpenHelp(const QString& guide) {
+    const QString path = TProgramPlaces(programDirectory_ + "PKControl").Guide(guide);
     if (const QString problem = OpenGuide(path); !problem.isEmpty())
         ShowFailure(problem);
 }

@@ -2,10 +2,13 @@
 
 #include "Client.h"
 #include "DesktopSupport.h"
+#include "ProgramPlaces.h"
 #include "RemoteLink.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
@@ -49,15 +52,25 @@ int RunController(int argc, char** argv) {
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
 
+    // Installed, the settings and the default project folder are the user's; the working
+    // directory (where the slot programs are made) is the process's either way.
     const QString workingDirectory = QDir::currentPath() + "/";
     const QString programDirectory = QApplication::applicationDirPath() + "/";
+    const TProgramPlaces places(QApplication::applicationFilePath());
+    const QString settingsFile =
+        places.SettingsFile(ControllerSettingsFile(QApplication::applicationFilePath()));
     TClientCore::TLinks links;
     for (auto& link : links)
         link = std::make_unique<TRemoteLink>(workingDirectory);
-    TClientCore core(std::move(links), workingDirectory, programDirectory);
+    QString documentHome = places.DocumentHome(workingDirectory);
+    if (!documentHome.endsWith('/'))
+        documentHome += '/';
+    TClientCore core(std::move(links), workingDirectory, programDirectory, documentHome);
     Tclientform window(core, programDirectory);
     EndOnSignals(window);
-    window.StartUp(QApplication::applicationFilePath() + ".ini");
+    if (const QString problem = MakeFolder(QFileInfo(settingsFile).path()); !problem.isEmpty())
+        QMessageBox::warning(nullptr, "Plinkora Control", problem);
+    window.StartUp(settingsFile);
     window.show();
     const QString project = arguments.join(' ');
     QTimer::singleShot(0, &window, [&window, project] { window.OpenStartProject(project); });

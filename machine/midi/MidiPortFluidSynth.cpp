@@ -171,6 +171,19 @@ std::string FindDefaultSoundFont() {
     return {};
 }
 
+std::string SoundFontProblem(const std::string& soundFont) {
+    if (soundFont.empty())
+        return FindDefaultSoundFont().empty()
+                   ? "No General MIDI soundfont is installed, so the built-in synthesizer (Midi "
+                     "Mapper) cannot sound: install the package fluid-soundfont-gm, or name a "
+                     "soundfont file in PLINKORA_SOUNDFONT."
+                   : "";
+    if (IsFile(soundFont) && IsSoundFontFile(soundFont))
+        return {};
+    return "The soundfont " + soundFont +
+           " named in PLINKORA_SOUNDFONT is missing or is no soundfont file.";
+}
+
 struct TFluidSynthMapper::Synth {
     fluid_settings_t* Settings = nullptr;
     fluid_synth_t* Engine = nullptr;

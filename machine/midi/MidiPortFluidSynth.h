@@ -28,6 +28,10 @@ inline constexpr const char* DesktopAudioDrivers[] = {"pipewire", "pulseaudio", 
 // The system's default General MIDI soundfont; empty when none is installed.
 std::string FindDefaultSoundFont();
 
+// Empty when the synthesizer has a soundfont to load: `soundFont` (a file chosen by the user),
+// or when that is empty the system's default. Otherwise a plain message for the user.
+std::string SoundFontProblem(const std::string& soundFont);
+
 // The built-in General MIDI synthesizer behind device id -1 ("Midi Mapper"), sounding through
 // FluidSynth's audio driver. The synthesizer and its soundfont are loaded on the first open and
 // kept, so later opens only start the audio output again; notes still sounding are silenced

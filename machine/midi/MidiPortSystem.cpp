@@ -23,6 +23,11 @@ TSystemMidiOptions SystemMidiOptionsFromEnvironment() {
     return options;
 }
 
+std::string SystemSoundFontProblem() {
+    const TSystemMidiOptions options = SystemMidiOptionsFromEnvironment();
+    return options.LogPath.empty() ? SoundFontProblem(options.Mapper.SoundFont) : "";
+}
+
 TSystemMidiPort::TSystemMidiPort(TSystemMidiOptions options)
     : options_(std::move(options)), mapper_(options_.Mapper) {}
 

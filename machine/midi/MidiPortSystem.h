@@ -18,6 +18,10 @@ struct TSystemMidiOptions {
 // desktop drivers).
 TSystemMidiOptions SystemMidiOptionsFromEnvironment();
 
+// Why the built-in synthesizer of the port MakeSystemMidiPort makes cannot sound (a missing
+// soundfont); empty when it can, and while the devices write to a message log.
+std::string SystemSoundFontProblem();
+
 // The program's port: device -1 is the built-in FluidSynth synthesizer, devices 0..n-1 are the
 // ALSA sequencer's output ports. The device list is looked up by DeviceCount and kept until
 // the next DeviceCount.

@@ -36,6 +36,9 @@ struct TMachine {
     std::string SettingsPath;
     TSettings Settings;
     bool SettingsRead = false;
+    // The folder that holds the default song folder PKSongs: the program folder, or for an
+    // installed program <music>/Plinkora (chosen with the settings path).
+    std::string DocumentHome;
     // The program is ending: its windows may close now (before, the editors refuse to).
     bool Ending = false;
     // The texts of the string table kept for later use.

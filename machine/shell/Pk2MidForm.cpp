@@ -1,8 +1,10 @@
 #include "Pk2MidForm.h"
 
 #include "DesktopSupport.h"
+#include "LocalFileNames.h"
 #include "NewOptions.h"
 #include "PlaceControl.h"
+#include "ProgramPlaces.h"
 #include "midi/MidiDebugger.h"
 #include "midi/MidiPortSystem.h"
 #include "midi/ProgramNames.h"
@@ -117,10 +119,17 @@ TForm1::TForm1(TMachine& machine, Tserverform& server, QWidget* parent)
 // Reads the settings file (writing a complete one when it was missing or damaged) and shows
 // what it holds.
 void TForm1::ReadMachineSettings() {
-    const std::string folder = ProgramFolder(machine_.Arguments);
-    if (machine_.SettingsPath.empty())
-        machine_.SettingsPath = SettingsFileName(
-            QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
+    const TProgramPlaces places(QCoreApplication::applicationFilePath());
+    machine_.DocumentHome =
+        Local(places.DocumentHome(FromLocal(ProgramFolder(machine_.Arguments))));
+    const std::string& folder = machine_.DocumentHome;
+    if (machine_.SettingsPath.empty()) {
+        const QString path = places.SettingsFile(
+            FromLocal(SettingsFileName(Local(QCoreApplication::applicationFilePath()))));
+        machine_.SettingsPath = Local(path);
+        if (const QString problem = MakeFolder(QFileInfo(path).path()); !problem.isEmpty())
+            QMessageBox::warning(this, "Plinkora", problem);
+    }
     const QScreen* screen = QGuiApplication::primaryScreen();
     machine_.Settings = DefaultSettings(folder, screen ? screen->geometry().height() : 768);
     const TSettingsReadResult read = ReadSettings(machine_.Settings, machine_.SettingsPath, folder);
@@ -354,7 +363,8 @@ void TForm1::CreateMenus() {
 }
 
 void TForm1::OpenUserGuide() {
-    const QString guide = QCoreApplication::applicationDirPath() + "/" + UserGuideFile;
+    const QString guide =
+        TProgramPlaces(QCoreApplication::applicationFilePath()).Guide(UserGuideFile);
     if (const QString problem = OpenGuide(guide); !problem.isEmpty())
         Ask(problem, QMessageBox::Ok);
 }

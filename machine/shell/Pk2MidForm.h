@@ -185,7 +185,7 @@ private:
     QString RunSaveDialog(const QString& suffix, const QString& filter, const QString& folder,
                           const QString& proposed);
     void ReadMachineSettings();
-    QString DialogFolder(const std::string& folder) const;
+    QString DialogFolder(const std::string& folder);
     void MoveOntoScreen(int left, int top);
     void ChooseFolderFor(std::string& folder, const std::string& localizedTitle,
                          const char* englishTitle);

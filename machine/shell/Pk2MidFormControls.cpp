@@ -1,4 +1,5 @@
 #include "Pk2MidForm.h"
+#include "midi/MidiPortSystem.h"
 #include "midi/Midi_Errors.h"
 #include "midi/ProgramNames.h"
 
@@ -18,16 +19,20 @@ void SetQuietly(QSpinBox* box, int value) {
 
 } // namespace
 
+// A busy device is told with its classic text; the built-in synthesizer without a soundfont
+// plainly.
 void TForm1::ShowStartResult(TStartResult result) {
-    std::string text;
+    QString text;
     if (result == TStartResult::DeviceBusy)
-        text = MidiErrorText(4);
+        text = QString::fromStdString(MidiErrorText(4));
     else if (result == TStartResult::Unavailable)
-        text = machine_.MidiOut->OpenFailure;
-    else
+        text = QString::fromStdString(machine_.MidiOut->OpenFailure);
+    else if (result == TStartResult::Failed && machine_.MidiOut->DeviceId == MidiMapperId &&
+             dynamic_cast<TSystemMidiPort*>(machine_.Port.get()))
+        text = QString::fromStdString(SystemSoundFontProblem());
+    if (text.isEmpty())
         return;
-    QMessageBox box(QMessageBox::NoIcon, "Plinkora", QString::fromStdString(text), QMessageBox::Ok,
-                    this);
+    QMessageBox box(QMessageBox::NoIcon, "Plinkora", text, QMessageBox::Ok, this);
     box.exec();
 }
 

@@ -1,5 +1,6 @@
 #include "GetPureFilename.h"
 #include "Pk2MidForm.h"
+#include "ProgramPlaces.h"
 #include "files/ExportMidi.h"
 #include "files/ExportPk.h"
 #include "files/FileError.h"
@@ -136,10 +137,11 @@ void TForm1::SaveClick() {
 }
 
 // Where a file dialog starts: the song or MIDI folder; the default one is made on first use.
-QString TForm1::DialogFolder(const std::string& folder) const {
+QString TForm1::DialogFolder(const std::string& folder) {
     const QString path = QFile::decodeName(folder.c_str());
-    if (folder == DefaultSongFolder(ProgramFolder(machine_.Arguments)) && !QFileInfo::exists(path))
-        QDir().mkpath(path);
+    if (folder == DefaultSongFolder(machine_.DocumentHome))
+        if (const QString problem = MakeFolder(path); !problem.isEmpty())
+            Ask(problem, QMessageBox::Ok);
     return path;
 }
 

@@ -116,9 +116,15 @@ int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& e
     if (const int32_t opened = ChooseDevice(midiOut, song, request.Device); !support.DeviceOpen) {
         err << "Plinkora: device " << request.Device << " cannot be opened:";
         if (midiOut.OpenFailure.empty())
-            err << MidiErrorText(opened) << "\n";
+            err << MidiErrorText(opened) << "
+";
         else
-            err << " " << midiOut.OpenFailure << "\n";
+            err << " " << midiOut.OpenFailure << "
+";
+        if (const std::string problem = SystemSoundFontProblem();
+            request.Device == MidiMapperId && !problem.empty())
+            err << "Plinkora: " << problem << "
+";
         for (const std::string& line : debugger.Lines())
             err << "  " << line << "\n";
         return 1;

@@ -186,4 +186,16 @@ TEST(Settings, MissingFileGivesDefaultsAndIsWrittenAtOnce) {
     EXPECT_EQ(c.core->Settings().MidiDirectory, "/m") << "nothing of the bad file applied";
 }
 
+TEST(Settings, AnInstalledControllerKeepsItsProjectsInTheDocumentHome) {
+    TClientCore::TLinks links;
+    TJournal journal;
+    for (auto& link : links)
+        link = std::make_unique<TFakeLink>(journal, "");
+    const TClientCore core(std::move(links), "/work/", "/usr/bin/", "/home/ann/Music/Plinkora/");
+    EXPECT_EQ(core.DefaultProjectDirectory(), "/home/ann/Music/Plinkora/PKProjects");
+    EXPECT_EQ(core.Settings().ProjectDirectory, core.DefaultProjectDirectory());
+    EXPECT_EQ(core.Settings().MidiDirectory, core.DefaultProjectDirectory());
+    EXPECT_EQ(core.WorkingDirectory(), "/work/") << "the slot programs stay in the working one";
+}
+
 } // namespace

@@ -176,7 +176,7 @@ TEST(Slots, ProgramFilesComeFromTheWorkingDirectoryElseBesideTheController) {
     c.dir.Write("Plinkora", "machine program");
     ::chmod(c.dir.File("Plinkora").c_str(), 0755);
     c.dir.Write("PK2", "an older copy");
-    c.core->PrepareServers();
+    EXPECT_TRUE(c.core->PrepareServers());
     for (const char* name : {"PK0", "PK1", "PK2", "PK3"}) {
         EXPECT_EQ(TempDir::Read(c.dir.File(name)), "machine program") << name;
         EXPECT_TRUE(QFile::permissions(QString::fromStdString(c.dir.File(name))) & QFile::ExeOwner);
@@ -194,9 +194,11 @@ TEST(Slots, ProgramFilesComeFromTheWorkingDirectoryElseBesideTheController) {
     EXPECT_EQ(TempDir::Read(empty.File("PK3")), "machine program") << "from beside the controller";
 
     std::filesystem::remove(c.dir.File("Plinkora"));
-    elsewhere.PrepareServers();
+    EXPECT_FALSE(elsewhere.PrepareServers());
     EXPECT_TRUE(elsewhere.Log().contains("Plinkora0Error - preparing machines"));
     EXPECT_TRUE(elsewhere.Log().contains("Plinkora3Error - preparing machines"));
+    EXPECT_EQ(elsewhere.Log().last(), "The machine program Plinkora is missing: it is neither in " +
+                                          work + " nor in " + c.Folder());
 }
 
 } // namespace

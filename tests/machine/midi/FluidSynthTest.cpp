@@ -92,9 +92,16 @@ TEST_F(FluidSynth, FailuresGiveFittingCodes) {
     noSoundFont.SoundFont = dir.File("missing.sf2");
     EXPECT_EQ(TFluidSynthMapper(noSoundFont).Open(device), 6);
 
+    EXPECT_EQ(SoundFontProblem(noSoundFont.SoundFont),
+              "The soundfont " + noSoundFont.SoundFont +
+                  " named in PLINKORA_SOUNDFONT is missing or is no soundfont file.");
+
     dir.Write("broken.sf2", "not a soundfont");
     noSoundFont.SoundFont = dir.File("broken.sf2");
     EXPECT_EQ(TFluidSynthMapper(noSoundFont).Open(device), 6);
+    EXPECT_NE(SoundFontProblem(noSoundFont.SoundFont), "");
+    EXPECT_EQ(SoundFontProblem(""), "") << "the system's soundfont";
+    EXPECT_EQ(SoundFontProblem(FindDefaultSoundFont()), "");
 
     TFluidSynthMapper noAudio(FileOutput("/nonexistent-folder/out.raw"));
     EXPECT_EQ(noAudio.Open(device), 68);
