@@ -1,9 +1,9 @@
 #include "TextLines.h"
 
+#include "AtomicFile.h"
 #include "StringConvert.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 QString CannotOpenMessage(const QString& path) {
     return "Cannot open file " + path;
@@ -64,7 +64,7 @@ void WriteTextLines(const QString& path, const QStringList& lines) {
 }
 
 void WriteFileAtomically(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!ReplaceFileDurably(QFile::encodeName(path).toStdString(),
+                            std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))))
         throw TControlError(CannotCreateMessage(path).toStdString());
 }

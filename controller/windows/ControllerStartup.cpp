@@ -2,6 +2,7 @@
 
 #include "Client.h"
 #include "DesktopSupport.h"
+#include "EndSignals.h"
 #include "ProgramPlaces.h"
 #include "RemoteLink.h"
 
@@ -9,40 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QSocketNotifier>
 #include <QTimer>
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void OnEndSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
-}
-
-// SIGTERM, SIGINT and SIGHUP end the controller as closing its window does, without questions.
-void EndOnSignals(Tclientform& window) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
-        return;
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
-    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
-        char byte = 0;
-        [[maybe_unused]] const auto read = ::read(signalPipe[0], &byte, 1);
-        window.EndWithoutQuestions();
-    });
-    struct sigaction action {};
-    action.sa_handler = OnEndSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
-}
-
-} // namespace
 
 int RunController(int argc, char** argv) {
     PreferX11(argc, argv);
@@ -67,7 +35,7 @@ int RunController(int argc, char** argv) {
         documentHome += '/';
     TClientCore core(std::move(links), workingDirectory, programDirectory, documentHome);
     Tclientform window(core, programDirectory);
-    EndOnSignals(window);
+    EndOnSignals(window, [&window] { window.EndWithoutQuestions(); });
     if (const QString problem = MakeFolder(QFileInfo(settingsFile).path()); !problem.isEmpty())
         QMessageBox::warning(nullptr, "Plinkora Control", problem);
     window.StartUp(settingsFile);

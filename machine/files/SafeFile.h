@@ -3,9 +3,10 @@
 #include <string>
 #include <string_view>
 
-// Writes `data` to a new file beside `path` and renames it over `path`, so the old file stays
-// whole unless the new one was written completely. Throws FileError ("Cannot create file")
-// on any failure and leaves no temporary file behind.
+// Writes `data` to a new file beside `path`, flushes it to the disk and renames it over `path`
+// (then flushes the folder), so the file is the old one or the new one, whole, also after a
+// crash or power loss. Throws FileError ("Cannot create file") on any failure and leaves no
+// temporary file behind.
 void WriteFileAtomically(const std::string& path, std::string_view data);
 
 // Reads a whole file; throws FileError ("Cannot open file") when it cannot be read.

@@ -34,6 +34,7 @@ Tserverform::Tserverform(QWidget* parent) : QWidget(parent) {
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName("Memo1");
     Memo1->setReadOnly(true);
+    Memo1->setMaximumBlockCount(LogLines); // a long session must not grow without end
     Memo1->hide();
 
     Panel1 = new QLabel(this);
@@ -119,7 +120,7 @@ void Tserverform::closeEvent(QCloseEvent* event) {
 void Tserverform::Timer1Timer() {
     Timer1->stop();
     Timer1->setProperty("Tag", 1);
-    if (!Connected && AskCloseQuestion && !AskCloseQuestion())
+    if (!Connected && !EndWithoutQuestion && AskCloseQuestion && !AskCloseQuestion())
         Cancelled = true;
     if (Cancelled) {
         Cancelled = false;

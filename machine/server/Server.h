@@ -27,6 +27,9 @@ public:
     bool Connected = false;
     bool Closing = false;
     bool Cancelled = false;
+    // Ending on a signal: nobody can answer a question, so none is asked.
+    bool EndWithoutQuestion = false;
+    static constexpr int LogLines = 1000; // the command log keeps the latest lines
 
     QString StatusText() const { return statusText_; }
     // Sets the status item; every setting notifies linked clients, even with the same text.

@@ -116,15 +116,12 @@ int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& e
     if (const int32_t opened = ChooseDevice(midiOut, song, request.Device); !support.DeviceOpen) {
         err << "Plinkora: device " << request.Device << " cannot be opened:";
         if (midiOut.OpenFailure.empty())
-            err << MidiErrorText(opened) << "
-";
+            err << MidiErrorText(opened) << "\n";
         else
-            err << " " << midiOut.OpenFailure << "
-";
+            err << " " << midiOut.OpenFailure << "\n";
         if (const std::string problem = SystemSoundFontProblem();
             request.Device == MidiMapperId && !problem.empty())
-            err << "Plinkora: " << problem << "
-";
+            err << "Plinkora: " << problem << "\n";
         for (const std::string& line : debugger.Lines())
             err << "  " << line << "\n";
         return 1;

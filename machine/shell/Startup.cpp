@@ -1,6 +1,7 @@
 #include "Startup.h"
 
 #include "DesktopSupport.h"
+#include "EndSignals.h"
 #include "FormPositions.h"
 #include "LocalFileNames.h"
 #include "NewOptions.h"
@@ -177,13 +178,17 @@ bool TMachineWindows::PublishServer() {
         Commands.TestTopicExecuteMacro(lines);
     };
     // A bad argument must not stop the next command: the message does not wait for an answer.
+    // One message box shows the latest failure: a client sending many bad commands must not
+    // open a window for each.
     Remote.ReportFailure = [this](const QString& reason) {
         std::fprintf(stderr, "Plinkora: %s\n", reason.toLocal8Bit().constData());
-        auto* box =
-            new QMessageBox(QMessageBox::Warning, "Plinkora", reason, QMessageBox::Ok, &Form1);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->setModal(false);
-        box->show();
+        if (!failureBox_) {
+            failureBox_ =
+                new QMessageBox(QMessageBox::Warning, "Plinkora", reason, QMessageBox::Ok, &Form1);
+            failureBox_->setModal(false);
+        }
+        failureBox_->setText(reason);
+        failureBox_->show();
     };
     Remote.Bind(Server);
     return Remote.Publish(
@@ -198,6 +203,11 @@ int RunMachine(int argc, char** argv) {
     InstallQtGerman(application);
     TMachineWindows windows(std::vector<std::string>(argv, argv + argc));
     windows.PublishServer();
+    // A signal ends the machine as "EXIT" does, without the save question.
+    EndOnSignals(windows.Server, [&windows] {
+        windows.Server.EndWithoutQuestion = true;
+        windows.Server.Timer1->start();
+    });
     QObject::connect(&windows, &TMachineWindows::Ended, &application, &QApplication::quit);
     return application.exec();
 }

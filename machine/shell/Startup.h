@@ -20,6 +20,8 @@
 
 // The machine's windows, created in their fixed order, with the start-up steps that follow:
 // the German texts, a song named on the command line, window placement, skin and hints.
+class QMessageBox;
+
 class TMachineWindows : public QObject {
     Q_OBJECT
 public:
@@ -55,6 +57,7 @@ signals:
     void Ended(); // the shutdown went through
 
 private:
+    QMessageBox* failureBox_ = nullptr; // owned by the main window
     TMachine& Prepared(std::vector<std::string> arguments, std::string settingsPath,
                        std::unique_ptr<TMidiPort> port);
     void Connect();

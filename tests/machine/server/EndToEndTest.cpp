@@ -4,9 +4,11 @@
 #include "RemoteClient.h"
 #include "RemoteServerTestSupport.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <gtest/gtest.h>
+#include <random>
 
 // Status values in failure messages, quoted so that their spaces show.
 static void PrintTo(const QString& text, std::ostream* out) {
@@ -312,6 +314,146 @@ TEST_F(EndToEnd, OtherClientsDoNotDisturbTheFirst) {
     EXPECT_EQ(link.Ask("DOYOUNEEDSAVE"), QStringList({"NOSAVE"}));
     EXPECT_TRUE(machine.Running());
     EXPECT_EQ(link.replies, QStringList({"NOSAVE", "NOSAVE"}));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(EndToEnd, ATerminationSignalEndsTheMachineInOrderWithoutAsking) {
+    link.Send("SHIFTPATTERNUP"); // unsaved edits: a signal cannot be answered, so nothing asks
+    link.Send("PLAYPATTERN");
+    machine.process.terminate(); // SIGTERM
+    ASSERT_TRUE(machine.WaitEnded());
+    EXPECT_EQ(machine.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(machine.process.exitCode(), 0) << machine.Errors().toStdString();
+    EXPECT_TRUE(link.replies.contains("SHUTDOWN")) << "the controller hears it";
+    EXPECT_EQ(FileLines(machine.SettingsFile()).size(), 17) << "settings written";
+    EXPECT_FALSE(QFile::exists(RemoteWire::SocketPathFor(machine.Service()))) << "socket removed";
+    const QStringList log =
+        QString::fromStdString(TempDir::Read(machine.File("midi.log").toStdString()))
+            .split('\n', Qt::SkipEmptyParts);
+    ASSERT_FALSE(log.isEmpty());
+    EXPECT_TRUE(log.last().endsWith(" close")) << "the output was reset and closed";
+    EXPECT_TRUE(log.filter(" reset").size() > 0);
+}
+
+} // namespace
+
+namespace {
+
+// Resident memory of a process, in KiB.
+qint64 ResidentKiB(qint64 pid) {
+    QFile status(QString("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+// One rude client: it connects, subscribes and sends commands, garbage and broken headers at
+// random; when the machine drops it, it comes back.
+class RudeClient {
+public:
+    RudeClient(QString path, uint32_t seed) : path_(std::move(path)), random_(seed) { Connect(); }
+
+    void Act() {
+        socket_->readAll();
+        if (socket_->state() != QLocalSocket::ConnectedState) {
+            Connect();
+            return;
+        }
+        static const QByteArray words[] = {
+            "DOYOUNEEDSAVE", "NEXTPATTERN", "PREVIUSPATTERN", "SETVOLUME\r\n30",
+            "SETSPEED\r\nx", "LAYOUT\r\n9", "MUTE",           "NOSUCHWORD",
+            "SKIN"};
+        switch (random_() % 6) {
+        case 0:
+        case 1:
+            socket_->write(ExecuteMessage(words[random_() % std::size(words)] + "\r\n"));
+            break;
+        case 2:
+            socket_->write("REQUEST TestItem\n");
+            break;
+        case 3: { // bytes of any kind
+            QByteArray noise(static_cast<int>(random_() % 300), '\0');
+            for (char& c : noise)
+                c = static_cast<char>(random_());
+            socket_->write(noise);
+            break;
+        }
+        case 4:
+            socket_->write("EXECUTE 99999999\n"); // past the limit: the machine drops us
+            break;
+        default:
+            socket_->disconnectFromServer();
+            break;
+        }
+        socket_->flush();
+    }
+
+private:
+    void Connect() {
+        socket_ = std::make_unique<QLocalSocket>();
+        socket_->connectToServer(path_);
+        socket_->write("TOPIC TestTopic\nADVISE TestItem\n");
+        socket_->flush();
+    }
+
+    QString path_;
+    std::mt19937 random_;
+    std::unique_ptr<QLocalSocket> socket_;
+};
+
+// Fifty rude clients for `ms` while the good one plays and saves; every command of the good
+// one must be acknowledged.
+void Crowd(MachineProcess& machine, Link& good, int ms) {
+    std::vector<std::unique_ptr<RudeClient>> crowd;
+    for (uint32_t i = 0; i < 50; ++i)
+        crowd.push_back(
+            std::make_unique<RudeClient>(RemoteWire::SocketPathFor(machine.Service()), 1000 + i));
+    QElapsedTimer clock;
+    clock.start();
+    int round = 0;
+    while (clock.elapsed() < ms) {
+        for (auto& client : crowd)
+            client->Act();
+        const QStringList goodWords{"PLAYPATTERN", "STOP", "DOYOUNEEDSAVE", "NEXTPATTERN"};
+        const QString word = goodWords[round % goodWords.size()];
+        EXPECT_TRUE(good.Send(word))
+            << word.toStdString() << ": " << good.client.ErrorString().toStdString();
+        if (round % 10 == 0) {
+            EXPECT_TRUE(good.Send("SAVE", machine.File("crowd"))) << "round " << round;
+        }
+        ++round;
+        QTest::qWait(5);
+    }
+    crowd.clear();
+    QTest::qWait(1000);
+}
+
+TEST(Crowd, FiftyClientsAtOnceNeitherCrashNorLeakNorDisturbAWellBehavedOne) {
+    MachineProcess machine{"PKCrowd"};
+    // Freed memory is reused at once, so what the machine holds shows in its resident size.
+    qputenv("ASAN_OPTIONS", qgetenv("ASAN_OPTIONS") + ":quarantine_size_mb=0");
+    ASSERT_TRUE(machine.Start());
+    Link good;
+    ASSERT_TRUE(good.Open(machine.Service())) << good.client.ErrorString().toStdString();
+    Crowd(machine, good, 2500);
+    const qint64 settled = ResidentKiB(machine.process.processId());
+    Crowd(machine, good, 2500);
+    Crowd(machine, good, 2500);
+    const qint64 after = ResidentKiB(machine.process.processId());
+    EXPECT_LT(after - settled, 4096) << "memory back to its level: " << settled << " KiB, then "
+                                     << after << " (a window per bad command once grew it)";
+
+    EXPECT_TRUE(good.Send("STOP"));
+    EXPECT_TRUE(good.Send("EXIT"));
+    ASSERT_TRUE(machine.WaitEnded(15000));
+    EXPECT_EQ(machine.process.exitCode(), 0)
+        << "no leak at the end: " << machine.Errors().toStdString();
 }
 
 } // namespace
