@@ -176,7 +176,7 @@ void TServerCommands::Connect(const QString& argument) {
     // The controller plays and stops: the editors lose their transport panels.
     w_.Form3.Panel2->hide();
     w_.Form5.Panel3->hide();
-    w_.Form3.resize(w_.Form3.width(), w_.Form3.height() - 25);
+    w_.Form3.setFixedSize(w_.Form3.width(), w_.Form3.height() - 25); // it has a fixed size
     w_.Form5.resize(w_.Form5.width(), w_.Form5.height() - 25);
     w_.Form3.Panel3->move(w_.Form3.Panel3->x(), w_.Form3.Panel3->y() + 2);
     w_.Form5.WheelBar20031->resize(w_.Form5.WheelBar20031->width(), 76);

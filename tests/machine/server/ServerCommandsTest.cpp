@@ -43,8 +43,10 @@ QString Reply(const QSignalSpy& spy, int i) {
 TEST_F(Commands, ConnectTakesTheNumberAndSwitchesToControlledMode) {
     const int menuHeight = windows.Form1.menuBar()->height();
     const int height = windows.Form1.height();
+    const int patternHeight = windows.Form3.height();
     Send("connect", "2");
     EXPECT_EQ(windows.Form1.height(), height - menuHeight) << "no blank strip";
+    EXPECT_EQ(windows.Form3.height(), patternHeight - 25) << "without its play panel";
     ASSERT_EQ(replies.count(), 1);
     EXPECT_EQ(Reply(replies, 0), "Machine 2 ready");
     EXPECT_EQ(windows.Server.MachineNumber, 2u);
