@@ -74,6 +74,8 @@ signals:
     void ReplySettled();
 
 private:
+    friend class TRemoteClientProbe; // the fuzz target hands it replies without a socket
+
     enum class Expect { Nothing, Topic, Ok, Ack, Value };
     struct Pending {
         quint64 id;

@@ -66,6 +66,34 @@ std::optional<qint64> ParseByteCount(const QByteArray& text) {
     return value;
 }
 
+TTaken TakeClientMessage(QByteArray& input, TClientMessage& message) {
+    const qsizetype lf = input.indexOf('\n');
+    if (lf > MaxHeaderBytes || (lf < 0 && input.size() > MaxHeaderBytes))
+        return TTaken::Broken;
+    if (lf < 0)
+        return TTaken::Nothing;
+    QByteArray line = input.left(lf);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    THeader header = SplitHeader(line);
+    qsizetype used = lf + 1;
+    if (header.word == "EXECUTE") {
+        if (const auto count = ParseByteCount(header.rest)) {
+            if (*count > MaxPayloadBytes)
+                return TTaken::Broken;
+            if (input.size() - used < *count)
+                return TTaken::Nothing;
+            message.payload = input.mid(used, *count);
+            message.counted = true;
+            used += *count;
+        }
+    }
+    input.remove(0, used);
+    message.word = std::move(header.word);
+    message.rest = std::move(header.rest);
+    return TTaken::Message;
+}
+
 QByteArray CutUtf8(const QByteArray& bytes, int limit) {
     if (bytes.size() <= limit)
         return bytes;

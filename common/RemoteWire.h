@@ -44,6 +44,22 @@ THeader SplitHeader(const QByteArray& line);
 // The caller checks it against its limit.
 std::optional<qint64> ParseByteCount(const QByteArray& text);
 
+// A message a client sent: the header's word and rest and, for an EXECUTE with a valid byte
+// count, the payload.
+struct TClientMessage {
+    QByteArray word;
+    QByteArray rest;
+    QByteArray payload;
+    bool counted = false; // an EXECUTE with a valid byte count
+};
+
+enum class TTaken { Nothing, Message, Broken };
+
+// Takes the first complete message off the front of `input` (what a client has sent so far).
+// A header ends in LF; a CR before it is dropped. Nothing while the message is incomplete;
+// Broken for a header over MaxHeaderBytes or an EXECUTE payload over MaxPayloadBytes.
+TTaken TakeClientMessage(QByteArray& input, TClientMessage& message);
+
 // Text cut to at most `limit` UTF-8 bytes without splitting a character.
 QByteArray CutUtf8(const QByteArray& bytes, int limit);
 

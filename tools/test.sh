@@ -2,7 +2,8 @@
 # Installs what is missing, builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs
 # every test (among them an install into a temporary DESTDIR and the validators of the desktop
 # entries and metadata); the tests that share data with the playback thread run again under
-# ThreadSanitizer. It builds the Debian package and checks its contents first (tools/package.sh).
+# ThreadSanitizer, and the fuzz targets (built with clang) run over their seeds. It builds the
+# Debian package and checks its contents first (tools/package.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
@@ -23,3 +24,10 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DPLINKORA_SANITIZE=address,undefined -DPLINKORA_WERROR=ON
 cmake --build "$build"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+
+# A short fixed run of every fuzz target over its corpus, so that a finding once fixed stays so.
+fuzz=build-fuzz
+CC=clang CXX=clang++ cmake -S . -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DPLINKORA_FUZZ=ON -DPLINKORA_TESTS=OFF -DPLINKORA_BENCH=OFF >/dev/null
+cmake --build "$fuzz" --target fuzz_all
+ctest --test-dir "$fuzz" -L fuzz-regression --output-on-failure

@@ -105,19 +105,15 @@ private:
 
 // Reads note lines 1..P; the song's step count is set by the last line with fewer than 16
 // notes. Shorter patterns are padded with rests so that every pattern has the same steps.
+// The note extremes cover the steps the song keeps: notes cut away by the step count are gone,
+// the rests of the padding are there (and in the file the song is saved to).
 void ReadNotes(SongFileReader& file, TPkSong& song) {
     int32_t steps = MaxSteps;
     for (int32_t p = 1; p <= song.PatternCount; ++p) {
         NumberList list(file.Line("a note line"));
         int32_t count = 0;
-        while (count < MaxSteps && list.HasMore()) {
-            const int32_t note = file.InRange(list.Next(), 0, 127, "Note value");
-            song.Notes[p][++count] = note;
-            if (note >= song.MaxNote)
-                song.MaxNote = note;
-            if (note <= song.MinNote)
-                song.MinNote = note;
-        }
+        while (count < MaxSteps && list.HasMore())
+            song.Notes[p][++count] = file.InRange(list.Next(), 0, 127, "Note value");
         if (count == 0)
             file.Fail("pattern " + std::to_string(p) + " has no notes");
         if (count < MaxSteps)
@@ -125,8 +121,21 @@ void ReadNotes(SongFileReader& file, TPkSong& song) {
     }
     song.Steps = static_cast<uint8_t>(steps);
     song.StepCapacity = song.Steps;
-    for (int32_t p = 1; p <= song.PatternCount; ++p)
+    for (int32_t p = 1; p <= song.PatternCount; ++p) {
         ResizePatternSteps(song, p, song.Steps + 1u);
+        for (int32_t s = 1; s <= song.Steps; ++s) {
+            song.MaxNote = std::max(song.MaxNote, song.Notes[p][s]);
+            song.MinNote = std::min(song.MinNote, song.Notes[p][s]);
+        }
+    }
+}
+
+// A name is one line; a lone CR inside it is a line break too, and the writer makes every line
+// break a space, so the name is kept as it will be saved.
+std::string PatternName(const std::string& line) {
+    std::string name = Windows1252ToUtf8(line);
+    std::replace(name.begin(), name.end(), '\r', ' ');
+    return name;
 }
 
 void ReadTrack(SongFileReader& file, TPkSong& song) {
@@ -201,7 +210,7 @@ void ReadSongFrom(SongFileReader& file, TPkSong& song, TTempoInfo& tempo) {
     if (file.AtEnd())
         return;
     for (int32_t p = 1; p <= song.PatternCount; ++p)
-        song.PatternNames[p] = Windows1252ToUtf8(file.Line("a pattern name"));
+        song.PatternNames[p] = PatternName(file.Line("a pattern name"));
     if (file.AtEnd())
         return;
     song.Bank = file.InRange(file.WholeLineNumber("the bank"), 0, 127, "Bank");

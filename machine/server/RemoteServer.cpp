@@ -56,13 +56,6 @@ struct TRemoteServer::Link {
     bool gone = false; // closed or closing: nothing more is read or sent
 };
 
-struct TRemoteServer::Message {
-    QByteArray word;
-    QByteArray rest;
-    QByteArray payload;
-    bool counted = false; // an EXECUTE with a valid byte count
-};
-
 TRemoteServer::TRemoteServer(QObject* parent) : QObject(parent), server_(new QLocalServer(this)) {
     connect(server_, &QLocalServer::newConnection, this, &TRemoteServer::Accept);
     ReportFailure = [](const QString& text) {
@@ -187,13 +180,13 @@ bool TRemoteServer::Process(Link& link) {
     bool progressed = false;
     while (!link.gone && !executing_) {
         link.input += link.socket->readAll();
-        Message message;
-        const Taken taken = TakeMessage(link, message);
-        if (taken == Taken::Broken) {
+        TClientMessage message;
+        const TTaken taken = TakeClientMessage(link.input, message);
+        if (taken == TTaken::Broken) {
             Drop(link);
             break;
         }
-        if (taken == Taken::Nothing)
+        if (taken == TTaken::Nothing)
             break;
         progressed = true;
         Handle(link, message);
@@ -202,35 +195,7 @@ bool TRemoteServer::Process(Link& link) {
     return progressed;
 }
 
-TRemoteServer::Taken TRemoteServer::TakeMessage(Link& link, Message& message) {
-    const qsizetype lf = link.input.indexOf('\n');
-    if (lf > MaxHeaderBytes || (lf < 0 && link.input.size() > MaxHeaderBytes))
-        return Taken::Broken;
-    if (lf < 0)
-        return Taken::Nothing;
-    QByteArray line = link.input.left(lf);
-    if (line.endsWith('\r'))
-        line.chop(1);
-    THeader header = SplitHeader(line);
-    qsizetype used = lf + 1;
-    if (header.word == "EXECUTE") {
-        if (const auto count = ParseByteCount(header.rest)) {
-            if (*count > MaxPayloadBytes)
-                return Taken::Broken;
-            if (link.input.size() - used < *count)
-                return Taken::Nothing;
-            message.payload = link.input.mid(used, *count);
-            message.counted = true;
-            used += *count;
-        }
-    }
-    link.input.remove(0, used);
-    message.word = std::move(header.word);
-    message.rest = std::move(header.rest);
-    return Taken::Message;
-}
-
-void TRemoteServer::Handle(Link& link, const Message& message) {
+void TRemoteServer::Handle(Link& link, const RemoteWire::TClientMessage& message) {
     if (message.word == "TOPIC") {
         link.topic = message.rest == TopicName;
         if (link.topic) {
@@ -254,7 +219,7 @@ void TRemoteServer::Handle(Link& link, const Message& message) {
     RunMacro(link, message.payload);
 }
 
-void TRemoteServer::HandleItemCommand(Link& link, const Message& message) {
+void TRemoteServer::HandleItemCommand(Link& link, const RemoteWire::TClientMessage& message) {
     if (message.rest != ItemName)
         return Send(link, "ERROR unknown item\n");
     if (message.word == "REQUEST")

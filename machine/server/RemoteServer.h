@@ -10,6 +10,9 @@ class QLocalServer;
 class QLocalSocket;
 class QTimer;
 class Tserverform;
+namespace RemoteWire {
+struct TClientMessage;
+}
 
 // The lines of a macro as the command handler reads them: the text ends at its first NUL (a
 // macro is zero-terminated), lines end at CR LF, a lone CR or a lone LF, a final line end
@@ -81,15 +84,12 @@ public:
 
 private:
     struct Link;
-    struct Message;
 
     void Accept();
     Link& AddLink(QLocalSocket* socket);
     bool Process(Link& link);
-    enum class Taken { Nothing, Message, Broken };
-    Taken TakeMessage(Link& link, Message& message);
-    void Handle(Link& link, const Message& message);
-    void HandleItemCommand(Link& link, const Message& message);
+    void Handle(Link& link, const RemoteWire::TClientMessage& message);
+    void HandleItemCommand(Link& link, const RemoteWire::TClientMessage& message);
     void RunMacro(Link& link, const QByteArray& macro);
     void OnStall(Link& link);
     void UpdateStallTimer(Link& link, bool progressed);

@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr int32_t MaxLayoutMachine = 1000;
+
 int32_t Number(const QString& argument) {
     return StrToInt(argument.toStdString());
 }
@@ -21,7 +23,9 @@ int32_t Number(const QString& argument) {
 bool MachineLayout(int layout, int32_t n, TWindowRects& w, TLayoutState& state, bool& serverShown) {
     if (layout < 1 || layout > 3)
         return false;
-    n = std::max(n, 1); // a machine that was never connected places itself as machine 1
+    // A machine that was never connected places itself as machine 1. Past the bound a machine
+    // would be off every screen; it keeps the positions within the integer range.
+    n = std::clamp(n, 1, MaxLayoutMachine);
     // A column is as wide as the widest row it holds, so neighbouring machines never overlap.
     const int32_t dockedColumn = std::max(w.M.Width + w.S.Width, w.P.Width + w.T.Width);
     const int32_t freeColumn = std::max(w.M.Width, w.P.Width);
@@ -183,9 +187,11 @@ void TServerCommands::Connect(const QString& argument) {
     server.Panel1->move(server.Panel1->x(), 8);
     server.Panel2->setText("  " + QString::number(n) + "  ");
     server.Panel2->show();
-    // A machine with saved settings keeps its skin; a first run gets skin n + 3.
+    // A machine with saved settings keeps its skin; a first run gets skin n + 3 (skin 0 past
+    // the last skin, also for numbers near the integer limit).
     TSkins& skins = *w_.Form1.Skins;
-    skins.SetSkinNumber(w_.Machine.SettingsRead ? skins.SkinNumber() - 1 : n + 2);
+    const int firstRunSkin = n < TSkins::SkinCount ? n + 2 : TSkins::SkinCount;
+    skins.SetSkinNumber(w_.Machine.SettingsRead ? skins.SkinNumber() - 1 : firstRunSkin);
     w_.Form1.Skin1Click();
 }
 

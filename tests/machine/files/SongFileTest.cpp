@@ -213,6 +213,14 @@ TEST_F(SongFile, NoteLinesOfDifferentLengthsArePaddedWithRests) {
     EXPECT_EQ(song.Velocities[1][6], 127);
 }
 
+TEST_F(SongFile, NotesCutAwayByTheStepCountDoNotCountAsTheHighest) {
+    ASSERT_TRUE(
+        Load("Plinkora Song\r\n200 ms\r\n2 Pattern\r\n1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 \r\n"
+             "5 6 7 8 \r\n1 Songlines\r\n1 \r\n"));
+    EXPECT_EQ(song.MaxNote, 8) << "steps 5 to 16 of pattern 1 are gone";
+    EXPECT_TRUE(ChangeRange(song, 13));
+}
+
 TEST_F(SongFile, LongNoteLinesFillSixteenStepsAndIgnoreTheRest) {
     ASSERT_TRUE(Load("Plinkora Song\r\n200 ms\r\n1 Pattern\r\n"
                      "1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 oops\r\n"
@@ -268,6 +276,15 @@ TEST_F(SongFile, PatternNamesAreWindowsTextInTheFile) {
     const std::string written = FormatSong(typed, TTempoInfo{});
     EXPECT_NE(written.find("\r\nGr\xFC\xDF ? ?\r\ntwo  lines\r\n"), std::string::npos)
         << "what Windows-1252 cannot hold shows as '?'; a line break would shift the file";
+}
+
+TEST_F(SongFile, ALoneCarriageReturnInAPatternNameIsReadAsTheSpaceItIsSavedAs) {
+    std::string text = WorkedExample;
+    text.replace(text.find("(1) \r\n"), 4, "a\rb\r");
+    ASSERT_TRUE(Load(text));
+    EXPECT_EQ(song.PatternNames[1], "a b ");
+    std::string saved = WorkedExample;
+    EXPECT_EQ(FormatSong(song, tempo), saved.replace(saved.find("(1) "), 4, "a b "));
 }
 
 TEST_F(SongFile, TheNameIsTheFileNameWithoutFolderAndExtension) {

@@ -167,6 +167,13 @@ TEST_F(Commands, LayoutThreeHidesTheServerWindowAndFourMovesNothing) {
     EXPECT_FALSE(windows.Machine.Settings.Layout.PatternDocked);
 }
 
+TEST_F(Commands, AMachineNumberAtTheIntegerLimitGetsSkinZeroAndAPlaceInRange) {
+    Send("CONNECT", "2147483647");
+    EXPECT_EQ(windows.Form1.Skins->SkinNumber(), 0);
+    Send("LAYOUT", "1"); // would overflow without the bound on the machine number
+    EXPECT_EQ(windows.Server.MachineNumber, 2147483647u);
+}
+
 TEST(MachineLayout, PlacesTheFourMachinesInTwoRows) {
     TWindowRects w;
     w.M = {0, 0, 398, 129};
