@@ -192,16 +192,16 @@ void TRemoteClient::ReadFrames() {
 }
 
 TRemoteClient::Frame TRemoteClient::TakeFrame() {
-    const qsizetype lf = input_.indexOf('\n');
-    if (lf > MaxHeaderBytes || (lf < 0 && input_.size() > MaxHeaderBytes))
+    THeader header;
+    qsizetype used = 0;
+    switch (ReadHeader(input_, header, used)) {
+    case TTaken::Broken:
         return Frame::Broken;
-    if (lf < 0)
+    case TTaken::Nothing:
         return Frame::Incomplete;
-    QByteArray line = input_.left(lf);
-    if (line.endsWith('\r'))
-        line.chop(1);
-    THeader header = SplitHeader(line);
-    qsizetype used = lf + 1;
+    case TTaken::Message:
+        break;
+    }
     QByteArray payload;
     if (header.word == "DATA") {
         const qsizetype space = header.rest.lastIndexOf(' ');

@@ -66,7 +66,7 @@ std::optional<qint64> ParseByteCount(const QByteArray& text) {
     return value;
 }
 
-TTaken TakeClientMessage(QByteArray& input, TClientMessage& message) {
+TTaken ReadHeader(const QByteArray& input, THeader& header, qsizetype& used) {
     const qsizetype lf = input.indexOf('\n');
     if (lf > MaxHeaderBytes || (lf < 0 && input.size() > MaxHeaderBytes))
         return TTaken::Broken;
@@ -75,8 +75,16 @@ TTaken TakeClientMessage(QByteArray& input, TClientMessage& message) {
     QByteArray line = input.left(lf);
     if (line.endsWith('\r'))
         line.chop(1);
-    THeader header = SplitHeader(line);
-    qsizetype used = lf + 1;
+    header = SplitHeader(line);
+    used = lf + 1;
+    return TTaken::Message;
+}
+
+TTaken TakeClientMessage(QByteArray& input, TClientMessage& message) {
+    THeader header;
+    qsizetype used = 0;
+    if (const TTaken read = ReadHeader(input, header, used); read != TTaken::Message)
+        return read;
     if (header.word == "EXECUTE") {
         if (const auto count = ParseByteCount(header.rest)) {
             if (*count > MaxPayloadBytes)

@@ -55,8 +55,13 @@ struct TClientMessage {
 
 enum class TTaken { Nothing, Message, Broken };
 
+// Reads the header line at the front of `input` (it ends in LF; a CR before it is dropped);
+// `used` is its length with the line end. Nothing while the line is incomplete, Broken when it
+// is over MaxHeaderBytes.
+TTaken ReadHeader(const QByteArray& input, THeader& header, qsizetype& used);
+
 // Takes the first complete message off the front of `input` (what a client has sent so far).
-// A header ends in LF; a CR before it is dropped. Nothing while the message is incomplete;
+// Nothing while the message is incomplete;
 // Broken for a header over MaxHeaderBytes or an EXECUTE payload over MaxPayloadBytes.
 TTaken TakeClientMessage(QByteArray& input, TClientMessage& message);
 

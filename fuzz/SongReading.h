@@ -1,0 +1,21 @@
+#pragma once
+
+#include "StringConvert.h"
+#include "files/FileError.h"
+#include "files/ImportPk.h"
+#include "midi/TempoInfo.h"
+#include "song/SongModel.h"
+
+#include <string>
+
+// Reads the song file at `path` as the machine does: true when it is read, false when the
+// reader refuses it (no song header, or a FileError or ConvertError naming the fault).
+inline bool SongAccepted(const std::string& path, TPkSong& song, TTempoInfo& tempo) {
+    try {
+        return ReadSong(path, song, tempo);
+    } catch (const FileError&) {
+        return false;
+    } catch (const ConvertError&) {
+        return false;
+    }
+}
