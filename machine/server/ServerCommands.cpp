@@ -161,30 +161,17 @@ void TServerCommands::Connect(const QString& argument) {
     const int32_t n = Number(argument);
     Reply("Machine " + QString::number(n) + " ready");
     server.MachineNumber = static_cast<uint32_t>(n);
-    // The window loses the menu bar's height too, so no blank strip is left below the controls.
-    const int menuHeight = w_.Form1.menuBar()->isVisible() ? w_.Form1.menuBar()->height() : 0;
-    w_.Form1.menuBar()->hide();
-    w_.Form1.setFixedSize(w_.Form1.width(), w_.Form1.height() - menuHeight);
     for (QWidget* window : QApplication::topLevelWidgets())
         if (window->isMinimized())
             window->showNormal();
+    // A repeated CONNECT renumbers the machine: the windows are already in controlled mode and
+    // must not shrink again, nor the title take a second number.
+    if (!server.Connected)
+        EnterControlledMode();
     server.Connected = true;
-    ApplicationTitle += " " + QString::number(n);
-    QGuiApplication::setApplicationDisplayName(ApplicationTitle);
+    QGuiApplication::setApplicationDisplayName(ApplicationTitle());
     server.show();
-    w_.Form1.setWindowFlags(w_.Form1.windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    w_.Form1.setWindowFlag(Qt::WindowCloseButtonHint, false);
-    w_.Form1.setWindowFlag(Qt::WindowMinimizeButtonHint, false);
-    w_.Form1.setWindowFlag(Qt::WindowMaximizeButtonHint, false);
     w_.Form1.show();
-    // The controller plays and stops: the editors lose their transport panels.
-    w_.Form3.Panel2->hide();
-    w_.Form5.Panel3->hide();
-    w_.Form3.setFixedSize(w_.Form3.width(), w_.Form3.height() - 25); // it has a fixed size
-    w_.Form5.resize(w_.Form5.width(), w_.Form5.height() - 25);
-    w_.Form3.Panel3->move(w_.Form3.Panel3->x(), w_.Form3.Panel3->y() + 2);
-    w_.Form5.WheelBar20031->resize(w_.Form5.WheelBar20031->width(), 76);
-    server.Panel1->move(server.Panel1->x(), 8);
     server.Panel2->setText("  " + QString::number(n) + "  ");
     server.Panel2->show();
     // A machine with saved settings keeps its skin; a first run gets skin n + 3 (skin 0 past
@@ -193,6 +180,32 @@ void TServerCommands::Connect(const QString& argument) {
     const int firstRunSkin = n < TSkins::SkinCount ? n + 2 : TSkins::SkinCount;
     skins.SetSkinNumber(w_.Machine.SettingsRead ? skins.SkinNumber() - 1 : firstRunSkin);
     w_.Form1.Skin1Click();
+}
+
+QString TServerCommands::ApplicationTitle() const {
+    const Tserverform& server = w_.Server;
+    // The number as the controller sent it (it is kept unsigned).
+    const auto n = static_cast<int32_t>(server.MachineNumber);
+    return server.Connected ? "Plinkora " + QString::number(n) : "Plinkora";
+}
+
+void TServerCommands::EnterControlledMode() {
+    // The window loses the menu bar's height too, so no blank strip is left below the controls.
+    const int menuHeight = w_.Form1.menuBar()->isVisible() ? w_.Form1.menuBar()->height() : 0;
+    w_.Form1.menuBar()->hide();
+    w_.Form1.setFixedSize(w_.Form1.width(), w_.Form1.height() - menuHeight);
+    w_.Form1.setWindowFlags(w_.Form1.windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    w_.Form1.setWindowFlag(Qt::WindowCloseButtonHint, false);
+    w_.Form1.setWindowFlag(Qt::WindowMinimizeButtonHint, false);
+    w_.Form1.setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+    // The controller plays and stops: the editors lose their transport panels.
+    w_.Form3.Panel2->hide();
+    w_.Form5.Panel3->hide();
+    w_.Form3.setFixedSize(w_.Form3.width(), w_.Form3.height() - 25); // it has a fixed size
+    w_.Form5.resize(w_.Form5.width(), w_.Form5.height() - 25);
+    w_.Form3.Panel3->move(w_.Form3.Panel3->x(), w_.Form3.Panel3->y() + 2);
+    w_.Form5.WheelBar20031->resize(w_.Form5.WheelBar20031->width(), 76);
+    w_.Server.Panel1->move(w_.Server.Panel1->x(), 8);
 }
 
 void TServerCommands::PlaySong() {

@@ -24,13 +24,14 @@ public:
     // The server window's macro handler: line 1 is the command word, line 2 the argument.
     void TestTopicExecuteMacro(const QStringList& lines);
 
-    // The application's title: "Plinkora", then " " + n for each "CONNECT".
-    QString ApplicationTitle = "Plinkora";
+    // The application's title: "Plinkora", then " " + n once connected as machine n.
+    QString ApplicationTitle() const;
 
 private:
     bool Simple(const QString& word, const QString& line1);
     bool WithArgument(const QString& word, const QString& line1, const QString& argument);
     void Connect(const QString& argument);
+    void EnterControlledMode();
     void PlaySong();
     void StepTrack(int delta);
     void Load(const QString& path);

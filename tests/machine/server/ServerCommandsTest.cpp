@@ -54,9 +54,15 @@ TEST_F(Commands, ConnectTakesTheNumberAndSwitchesToControlledMode) {
     EXPECT_TRUE(windows.Server.isVisible());
     EXPECT_EQ(windows.Server.Panel2->text(), "  2  ");
     EXPECT_FALSE(windows.Form1.menuBar()->isVisible());
-    EXPECT_EQ(windows.Commands.ApplicationTitle, "Plinkora 2");
+    EXPECT_EQ(windows.Commands.ApplicationTitle(), "Plinkora 2");
     EXPECT_FALSE(windows.Form3.Panel2->isVisible());
     EXPECT_EQ(windows.Form1.Skins->SkinNumber(), 4 + 1) << "a first run: skin n + 3";
+
+    Send("CONNECT", "3"); // renumbered: the windows stay as they are
+    EXPECT_EQ(windows.Form1.height(), height - menuHeight);
+    EXPECT_EQ(windows.Form3.height(), patternHeight - 25);
+    EXPECT_EQ(windows.Commands.ApplicationTitle(), "Plinkora 3");
+    EXPECT_EQ(windows.Server.Panel2->text(), "  3  ");
 }
 
 TEST_F(Commands, WordsAreUpperCasedButSpacesMakeNoCommand) {
