@@ -27,11 +27,13 @@ QString InFolder(QString argument) {
 
 void RunMacro(const QString& macro) {
     QStringList lines = SplitMacroLines(macro);
-    if (lines.size() > 1) {
-        const QString word = lines[0].toUpper();
-        if (word == "LOAD" || word == "SAVE" || word == "SAVEMIDI" || word == "DIRECTORY" ||
-            word == "MIDIDIRECTORY")
-            lines[1] = InFolder(lines[1]);
+    const QString word = lines.value(0).toUpper();
+    // A missing argument is an empty one, which would name a file in the current folder.
+    if (word == "LOAD" || word == "SAVE" || word == "SAVEMIDI" || word == "DIRECTORY" ||
+        word == "MIDIDIRECTORY") {
+        if (lines.size() < 2)
+            lines.append(QString());
+        lines[1] = InFolder(lines[1]);
     }
     try { // as the command server does: the failure is reported, the macro acknowledged
         windows->Commands.TestTopicExecuteMacro(lines);
