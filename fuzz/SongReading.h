@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FuzzSupport.h"
 #include "StringConvert.h"
 #include "files/FileError.h"
 #include "files/ImportPk.h"
@@ -18,4 +19,11 @@ inline bool SongAccepted(const std::string& path, TPkSong& song, TTempoInfo& tem
     } catch (const ConvertError&) {
         return false;
     }
+}
+
+// The bytes as the song file "song.pks" in this process's fuzz folder; returns its path. The
+// path is the same every time, so is the song's name (the file name).
+inline std::string SongFileOf(const uint8_t* data, size_t size) {
+    static const TFuzzFolder folder;
+    return folder.Write("song.pks", AsText(data, size));
 }

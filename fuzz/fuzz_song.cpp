@@ -1,6 +1,5 @@
 // The song file reader on any bytes: it reads the file or refuses it with FileError, and a song
 // it reads has the shape the rest of the machine relies on.
-#include "FuzzSupport.h"
 #include "SongReading.h"
 
 namespace {
@@ -37,8 +36,7 @@ void CheckShape(const TPkSong& song) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const TFuzzFolder folder;
-    const std::string path = folder.Write("song.pks", AsText(data, size));
+    const std::string path = SongFileOf(data, size);
     TPkSong song;
     TTempoInfo tempo;
     if (SongAccepted(path, song, tempo))

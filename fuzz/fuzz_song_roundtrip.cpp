@@ -1,6 +1,5 @@
 // Any song the reader accepts, written and read again, is the same song, and writing it again
 // gives the same text.
-#include "FuzzSupport.h"
 #include "SongReading.h"
 #include "files/ExportPk.h"
 
@@ -16,13 +15,12 @@ bool SameTempo(const TTempoInfo& a, const TTempoInfo& b) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const TFuzzFolder folder;
     // Both reads use the same path, so the song's name (the file name) is the same. Nothing
     // else may differ: the rewritten file is read into the same blank song and tempo, the
     // fields the file does not store (velocities, step capacity, the ready flag) are set the
     // same way both times, and the note extremes and tempo values are derived from what the
     // file stores.
-    const std::string path = folder.Write("song.pks", AsText(data, size));
+    const std::string path = SongFileOf(data, size);
     TPkSong song;
     TTempoInfo tempo;
     if (!SongAccepted(path, song, tempo))

@@ -36,7 +36,7 @@ for id in org.plinkora.Plinkora org.plinkora.PlinkoraControl; do
 done
 while IFS= read -r -d '' guide; do
     expected+=("./usr/share/doc/plinkora/${guide#docs/}")
-done < <(find docs -maxdepth 1 -name '*.html' -print0; [[ -d docs/images ]] &&
+done < <(find docs -maxdepth 1 \( -name '*.html' -o -name '*.css' \) -print0; [[ -d docs/images ]] &&
     find docs/images -type f -print0)
 actual=$(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sort)
 wanted=$(printf '%s\n' "${expected[@]}" | sort)

@@ -1,14 +1,14 @@
 #include "MidiPortLog.h"
 
+#include "Futex.h"
+
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <fcntl.h>
-#include <linux/futex.h>
 #include <memory>
 #include <string_view>
-#include <sys/syscall.h>
 #include <thread>
 #include <time.h>
 #include <unistd.h>
@@ -133,8 +133,7 @@ private:
         if (always || sleeping_.load(std::memory_order_seq_cst)) {
             sleeping_.store(false);
             wakeWord_.fetch_add(1);
-            syscall(SYS_futex, reinterpret_cast<uint32_t*>(&wakeWord_), FUTEX_WAKE_PRIVATE, 1,
-                    nullptr, nullptr, 0);
+            FutexWake(wakeWord_, 1);
         }
     }
 
@@ -161,8 +160,7 @@ private:
                 sleeping_.store(false);
                 continue;
             }
-            syscall(SYS_futex, reinterpret_cast<uint32_t*>(&wakeWord_), FUTEX_WAIT_PRIVATE, seen,
-                    nullptr, nullptr, 0);
+            FutexWait(wakeWord_, seen);
         }
     }
 

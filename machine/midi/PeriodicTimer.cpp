@@ -1,13 +1,11 @@
 #include "PeriodicTimer.h"
 
+#include "Futex.h"
+
 #include <cerrno>
-#include <climits>
-#include <linux/futex.h>
 #include <pthread.h>
 #include <sched.h>
-#include <sys/syscall.h>
 #include <time.h>
-#include <unistd.h>
 
 namespace {
 
@@ -30,13 +28,6 @@ long NanosBetween(const timespec& from, const timespec& to) {
 
 bool Before(const timespec& a, const timespec& b) {
     return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
-}
-
-// Sleeps until `deadline` (absolute, monotonic clock) or until the word no longer holds `seen`.
-void WaitUntil(std::atomic<uint32_t>& word, uint32_t seen, const timespec& deadline) {
-    // FUTEX_WAIT_BITSET takes an absolute time on the monotonic clock.
-    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAIT_BITSET_PRIVATE, seen,
-            &deadline, nullptr, FUTEX_BITSET_MATCH_ANY);
 }
 
 bool AskForRealTime() {
@@ -80,8 +71,7 @@ std::chrono::nanoseconds TPeriodicTimer::ThreadCpuTime() const {
 
 void TPeriodicTimer::Wake() {
     wakeWord_.fetch_add(1, std::memory_order_release);
-    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&wakeWord_), FUTEX_WAKE_PRIVATE, INT_MAX,
-            nullptr, nullptr, 0);
+    FutexWake(wakeWord_);
 }
 
 void TPeriodicTimer::Stop() {
@@ -112,7 +102,7 @@ void TPeriodicTimer::Run(uint32_t periodMs) {
             clock_gettime(CLOCK_MONOTONIC, &now);
             if (!Before(now, due))
                 break;
-            WaitUntil(wakeWord_, seen, due);
+            FutexWait(wakeWord_, seen, &due);
             const uint32_t word = wakeWord_.load(std::memory_order_acquire);
             if (word == seen)
                 continue;

@@ -63,7 +63,7 @@ for id in org.plinkora.Plinkora org.plinkora.PlinkoraControl; do
         expect_file "$usr/share/$file"
     done
 done
-for guide in "$source"/docs/*.html; do
+for guide in "$source"/docs/*.html "$source"/docs/*.css; do
     expect_file "$usr/share/doc/plinkora/$(basename "$guide")"
 done
 [[ -x "$bin/plinkora-control" ]] || fail "plinkora-control is not executable"

@@ -2,13 +2,7 @@
 // tick and once the way the timer thread runs it (sleeping over ticks that only count, woken by
 // the user-interface thread), must send the same messages at the same ticks.
 
-#include "midi/MidiBasics.h"
-#include "midi/MidiDebugLog.h"
-#include "midi/MidiPortRecording.h"
-#include "midi/Playback.h"
-#include "midi/TempoInfo.h"
-#include "song/Melodies.h"
-#include "song/SongModel.h"
+#include "PlaybackParts.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -28,9 +22,8 @@ void PrintTo(const Call& call, std::ostream* out) {
 }
 
 // One machine's playback on a recording port, ticked by the test.
-struct Rig {
+struct Rig : TPlaybackParts {
     Rig() {
-        support.TicksByHand = true;
         InitSong(song, tempo, DefaultNote, -1, 0, "Session");
         ResizePatternPool(song, 4);
         for (int s = 1; s <= song.Steps; ++s) {
@@ -57,15 +50,6 @@ struct Rig {
             calls.push_back({tick, port.Call(seen).What, port.Call(seen).Value});
     }
 
-    TRecordingMidiPort port{{"Synth"}, 1 << 20};
-    TMidiSupport support;
-    TMidiDebugLog debugger;
-    TMidiOut out{port, support, &debugger};
-    TPkSong song;
-    TTempoInfo tempo;
-    TMelodies melodies;
-    TPlaybackState state;
-    TPlayback playback{song, melodies, out, support, tempo, state};
     std::vector<Call> calls;
     size_t seen = 0;
 };

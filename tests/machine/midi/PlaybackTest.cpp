@@ -1,11 +1,6 @@
 #include "midi/Playback.h"
 
-#include "midi/MidiBasics.h"
-#include "midi/MidiDebugLog.h"
-#include "midi/MidiPortRecording.h"
-#include "midi/TempoInfo.h"
-#include "song/Melodies.h"
-#include "song/SongModel.h"
+#include "PlaybackParts.h"
 
 #include <gtest/gtest.h>
 
@@ -35,10 +30,9 @@ void PrintTo(const Sent& sent, std::ostream* out) {
 
 // The song, its timelines and the output, with a recording port and a timer whose ticks the
 // test makes itself.
-class Playback : public ::testing::Test {
+class Playback : public ::testing::Test, protected TPlaybackParts {
 protected:
     void SetUp() override {
-        support.TicksByHand = true;
         InitSong(song, tempo, DefaultNote, -1, 0, "New Song");
         BuildAllMelodies(song, melodies, out);
     }
@@ -78,15 +72,6 @@ protected:
         tick = 0;
     }
 
-    TRecordingMidiPort port{{"Synth"}, 1 << 20};
-    TMidiSupport support;
-    TMidiDebugLog debugger;
-    TMidiOut out{port, support, &debugger};
-    TPkSong song;
-    TTempoInfo tempo;
-    TMelodies melodies;
-    TPlaybackState state;
-    TPlayback playback{song, melodies, out, support, tempo, state};
     int tick = 0;
 };
 
