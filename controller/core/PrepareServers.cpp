@@ -18,7 +18,8 @@ std::error_code MakeProgramCopy(const fs::path& source, const fs::path& target) 
     if (fs::exists(target, error) && fs::equivalent(source, target, error))
         return {};
     fs::path aside = target;
-    aside.replace_filename("." + target.filename().string() + ".preparing");
+    aside.replace_filename(
+        std::string(".").append(target.filename().string()).append(".preparing"));
     fs::remove(aside, error);
     fs::create_hard_link(source, aside, error);
     if (error) {

@@ -190,7 +190,7 @@ void ReadSongFrom(SongFileReader& file, TPkSong& song, TTempoInfo& tempo) {
     file.InRange(patterns, 1, MaxPatterns, "Pattern count");
     ResizePatternPool(song, patterns);
     for (int32_t p = 1; p <= patterns; ++p)
-        song.PatternNames[p] = "(" + std::to_string(p) + ")";
+        song.PatternNames[p] = std::string("(").append(std::to_string(p)).append(")");
     ReadNotes(file, song);
     ReadTrack(file, song);
     if (file.AtEnd())

@@ -25,7 +25,7 @@ bool IsTransposition(const TPkSong& song, int32_t transposition) {
 }
 
 std::string PatternName(int32_t n) {
-    return "(" + std::to_string(n) + ") ";
+    return std::string("(").append(std::to_string(n)).append(") ");
 }
 
 // Grows the pool by one pattern of rests and its timeline; returns the new pattern number.
