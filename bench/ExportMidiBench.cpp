@@ -3,10 +3,10 @@
 // same number of bytes to a file with one write call.
 
 #include "files/ExportMidi.h"
-#include "midi/MidiBasics.h"
-#include "midi/TempoInfo.h"
 #include "song/Melodies.h"
+#include "song/MidiVoice.h"
 #include "song/SongModel.h"
+#include "song/TempoInfo.h"
 
 #include <algorithm>
 #include <chrono>
@@ -68,10 +68,10 @@ int main() {
     TPkSong song;
     TTempoInfo tempo;
     TMelodies melodies;
-    TMidiOut out;
+    TMidiVoice voice;
     TExportOptions options;
     MakeSong(song, tempo);
-    BuildAllMelodies(song, melodies, out);
+    BuildAllMelodies(song, melodies, voice);
 
     const auto folder = std::filesystem::temp_directory_path() / "pk-export-bench";
     std::filesystem::create_directories(folder);
@@ -84,7 +84,7 @@ int main() {
     size_t eventCount = 0;
     for (int run = 0; run < Runs; ++run) {
         auto start = Clock::now();
-        path = ExportSongToMidi(song, melodies, out, tempo, options, chosen);
+        path = ExportSongToMidi(song, melodies, voice, tempo, options, chosen);
         exportMs.push_back(MsSince(start));
 
         start = Clock::now();

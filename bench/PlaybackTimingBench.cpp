@@ -12,9 +12,9 @@
 #include "midi/MidiBasics.h"
 #include "midi/MidiPortSystem.h"
 #include "midi/Playback.h"
-#include "midi/TempoInfo.h"
 #include "song/Melodies.h"
 #include "song/SongModel.h"
+#include "song/TempoInfo.h"
 
 #include <algorithm>
 #include <chrono>
@@ -77,7 +77,6 @@ double Percentile(const std::vector<double>& sorted, double fraction) {
     return sorted[index];
 }
 
-
 // The figures of one playing session.
 struct TFigures {
     bool RealTime = false;
@@ -110,7 +109,7 @@ bool PlaySession(bool everyTick, double seconds, const std::string& logPath, TFi
     TPlaybackState state;
     TPlayback playback(song, melodies, out, support, tempo, state);
     playback.TickEveryPeriod = everyTick;
-    BuildAllMelodies(song, melodies, out);
+    BuildAllMelodies(song, melodies, out.Voice);
     song.SongReady = true;
     const std::vector<TMelodyEvent> timeline = melodies.Timeline(0);
 
@@ -123,8 +122,8 @@ bool PlaySession(bool everyTick, double seconds, const std::string& logPath, TFi
     }
     out.SetPatch(song.Patch);
     out.SelectBank(song.Bank);
-    out.PlayMode = 0;
-    out.CurrentPattern = 1;
+    state.PlayMode = TPlayMode::Pattern;
+    state.CurrentPattern = 1;
     if (playback.PlayToggle() != TStartResult::Playing) {
         std::fprintf(stderr, "playback did not start\n");
         return false;

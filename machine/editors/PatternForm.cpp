@@ -64,7 +64,7 @@ TForm3::TForm3(TMachine& machine, TForm1& mainWindow, QWidget* parent)
     FormCreate();
     ConnectMainWindow();
     FollowSong();
-    ShowPattern(machine_.MidiOut->CurrentPattern);
+    ShowPattern(machine_.PlaybackState.CurrentPattern);
     Timer1->start();
 }
 
@@ -256,7 +256,7 @@ void TForm3::ConnectMainWindow() {
     connect(&mainWindow_, &TForm1::SongChanged, this, &TForm3::FollowSong);
     connect(&mainWindow_, &TForm1::SongLoaded, this, [this] {
         FollowSong();
-        ShowPattern(machine_.MidiOut->CurrentPattern);
+        ShowPattern(machine_.PlaybackState.CurrentPattern);
     });
     connect(&mainWindow_, &TForm1::CurrentPatternChanged, this, &TForm3::ShowPattern);
     connect(&mainWindow_, &TForm1::RangeChanged, this, [this] { ChangeRange(); });
@@ -275,7 +275,7 @@ void TForm3::FollowSong() {
         SpinEdit1->setMaximum(std::max(song.PatternCount, 1) + 1);
     }
     HideScrollbars();
-    LoadPatternIntoSliders(machine_.MidiOut->CurrentPattern);
+    LoadPatternIntoSliders(machine_.PlaybackState.CurrentPattern);
     SetHints();
 }
 

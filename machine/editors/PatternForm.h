@@ -23,13 +23,6 @@
 
 class TForm1;
 
-// Changes the length of the note that starts at step s of pattern p to n steps (1..Steps - s + 1),
-// on the song alone: the steps it now covers hold its pitch; steps it gives up become one-step
-// notes of that pitch; a following note that it cuts into keeps its remaining steps as a shorter
-// note of its own pitch right after the new end. The caller rebuilds the timeline. False (nothing
-// changed) when p, s or n is out of range.
-bool SetNoteLength(TPkSong& song, int p, int s, int n);
-
 // The pattern editor: one vertical slider per step (top = highest note, bottom = rest) with the
 // step's note letter above it, the note-length menu on each slider, whole-pattern buttons (new,
 // copy, reset to one pitch, random, shift, rotate), the key grid, the pattern number and name,

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr uint8_t PatternMode = 0;
-
 QString CaptionFor(int pattern) {
     return QString::fromStdString(PatternEditorCaption(pattern));
 }
@@ -56,7 +54,6 @@ void TForm3::SpinEdit1Change() {
         SpinEdit1->setValue(value);
     }
     machine_.Playback->SwitchPattern(value);
-    const TMidiOut& out = *machine_.MidiOut;
     PatternDirty = true;
     RefreshSoon();
     setWindowTitle(CaptionFor(value));
@@ -64,7 +61,7 @@ void TForm3::SpinEdit1Change() {
         Edit2->setText(QString::fromStdString(machine_.Song.PatternNames[value]));
     NamesDirty = true;
     RefreshSoon();
-    if (out.PlayMode == PatternMode)
+    if (machine_.PlaybackState.PlayMode == TPlayMode::Pattern)
         ResetOutput();
     // Away from the number box, so that its keys and wheel stop at the chosen pattern; a change
     // that playback made leaves the focus where the user has it.
@@ -74,7 +71,7 @@ void TForm3::SpinEdit1Change() {
 
 void TForm3::Edit2Change() {
     TPkSong& song = machine_.Song;
-    const int p = machine_.MidiOut->CurrentPattern;
+    const int p = machine_.PlaybackState.CurrentPattern;
     if (p < 1 || size_t(p) >= song.PatternNames.size())
         return;
     song.PatternNames[p] = Edit2->text().toStdString(); // UTF-8, as every song text
@@ -93,13 +90,14 @@ void TForm3::AddedPattern(int n) {
 }
 
 void TForm3::Button1Click() {
-    AddedPattern(AddPattern(machine_.Song, machine_.Melodies, *machine_.MidiOut, FillPitch(),
+    AddedPattern(AddPattern(machine_.Song, machine_.Melodies, machine_.MidiOut->Voice, FillPitch(),
                             TrackVolume(), mainWindow_.SpinEdit2->value()));
 }
 
 void TForm3::Button2Click() {
-    AddedPattern(CopyPattern(machine_.Song, machine_.Melodies, *machine_.MidiOut,
-                             machine_.MidiOut->CurrentPattern, mainWindow_.SpinEdit2->value()));
+    AddedPattern(CopyPattern(machine_.Song, machine_.Melodies, machine_.MidiOut->Voice,
+                             machine_.PlaybackState.CurrentPattern,
+                             mainWindow_.SpinEdit2->value()));
 }
 
 // After a whole-pattern operation: the sliders, hints and names show the song again.
@@ -107,18 +105,18 @@ void TForm3::ReloadAfter(bool changed) {
     if (!changed)
         return;
     machine_.Song.SongModified = true;
-    LoadPatternIntoSliders(machine_.MidiOut->CurrentPattern);
+    LoadPatternIntoSliders(machine_.PlaybackState.CurrentPattern);
     NamesDirty = true;
     RefreshSoon();
 }
 
 void TForm3::Button4Click() {
     TPkSong& song = machine_.Song;
-    const int p = machine_.MidiOut->CurrentPattern;
+    const int p = machine_.PlaybackState.CurrentPattern;
     if (!ValidPattern(p) || PatternHighestNote(song, p) >= song.Range)
         return;
     CheckBox2->setChecked(false);
-    const bool shifted = ShiftPatternUp(song, machine_.Melodies, *machine_.MidiOut, p);
+    const bool shifted = ShiftPatternUp(song, machine_.Melodies, machine_.MidiOut->Voice, p);
     if (shifted)
         ResetOutput();
     ReloadAfter(shifted);
@@ -126,29 +124,29 @@ void TForm3::Button4Click() {
 
 void TForm3::Button7Click() {
     TPkSong& song = machine_.Song;
-    const int p = machine_.MidiOut->CurrentPattern;
+    const int p = machine_.PlaybackState.CurrentPattern;
     if (!ValidPattern(p) || PatternLowestNote(song, p) < 2)
         return;
     CheckBox2->setChecked(false);
-    const bool shifted = ShiftPatternDown(song, machine_.Melodies, *machine_.MidiOut, p);
+    const bool shifted = ShiftPatternDown(song, machine_.Melodies, machine_.MidiOut->Voice, p);
     if (shifted)
         ResetOutput();
     ReloadAfter(shifted);
 }
 
 void TForm3::Button8Click() {
-    ReloadAfter(RotatePatternLeft(machine_.Song, machine_.Melodies, *machine_.MidiOut,
-                                  machine_.MidiOut->CurrentPattern));
+    ReloadAfter(RotatePatternLeft(machine_.Song, machine_.Melodies, machine_.MidiOut->Voice,
+                                  machine_.PlaybackState.CurrentPattern));
 }
 
 void TForm3::Button9Click() {
-    ReloadAfter(RotatePatternRight(machine_.Song, machine_.Melodies, *machine_.MidiOut,
-                                   machine_.MidiOut->CurrentPattern));
+    ReloadAfter(RotatePatternRight(machine_.Song, machine_.Melodies, machine_.MidiOut->Voice,
+                                   machine_.PlaybackState.CurrentPattern));
 }
 
 void TForm3::Button10Click() {
-    const bool random = RandomizePattern(machine_.Song, machine_.Melodies, *machine_.MidiOut,
-                                         machine_.MidiOut->CurrentPattern, KeyGrid());
+    const bool random = RandomizePattern(machine_.Song, machine_.Melodies, machine_.MidiOut->Voice,
+                                         machine_.PlaybackState.CurrentPattern, KeyGrid());
     if (random)
         ResetOutput();
     ReloadAfter(random);
@@ -205,8 +203,9 @@ void TForm3::Button3MouseUp(int x) {
     ResetDragging = false;
     if (x < 0 || x >= Button3->width())
         return;
-    const bool filled = FillPattern(machine_.Song, machine_.Melodies, *machine_.MidiOut,
-                                    machine_.MidiOut->CurrentPattern, FillPitch(), TrackVolume());
+    const bool filled =
+        FillPattern(machine_.Song, machine_.Melodies, machine_.MidiOut->Voice,
+                    machine_.PlaybackState.CurrentPattern, FillPitch(), TrackVolume());
     if (filled)
         ResetOutput();
     ReloadAfter(filled);
@@ -249,7 +248,7 @@ void TForm3::TrackPointer(const QPoint& globalPos) {
 void TForm3::Timer1Timer() {
     TPlaybackState& state = machine_.PlaybackState;
     if (state.PatternChanged.exchange(0) != 0)
-        ShowPattern(machine_.MidiOut->CurrentPattern);
+        ShowPattern(machine_.PlaybackState.CurrentPattern);
     const uint32_t shown = state.ShownSteps.load(std::memory_order_acquire);
     if (shown != shownSteps_) {
         shownSteps_ = shown;
@@ -259,7 +258,7 @@ void TForm3::Timer1Timer() {
     if (NamesDirty)
         shownotenames();
     if (PatternDirty)
-        LoadPatternIntoSliders(machine_.MidiOut->CurrentPattern);
+        LoadPatternIntoSliders(machine_.PlaybackState.CurrentPattern);
     ShowPlayState();
     // Nothing plays and nothing waits to be shown: the editor sits still until asked again.
     if (!machine_.Playback->Playing() && !PatternDirty && !NamesDirty &&
@@ -278,11 +277,11 @@ void TForm3::ShowStep(int n) {
         const int step = std::min((n + 1) / 2 + 1, int(machine_.Song.Steps));
         Edit1->setText(GetNoteDescription(step));
     }
-    setWindowTitle(CaptionFor(machine_.MidiOut->CurrentPattern));
+    setWindowTitle(CaptionFor(machine_.PlaybackState.CurrentPattern));
 }
 
 void TForm3::ShowPlayState() {
-    const bool patternPlays = Playing() && machine_.MidiOut->PlayMode == PatternMode;
+    const bool patternPlays = Playing() && machine_.PlaybackState.PlayMode == TPlayMode::Pattern;
     if (SpeedButton14->isChecked() != patternPlays)
         SpeedButton14->setChecked(patternPlays);
 }

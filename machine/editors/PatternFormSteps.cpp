@@ -15,69 +15,10 @@ constexpr int SliderHeight = 200;
 constexpr int DrumChannel = 9; // MIDI channel 10
 constexpr int FirstGmDrum = FirstPercussionKey;
 constexpr int LastGmDrum = 81;
-constexpr int DeviceBusyCode = 4;
 constexpr int PreviewVelocity = 127;
 constexpr int EndOfGesture = TWheelBar2003::scEndScroll;
 
-// The last part of a note that a lengthened note cut into: from `first` up to the cut note's end
-// it becomes a note of its own with the cut note's pitch.
-void KeepCutRemainder(TPkSong& song, int p, int first, int pitch) {
-    auto& gates = song.Gates[p];
-    int end = first;
-    while (end < song.Steps && gates[end] != gtEnd)
-        ++end;
-    const int covered = end - first;
-    gates[end] = gtEnd;
-    for (int j = first + 1; j < end; ++j)
-        gates[j] = gtHold;
-    gates[first] = covered == 0 ? gtSingle : gtStart;
-    for (int j = first; j <= end; ++j) {
-        song.Lengths[p][j] = static_cast<uint8_t>(covered + 1);
-        song.Notes[p][j] = pitch;
-    }
-}
-
 } // namespace
-
-bool SetNoteLength(TPkSong& song, int p, int s, int n) {
-    if (!IsPatternNumber(song, p) || s < 1 || s > song.Steps || n < 1 || n > song.Steps - s + 1)
-        return false;
-    auto& notes = song.Notes[p];
-    auto& gates = song.Gates[p];
-    auto& lengths = song.Lengths[p];
-    const std::vector<int32_t> oldNotes = notes;
-    const std::vector<uint8_t> oldGates = gates;
-    const int oldLength = lengths[s];
-    const int pitch = notes[s];
-
-    gates[s] = n == 1 ? gtSingle : gtStart;
-    lengths[s] = static_cast<uint8_t>(n);
-    uint8_t oldEndGate = gtSingle;
-    const int e = s + n - 1;
-    if (n > 1) {
-        // The covered steps carry the pitch too, so that a later cut or shortening keeps it.
-        for (int j = s + 1; j <= e; ++j) {
-            gates[j] = gtHold;
-            lengths[j] = static_cast<uint8_t>(n);
-            notes[j] = pitch;
-        }
-        oldEndGate = oldGates[e];
-        gates[e] = gtEnd;
-    }
-    if (n < oldLength) {
-        for (int j = s + n; j <= std::min(s + oldLength - 1, int(song.Steps)); ++j) {
-            gates[j] = gtSingle;
-            lengths[j] = 1;
-            notes[j] = pitch;
-        }
-    } else if ((oldEndGate == gtStart || oldEndGate == gtHold) && e < song.Steps) {
-        int cutStart = e;
-        while (cutStart > 1 && oldGates[cutStart] == gtHold)
-            --cutStart;
-        KeepCutRemainder(song, p, e + 1, oldNotes[cutStart]);
-    }
-    return true;
-}
 
 QString TForm3::DescribeNote(int p, int v) const {
     const TLanguageTexts& texts = machine_.Texts;
@@ -85,8 +26,8 @@ QString TForm3::DescribeNote(int p, int v) const {
         return texts.OffText.empty() ? QString("Off") : QString::fromStdString(texts.OffText);
     const TPkSong& song = machine_.Song;
     const int transpose = size_t(p) < song.Transpose.size() ? song.Transpose[p] : 0;
-    const int key = v + transpose + TMidiOut::NoteBaseValue;
-    if (machine_.MidiOut->OutChannel == DrumChannel) {
+    const int key = v + transpose + TMidiVoice::NoteBaseValue;
+    if (machine_.MidiOut->Voice.OutChannel == DrumChannel) {
         if (key < FirstGmDrum || key > LastGmDrum)
             return texts.NoteDescriptionText.empty()
                        ? QString("Not used in GM")
@@ -104,13 +45,13 @@ QString TForm3::NoteLetter(int p, int v) const {
         return " --";
     const TPkSong& song = machine_.Song;
     const int transpose = size_t(p) < song.Transpose.size() ? song.Transpose[p] : 0;
-    const int key = v + transpose + TMidiOut::NoteBaseValue;
+    const int key = v + transpose + TMidiVoice::NoteBaseValue;
     return KeyNames[((key % 12) + 12) % 12];
 }
 
 QString TForm3::GetNoteDescription(int step) const {
     const TPkSong& song = machine_.Song;
-    const int p = machine_.MidiOut->CurrentPattern;
+    const int p = machine_.PlaybackState.CurrentPattern;
     if (p < 1 || size_t(p) >= song.Notes.size() || step < 1 || size_t(step) >= song.Notes[p].size())
         return {};
     return DescribeNote(p, song.Notes[p][step]);
@@ -118,7 +59,7 @@ QString TForm3::GetNoteDescription(int step) const {
 
 QString TForm3::StepNoteName(int step) const {
     const TPkSong& song = machine_.Song;
-    const int p = machine_.MidiOut->CurrentPattern;
+    const int p = machine_.PlaybackState.CurrentPattern;
     if (step < 1 || step > song.Steps || !ValidPattern(p))
         return {};
     return NoteLetter(p, song.Notes[p][step]);
@@ -158,7 +99,7 @@ void TForm3::HideScrollbars() {
 
 void TForm3::ChangeRange() {
     const TPkSong& song = machine_.Song;
-    const int p = machine_.MidiOut->CurrentPattern;
+    const int p = machine_.PlaybackState.CurrentPattern;
     Reloading = true;
     for (int k = 1; k <= StepSliderCount; ++k) {
         const bool stored = ValidPattern(p) && k <= song.Steps;
@@ -245,7 +186,7 @@ bool TForm3::SnapToKeyGrid(QScrollBar* bar) {
 
 void TForm3::ShowNoteWhileMoving(QScrollBar* bar) {
     const int k = StepOf(bar);
-    const int p = machine_.MidiOut->CurrentPattern;
+    const int p = machine_.PlaybackState.CurrentPattern;
     if (!ValidPattern(p))
         return;
     const int v = NoteValue(bar);
@@ -273,7 +214,7 @@ void TForm3::ScrollBarOnScroll(QScrollBar* bar, int scrollCode) {
 // value, the timeline is rebuilt, and the new note is previewed.
 void TForm3::FinishEdit(int k) {
     TPkSong& song = machine_.Song;
-    const int p = machine_.MidiOut->CurrentPattern;
+    const int p = machine_.PlaybackState.CurrentPattern;
     if (!ValidPattern(p) || k < 1 || k > std::min<int>(song.Steps, StepSliderCount))
         return;
     TWheelBar2003* bar = ScrBar[k];
@@ -285,7 +226,7 @@ void TForm3::FinishEdit(int k) {
         SetHint(j);
     }
     bar->setValue(bar->maximum() - song.Notes[p][k]);
-    BuildMelody(song, machine_.Melodies, *machine_.MidiOut, p);
+    BuildMelody(song, machine_.Melodies, machine_.MidiOut->Voice, p);
 
     // The step that sounds now: event n shows the start of step (n + 1) div 2 + 1.
     const bool stopped = !Playing();
@@ -300,11 +241,12 @@ void TForm3::FinishEdit(int k) {
 void TForm3::PreviewStep(int step) {
     TMidiOut& out = *machine_.MidiOut;
     if (step == 0) {
-        out.SendShort(out.BuildMessage(LastPreviewNote, 0x80 + out.OutChannel, PreviewVelocity));
+        out.SendShort(
+            out.Voice.BuildMessage(LastPreviewNote, 0x80 + out.Voice.OutChannel, PreviewVelocity));
         return;
     }
     const TPkSong& song = machine_.Song;
-    const int p = out.CurrentPattern;
+    const int p = machine_.PlaybackState.CurrentPattern;
     if (!ValidPattern(p) || step > song.Steps || song.Notes[p][step] == 0)
         return;
     TMidiSupport& support = *machine_.MidiSupport;
@@ -314,14 +256,15 @@ void TForm3::PreviewStep(int step) {
         if (opened)
             mainWindow_.SpinEdit1Change(); // the patch again, on the fresh port
         if (!support.DeviceOpen) {
-            if (openResult == DeviceBusyCode && DeviceBusyMessage)
+            if (openResult == MidiResult::Allocated && DeviceBusyMessage)
                 DeviceBusyMessage();
             return;
         }
     }
     if (Timer3->isActive())
         return;
-    out.SendShort(out.BuildMessage(song.Notes[p][step], 0x90 + out.OutChannel, PreviewVelocity));
+    out.SendShort(
+        out.Voice.BuildMessage(song.Notes[p][step], 0x90 + out.Voice.OutChannel, PreviewVelocity));
     Timer3->setProperty("Tag", step);
     Timer3->setInterval(song.StepTime);
     Timer3->start();
@@ -331,17 +274,18 @@ void TForm3::Timer3Timer() {
     Timer3->stop();
     TMidiOut& out = *machine_.MidiOut;
     const TPkSong& song = machine_.Song;
-    const int p = out.CurrentPattern;
+    const int p = machine_.PlaybackState.CurrentPattern;
     const int step = Timer3->property("Tag").toInt();
     if (!ValidPattern(p) || step < 1 || step > song.Steps)
         return;
-    out.SendShort(out.BuildMessage(song.Notes[p][step], 0x80 + out.OutChannel, PreviewVelocity));
+    out.SendShort(
+        out.Voice.BuildMessage(song.Notes[p][step], 0x80 + out.Voice.OutChannel, PreviewVelocity));
 }
 
 void TForm3::ScrollBarContextPopup(QScrollBar* bar) {
     HoverSlider = bar;
     HoverSliderName = bar->objectName();
-    PopupPattern = machine_.MidiOut->CurrentPattern;
+    PopupPattern = machine_.PlaybackState.CurrentPattern;
     PopupStep = HoverSliderName.mid(6).toInt();
     const TPkSong& song = machine_.Song;
     for (int n = 1; n <= StepSliderCount; ++n)
@@ -357,7 +301,7 @@ void TForm3::TonlaengenClick(QAction* item) {
     if (!SetNoteLength(song, PopupPattern, PopupStep, length))
         return;
     song.SongModified = true;
-    BuildMelody(song, machine_.Melodies, *machine_.MidiOut, PopupPattern);
-    if (PopupPattern == machine_.MidiOut->CurrentPattern)
+    BuildMelody(song, machine_.Melodies, machine_.MidiOut->Voice, PopupPattern);
+    if (PopupPattern == machine_.PlaybackState.CurrentPattern)
         LoadPatternIntoSliders(PopupPattern);
 }

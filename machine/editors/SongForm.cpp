@@ -218,7 +218,7 @@ void TForm5::ConnectWindows() {
     connect(&mainWindow_, &TForm1::PlaybackStarted, this, [this](int playMode) {
         // Without "Follow" the position stays where the user put it.
         if (playMode == 1 && CheckBox1->isChecked()) {
-            lastFollowedPosition_ = machine_.MidiOut->TrackPosition.load();
+            lastFollowedPosition_ = machine_.PlaybackState.TrackPosition.load();
             SelectTrackEntry(lastFollowedPosition_);
         }
         ShowPlayState();
@@ -236,7 +236,7 @@ void TForm5::FormCreate() {
     const TPkSong& song = machine_.Song;
     if (song.SongReady) {
         patternEditor_.SpinEdit1->setMaximum(song.PatternCount + 1);
-        patternEditor_.LoadPatternIntoSliders(machine_.MidiOut->CurrentPattern);
+        patternEditor_.LoadPatternIntoSliders(machine_.PlaybackState.CurrentPattern);
     }
     if (!song.Name.empty())
         Edit1->setText(FromLocal(song.Name)); // a file name, as the file system has it
@@ -245,7 +245,7 @@ void TForm5::FormCreate() {
     move(layout.TrackLeft, layout.TrackTop);
     resize(ClientWidth, std::max(minimumHeight(), patternEditor_.height()));
     Mute->setEnabled(true);
-    lastFollowedPosition_ = machine_.MidiOut->TrackPosition.load();
+    lastFollowedPosition_ = machine_.PlaybackState.TrackPosition.load();
     Timer1->start();
 }
 

@@ -11,7 +11,6 @@ namespace {
 constexpr int BlankRows = 3;      // rows 0..2 stay empty
 constexpr int RowsAfterTrack = 2; // at least this many empty rows follow the last entry
 constexpr int RowHeight = 20;
-constexpr uint8_t TrackMode = 1;
 
 void SetCellText(QTableWidget& grid, int row, int column, const QString& text) {
     QTableWidgetItem* item = grid.item(row, column);
@@ -117,12 +116,12 @@ void TForm5::Button1Click() {
         return;
     const int entry = row - 2;
     TrackList.insert(row, TrackList[row]);
-    TMidiOut& out = *machine_.MidiOut;
+    TPlaybackState& transport = machine_.PlaybackState;
     machine_.Playback->WithTicksPaused([&] {
         ReadTrackFromList();
         // The entry that plays keeps playing on: it moved one down.
-        if (entry < out.TrackPosition.load())
-            out.TrackPosition.store(out.TrackPosition.load() + 1);
+        if (entry < transport.TrackPosition.load())
+            transport.TrackPosition.store(transport.TrackPosition.load() + 1);
     });
     RefreshTrackGrid();
     MovePositionWheel(row - 1);
@@ -135,13 +134,13 @@ void TForm5::Button2Click() {
         return;
     const int entry = row - 2;
     TrackList.removeAt(row);
-    TMidiOut& out = *machine_.MidiOut;
+    TPlaybackState& transport = machine_.PlaybackState;
     machine_.Playback->WithTicksPaused([&] {
         ReadTrackFromList();
         // The entry that plays keeps playing on: it moved one up. A position beyond the
         // shortened track is brought back to entry 1 by the pause.
-        if (entry < out.TrackPosition.load())
-            out.TrackPosition.store(out.TrackPosition.load() - 1);
+        if (entry < transport.TrackPosition.load())
+            transport.TrackPosition.store(transport.TrackPosition.load() - 1);
     });
     RefreshTrackGrid();
     MovePositionWheel(row - 2);
@@ -184,7 +183,7 @@ void TForm5::Button3MouseUp() {
 void TForm5::CheckBox1Click() {
     if (!CheckBox1->isChecked())
         return;
-    lastFollowedPosition_ = machine_.MidiOut->TrackPosition.load();
+    lastFollowedPosition_ = machine_.PlaybackState.TrackPosition.load();
     SelectTrackEntry(lastFollowedPosition_);
 }
 
@@ -194,7 +193,7 @@ void TForm5::FollowPlayback() {
         Timer1->stop(); // runs again when playback starts
     if (!Playing() || !CheckBox1->isChecked())
         return;
-    const int position = machine_.MidiOut->TrackPosition.load();
+    const int position = machine_.PlaybackState.TrackPosition.load();
     if (position == lastFollowedPosition_)
         return;
     lastFollowedPosition_ = position;
@@ -233,5 +232,6 @@ void TForm5::SpeedButton15Click() {
 
 // The "TRACK" button stays pressed while the track plays.
 void TForm5::ShowPlayState() {
-    SpeedButton14->setChecked(Playing() && machine_.MidiOut->PlayMode.load() == TrackMode);
+    SpeedButton14->setChecked(Playing() &&
+                              machine_.PlaybackState.PlayMode.load() == TPlayMode::Track);
 }

@@ -4,9 +4,9 @@
 #include "GetPureFilename.h"
 #include "SafeFile.h"
 #include "Windows1252.h"
-#include "midi/MidiBasics.h"
-#include "midi/TempoInfo.h"
+#include "song/MidiVoice.h"
 #include "song/SongModel.h"
+#include "song/TempoInfo.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -164,14 +164,14 @@ char* PutNoteEvents(char* at, std::span<const TExportEvent> events,
     return at;
 }
 
-// Puts the output back on its channel and rebuilds the timelines when it goes out of scope.
+// Puts the voice back on its channel and rebuilds the timelines when it goes out of scope.
 class TChannelRestore {
 public:
-    TChannelRestore(const TPkSong& song, TMelodies& melodies, TMidiOut& out)
-        : song_(song), melodies_(melodies), out_(out), channel_(out.OutChannel) {}
+    TChannelRestore(const TPkSong& song, TMelodies& melodies, TMidiVoice& voice)
+        : song_(song), melodies_(melodies), voice_(voice), channel_(voice.OutChannel) {}
     ~TChannelRestore() {
-        out_.OutChannel = channel_;
-        BuildAllMelodies(song_, melodies_, out_);
+        voice_.OutChannel = channel_;
+        BuildAllMelodies(song_, melodies_, voice_);
     }
     TChannelRestore(const TChannelRestore&) = delete;
     TChannelRestore& operator=(const TChannelRestore&) = delete;
@@ -179,7 +179,7 @@ public:
 private:
     const TPkSong& song_;
     TMelodies& melodies_;
-    TMidiOut& out_;
+    TMidiVoice& voice_;
     uint8_t channel_;
 };
 
@@ -280,21 +280,21 @@ void WriteMidiFile(const std::string& path, std::span<const TExportEvent> events
     WriteFileAtomically(path, BuildMidiFile(events, deltas, tempo, options, settings));
 }
 
-std::string ExportSongToMidi(const TPkSong& song, TMelodies& melodies, TMidiOut& out,
+std::string ExportSongToMidi(const TPkSong& song, TMelodies& melodies, TMidiVoice& voice,
                              const TTempoInfo& tempo, const TExportOptions& options,
                              const std::string& chosenPath) {
     const std::string path = StripExtension(chosenPath) + ".mid";
     // Declared before the monophone switch, so that the channel comes back on every way out.
     std::optional<TChannelRestore> restore;
     if (options.Monophone) {
-        restore.emplace(song, melodies, out);
-        out.OutChannel = 0;
-        BuildAllMelodies(song, melodies, out);
+        restore.emplace(song, melodies, voice);
+        voice.OutChannel = 0;
+        BuildAllMelodies(song, melodies, voice);
     }
     const std::vector<TExportEvent> events = CollectSongEvents(song, melodies);
     const std::vector<uint32_t> deltas = MakeDeltaTimes(events);
     // The channel prefix and program change name the channel the timelines were built on.
-    const TMidiFileSettings settings{song.Patch, out.OutChannel + 1, song.Device};
+    const TMidiFileSettings settings{song.Patch, voice.OutChannel + 1, song.Device};
     WriteMidiFile(path, events, deltas, tempo, options, settings);
     return path;
 }

@@ -10,7 +10,7 @@
 
 struct TPkSong;
 struct TTempoInfo;
-class TMidiOut;
+struct TMidiVoice;
 
 // Standard MIDI File export: the whole track, every song line once, as a format 0 file with one
 // track whose tick is one millisecond. The notes are the ready-made pattern timelines, so the
@@ -88,9 +88,9 @@ void WriteMidiFile(const std::string& path, std::span<const TExportEvent> events
                    const TExportOptions& options, const TMidiFileSettings& settings);
 
 // The whole export of the song to StripExtension(chosenPath) + ".mid", which it returns. With
-// the monophone option the timelines are rebuilt on channel 1 for the export; the output's
+// the monophone option the timelines are rebuilt on channel 1 for the export; the voice's
 // channel and the timelines are restored afterwards, also when the export throws. song.Channel
 // is never touched.
-std::string ExportSongToMidi(const TPkSong& song, TMelodies& melodies, TMidiOut& out,
+std::string ExportSongToMidi(const TPkSong& song, TMelodies& melodies, TMidiVoice& voice,
                              const TTempoInfo& tempo, const TExportOptions& options,
                              const std::string& chosenPath);

@@ -3,8 +3,8 @@
 #include "ImportPk.h"
 #include "SafeFile.h"
 #include "Windows1252.h"
-#include "midi/TempoInfo.h"
 #include "song/SongModel.h"
+#include "song/TempoInfo.h"
 
 #include <algorithm>
 

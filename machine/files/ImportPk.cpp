@@ -5,8 +5,8 @@
 #include "SafeFile.h"
 #include "StringConvert.h"
 #include "Windows1252.h"
-#include "midi/TempoInfo.h"
 #include "song/SongModel.h"
+#include "song/TempoInfo.h"
 
 #include <algorithm>
 #include <vector>

@@ -52,15 +52,6 @@ int32_t TMidiOut::DeviceCount() {
     return port_ ? port_->DeviceCount() : 0;
 }
 
-uint32_t TMidiOut::BuildMessage(int32_t value, int32_t status, int32_t data2) const {
-    int32_t data1 = value + NoteBase[OutChannel & 15];
-    if (status != 0xC0 + OutChannel)
-        data1 += GlobalTranspose.load(std::memory_order_relaxed);
-    // Plain sums, as the message word is defined; out-of-range inputs are not masked.
-    return static_cast<uint32_t>(status) + static_cast<uint32_t>(data1) * 256u +
-           static_cast<uint32_t>(data2) * 65536u;
-}
-
 void TMidiOut::LockDevice() noexcept {
     while (!TryLockDevice())
         std::this_thread::yield();
@@ -129,9 +120,8 @@ bool TMidiOut::Close() {
 }
 
 void TMidiOut::AllNotesOff() {
-    const int32_t status = 0x80 + OutChannel;
     for (int32_t value = 0; value <= 127; ++value) {
-        const uint32_t message = BuildMessage(value, status, 0);
+        const uint32_t message = Voice.NoteOff(value, 0);
         const uint32_t key = message >> 8;
         if (key <= 127) // transposed keys outside the MIDI range are no valid note-offs
             OutShortMsg(message);
@@ -156,16 +146,16 @@ void TMidiOut::CloseDevice() {
 }
 
 std::string_view TMidiOut::SetPatch(int32_t program) {
-    for (uint8_t& slot : Programs)
-        slot = static_cast<uint8_t>(program - NoteBaseValue);
+    for (uint8_t& slot : Voice.Programs)
+        slot = static_cast<uint8_t>(program - TMidiVoice::NoteBaseValue);
     if (IsDeviceOpen())
-        for (uint8_t slot : Programs)
-            SendShort(BuildMessage(slot, 0xC0 + OutChannel, 0));
+        for (uint8_t slot : Voice.Programs)
+            SendShort(Voice.BuildMessage(slot, 0xC0 + Voice.OutChannel, 0));
     return ProgramName(program);
 }
 
 void TMidiOut::SelectBank(int32_t bank) {
-    const uint32_t status = 0xB0 + OutChannel;
+    const uint32_t status = 0xB0 + Voice.OutChannel;
     SendShort(status + 0x00 * 256u + static_cast<uint32_t>(bank) * 65536u);
     SendShort(status + 0x20 * 256u);
 }

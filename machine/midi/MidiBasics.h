@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PeriodicTimer.h"
+#include "song/MidiVoice.h"
 
 #include <array>
 #include <atomic>
@@ -60,13 +61,12 @@ public:
     int32_t NumDevs = 0; // DeviceCount() at construction
 };
 
-// The machine's one MIDI output: the open device, channel, programs, message composition,
-// reported sending, and the transport values that the playback tick shares with the
-// user-interface thread.
+// The machine's one MIDI output: the open device, the voice its messages are built with, and
+// reported sending.
 //
 // Threading: every operation runs on the user-interface thread, except OutShortMsg, which the
-// playback tick also calls. The fields marked "shared" are atomics, so neither side ever sees a
-// torn value. Handle is read afresh on every send; Close and Open take a device out of service
+// playback tick also calls. Handle and LastResult are atomics, so neither side ever sees a torn
+// value. Handle is read afresh on every send; Close and Open take a device out of service
 // only after a send that may still use it has returned, so a send never reaches a freed device.
 // Sends from the two threads must not overlap (a device serves one call at a time): the
 // playback engine keeps the tick's sends apart from those of the user-interface thread.
@@ -75,7 +75,6 @@ public:
 // write one line into the debugger log, when there is one.
 class TMidiOut : public TMidi {
 public:
-    static constexpr int32_t NoteBaseValue = 35;
     static constexpr int32_t CapsRecordSize = 52;
 
     // Message composition only: no devices, and every open fails with "no device driver".
@@ -88,25 +87,13 @@ public:
 
     int32_t DeviceCount() override;
 
-    std::atomic<uint8_t> State{1};                     // shared: 1 = stopped, 0 = playing
-    std::atomic<TMidiDevice*> Handle{nullptr};         // shared: the open device, null when closed
-    uint8_t OutChannel = 0;                            // 0..15
-    std::array<uint8_t, 16> Programs{};                // program number minus 35
-    std::array<int32_t, 16> NoteBase = MakeNoteBase(); // all 35
-    int32_t DeviceId = -1;                             // -1 = "Midi Mapper"
-    std::atomic<int32_t> LastResult{0};      // shared: result code of the last reported call
-    std::atomic<uint8_t> Resync{0};          // shared: set by re-timing, consumed by the tick
-    std::atomic<uint8_t> PlayMode{0};        // shared: 0 = pattern mode, 1 = track mode
-    std::atomic<int32_t> CurrentPattern{1};  // shared: 1-based pattern that plays and shows
-    std::atomic<int32_t> TrackPosition{1};   // shared: 1-based song line
-    std::atomic<int32_t> GlobalTranspose{0}; // semitones added to every note but program changes
+    TMidiVoice Voice;                          // channel, programs, transposition
+    std::atomic<TMidiDevice*> Handle{nullptr}; // shared: the open device, null when closed
+    int32_t DeviceId = -1;                     // -1 = "Midi Mapper"
+    std::atomic<int32_t> LastResult{0};        // shared: result code of the last reported call
     // After a failed Open, the port's explanation for the user (TMidiPort::OpenFailure); empty
     // after a successful one. User-interface thread only.
     std::string OpenFailure;
-
-    // status + data1 * 256 + data2 * 65536, where data1 = value + 35 (+ GlobalTranspose unless
-    // the status is a program change on the output channel).
-    uint32_t BuildMessage(int32_t value, int32_t status, int32_t data2) const;
 
     // Sends one word on the open device and returns the device's code (InvalidHandle when no
     // device is open); keeps and logs nothing. Waits while the tick is sending.
@@ -134,11 +121,6 @@ public:
     void SetDebugger(TMidiDebugLog* debugger) { debugger_ = debugger; }
 
 private:
-    static std::array<int32_t, 16> MakeNoteBase() {
-        std::array<int32_t, 16> base{};
-        base.fill(NoteBaseValue);
-        return base;
-    }
     TMidiDevice* TakeHandle();
     void LockDevice() noexcept;
     void Report(std::string_view prefix, int32_t code, std::string_view detail = {});

@@ -62,6 +62,15 @@ public:
     virtual std::string OpenFailure() const { return {}; }
 };
 
+// A machine without MIDI devices (the command line's export): every open fails with "no device
+// driver".
+class TNoMidiPort : public TMidiPort {
+public:
+    int32_t DeviceCount() override { return 0; }
+    std::string DeviceName(int32_t) override { return {}; }
+    int32_t Open(int32_t, std::unique_ptr<TMidiDevice>&) override { return MidiResult::NoDriver; }
+};
+
 // The bytes that a packed message word puts on the wire: status in bits 0..7, first data byte
 // in bits 8..15, second in bits 16..23, and only as many bytes as the status calls for.
 struct TShortMessage {

@@ -1,20 +1,16 @@
 #include "Playback.h"
 
 #include "MidiBasics.h"
-#include "TempoInfo.h"
+#include "MidiPort.h"
 #include "song/Melodies.h"
 #include "song/PatternFunctions.h"
 #include "song/SongModel.h"
+#include "song/TempoInfo.h"
 
 #include <algorithm>
 #include <thread>
 
 namespace {
-constexpr int32_t DeviceBusyCode = 4;
-constexpr uint8_t PatternMode = 0;
-constexpr uint8_t TrackMode = 1;
-constexpr uint8_t Stopped = 1;
-constexpr uint8_t Started = 0;
 // The longest sleep over ticks that only count; bounds what a lost wake could cost.
 constexpr uint32_t MaxIdleTicks = 1000;
 } // namespace
@@ -70,9 +66,9 @@ uint32_t TPlayback::OnTicks(uint32_t skipped) noexcept {
 }
 
 uint32_t TPlayback::IdleTicksAhead() const noexcept {
-    if (state_.PauseTicks.load() != 0 || out_.Resync.load() != 0)
+    if (state_.PauseTicks.load() != 0 || state_.Resync.load() != 0)
         return 0;
-    const int32_t timeline = out_.CurrentPattern.load(std::memory_order_relaxed) - 1;
+    const int32_t timeline = state_.CurrentPattern.load(std::memory_order_relaxed) - 1;
     const int32_t n = state_.EventCursor.load(std::memory_order_relaxed);
     const int32_t ticks = state_.TickCount.load(std::memory_order_relaxed);
     if (n >= melodies_.EventCount(timeline))
@@ -84,10 +80,10 @@ uint32_t TPlayback::IdleTicksAhead() const noexcept {
 }
 
 void TPlayback::Tick() noexcept {
-    const int32_t timeline = out_.CurrentPattern.load(std::memory_order_relaxed) - 1;
+    const int32_t timeline = state_.CurrentPattern.load(std::memory_order_relaxed) - 1;
     const int32_t n = state_.EventCursor.load(std::memory_order_relaxed);
     int32_t ticks = state_.TickCount.load(std::memory_order_relaxed);
-    if (out_.Resync.exchange(0) != 0)
+    if (state_.Resync.exchange(0) != 0)
         ticks = static_cast<int32_t>(melodies_.Event(timeline, n).Time);
     const int32_t length = melodies_.EventCount(timeline);
     int32_t cursor = n;
@@ -132,16 +128,16 @@ bool TPlayback::SendDue(int32_t timeline, int32_t n, int32_t length) noexcept {
 }
 
 void TPlayback::EndOfPass() noexcept {
-    if (out_.PlayMode.load(std::memory_order_relaxed) != TrackMode)
+    if (state_.PlayMode.load(std::memory_order_relaxed) != TPlayMode::Track)
         return;
     const int32_t count = song_.SonglineCount;
     if (count < 1)
         return;
-    int32_t position = out_.TrackPosition.load(std::memory_order_relaxed);
+    int32_t position = state_.TrackPosition.load(std::memory_order_relaxed);
     position = (position >= count || position < 1) ? 1 : position + 1;
-    out_.TrackPosition.store(position, std::memory_order_relaxed);
+    state_.TrackPosition.store(position, std::memory_order_relaxed);
     if (const int32_t pattern = SonglinePattern(position); pattern > 0)
-        out_.CurrentPattern.store(pattern, std::memory_order_relaxed);
+        state_.CurrentPattern.store(pattern, std::memory_order_relaxed);
     state_.PatternChanged.store(1, std::memory_order_release);
 }
 
@@ -157,7 +153,7 @@ int32_t TPlayback::SonglinePattern(int32_t position) const noexcept {
 }
 
 bool TPlayback::Playing() const {
-    return out_.State.load() == Started;
+    return state_.Playing.load();
 }
 
 TStartResult TPlayback::StartPlayback() {
@@ -166,37 +162,37 @@ TStartResult TPlayback::StartPlayback() {
     if (!support_.DeviceOpen)
         out_.Open();
     if (!support_.DeviceOpen) {
-        if (out_.LastResult.load() == DeviceBusyCode)
+        if (out_.LastResult.load() == MidiResult::Allocated)
             return TStartResult::DeviceBusy;
         return out_.OpenFailure.empty() ? TStartResult::Failed : TStartResult::Unavailable;
     }
     out_.SelectBank(song_.Bank);
-    out_.SendShort(out_.BuildMessage(out_.Programs[out_.OutChannel], 0xC0 + out_.OutChannel, 0));
+    out_.SendShort(out_.Voice.ProgramChange());
     const bool started =
         TickEveryPeriod
             ? support_.StartTimer([this] { OnTick(); })
             : support_.StartTimer([this](uint32_t skipped) { return OnTicks(skipped); });
     if (!started)
         return TStartResult::Failed;
-    out_.State.store(Started);
+    state_.Playing.store(true);
     if (PlayingChanged)
         PlayingChanged(true);
     return TStartResult::Playing;
 }
 
 TStartResult TPlayback::PlayPattern() {
-    out_.PlayMode.store(PatternMode);
+    state_.PlayMode.store(TPlayMode::Pattern);
     return Playing() ? TStartResult::Playing : StartPlayback();
 }
 
 TStartResult TPlayback::PlaySong() {
-    out_.PlayMode.store(TrackMode);
+    state_.PlayMode.store(TPlayMode::Track);
     if (Playing())
         return TStartResult::Playing;
     // The pattern of the song line is made current before the first tick can play.
     KeepTrackPositionInTrack();
-    if (const int32_t pattern = SonglinePattern(out_.TrackPosition.load()); pattern > 0) {
-        out_.CurrentPattern.store(pattern);
+    if (const int32_t pattern = SonglinePattern(state_.TrackPosition.load()); pattern > 0) {
+        state_.CurrentPattern.store(pattern);
         state_.PatternChanged.store(1);
     }
     return StartPlayback();
@@ -206,7 +202,7 @@ void TPlayback::Stop() {
     if (!Playing())
         return;
     StopTimer();
-    out_.State.store(Stopped);
+    state_.Playing.store(false);
     out_.Reset();
     if (support_.DeviceOpen)
         out_.Close();
@@ -217,11 +213,11 @@ void TPlayback::Stop() {
 
 TStartResult TPlayback::PlayToggle() {
     TStartResult result;
-    if (out_.PlayMode.load() == PatternMode) {
+    if (state_.PlayMode.load() == TPlayMode::Pattern) {
         result = PlayPattern();
     } else {
         if (!Playing())
-            out_.TrackPosition.store(1);
+            state_.TrackPosition.store(1);
         result = PlaySong();
     }
     if (!support_.DeviceOpen)
@@ -230,12 +226,12 @@ TStartResult TPlayback::PlayToggle() {
 }
 
 TStartResult TPlayback::ChoosePatternMode() {
-    out_.PlayMode.store(PatternMode);
+    state_.PlayMode.store(TPlayMode::Pattern);
     return Playing() ? PlayToggle() : TStartResult::Idle;
 }
 
 TStartResult TPlayback::ChooseTrackMode() {
-    out_.PlayMode.store(TrackMode);
+    state_.PlayMode.store(TPlayMode::Track);
     return Playing() ? PlayToggle() : TStartResult::Idle;
 }
 
@@ -247,17 +243,20 @@ bool TPlayback::ReleaseTempo(int32_t stepTime) {
     if (!song_.SongReady || stepTime == tempo_.MsPerStep)
         return false;
     SetTempo(tempo_, stepTime);
-    WithTicksPaused([&] { SetStepTime(song_, melodies_, out_, stepTime); });
+    WithTicksPaused([&] {
+        SetStepTime(song_, melodies_, stepTime);
+        state_.Resync.store(1, std::memory_order_release);
+    });
     return true;
 }
 
 bool TPlayback::SetTransposition(int32_t semitones) {
     if (!song_.SongReady)
         return false;
-    out_.GlobalTranspose.store(semitones);
+    out_.Voice.GlobalTranspose = semitones;
     for (int32_t p = 1; p <= song_.PatternCount; ++p)
         song_.Transpose[p] = semitones;
-    BuildAllMelodies(song_, melodies_, out_);
+    BuildAllMelodies(song_, melodies_, out_.Voice);
     if (Playing())
         out_.Reset();
     return true;
@@ -269,12 +268,12 @@ void TPlayback::ToggleMute() {
 }
 
 void TPlayback::SwitchPattern(int32_t pattern) {
-    out_.CurrentPattern.store(pattern);
+    state_.CurrentPattern.store(pattern);
     WakeTimer(); // the new timeline's next event may come sooner
 }
 
 void TPlayback::SetVolume(uint8_t velocity) {
-    SetAllVelocities(song_, melodies_, out_, velocity);
+    SetAllVelocities(song_, melodies_, out_.Voice, velocity);
 }
 
 void TPlayback::StopTimer() {
@@ -283,7 +282,7 @@ void TPlayback::StopTimer() {
 }
 
 void TPlayback::KeepTrackPositionInTrack() {
-    const int32_t position = out_.TrackPosition.load();
+    const int32_t position = state_.TrackPosition.load();
     if (position < 1 || position > song_.SonglineCount)
-        out_.TrackPosition.store(1);
+        state_.TrackPosition.store(1);
 }

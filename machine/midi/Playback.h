@@ -10,12 +10,21 @@ struct TMidiSupport;
 class TMelodies;
 class TMidiOut;
 
-// Tick state shared between the playback tick (timer thread) and the user-interface thread.
+// What the transport plays: the pattern shown in the pattern editor in a loop, or the track.
+enum class TPlayMode : uint8_t { Pattern = 0, Track = 1 };
+
+// The transport and tick state shared between the playback tick (timer thread) and the
+// user-interface thread.
 struct TPlaybackState {
-    std::atomic<uint8_t> PauseTicks{0};  // while set, a tick does nothing at all
-    std::atomic<int32_t> EventCursor{0}; // next event of the current timeline
-    std::atomic<int32_t> TickCount{0};   // ticks since the current pass began
-    std::atomic<uint8_t> Muted{0};       // ticks send nothing but keep advancing
+    std::atomic<bool> Playing{false};
+    std::atomic<TPlayMode> PlayMode{TPlayMode::Pattern};
+    std::atomic<int32_t> CurrentPattern{1}; // 1-based pattern that plays and shows
+    std::atomic<int32_t> TrackPosition{1};  // 1-based song line
+    std::atomic<uint8_t> Resync{0};         // set by re-timing, consumed by the tick
+    std::atomic<uint8_t> PauseTicks{0};     // while set, a tick does nothing at all
+    std::atomic<int32_t> EventCursor{0};    // next event of the current timeline
+    std::atomic<int32_t> TickCount{0};      // ticks since the current pass began
+    std::atomic<uint8_t> Muted{0};          // ticks send nothing but keep advancing
     std::atomic<uint8_t> TickInProgress{0};
 
     // Step display hand-over: the tick writes these, the windows' 30 ms timer reads them.

@@ -210,7 +210,7 @@ void TServerCommands::EnterControlledMode() {
 
 void TServerCommands::PlaySong() {
     TMachine& machine = w_.Machine;
-    machine.MidiOut->TrackPosition = 1;
+    machine.PlaybackState.TrackPosition = 1;
     if (machine.Song.SonglineCount > 0)
         w_.Form3.ShowPattern(machine.Song.Songlines[1]);
     if (w_.Form5.CheckBox1->isChecked())
@@ -227,7 +227,7 @@ void TServerCommands::StepTrack(int delta) {
     if (position < 1 || position > machine.Song.SonglineCount)
         return;
     w_.Form3.ShowPattern(machine.Song.Songlines[position]);
-    machine.Playback->WithTicksPaused([&] { machine.MidiOut->TrackPosition = position; });
+    machine.Playback->WithTicksPaused([&] { machine.PlaybackState.TrackPosition = position; });
 }
 
 void TServerCommands::Load(const QString& path) {
@@ -264,8 +264,8 @@ void TServerCommands::SaveMidi(const QString& path) {
     options.InstrumentEdited = options.TrackNameEdited = true;
     options.Monophone = false;
     emit w_.Form1.ExportOptionsChanged();
-    ExportSongToMidi(machine.Song, machine.Melodies, *machine.MidiOut, machine.TempoInfo, options,
-                     Local(file));
+    ExportSongToMidi(machine.Song, machine.Melodies, machine.MidiOut->Voice, machine.TempoInfo,
+                     options, Local(file));
     Reply("MIDISAVED");
 }
 

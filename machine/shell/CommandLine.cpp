@@ -4,8 +4,8 @@
 #include "PlayCommand.h"
 #include "files/ExportPk.h"
 #include "files/ImportPk.h"
-#include "midi/TempoInfo.h"
 #include "song/SongModel.h"
+#include "song/TempoInfo.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -6,9 +6,9 @@
 #include "midi/MidiPort.h"
 #include "midi/MidiPortSystem.h"
 #include "midi/ProgramNames.h"
-#include "midi/TempoInfo.h"
 #include "song/Melodies.h"
 #include "song/SongModel.h"
+#include "song/TempoInfo.h"
 
 #include <ostream>
 
@@ -19,12 +19,12 @@ int ListDevices(std::ostream& out) {
     return 0;
 }
 
-void ApplyLoadedSong(TPkSong& song, TMelodies& melodies, TMidiOut& out) {
-    out.OutChannel = static_cast<uint8_t>(song.Channel - 1);
-    out.GlobalTranspose = song.Transpose[1];
+void ApplyLoadedSong(TPkSong& song, TMelodies& melodies, TMidiVoice& voice) {
+    voice.OutChannel = static_cast<uint8_t>(song.Channel - 1);
+    voice.GlobalTranspose = song.Transpose[1];
     for (int32_t p = 1; p <= song.PatternCount; ++p)
         song.Transpose[p] = song.Transpose[1];
-    BuildAllMelodies(song, melodies, out);
+    BuildAllMelodies(song, melodies, voice);
     song.SongReady = true;
 }
 
@@ -38,13 +38,13 @@ int ExportMidiFile(const std::string& songPath, const std::string& midiPath, std
     }
     TMelodies melodies;
     TMidiOut midiOut;
-    ApplyLoadedSong(song, melodies, midiOut);
+    ApplyLoadedSong(song, melodies, midiOut.Voice);
 
     const std::string instrument(ProgramName(song.Patch));
     TExportOptions options;
     ResetExportOptions(options, song.Name, instrument);
     options.TrackName = song.Name + " - " + instrument;
     options.Instrument = instrument;
-    out << ExportSongToMidi(song, melodies, midiOut, tempo, options, midiPath) << "\n";
+    out << ExportSongToMidi(song, melodies, midiOut.Voice, tempo, options, midiPath) << "\n";
     return 0;
 }

@@ -5,12 +5,12 @@
 
 struct TPkSong;
 class TMelodies;
-class TMidiOut;
+struct TMidiVoice;
 
 // What loading a song does to a fresh machine: the output takes the song's channel and the
 // transposition of pattern 1, every pattern takes that transposition, the timelines are built
 // and the song is ready.
-void ApplyLoadedSong(TPkSong& song, TMelodies& melodies, TMidiOut& out);
+void ApplyLoadedSong(TPkSong& song, TMelodies& melodies, TMidiVoice& voice);
 
 // Command-line actions that run the engine without windows. Each returns the exit status and
 // throws on file errors (the caller reports them).

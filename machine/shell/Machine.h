@@ -5,11 +5,11 @@
 #include "midi/MidiDebugLog.h"
 #include "midi/MidiPort.h"
 #include "midi/Playback.h"
-#include "midi/TempoInfo.h"
 #include "shell/iniform.h"
 #include "shell/language.h"
 #include "song/Melodies.h"
 #include "song/SongModel.h"
+#include "song/TempoInfo.h"
 
 #include <memory>
 #include <string>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "midi/TempoInfo.h"
+#include "song/TempoInfo.h"
 
 #include <QDialog>
 #include <QString>

@@ -108,9 +108,9 @@ TForm1::TForm1(TMachine& machine, Tserverform& server, QWidget* parent)
     InitSong(machine_.Song, machine_.TempoInfo, DefaultNote, out.DeviceId, SpinEdit1->value(),
              NewSongName.toStdString());
     out.SetPatch(0);
-    out.CurrentPattern = 1;
-    out.TrackPosition = 1;
-    BuildAllMelodies(machine_.Song, machine_.Melodies, out);
+    machine_.PlaybackState.CurrentPattern = 1;
+    machine_.PlaybackState.TrackPosition = 1;
+    BuildAllMelodies(machine_.Song, machine_.Melodies, out.Voice);
     Edit1->setText(QString::fromUtf8(ProgramName(0).data(), int(ProgramName(0).size())));
     ReadMachineSettings();
     machine_.Song.SongModified = false; // what the settings chose is no edit of the song

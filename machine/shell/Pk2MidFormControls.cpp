@@ -24,7 +24,7 @@ void SetQuietly(QSpinBox* box, int value) {
 void TForm1::ShowStartResult(TStartResult result) {
     QString text;
     if (result == TStartResult::DeviceBusy)
-        text = QString::fromStdString(MidiErrorText(4));
+        text = QString::fromStdString(MidiErrorText(MidiResult::Allocated));
     else if (result == TStartResult::Unavailable)
         text = QString::fromStdString(machine_.MidiOut->OpenFailure);
     else if (result == TStartResult::Failed && machine_.MidiOut->DeviceId == MidiMapperId &&
@@ -47,7 +47,7 @@ void TForm1::Button1Click() {
     const bool wasPlaying = Playing();
     ShowStartResult(machine_.Playback->PlaySong());
     if (!wasPlaying) {
-        emit CurrentPatternChanged(machine_.MidiOut->CurrentPattern);
+        emit CurrentPatternChanged(machine_.PlaybackState.CurrentPattern);
         if (Playing())
             emit PlaybackStarted(1);
     }
@@ -65,12 +65,11 @@ void TForm1::Button3Click() {
 }
 
 void TForm1::SpeedButton1Click() {
-    TMidiOut& out = *machine_.MidiOut;
-    if (out.PlayMode == 0) {
+    if (machine_.PlaybackState.PlayMode == TPlayMode::Pattern) {
         Button6Click();
     } else {
         if (!Playing())
-            out.TrackPosition = 1;
+            machine_.PlaybackState.TrackPosition = 1;
         Button1Click();
     }
     SpeedButton1->setChecked(true);
@@ -84,14 +83,14 @@ void TForm1::SpeedButton2Click() {
 }
 
 void TForm1::SpeedButton3Click() {
-    machine_.MidiOut->PlayMode = 0;
+    machine_.PlaybackState.PlayMode = TPlayMode::Pattern;
     SpeedButton3->setChecked(true);
     if (Playing())
         SpeedButton1Click();
 }
 
 void TForm1::SpeedButton4Click() {
-    machine_.MidiOut->PlayMode = 1;
+    machine_.PlaybackState.PlayMode = TPlayMode::Track;
     SpeedButton4->setChecked(true);
     if (Playing())
         SpeedButton1Click();
@@ -159,10 +158,10 @@ void TForm1::SpinEdit3Change() {
     const int channel = WrapValue(SpinEdit3->value(), 1, 16);
     SetQuietly(SpinEdit3, channel);
     TMidiOut& out = *machine_.MidiOut;
-    out.OutChannel = static_cast<uint8_t>(channel - 1);
+    out.Voice.OutChannel = static_cast<uint8_t>(channel - 1);
     SetSongValue(machine_.Song, machine_.Song.Channel, channel);
     out.SetPatch(SpinEdit1->value());
-    BuildAllMelodies(machine_.Song, machine_.Melodies, out);
+    BuildAllMelodies(machine_.Song, machine_.Melodies, out.Voice);
     emit SongChanged();
     if (Playing())
         out.Reset();

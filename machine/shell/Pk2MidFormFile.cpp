@@ -59,17 +59,17 @@ void TForm1::ApplyLoadedSong() {
     TPkSong& song = machine_.Song;
     TMidiOut& out = *machine_.MidiOut;
     const bool wasPlaying = Playing();
-    const uint8_t mode = out.PlayMode;
+    const TPlayMode mode = machine_.PlaybackState.PlayMode;
     if (wasPlaying)
         machine_.Playback->Stop();
 
     ShowRange();
-    out.GlobalTranspose = song.Transpose[1];
-    out.CurrentPattern = song.SonglineCount > 0 ? song.Songlines[1] : 1;
-    out.OutChannel = static_cast<uint8_t>(song.Channel - 1);
-    out.TrackPosition = 1;
+    out.Voice.GlobalTranspose = song.Transpose[1];
+    machine_.PlaybackState.CurrentPattern = song.SonglineCount > 0 ? song.Songlines[1] : 1;
+    out.Voice.OutChannel = static_cast<uint8_t>(song.Channel - 1);
+    machine_.PlaybackState.TrackPosition = 1;
     song.SongReady = true;
-    BuildAllMelodies(song, machine_.Melodies, out);
+    BuildAllMelodies(song, machine_.Melodies, out.Voice);
 
     const QString name = FromLocal(song.Name);
     emit SongNameChanged(name);
@@ -89,9 +89,9 @@ void TForm1::ApplyLoadedSong() {
         ComboBox1Change();
     }
     if (wasPlaying) {
-        out.PlayMode = mode;
-        ShowStartResult(mode == 1 ? machine_.Playback->PlaySong()
-                                  : machine_.Playback->PlayPattern());
+        machine_.PlaybackState.PlayMode = mode;
+        ShowStartResult(mode == TPlayMode::Track ? machine_.Playback->PlaySong()
+                                                 : machine_.Playback->PlayPattern());
     }
     {
         const QSignalBlocker quiet(ScrollBar2);
@@ -101,7 +101,7 @@ void TForm1::ApplyLoadedSong() {
     song.SongModified = false; // the controls only caught up with the song as it was read
     emit SongChanged();
     emit SongLoaded();
-    emit CurrentPatternChanged(out.CurrentPattern);
+    emit CurrentPatternChanged(machine_.PlaybackState.CurrentPattern);
     if (!server_.Connected && ResetVolume)
         ResetVolume();
 }
@@ -215,7 +215,7 @@ bool TForm1::AskSaveQuestion(bool saveAs) {
 
 void TForm1::ResetTrack() {
     machine_.Playback->WithTicksPaused([this] {
-        machine_.MidiOut->TrackPosition = 1;
+        machine_.PlaybackState.TrackPosition = 1;
         ResetTrackLines(machine_.Song, NewSongName.toStdString());
     });
     // The copyright is the user's setting: a new song must not throw it away.
@@ -234,7 +234,7 @@ void TForm1::NewSongWithSteps(bool drums) {
     TPkSong& song = machine_.Song;
     TMidiOut& out = *machine_.MidiOut;
     const uint8_t volume = TrackVolume ? TrackVolume() : DefaultVelocity;
-    out.CurrentPattern = 1;
+    machine_.PlaybackState.CurrentPattern = 1;
     ResetTrack();
     machine_.Playback->WithTicksPaused([&] {
         if (drums)
@@ -245,10 +245,10 @@ void TForm1::NewSongWithSteps(bool drums) {
     SetAndRun(SpinEdit3, song.Channel, [this] { SpinEdit3Change(); });
     ShowRange();
     SetAndRun(SpinEdit2, song.Transpose[1], [this] { SpinEdit2Change(); });
-    BuildAllMelodies(song, machine_.Melodies, out);
+    BuildAllMelodies(song, machine_.Melodies, out.Voice);
     MakeIniFile();
     if (Playing()) {
-        out.PlayMode = 0;
+        machine_.PlaybackState.PlayMode = TPlayMode::Pattern;
         SpeedButton3->setChecked(true);
     }
     emit RangeChanged(song.Range);
@@ -278,8 +278,8 @@ bool TForm1::ExportMidiFile() {
     if (chosen.isEmpty())
         return false;
     try {
-        ExportSongToMidi(machine_.Song, machine_.Melodies, *machine_.MidiOut, machine_.TempoInfo,
-                         machine_.ExportOptions, Local(chosen));
+        ExportSongToMidi(machine_.Song, machine_.Melodies, machine_.MidiOut->Voice,
+                         machine_.TempoInfo, machine_.ExportOptions, Local(chosen));
     } catch (const std::exception& failure) {
         QMessageBox::critical(this, "Plinkora", QString::fromLocal8Bit(failure.what()));
         return false;

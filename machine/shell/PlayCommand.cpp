@@ -8,9 +8,9 @@
 #include "midi/MidiPortSystem.h"
 #include "midi/Midi_Errors.h"
 #include "midi/Playback.h"
-#include "midi/TempoInfo.h"
 #include "song/Melodies.h"
 #include "song/SongModel.h"
+#include "song/TempoInfo.h"
 
 #include <chrono>
 #include <csignal>
@@ -112,7 +112,7 @@ int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& e
     TMelodies melodies;
     TPlaybackState state;
     TPlayback playback(song, melodies, midiOut, support, tempo, state);
-    ApplyLoadedSong(song, melodies, midiOut);
+    ApplyLoadedSong(song, melodies, midiOut.Voice);
     if (const int32_t opened = ChooseDevice(midiOut, song, request.Device); !support.DeviceOpen) {
         err << "Plinkora: device " << request.Device << " cannot be opened:";
         if (midiOut.OpenFailure.empty())
@@ -127,9 +127,9 @@ int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& e
         return 1;
     }
 
-    midiOut.PlayMode = request.Pattern ? 0 : 1;
+    state.PlayMode = request.Pattern ? TPlayMode::Pattern : TPlayMode::Track;
     if (request.Pattern)
-        midiOut.CurrentPattern = *request.Pattern;
+        state.CurrentPattern = *request.Pattern;
     const TStartResult started = playback.PlayToggle();
     if (started != TStartResult::Playing) {
         err << "Plinkora: playback could not start:" << MidiErrorText(midiOut.LastResult) << "\n";

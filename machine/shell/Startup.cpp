@@ -109,10 +109,10 @@ void TMachineWindows::ConnectEditors() {
 // The same keys in the main window and both editors; they take effect only where no text or
 // number box claims the key (a space typed into a name stays a space).
 void TMachineWindows::InstallKeys() {
-    const auto playOrStop = [this](uint8_t mode) {
+    const auto playOrStop = [this](TPlayMode mode) {
         const bool playingThis =
-            Machine.Playback->Playing() && Machine.MidiOut->PlayMode.load() == mode;
-        if (mode == 0)
+            Machine.Playback->Playing() && Machine.PlaybackState.PlayMode.load() == mode;
+        if (mode == TPlayMode::Pattern)
             playingThis ? Form3.SpeedButton15Click() : Form3.SpeedButton14Click();
         else
             playingThis ? Form5.SpeedButton15Click() : Form5.SpeedButton14Click();
@@ -123,8 +123,8 @@ void TMachineWindows::InstallKeys() {
         {QKeySequence(Qt::CTRL | Qt::Key_O), [this] { Form1.LoadClick(); }},
         {QKeySequence(Qt::CTRL | Qt::Key_N), [this] { Form1.SongKeepPatternsClick(); }},
         {QKeySequence(Qt::CTRL | Qt::Key_E), [this] { Form1.ExportMidi1->trigger(); }},
-        {QKeySequence(Qt::Key_Space), [playOrStop] { playOrStop(0); }},
-        {QKeySequence(Qt::CTRL | Qt::Key_Space), [playOrStop] { playOrStop(1); }},
+        {QKeySequence(Qt::Key_Space), [playOrStop] { playOrStop(TPlayMode::Pattern); }},
+        {QKeySequence(Qt::CTRL | Qt::Key_Space), [playOrStop] { playOrStop(TPlayMode::Track); }},
         {QKeySequence(Qt::Key_F1), [this] { Form1.OpenUserGuide(); }},
     };
     for (QWidget* window : {static_cast<QWidget*>(&Form1), static_cast<QWidget*>(&Form3),
@@ -149,7 +149,7 @@ void TMachineWindows::LoadLanguageTexts() {
     Form1.ShowFolderCaptions();
     ApplyNewSongName(Machine.Song, Form5.Edit1, Machine.Texts);
     emit Form1.SongNameChanged(Form1.NewSongName);
-    ApplyPatternEditorCaption(&Form3, Machine.MidiOut->CurrentPattern);
+    ApplyPatternEditorCaption(&Form3, Machine.PlaybackState.CurrentPattern);
 }
 
 void TMachineWindows::FinishStartUp() {

@@ -5,9 +5,8 @@
 // loader replaces those captions with the texts of the table below and keeps the message texts
 // the code needs later.
 //
-// This header needs no Qt. The table, CutToTextBuffer and TextByNumber are defined here, so the
-// command-line side can use them by including this header alone; everything else lives in
-// language.cpp, which uses Qt.
+// The table itself and the message texts are plain C++ (session/MachineTexts.h); this unit
+// applies them to the windows.
 //
 // Start-up order for the integrator, once every window up to the statistics window exists:
 //   1, 2. texts = LoadLanguage(windows in creation order)   (message texts, tagged captions)
@@ -18,166 +17,12 @@
 //   6.    ApplyPatternEditorCaption(pattern editor, current pattern)
 // and at the very end of start-up (the Ini form): SetHints(windows).
 
-#include <cstddef>
+#include "session/MachineTexts.h"
+
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
-
-// One text of a string table: the text number and its UTF-8 text.
-struct TLanguageEntry {
-    int Number;
-    std::string_view Text;
-};
-
-// A text is read into a buffer of this many characters, the last one being the terminator.
-inline constexpr std::size_t TextBufferLength = 60;
-
-// The program's one table, German. Sorted by number.
-inline constexpr TLanguageEntry GermanTexts[] = {
-    {1, "Neu"},
-    {2, "Kopieren"},
-    {3, "Reset"},
-    {4, "SPIELE PAT."},
-    {5, "STOP"},
-    {6, "Pattern Editor"},
-    {13, "1 Oktave"},
-    {19, "Optimiert für"},
-    {20, "Midi Export"},
-    {21, "Export Optionen"},
-    {22, "Zusätzliche Informationen"},
-    {23, "Programmwechsel einfügen"},
-    {24, "monophone Handys"},
-    {25, "2 Oktaven"},
-    {26, "Copyright"},
-    {27, "Instr."},
-    {28, "Beschreibung"},
-    {29, "Text"},
-    {30, "Midi speichern"},
-    {31, "Abbruch"},
-    {32, "Trackname"},
-    {37, "3 Oktaven"},
-    {40, "Track Editor"},
-    {41, "Nr."},
-    {42, "PAT"},
-    {43, "Folgen"},
-    {44, "Einfügen"},
-    {45, "Löschen"},
-    {46, "SPIELE SONG"},
-    {47, "STOP"},
-    {49, "4 Oktaven"},
-    {60, "Plinkora"},
-    {61, "5 Oktaven"},
-    {62, "STOP"},
-    {63, "SPIELE SONG"},
-    {64, "MIDI RESET"},
-    {65, "Transp."},
-    {66, "Kanal"},
-    {67, "Gerät"},
-    {68, "Pattern Editor"},
-    {69, "Track Editor"},
-    {70, "SPIELE PAT."},
-    {80, "Datei"},
-    {81, "Optionen"},
-    {82, "Hintergrund"},
-    {83, "Info..."},
-    {90, "Neu"},
-    {91, "Projekt"},
-    {92, "Schlagzeugspur"},
-    {93, "Song (Pattern behalten)"},
-    {94, "Öffnen"},
-    {95, "Speichern"},
-    {96, "Speichern unter"},
-    {97, "Exportiere Midi"},
-    {98, "Beenden"},
-    {100, "Verzeichnisse"},
-    {101, "Song (*.pks) Verzeichnis"},
-    {102, "Midi (*.mid) Verzeichnis"},
-    {105, "Reglerweite"},
-    {106, "Tonvorschau bei Wiedergabe"},
-    {107, "Takt"},
-    {120, "Löschen"},
-    {130, "Takteinstellung"},
-    {131, "Faktor"},
-    {132, "Track Eigenschaften"},
-    {140, "Aus"},
-    {141, "Geöffnet"},
-    {142, "Spiele"},
-    {143, "Angehalten"},
-    {144, "Neuer Song"},
-    {150, "Wählen Sie ein Verzeichnis für Ihre Plinkora Songs"},
-    {151, "Wählen Sie ein Verzeichnis für Ihre Midi Dateien"},
-    {152, "Wollen Sie den aktuellen Song speichern?"},
-    {153, "Soll die existierende Datei überschrieben werden?"},
-    {160, "Projekt Statistik"},
-    {161, "Im Track verwendete Pattern:"},
-    {162, "Unbenutzte Pattern:"},
-    {163, "Statistik"},
-    {164, "Gesamtanzahl der Pattern:"},
-    {165, "Länge des Tracks (in Pattern):"},
-    {200, "Hilfe"},
-    {201, "Inhalt"},
-    {300, " Das gewählte Gerät wird bereits verwendet "},
-    {350, "Nicht verwendet in GM"},
-    {351, "Tonlänge "},
-    {360, "Tonbeschränkung"},
-    {361, "Zufall"},
-};
-
-using TLanguageTable = std::span<const TLanguageEntry>;
-
-inline constexpr TLanguageTable GermanTable{GermanTexts};
-
-// The first TextBufferLength - 1 characters of a UTF-8 text (characters, not bytes: the table
-// was 8-bit text, one byte per character).
-inline std::string CutToTextBuffer(std::string_view text) {
-    std::size_t characters = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const bool startsCharacter = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-        if (startsCharacter && ++characters == TextBufferLength)
-            return std::string(text.substr(0, i));
-    }
-    return std::string(text);
-}
-
-// The text of number n in `table`, cut to the buffer; empty when the table has no entry n.
-inline std::string TextByNumber(TLanguageTable table, int n) {
-    for (const TLanguageEntry& entry : table)
-        if (entry.Number == n)
-            return CutToTextBuffer(entry.Text);
-    return {};
-}
-
-inline std::string TextByNumber(int n) {
-    return TextByNumber(GermanTable, n);
-}
-
-// The texts the code uses after start-up, read once by the loader (number in brackets).
-struct TLanguageTexts {
-    std::string OffText;               // (140) note box of a rest in the pattern editor
-    std::string OpenedText;            // (141) kept, not shown anywhere
-    std::string PlayingText;           // (142) kept, not shown anywhere
-    std::string StoppedText;           // (143) kept, not shown anywhere
-    std::string NewSongName;           // (144) name of a new song
-    std::string SongFolderLabel;       // (101) Options menu song-folder entry
-    std::string MidiFolderLabel;       // (102) Options menu MIDI-folder entry
-    std::string SongFolderBrowseTitle; // (150) song-folder choice dialog
-    std::string MidiFolderBrowseTitle; // (151) MIDI-folder choice dialog
-    std::string SaveQuestion;          // (152) asked before a modified song is dropped
-    std::string OverwriteQuestion;     // (153) asked before an existing file is replaced
-    std::string DeviceBusyText;        // (300) the one MIDI port error the user sees
-    std::string HelpContentsText;      // (201) Help menu "Contents"
-    std::string NoteDescriptionText;   // (350) drum key outside General MIDI, channel 10
-};
-
-// Step 1 of loading: the message texts of `table`.
-TLanguageTexts LoadMessageTexts(TLanguageTable table = GermanTable);
-
-// An Options menu folder entry: label + "  ->  " + folder.
-std::string FolderEntryCaption(std::string_view label, std::string_view folder);
-
-// "Pattern Editor - PATTERN " + the pattern number.
-std::string PatternEditorCaption(int pattern);
 
 // One control hint: window and control object names and the German hint.
 struct THintEntry {

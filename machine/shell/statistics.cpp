@@ -1,6 +1,6 @@
 #include "statistics.h"
 
-#include "midi/TempoInfo.h"
+#include "song/TempoInfo.h"
 
 #include <QFrame>
 #include <QGridLayout>

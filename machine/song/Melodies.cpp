@@ -1,6 +1,6 @@
 #include "Melodies.h"
 
-#include "midi/MidiBasics.h"
+#include "MidiVoice.h"
 
 #include <algorithm>
 
@@ -77,11 +77,11 @@ std::vector<TMelodyEvent> TMelodies::Timeline(int32_t x) const {
     return events;
 }
 
-void BuildMelody(const TPkSong& song, TMelodies& melodies, const TMidiOut& out, int32_t p) {
-    const int32_t noteOn = 0x90 + out.OutChannel;
-    const int32_t noteOff = 0x80 + out.OutChannel;
+void BuildMelody(const TPkSong& song, TMelodies& melodies, const TMidiVoice& voice, int32_t p) {
+    const int32_t noteOn = 0x90 + voice.OutChannel;
+    const int32_t noteOff = 0x80 + voice.OutChannel;
     auto message = [&](int32_t note, int32_t status, int32_t velocity) -> uint32_t {
-        return note == 0 ? 0 : out.BuildMessage(note, status, velocity);
+        return note == 0 ? 0 : voice.BuildMessage(note, status, velocity);
     };
     std::array<TMelodyEvent, MaxMelodyEvents> events{};
     const int32_t steps = std::min<int32_t>(song.Steps, MaxSteps);
@@ -120,13 +120,13 @@ void BuildMelody(const TPkSong& song, TMelodies& melodies, const TMidiOut& out, 
     melodies.Publish(p - 1, std::span(events).first(static_cast<size_t>(2 * steps)));
 }
 
-void BuildAllMelodies(const TPkSong& song, TMelodies& melodies, const TMidiOut& out) {
+void BuildAllMelodies(const TPkSong& song, TMelodies& melodies, const TMidiVoice& voice) {
     melodies.Resize(song.PatternCount);
     for (int32_t p = 1; p <= song.PatternCount; ++p)
-        BuildMelody(song, melodies, out, p);
+        BuildMelody(song, melodies, voice, p);
 }
 
-void RescaleMelody(TMelodies& melodies, TMidiOut& out, int32_t x, int32_t stepTime) {
+void RescaleMelody(TMelodies& melodies, int32_t x, int32_t stepTime) {
     std::vector<TMelodyEvent> events = melodies.Timeline(x);
     const size_t count = events.size();
     for (size_t e = 1; e < count; e += 2) {
@@ -136,11 +136,10 @@ void RescaleMelody(TMelodies& melodies, TMidiOut& out, int32_t x, int32_t stepTi
             events[e + 1].Time = time;
     }
     melodies.Publish(x, events);
-    out.Resync.store(1, std::memory_order_release);
 }
 
-void SetStepTime(TPkSong& song, TMelodies& melodies, TMidiOut& out, int32_t stepTime) {
+void SetStepTime(TPkSong& song, TMelodies& melodies, int32_t stepTime) {
     for (int32_t x = 0; x < song.PatternCount; ++x)
-        RescaleMelody(melodies, out, x, stepTime);
+        RescaleMelody(melodies, x, stepTime);
     song.StepTime = stepTime;
 }

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-class TMidiOut;
+struct TMidiVoice;
 
 // One event of a pattern's timeline: a packed MIDI short message (0 = send nothing) and its
 // time in milliseconds from the pattern start.
@@ -66,14 +66,14 @@ private:
 
 // Rebuilds the timeline of pattern p (1-based) from its steps, with the output's channel and
 // transposition baked into the messages.
-void BuildMelody(const TPkSong& song, TMelodies& melodies, const TMidiOut& out, int32_t p);
+void BuildMelody(const TPkSong& song, TMelodies& melodies, const TMidiVoice& voice, int32_t p);
 
 // Sizes the timelines to the pattern count and rebuilds every one.
-void BuildAllMelodies(const TPkSong& song, TMelodies& melodies, const TMidiOut& out);
+void BuildAllMelodies(const TPkSong& song, TMelodies& melodies, const TMidiVoice& voice);
 
-// Rewrites only the times of timeline x for a step length of stepTime ms, then asks the
-// playback tick to re-read the time of its next event.
-void RescaleMelody(TMelodies& melodies, TMidiOut& out, int32_t x, int32_t stepTime);
+// Rewrites only the times of timeline x for a step length of stepTime ms. Playback that runs on
+// must then re-read the time of its next event (TPlaybackState::Resync).
+void RescaleMelody(TMelodies& melodies, int32_t x, int32_t stepTime);
 
 // Rescales every timeline and stores the step time in the song.
-void SetStepTime(TPkSong& song, TMelodies& melodies, TMidiOut& out, int32_t stepTime);
+void SetStepTime(TPkSong& song, TMelodies& melodies, int32_t stepTime);

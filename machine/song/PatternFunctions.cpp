@@ -83,6 +83,24 @@ void ShiftSoundingNotes(TPkSong& song, int32_t p, int32_t semitones) {
             song.Notes[p][s] += semitones;
 }
 
+// The last part of a note that a lengthened note cut into: from `first` up to the cut note's end
+// it becomes a note of its own with the cut note's pitch.
+void KeepCutRemainder(TPkSong& song, int p, int first, int pitch) {
+    auto& gates = song.Gates[p];
+    int end = first;
+    while (end < song.Steps && gates[end] != gtEnd)
+        ++end;
+    const int covered = end - first;
+    gates[end] = gtEnd;
+    for (int j = first + 1; j < end; ++j)
+        gates[j] = gtHold;
+    gates[first] = covered == 0 ? gtSingle : gtStart;
+    for (int j = first; j <= end; ++j) {
+        song.Lengths[p][j] = static_cast<uint8_t>(covered + 1);
+        song.Notes[p][j] = pitch;
+    }
+}
+
 } // namespace
 
 bool IsPatternNumber(const TPkSong& song, int32_t p) {
@@ -95,16 +113,16 @@ bool IsPatternNumber(const TPkSong& song, int32_t p) {
     return StepsCovered(song, p);
 }
 
-int32_t AddPattern(TPkSong& song, TMelodies& melodies, const TMidiOut& out, int32_t fillPitch,
+int32_t AddPattern(TPkSong& song, TMelodies& melodies, const TMidiVoice& voice, int32_t fillPitch,
                    uint8_t volume, int32_t transposition) {
     if (!CanAppend(song, transposition) || !IsNoteValue(song, fillPitch) || volume > MaxVelocity)
         return NoPattern;
     const int32_t n = AppendPattern(song, melodies, transposition);
-    FillPattern(song, melodies, out, n, fillPitch, volume);
+    FillPattern(song, melodies, voice, n, fillPitch, volume);
     return n;
 }
 
-int32_t CopyPattern(TPkSong& song, TMelodies& melodies, const TMidiOut& out, int32_t p,
+int32_t CopyPattern(TPkSong& song, TMelodies& melodies, const TMidiVoice& voice, int32_t p,
                     int32_t transposition) {
     if (!IsPatternNumber(song, p) || !CanAppend(song, transposition))
         return NoPattern;
@@ -115,28 +133,28 @@ int32_t CopyPattern(TPkSong& song, TMelodies& melodies, const TMidiOut& out, int
     if (timeline.size() == 2u * song.Steps)
         melodies.Publish(n - 1, timeline);
     else // the source's timeline was never built
-        BuildMelody(song, melodies, out, n);
+        BuildMelody(song, melodies, voice, n);
     song.PatternNames[n] = PatternName(n) + "copy of " + std::to_string(p);
     return n;
 }
 
-bool FillPattern(TPkSong& song, TMelodies& melodies, const TMidiOut& out, int32_t p, int32_t v,
+bool FillPattern(TPkSong& song, TMelodies& melodies, const TMidiVoice& voice, int32_t p, int32_t v,
                  uint8_t volume) {
     if (!IsPatternNumber(song, p) || !IsNoteValue(song, v) || volume > MaxVelocity)
         return false;
     FillPatternSteps(song, p, v, volume);
-    BuildMelody(song, melodies, out, p);
+    BuildMelody(song, melodies, voice, p);
     return true;
 }
 
-bool RandomizePattern(TPkSong& song, TMelodies& melodies, const TMidiOut& out, int32_t p,
+bool RandomizePattern(TPkSong& song, TMelodies& melodies, const TMidiVoice& voice, int32_t p,
                       const TKeyGrid& grid) {
     const auto now = std::chrono::system_clock::now().time_since_epoch().count();
     std::mt19937 random(static_cast<std::mt19937::result_type>(now));
-    return RandomizePattern(song, melodies, out, p, grid, random);
+    return RandomizePattern(song, melodies, voice, p, grid, random);
 }
 
-bool RandomizePattern(TPkSong& song, TMelodies& melodies, const TMidiOut& out, int32_t p,
+bool RandomizePattern(TPkSong& song, TMelodies& melodies, const TMidiVoice& voice, int32_t p,
                       const TKeyGrid& grid, std::mt19937& random) {
     if (!IsPatternNumber(song, p) || song.Range < 1)
         return false;
@@ -149,45 +167,45 @@ bool RandomizePattern(TPkSong& song, TMelodies& melodies, const TMidiOut& out, i
         song.Gates[p][s] = gtSingle;
         song.Lengths[p][s] = 1;
     }
-    BuildMelody(song, melodies, out, p);
+    BuildMelody(song, melodies, voice, p);
     return true;
 }
 
-bool ShiftPatternUp(TPkSong& song, TMelodies& melodies, const TMidiOut& out, int32_t p) {
+bool ShiftPatternUp(TPkSong& song, TMelodies& melodies, const TMidiVoice& voice, int32_t p) {
     if (!IsPatternNumber(song, p) || PatternHighestNote(song, p) >= song.Range)
         return false;
     ShiftSoundingNotes(song, p, +1);
-    BuildMelody(song, melodies, out, p);
+    BuildMelody(song, melodies, voice, p);
     return true;
 }
 
-bool ShiftPatternDown(TPkSong& song, TMelodies& melodies, const TMidiOut& out, int32_t p) {
+bool ShiftPatternDown(TPkSong& song, TMelodies& melodies, const TMidiVoice& voice, int32_t p) {
     if (!IsPatternNumber(song, p) || PatternLowestNote(song, p) < 2)
         return false;
     ShiftSoundingNotes(song, p, -1);
-    BuildMelody(song, melodies, out, p);
+    BuildMelody(song, melodies, voice, p);
     return true;
 }
 
-bool RotatePatternLeft(TPkSong& song, TMelodies& melodies, const TMidiOut& out, int32_t p) {
+bool RotatePatternLeft(TPkSong& song, TMelodies& melodies, const TMidiVoice& voice, int32_t p) {
     if (!IsPatternNumber(song, p))
         return false;
     for (int32_t turn = song.Lengths[p][1]; turn > 0; --turn)
         RotateOneStepLeft(song, p);
-    BuildMelody(song, melodies, out, p);
+    BuildMelody(song, melodies, voice, p);
     return true;
 }
 
-bool RotatePatternRight(TPkSong& song, TMelodies& melodies, const TMidiOut& out, int32_t p) {
+bool RotatePatternRight(TPkSong& song, TMelodies& melodies, const TMidiVoice& voice, int32_t p) {
     if (!IsPatternNumber(song, p))
         return false;
     for (int32_t turn = song.Lengths[p][song.Steps]; turn > 0; --turn)
         RotateOneStepRight(song, p);
-    BuildMelody(song, melodies, out, p);
+    BuildMelody(song, melodies, voice, p);
     return true;
 }
 
-bool SetAllVelocities(TPkSong& song, TMelodies& melodies, const TMidiOut& out, uint8_t v) {
+bool SetAllVelocities(TPkSong& song, TMelodies& melodies, const TMidiVoice& voice, uint8_t v) {
     if (v > MaxVelocity)
         return false;
     for (int32_t p = 1; p <= song.PatternCount; ++p) {
@@ -195,7 +213,7 @@ bool SetAllVelocities(TPkSong& song, TMelodies& melodies, const TMidiOut& out, u
             continue;
         for (int32_t s = 1; s <= song.Steps; ++s)
             song.Velocities[p][s] = v;
-        BuildMelody(song, melodies, out, p);
+        BuildMelody(song, melodies, voice, p);
     }
     return true;
 }
@@ -226,4 +244,44 @@ int32_t SongHighestNote(TPkSong& song) {
     for (int32_t p = 1; p <= song.PatternCount; ++p)
         highest = std::max(highest, PatternHighestNote(song, p));
     return highest;
+}
+
+bool SetNoteLength(TPkSong& song, int32_t p, int32_t s, int32_t n) {
+    if (!IsPatternNumber(song, p) || s < 1 || s > song.Steps || n < 1 || n > song.Steps - s + 1)
+        return false;
+    auto& notes = song.Notes[p];
+    auto& gates = song.Gates[p];
+    auto& lengths = song.Lengths[p];
+    const std::vector<int32_t> oldNotes = notes;
+    const std::vector<uint8_t> oldGates = gates;
+    const int oldLength = lengths[s];
+    const int pitch = notes[s];
+
+    gates[s] = n == 1 ? gtSingle : gtStart;
+    lengths[s] = static_cast<uint8_t>(n);
+    uint8_t oldEndGate = gtSingle;
+    const int e = s + n - 1;
+    if (n > 1) {
+        // The covered steps carry the pitch too, so that a later cut or shortening keeps it.
+        for (int j = s + 1; j <= e; ++j) {
+            gates[j] = gtHold;
+            lengths[j] = static_cast<uint8_t>(n);
+            notes[j] = pitch;
+        }
+        oldEndGate = oldGates[e];
+        gates[e] = gtEnd;
+    }
+    if (n < oldLength) {
+        for (int j = s + n; j <= std::min(s + oldLength - 1, int(song.Steps)); ++j) {
+            gates[j] = gtSingle;
+            lengths[j] = 1;
+            notes[j] = pitch;
+        }
+    } else if ((oldEndGate == gtStart || oldEndGate == gtHold) && e < song.Steps) {
+        int cutStart = e;
+        while (cutStart > 1 && oldGates[cutStart] == gtHold)
+            --cutStart;
+        KeepCutRemainder(song, p, e + 1, oldNotes[cutStart]);
+    }
+    return true;
 }

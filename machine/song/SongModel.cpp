@@ -1,7 +1,7 @@
 #include "SongModel.h"
 
 #include "PatternFunctions.h"
-#include "midi/TempoInfo.h"
+#include "song/TempoInfo.h"
 
 #include <algorithm>
 

@@ -1,6 +1,7 @@
 #include "PatternFormTest.h"
 
 #include "shell/language.h"
+#include "song/PatternFunctions.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -81,13 +82,13 @@ TEST_F(PatternEditor, NoteNamesFollowTheTranspositionAndTheStepCount) {
     EXPECT_FALSE(editor->memo[9]->isVisibleTo(editor.get()));
     EXPECT_EQ(editor->Panel1->width(), 20 * 8 - 3);
 
-    machine.MidiOut->CurrentPattern = 7;
+    machine.PlaybackState.CurrentPattern = 7;
     EXPECT_EQ(editor->GetNoteDescription(1), "") << "no such pattern";
 }
 
 TEST_F(PatternEditor, ChannelTenShowsGeneralMidiDrumNames) {
     main->SpinEdit3->setValue(10);
-    ASSERT_EQ(machine.MidiOut->OutChannel, 9);
+    ASSERT_EQ(machine.MidiOut->Voice.OutChannel, 9);
     Drag(1, 1);
     EXPECT_EQ(editor->GetNoteDescription(1), "Bass Drum 1") << "key 36";
     EXPECT_EQ(Slider(1)->toolTip(), "Bass Drum 1");
@@ -267,12 +268,12 @@ TEST_F(PatternEditor, ThePatternBoxWrapsBothWays) {
     EXPECT_EQ(editor->Edit2->text(), "(3) ");
     editor->SpinEdit1->stepUp();
     EXPECT_EQ(editor->SpinEdit1->value(), 1);
-    EXPECT_EQ(machine.MidiOut->CurrentPattern, 1);
+    EXPECT_EQ(machine.PlaybackState.CurrentPattern, 1);
     EXPECT_EQ(editor->windowTitle(), "Pattern Editor - PATTERN 1");
     EXPECT_EQ(editor->Edit2->text(), "(1) ");
     editor->SpinEdit1->stepDown();
     EXPECT_EQ(editor->SpinEdit1->value(), 3);
-    EXPECT_EQ(machine.MidiOut->CurrentPattern, 3);
+    EXPECT_EQ(machine.PlaybackState.CurrentPattern, 3);
     EXPECT_EQ(editor->windowTitle(), "Pattern Editor - PATTERN 3");
 }
 
@@ -291,7 +292,7 @@ TEST_F(PatternEditor, NewAndCopyAddTheCurrentPatternAndReloadTheSliders) {
     SetLength(3, 2);
     editor->Button2Click();
     ASSERT_EQ(machine.Song.PatternCount, 3);
-    EXPECT_EQ(machine.MidiOut->CurrentPattern, 3);
+    EXPECT_EQ(machine.PlaybackState.CurrentPattern, 3);
     EXPECT_EQ(editor->Edit2->text(), "(3) copy of 2");
     EXPECT_EQ(Slider(3)->width(), 36);
     EXPECT_EQ(Note(3, 3), 2);
@@ -417,7 +418,7 @@ TEST_F(PatternEditor, TheWheelEditsTheSliderOrTheNumberBoxUnderThePointer) {
                     QPoint(0, 240), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(editor->SpinEdit1, &box);
     EXPECT_EQ(editor->SpinEdit1->value(), 1) << "one past the last wraps";
-    EXPECT_EQ(machine.MidiOut->CurrentPattern, 1);
+    EXPECT_EQ(machine.PlaybackState.CurrentPattern, 1);
 }
 
 TEST_F(PatternEditor, TheRefreshTimerAppliesTheDirtyFlags) {

@@ -131,7 +131,7 @@ TEST_F(PatternEditor, TrackPlaybackMovesTheShownPattern) {
     EXPECT_EQ(editor->Edit2->text(), "(2) ");
     port->Clear();
     Tick(3201);
-    ASSERT_EQ(machine.MidiOut->CurrentPattern, 1);
+    ASSERT_EQ(machine.PlaybackState.CurrentPattern, 1);
     editor->Timer1Timer();
     EXPECT_EQ(editor->SpinEdit1->value(), 1);
     EXPECT_EQ(editor->Edit2->text(), "(1) ");
@@ -153,7 +153,7 @@ TEST_F(PatternEditor, ChangingThePatternWhileItLoopsResetsTheOutputAndKeepsTheSt
 TEST_F(PatternEditor, ThePlayAndStopButtonsDriveTheMainTransport) {
     editor->SpeedButton14->click();
     EXPECT_TRUE(machine.Playback->Playing());
-    EXPECT_EQ(machine.MidiOut->PlayMode, 0);
+    EXPECT_EQ(machine.PlaybackState.PlayMode, TPlayMode::Pattern);
     EXPECT_TRUE(editor->SpeedButton14->isChecked());
     EXPECT_TRUE(main->SpeedButton1->isChecked());
     editor->SpeedButton15->click();

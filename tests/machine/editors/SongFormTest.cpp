@@ -46,7 +46,7 @@ protected:
             song.Songlines.assign(1, 0);
             song.Songlines.insert(song.Songlines.end(), track.begin(), track.end());
         });
-        BuildAllMelodies(song, machine.Melodies, *machine.MidiOut);
+        BuildAllMelodies(song, machine.Melodies, machine.MidiOut->Voice);
         emit form1->SongChanged();
     }
 
@@ -176,13 +176,13 @@ TEST_F(TrackEditor, ThePositionWheelShowsThePatternOnlyWhenStopped) {
     MakeSong(3, {2, 3, 1});
     form5->WheelBar20032->setValue(2);
     EXPECT_EQ(form5->Selection().Top, 4);
-    EXPECT_EQ(machine.MidiOut->CurrentPattern, 3);
+    EXPECT_EQ(machine.PlaybackState.CurrentPattern, 3);
 
     form1->Button6Click(); // the pattern loops
     ASSERT_TRUE(machine.Playback->Playing());
     form5->WheelBar20032->setValue(1);
     EXPECT_EQ(form5->Selection().Top, 3);
-    EXPECT_EQ(machine.MidiOut->CurrentPattern, 3) << "playing: only the selection moves";
+    EXPECT_EQ(machine.PlaybackState.CurrentPattern, 3) << "playing: only the selection moves";
 }
 
 TEST_F(TrackEditor, EveryVolumeChangeRewritesAllVelocities) {
@@ -225,10 +225,10 @@ TEST_F(TrackEditor, TheSelectionFollowsTrackPlayback) {
     form5->SpeedButton14->click();
     ASSERT_TRUE(machine.Playback->Playing());
     EXPECT_TRUE(form5->SpeedButton14->isChecked());
-    EXPECT_EQ(machine.MidiOut->PlayMode, 1);
+    EXPECT_EQ(machine.PlaybackState.PlayMode, TPlayMode::Track);
     EXPECT_EQ(form5->SelectedEntry(), 1);
     PlayOnePass();
-    EXPECT_EQ(machine.MidiOut->TrackPosition, 2);
+    EXPECT_EQ(machine.PlaybackState.TrackPosition, 2);
     form5->FollowPlayback();
     EXPECT_EQ(form5->SelectedEntry(), 2);
 
@@ -282,23 +282,23 @@ TEST_F(TrackEditor, TrackEditsWhilePlayingKeepTheTrackPositionInTheTrack) {
     form5->SpeedButton14->click();
     PlayOnePass();
     PlayOnePass();
-    ASSERT_EQ(machine.MidiOut->TrackPosition, 3);
+    ASSERT_EQ(machine.PlaybackState.TrackPosition, 3);
     form5->SelectTrackEntry(3);
     form5->Button2->click();
-    EXPECT_EQ(machine.MidiOut->TrackPosition, 1);
+    EXPECT_EQ(machine.PlaybackState.TrackPosition, 1);
 
     PlayOnePass(); // entry 2 plays
-    ASSERT_EQ(machine.MidiOut->TrackPosition, 2);
+    ASSERT_EQ(machine.PlaybackState.TrackPosition, 2);
     form5->SelectTrackEntry(1);
     form5->Button1->click(); // an entry before it: it moves one down
-    EXPECT_EQ(machine.MidiOut->TrackPosition, 3);
+    EXPECT_EQ(machine.PlaybackState.TrackPosition, 3);
     EXPECT_EQ(Track(), (std::vector<int>{1, 1, 2}));
     form5->SelectTrackEntry(1);
     form5->Button2->click();
-    EXPECT_EQ(machine.MidiOut->TrackPosition, 2);
+    EXPECT_EQ(machine.PlaybackState.TrackPosition, 2);
     PlayOnePass();
-    EXPECT_EQ(machine.MidiOut->TrackPosition, 1) << "the track still loops";
-    EXPECT_EQ(machine.MidiOut->CurrentPattern, 1);
+    EXPECT_EQ(machine.PlaybackState.TrackPosition, 1) << "the track still loops";
+    EXPECT_EQ(machine.PlaybackState.CurrentPattern, 1);
 }
 
 TEST_F(TrackEditor, TheSelectedEntryIsAlwaysTheThirdVisibleRow) {

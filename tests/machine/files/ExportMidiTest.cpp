@@ -2,10 +2,10 @@
 
 #include "TempDir.h"
 #include "files/FileError.h"
-#include "midi/MidiBasics.h"
-#include "midi/TempoInfo.h"
 #include "song/Melodies.h"
+#include "song/MidiVoice.h"
 #include "song/SongModel.h"
+#include "song/TempoInfo.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -129,17 +129,17 @@ class MidiExport : public ::testing::Test {
 protected:
     void SetUp() override {
         InitSong(song, tempo, DefaultNote, 0, 0, "New Song");
-        BuildAllMelodies(song, melodies, out);
+        BuildAllMelodies(song, melodies, voice);
     }
     void NoTexts() { options.TrackNameOn = options.CopyrightOn = options.InstrumentOn = false; }
     void SetChannel(int32_t channel) {
         song.Channel = channel;
-        out.OutChannel = static_cast<uint8_t>(channel - 1);
-        BuildAllMelodies(song, melodies, out);
+        voice.OutChannel = static_cast<uint8_t>(channel - 1);
+        BuildAllMelodies(song, melodies, voice);
     }
     std::string Export(const std::string& name = "song.pks") {
         const std::string path =
-            ExportSongToMidi(song, melodies, out, tempo, options, dir.File(name));
+            ExportSongToMidi(song, melodies, voice, tempo, options, dir.File(name));
         return TempDir::Read(path);
     }
     std::string Build(std::span<const TExportEvent> events) {
@@ -148,7 +148,7 @@ protected:
     TPkSong song;
     TTempoInfo tempo;
     TMelodies melodies;
-    TMidiOut out;
+    TMidiVoice voice;
     TExportOptions options;
     TempDir dir;
 };
@@ -159,7 +159,7 @@ TEST_F(MidiExport, TwoStepPatternIsWrittenByteForByte) {
     song.Steps = 2;
     song.Notes[1][1] = 1;
     song.Notes[1][2] = 0;
-    BuildAllMelodies(song, melodies, out);
+    BuildAllMelodies(song, melodies, voice);
     NoTexts();
     const std::string expected =
         "MThd" + Bytes({0, 0, 0, 6, 0, 0, 0, 1, 0x03, 0x20}) + "MTrk" + Bytes({0, 0, 0, 66}) +
@@ -256,14 +256,14 @@ TEST_F(MidiExport, MonophoneExportsOnChannelOneAndRestoresTheChannel) {
     ASSERT_EQ(mono.Notes().size(), 32u);
     for (const auto& note : mono.Notes())
         EXPECT_TRUE(note.Status == 0x90 || note.Status == 0x80) << int(note.Status);
-    EXPECT_EQ(out.OutChannel, 9);
+    EXPECT_EQ(voice.OutChannel, 9);
     EXPECT_EQ(song.Channel, 10);
     EXPECT_EQ(melodies.Timeline(0), before);
 
     // A failed write puts the channel back as well.
-    EXPECT_THROW(ExportSongToMidi(song, melodies, out, tempo, options, dir.File("no/such.mid")),
+    EXPECT_THROW(ExportSongToMidi(song, melodies, voice, tempo, options, dir.File("no/such.mid")),
                  FileError);
-    EXPECT_EQ(out.OutChannel, 9);
+    EXPECT_EQ(voice.OutChannel, 9);
     EXPECT_EQ(song.Channel, 10);
     EXPECT_EQ(melodies.Timeline(0), before);
 }
@@ -275,7 +275,7 @@ TEST_F(MidiExport, HeldNoteIsOneNoteOnAndOneNoteOff) {
     song.Gates[1][1] = gtStart;
     song.Gates[1][2] = gtHold;
     song.Gates[1][3] = gtEnd;
-    BuildAllMelodies(song, melodies, out);
+    BuildAllMelodies(song, melodies, voice);
     const auto notes = ParseMidi(Export()).Notes();
     ASSERT_EQ(notes.size(), 2u);
     EXPECT_EQ(notes[0].Status, 0x90);
@@ -287,7 +287,7 @@ TEST_F(MidiExport, HeldNoteIsOneNoteOnAndOneNoteOff) {
 TEST_F(MidiExport, SongLinesFollowEachOther) {
     song.SonglineCount = 3;
     song.Songlines = {0, 1, 1, 1};
-    BuildAllMelodies(song, melodies, out);
+    BuildAllMelodies(song, melodies, voice);
     const auto notes = ParseMidi(Export()).Notes();
     ASSERT_EQ(notes.size(), 96u);
     EXPECT_EQ(notes[0].Tick, 0u);
@@ -299,7 +299,7 @@ TEST_F(MidiExport, SongLinesFollowEachOther) {
     ResizePatternPool(song, 2);
     FillPatternSteps(song, 2, 0, 127);
     song.Songlines = {0, 1, 2, 1};
-    BuildAllMelodies(song, melodies, out);
+    BuildAllMelodies(song, melodies, voice);
     const auto events = CollectSongEvents(song, melodies);
     ASSERT_EQ(events.size(), 64u);
     EXPECT_EQ(events[32].Time, 6400u);
@@ -307,7 +307,7 @@ TEST_F(MidiExport, SongLinesFollowEachOther) {
 
 TEST_F(MidiExport, SongLongerThanAFileCanCountIsRefused) {
     SetTempo(tempo, MaxStepTime);
-    SetStepTime(song, melodies, out, MaxStepTime);
+    SetStepTime(song, melodies, MaxStepTime);
     song.SonglineCount = 268436; // a song line lasts 16000 ms: the last one ends after 2^32 ms
     song.Songlines.assign(static_cast<size_t>(song.SonglineCount) + 1, 1);
     EXPECT_THROW(CollectSongEvents(song, melodies), FileError);
@@ -317,7 +317,7 @@ TEST_F(MidiExport, SongLongerThanAFileCanCountIsRefused) {
 
 TEST_F(MidiExport, SongOfRestsHasOnlyTheFixedEvents) {
     FillPatternSteps(song, 1, 0, 127);
-    BuildAllMelodies(song, melodies, out);
+    BuildAllMelodies(song, melodies, voice);
     const TParsedFile file = ParseMidi(Export());
     EXPECT_TRUE(file.Notes().empty());
     EXPECT_EQ(file.Events.size(), 10u); // signature, tempo, port, prefix, program, 4 texts, end

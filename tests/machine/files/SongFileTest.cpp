@@ -4,8 +4,8 @@
 #include "files/ExportPk.h"
 #include "files/FileError.h"
 #include "files/ImportPk.h"
-#include "midi/TempoInfo.h"
 #include "song/SongModel.h"
+#include "song/TempoInfo.h"
 
 #include <gtest/gtest.h>
 

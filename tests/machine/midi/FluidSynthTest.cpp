@@ -4,9 +4,9 @@
 #include "midi/MidiPortFluidSynth.h"
 #include "midi/MidiPortSystem.h"
 #include "midi/Playback.h"
-#include "midi/TempoInfo.h"
 #include "song/Melodies.h"
 #include "song/SongModel.h"
+#include "song/TempoInfo.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -153,7 +153,7 @@ TEST_F(FluidSynth, AnAudioDriverThatCannotStartIsReportedPlainly) {
     TPlaybackState state;
     TPlayback playback(song, melodies, out, support, tempo, state);
     InitSong(song, tempo, DefaultNote, -1, 0, "Song");
-    BuildAllMelodies(song, melodies, out);
+    BuildAllMelodies(song, melodies, out.Voice);
 
     EXPECT_EQ(playback.PlayPattern(), TStartResult::Unavailable);
     EXPECT_FALSE(support.DeviceOpen);

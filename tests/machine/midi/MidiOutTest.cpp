@@ -33,31 +33,31 @@ protected:
 
 TEST(MessageWord, NoteValueIsKeyMinus35PlusTransposition) {
     TMidiOut out;
-    EXPECT_EQ(out.BuildMessage(10, 0x90, 127), Word(0x90, 45, 127));
-    out.GlobalTranspose = -3;
-    EXPECT_EQ(out.BuildMessage(10, 0x80, 0), Word(0x80, 42, 0));
-    out.OutChannel = 9;
-    out.GlobalTranspose = 12;
-    EXPECT_EQ(out.BuildMessage(1, 0x99, 100), Word(0x99, 48, 100));
+    EXPECT_EQ(out.Voice.BuildMessage(10, 0x90, 127), Word(0x90, 45, 127));
+    out.Voice.GlobalTranspose = -3;
+    EXPECT_EQ(out.Voice.BuildMessage(10, 0x80, 0), Word(0x80, 42, 0));
+    out.Voice.OutChannel = 9;
+    out.Voice.GlobalTranspose = 12;
+    EXPECT_EQ(out.Voice.BuildMessage(1, 0x99, 100), Word(0x99, 48, 100));
 }
 
 TEST(MessageWord, ProgramChangeOnTheOutputChannelIgnoresTransposition) {
     TMidiOut out;
-    out.OutChannel = 3;
-    out.GlobalTranspose = 7;
-    EXPECT_EQ(out.BuildMessage(56 - 35, 0xC3, 0), Word(0xC3, 56, 0));
+    out.Voice.OutChannel = 3;
+    out.Voice.GlobalTranspose = 7;
+    EXPECT_EQ(out.Voice.BuildMessage(56 - 35, 0xC3, 0), Word(0xC3, 56, 0));
     // A program change status of another channel is transposed like a note.
-    EXPECT_EQ(out.BuildMessage(56 - 35, 0xC0, 0), Word(0xC0, 63, 0));
+    EXPECT_EQ(out.Voice.BuildMessage(56 - 35, 0xC0, 0), Word(0xC0, 63, 0));
 }
 
 TEST(MessageWord, PlainSumsWithoutMasking) {
     TMidiOut out;
     // Program 0 is stored as the byte 221; 221 + 35 = 256 carries into the unused third byte,
     // and the data byte itself is 0.
-    const uint32_t word = out.BuildMessage(static_cast<uint8_t>(0 - 35), 0xC0, 0);
+    const uint32_t word = out.Voice.BuildMessage(static_cast<uint8_t>(0 - 35), 0xC0, 0);
     EXPECT_EQ(word, 0xC0u + 256u * 256u);
     EXPECT_EQ((word >> 8) & 0xFF, 0u);
-    EXPECT_EQ(out.BuildMessage(100, 0x90, 200), 0x90u + 135u * 256u + 200u * 65536u);
+    EXPECT_EQ(out.Voice.BuildMessage(100, 0x90, 200), 0x90u + 135u * 256u + 200u * 65536u);
 }
 
 TEST(MidiOutDevices, CountComesFromThePortAtConstruction) {
@@ -159,7 +159,7 @@ TEST_F(MidiOut, CloseReportsAndClearsTheFlag) {
 
 TEST_F(MidiOut, AllNotesOffGoesStraightThroughAndSkipsKeysAbove127) {
     OpenAndForget();
-    out.OutChannel = 2;
+    out.Voice.OutChannel = 2;
     out.LastResult = 68;
     out.AllNotesOff();
     const auto words = port.ShortMessages();
@@ -170,7 +170,7 @@ TEST_F(MidiOut, AllNotesOffGoesStraightThroughAndSkipsKeysAbove127) {
     EXPECT_TRUE(debugger.Lines().empty()) << "no line written";
 
     port.Clear();
-    out.GlobalTranspose = -32;
+    out.Voice.GlobalTranspose = -32;
     out.AllNotesOff();
     EXPECT_EQ(port.ShortMessages().size(), 125u); // keys 3..127
 }
@@ -208,18 +208,18 @@ TEST_F(MidiOut, CloseDeviceResetsThenCloses) {
 
 TEST_F(MidiOut, SetPatchWithThePortClosedOnlyStoresTheProgram) {
     EXPECT_EQ(out.SetPatch(56), "Trumpet");
-    for (uint8_t program : out.Programs)
+    for (uint8_t program : out.Voice.Programs)
         EXPECT_EQ(program, 56 - 35);
     EXPECT_EQ(out.SetPatch(0), "Acoustic Grand Piano");
-    EXPECT_EQ(out.Programs[15], 221);
+    EXPECT_EQ(out.Voice.Programs[15], 221);
     EXPECT_EQ(port.Size(), 0u);
     EXPECT_TRUE(debugger.Lines().empty());
 }
 
 TEST_F(MidiOut, SetPatchWithThePortOpenSendsSixteenProgramChanges) {
     OpenAndForget();
-    out.OutChannel = 4;
-    out.GlobalTranspose = 5;
+    out.Voice.OutChannel = 4;
+    out.Voice.GlobalTranspose = 5;
     EXPECT_EQ(out.SetPatch(127), "Gunshot");
     EXPECT_EQ(port.ShortMessages(), std::vector<uint32_t>(16, Word(0xC4, 127, 0)));
     EXPECT_EQ(debugger.Lines().size(), 16u);
@@ -227,7 +227,7 @@ TEST_F(MidiOut, SetPatchWithThePortOpenSendsSixteenProgramChanges) {
 
 TEST_F(MidiOut, SelectBankSendsCoarseAndFineBankSelect) {
     OpenAndForget();
-    out.OutChannel = 15;
+    out.Voice.OutChannel = 15;
     out.SelectBank(5);
     EXPECT_EQ(port.ShortMessages(),
               (std::vector<uint32_t>{Word(0xBF, 0x00, 5), Word(0xBF, 0x20, 0)}));

@@ -4,9 +4,9 @@
 #include "midi/MidiDebugLog.h"
 #include "midi/MidiPortRecording.h"
 #include "midi/Playback.h"
-#include "midi/TempoInfo.h"
 #include "song/Melodies.h"
 #include "song/SongModel.h"
+#include "song/TempoInfo.h"
 
 // The parts one machine's playback runs on: a recording port and a timer whose ticks the test
 // makes itself.

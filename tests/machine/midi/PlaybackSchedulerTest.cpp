@@ -39,9 +39,9 @@ struct Rig : TPlaybackParts {
         song.Notes[1][3] = song.Notes[1][4] = song.Notes[1][2];
         song.SonglineCount = 5;
         song.Songlines = {0, 1, 2, 3, 1, 4};
-        SetStepTime(song, melodies, out, 30);
+        SetStepTime(song, melodies, 30);
         SetTempo(tempo, 30);
-        BuildAllMelodies(song, melodies, out);
+        BuildAllMelodies(song, melodies, out.Voice);
         song.SongReady = true;
     }
 
@@ -109,7 +109,7 @@ TEST(PlaybackScheduler, SendsWhatTheMillisecondTickSendsAtTheSameTicks) {
     });
     script.emplace(2777, [](Rig& r) { // an edit moves the next event of the playing timeline
         r.song.Notes[3][2] = 9;
-        BuildMelody(r.song, r.melodies, r.out, 3);
+        BuildMelody(r.song, r.melodies, r.out.Voice, 3);
     });
     script.emplace(3400, [](Rig& r) {
         r.playback.ChooseTrackMode();

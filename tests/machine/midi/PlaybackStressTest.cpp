@@ -1,10 +1,10 @@
 #include "midi/MidiBasics.h"
 #include "midi/MidiPortRecording.h"
 #include "midi/Playback.h"
-#include "midi/TempoInfo.h"
 #include "song/Melodies.h"
 #include "song/PatternFunctions.h"
 #include "song/SongModel.h"
+#include "song/TempoInfo.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -24,18 +24,18 @@ TEST(PlaybackStress, EditingWhileTheTimerTicks) {
     SetTempo(tempo, 30);
     for (int p = 2; p <= 4; ++p)
         ResizePatternPool(song, p);
-    BuildAllMelodies(song, melodies, out);
+    BuildAllMelodies(song, melodies, out.Voice);
     TPlayback playback(song, melodies, out, support, tempo, state);
-    out.PlayMode = 1;
+    state.PlayMode = TPlayMode::Track;
     ASSERT_EQ(playback.PlayToggle(), TStartResult::Playing);
 
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(400);
     for (int round = 0; std::chrono::steady_clock::now() < end; ++round) {
         const int32_t p = 1 + round % song.PatternCount;
         song.Notes[p][1 + round % 16] = round % 37;
-        BuildMelody(song, melodies, out, p);
-        out.OutChannel = static_cast<uint8_t>(round % 16);
-        BuildAllMelodies(song, melodies, out);
+        BuildMelody(song, melodies, out.Voice, p);
+        out.Voice.OutChannel = static_cast<uint8_t>(round % 16);
+        BuildAllMelodies(song, melodies, out.Voice);
         playback.SetTransposition(round % 5 - 2);
         playback.SetVolume(static_cast<uint8_t>(round % 128));
         playback.ReleaseTempo(round % 2 ? 30 : 40);
@@ -51,11 +51,11 @@ TEST(PlaybackStress, EditingWhileTheTimerTicks) {
         if (round % 50 == 0)
             playback.ToggleMute();
         if (round % 200 == 0)
-            AddPattern(song, melodies, out, 10, 127, 0);
+            AddPattern(song, melodies, out.Voice, 10, 127, 0);
     }
     playback.Stop();
     EXPECT_GT(port.Size(), 0u);
     EXPECT_EQ(port.Dropped(), 0u);
-    EXPECT_GE(out.TrackPosition, 1);
-    EXPECT_LE(out.TrackPosition, song.SonglineCount);
+    EXPECT_GE(state.TrackPosition, 1);
+    EXPECT_LE(state.TrackPosition, song.SonglineCount);
 }

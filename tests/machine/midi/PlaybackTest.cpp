@@ -34,7 +34,7 @@ class Playback : public ::testing::Test, protected TPlaybackParts {
 protected:
     void SetUp() override {
         InitSong(song, tempo, DefaultNote, -1, 0, "New Song");
-        BuildAllMelodies(song, melodies, out);
+        BuildAllMelodies(song, melodies, out.Voice);
     }
 
     // Pattern p: step s holds note `first` + s - 1.
@@ -42,7 +42,7 @@ protected:
         ResizePatternPool(song, std::max(song.PatternCount, p));
         for (int32_t s = 1; s <= song.Steps; ++s)
             song.Notes[p][s] = first + s - 1;
-        BuildAllMelodies(song, melodies, out);
+        BuildAllMelodies(song, melodies, out.Voice);
     }
 
     void SetTrack(std::vector<int32_t> lines) {
@@ -84,11 +84,11 @@ TEST_F(Playback, StartOpensTheMapperSelectsBankAndProgram) {
     EXPECT_TRUE(playback.Playing());
     EXPECT_TRUE(support.TimerRunning());
     EXPECT_EQ(support.Period, 1u);
-    EXPECT_EQ(port.Calls(),
-              (std::vector<TMidiCall>{{Kind::Open, -1},
-                                      {Kind::Short, Word(0xB0, 0, 5)},
-                                      {Kind::Short, Word(0xB0, 32, 0)},
-                                      {Kind::Short, out.BuildMessage(uint8_t(33 - 35), 0xC0, 0)}}));
+    EXPECT_EQ(port.Calls(), (std::vector<TMidiCall>{
+                                {Kind::Open, -1},
+                                {Kind::Short, Word(0xB0, 0, 5)},
+                                {Kind::Short, Word(0xB0, 32, 0)},
+                                {Kind::Short, out.Voice.BuildMessage(uint8_t(33 - 35), 0xC0, 0)}}));
     EXPECT_EQ(port.Calls().back().Value & 0xFFFF, 0x21C0) << "program 33 on channel 1";
 }
 
@@ -115,7 +115,7 @@ TEST_F(Playback, RestsAndHoldStepsSendNothingButKeepTheirTime) {
     song.Gates[1][3] = gtStart;
     song.Gates[1][4] = gtHold;
     song.Gates[1][5] = gtEnd;
-    BuildAllMelodies(song, melodies, out);
+    BuildAllMelodies(song, melodies, out.Voice);
     StartPattern();
     EXPECT_EQ(Ticks(1001),
               (std::vector<Sent>{
@@ -123,30 +123,30 @@ TEST_F(Playback, RestsAndHoldStepsSendNothingButKeepTheirTime) {
 }
 
 TEST_F(Playback, AOneEntryTrackLoopsItsPattern) {
-    out.PlayMode = 1;
+    state.PlayMode = TPlayMode::Track;
     ASSERT_EQ(playback.PlayToggle(), TStartResult::Playing);
     Ticks(3 * 3201);
-    EXPECT_EQ(out.TrackPosition, 1);
-    EXPECT_EQ(out.CurrentPattern, 1);
+    EXPECT_EQ(state.TrackPosition, 1);
+    EXPECT_EQ(state.CurrentPattern, 1);
 }
 
 TEST_F(Playback, TheTrackAdvancesAndWrapsAtEachPassEnd) {
     AddRisingPattern(2, 20);
     SetTrack({2, 1, 2});
-    out.PlayMode = 1;
-    out.TrackPosition = 3; // the play toggle starts the track from its first line
+    state.PlayMode = TPlayMode::Track;
+    state.TrackPosition = 3; // the play toggle starts the track from its first line
     ASSERT_EQ(playback.PlayToggle(), TStartResult::Playing);
-    EXPECT_EQ(out.CurrentPattern, 2);
+    EXPECT_EQ(state.CurrentPattern, 2);
     port.Clear();
     EXPECT_EQ(Ticks(1).front(), (Sent{0, On(55)}));
     Ticks(3200);
-    EXPECT_EQ(out.TrackPosition, 2);
-    EXPECT_EQ(out.CurrentPattern, 1);
+    EXPECT_EQ(state.TrackPosition, 2);
+    EXPECT_EQ(state.CurrentPattern, 1);
     EXPECT_EQ(state.PatternChanged.exchange(0), 1);
     Ticks(3201);
     Ticks(3201);
-    EXPECT_EQ(out.TrackPosition, 1) << "wrapped after the last line";
-    EXPECT_EQ(out.CurrentPattern, 2);
+    EXPECT_EQ(state.TrackPosition, 1) << "wrapped after the last line";
+    EXPECT_EQ(state.CurrentPattern, 2);
 }
 
 TEST_F(Playback, SwitchingModesWhilePlayingTakesEffectAtThePassEnd) {
@@ -158,20 +158,20 @@ TEST_F(Playback, SwitchingModesWhilePlayingTakesEffectAtThePassEnd) {
     EXPECT_EQ(playback.PlaySong(), TStartResult::Playing); // "> SONG" while a pattern loops
     EXPECT_EQ(port.Size(), 0u) << "no restart";
     Ticks(2201);
-    EXPECT_EQ(out.TrackPosition, 2);
-    EXPECT_EQ(out.CurrentPattern, 2);
+    EXPECT_EQ(state.TrackPosition, 2);
+    EXPECT_EQ(state.CurrentPattern, 2);
     Ticks(500);
     EXPECT_EQ(playback.PlayPattern(), TStartResult::Playing); // "> PAT." while the track plays
     Ticks(2701);
-    EXPECT_EQ(out.CurrentPattern, 2) << "the current pattern loops";
-    EXPECT_EQ(out.TrackPosition, 2);
+    EXPECT_EQ(state.CurrentPattern, 2) << "the current pattern loops";
+    EXPECT_EQ(state.TrackPosition, 2);
 }
 
 TEST_F(Playback, ChangingTheShownPatternKeepsTheStep) {
     AddRisingPattern(2, 20);
     StartPattern();
     Ticks(450);
-    out.CurrentPattern = 2;
+    state.CurrentPattern = 2;
     EXPECT_EQ(state.EventCursor, 5);
     // The editor's pattern box silences what sounded; the tick just reads the new timeline.
     EXPECT_EQ(Ticks(151), (std::vector<Sent>{{600, Off(57)}, {600, On(58)}}))
@@ -214,7 +214,7 @@ TEST_F(Playback, MutingSilencesAtOnceAndTheCursorRunsOn) {
 TEST_F(Playback, TempoAppliesOnReleaseOnlyWhenChanged) {
     StartPattern();
     EXPECT_FALSE(playback.ReleaseTempo(200)) << "released at the same value";
-    EXPECT_EQ(out.Resync, 0);
+    EXPECT_EQ(state.Resync, 0);
     Ticks(450); // event 5 (end of step 3) is next, due at 600
     EXPECT_TRUE(playback.ReleaseTempo(100));
     EXPECT_EQ(song.StepTime, 100);
@@ -239,7 +239,7 @@ TEST_F(Playback, TranspositionAndVolumeReachTheNextNotes) {
     EXPECT_EQ(Ticks(101), (std::vector<Sent>{{200, Off(50, 90)}, {200, On(50, 90)}}));
     song.SongReady = false;
     EXPECT_FALSE(playback.SetTransposition(0));
-    EXPECT_EQ(out.GlobalTranspose, 5);
+    EXPECT_EQ(out.Voice.GlobalTranspose, 5);
 }
 
 TEST_F(Playback, PausedTicksDoNothing) {
@@ -262,17 +262,17 @@ TEST_F(Playback, ATickNeverWaitsForTheDevice) {
 
 TEST_F(Playback, TheTrackPositionStaysInsideAShrunkenTrack) {
     SetTrack({1, 1, 1, 1});
-    out.PlayMode = 1;
+    state.PlayMode = TPlayMode::Track;
     ASSERT_EQ(playback.PlayToggle(), TStartResult::Playing);
     Ticks(3 * 3201);
-    EXPECT_EQ(out.TrackPosition, 4);
+    EXPECT_EQ(state.TrackPosition, 4);
     playback.WithTicksPaused([&] { SetTrack({1, 1}); });
-    EXPECT_EQ(out.TrackPosition, 1);
+    EXPECT_EQ(state.TrackPosition, 1);
     Ticks(3201);
-    EXPECT_EQ(out.TrackPosition, 2);
+    EXPECT_EQ(state.TrackPosition, 2);
     playback.WithTicksPaused([&] { SetTrack({}); });
     Ticks(3201);
-    EXPECT_EQ(out.TrackPosition, 1) << "an empty track keeps the pattern looping";
+    EXPECT_EQ(state.TrackPosition, 1) << "an empty track keeps the pattern looping";
 }
 
 TEST_F(Playback, ABusyDeviceKeepsTheTransportStopped) {
@@ -292,6 +292,6 @@ TEST_F(Playback, ModeButtonsRestartThroughThePlayToggle) {
     EXPECT_FALSE(playback.Playing());
     StartPattern();
     EXPECT_EQ(playback.ChooseTrackMode(), TStartResult::Playing);
-    EXPECT_EQ(out.PlayMode, 1);
-    EXPECT_EQ(out.CurrentPattern, 1) << "a running pass finishes first";
+    EXPECT_EQ(state.PlayMode, TPlayMode::Track);
+    EXPECT_EQ(state.CurrentPattern, 1) << "a running pass finishes first";
 }

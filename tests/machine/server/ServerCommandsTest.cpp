@@ -138,10 +138,10 @@ TEST_F(Commands, SpeedAndVolumeMoveTheSliders) {
 }
 
 TEST_F(Commands, PlaySongWithoutArgumentPlaysTheTrackFromItsStart) {
-    windows.Machine.MidiOut->TrackPosition = 1;
+    windows.Machine.PlaybackState.TrackPosition = 1;
     Send("PLAYSONG");
     EXPECT_TRUE(windows.Machine.Playback->Playing());
-    EXPECT_EQ(windows.Machine.MidiOut->PlayMode, 1);
+    EXPECT_EQ(windows.Machine.PlaybackState.PlayMode, TPlayMode::Track);
     Send("STOP");
     EXPECT_FALSE(windows.Machine.Playback->Playing());
 }
@@ -149,17 +149,17 @@ TEST_F(Commands, PlaySongWithoutArgumentPlaysTheTrackFromItsStart) {
 TEST_F(Commands, NextPatternStopsAtTheLastEntry) {
     TPkSong& song = windows.Machine.Song;
     ResizePatternPool(song, 2);
-    BuildAllMelodies(song, windows.Machine.Melodies, *windows.Machine.MidiOut);
+    BuildAllMelodies(song, windows.Machine.Melodies, windows.Machine.MidiOut->Voice);
     song.SonglineCount = 2;
     song.Songlines = {0, 1, 2};
     windows.Form5.RefreshTrackGrid();
     Send("NEXTPATTERN");
-    EXPECT_EQ(windows.Machine.MidiOut->TrackPosition, 2);
-    EXPECT_EQ(windows.Machine.MidiOut->CurrentPattern, 2);
+    EXPECT_EQ(windows.Machine.PlaybackState.TrackPosition, 2);
+    EXPECT_EQ(windows.Machine.PlaybackState.CurrentPattern, 2);
     Send("NEXTPATTERN");
-    EXPECT_EQ(windows.Machine.MidiOut->TrackPosition, 2);
+    EXPECT_EQ(windows.Machine.PlaybackState.TrackPosition, 2);
     Send("PREVIUSPATTERN");
-    EXPECT_EQ(windows.Machine.MidiOut->CurrentPattern, 1);
+    EXPECT_EQ(windows.Machine.PlaybackState.CurrentPattern, 1);
 }
 
 TEST_F(Commands, LayoutThreeHidesTheServerWindowAndFourMovesNothing) {

@@ -91,7 +91,7 @@ TEST_F(MainWindow, SpinBoxesWrapAtTheirEnds) {
     form->SpinEdit3->setValue(0);
     EXPECT_EQ(form->SpinEdit3->value(), 16);
     EXPECT_EQ(machine.Song.Channel, 16);
-    EXPECT_EQ(machine.MidiOut->OutChannel, 15);
+    EXPECT_EQ(machine.MidiOut->Voice.OutChannel, 15);
     EXPECT_EQ(machine.Melodies.Event(0, 0).Message & 0xFF, 0x9Fu) << "timelines on channel 16";
 }
 
@@ -123,7 +123,7 @@ TEST_F(MainWindow, TheTransportPlaysAndStops) {
     EXPECT_FALSE(machine.Playback->Playing());
     form->SpeedButton1->click();
     EXPECT_TRUE(machine.Playback->Playing());
-    EXPECT_EQ(machine.MidiOut->PlayMode, 1);
+    EXPECT_EQ(machine.PlaybackState.PlayMode, TPlayMode::Track);
     form->SpeedButton2->click();
     EXPECT_FALSE(form->SpeedButton1->isChecked());
 }
@@ -217,14 +217,14 @@ TEST_F(MainWindow, LoadingBringsEveryControlInLine) {
     EXPECT_EQ(form->MsValue->text(), "150");
     EXPECT_EQ(form->ScrollBar2->value(), 880);
     EXPECT_EQ(form->SpinEdit2->value(), 3);
-    EXPECT_EQ(machine.MidiOut->GlobalTranspose, 3);
+    EXPECT_EQ(machine.MidiOut->Voice.GlobalTranspose, 3);
     EXPECT_EQ(form->SpinEdit1->value(), 40);
     EXPECT_EQ(form->Edit1->text(), "Violin");
     EXPECT_EQ(form->SpinEdit4->value(), 6);
     EXPECT_EQ(form->SpinEdit3->value(), 5);
     EXPECT_EQ(form->ComboBox1->currentIndex(), 2);
     EXPECT_EQ(machine.MidiOut->DeviceId, 1);
-    EXPECT_EQ(machine.MidiOut->CurrentPattern, 2);
+    EXPECT_EQ(machine.PlaybackState.CurrentPattern, 2);
     EXPECT_TRUE(form->Octave[1]->isChecked());
     EXPECT_EQ(machine.Melodies.Count(), 2);
     EXPECT_EQ(machine.Melodies.Event(1, 0).Message & 0xFFFF, 0x94u + (5 + 35 + 3) * 256);
@@ -257,7 +257,7 @@ TEST_F(MainWindow, SaveOfANewSongProposesItsNameAndAsksBeforeOverwriting) {
 
 TEST_F(MainWindow, NewCommandsAskFirstAndCancelStops) {
     ResizePatternPool(machine.Song, 3);
-    BuildAllMelodies(machine.Song, machine.Melodies, *machine.MidiOut);
+    BuildAllMelodies(machine.Song, machine.Melodies, machine.MidiOut->Voice);
     answers = {QMessageBox::Cancel};
     form->NewProjectClick();
     EXPECT_EQ(machine.Song.PatternCount, 3);

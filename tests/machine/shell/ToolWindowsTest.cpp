@@ -87,7 +87,7 @@ TEST_F(ToolWindows, MonophoneExportsOnChannelOneAndKeepsTheChannel) {
     EXPECT_NE(file.find(std::string("\0\x90", 2)), std::string::npos);
     EXPECT_EQ(file.find(std::string("\x99")), std::string::npos);
     EXPECT_EQ(windows.Form1.SpinEdit3->value(), 10);
-    EXPECT_EQ(windows.Machine.MidiOut->OutChannel, 9);
+    EXPECT_EQ(windows.Machine.MidiOut->Voice.OutChannel, 9);
     EXPECT_EQ(windows.Machine.Melodies.Event(0, 0).Message & 0xFF, 0x99u);
 }
 

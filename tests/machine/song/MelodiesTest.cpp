@@ -1,8 +1,8 @@
 #include "song/Melodies.h"
 
-#include "midi/MidiBasics.h"
-#include "midi/TempoInfo.h"
+#include "song/MidiVoice.h"
 #include "song/SongModel.h"
+#include "song/TempoInfo.h"
 
 #include <gtest/gtest.h>
 #include <thread>
@@ -16,7 +16,7 @@ protected:
         InitSong(song, tempo, DefaultNote, -1, 0, "New Song");
     }
     std::vector<TMelodyEvent> Build(int32_t p = 1) {
-        BuildAllMelodies(song, melodies, out);
+        BuildAllMelodies(song, melodies, voice);
         return melodies.Timeline(p - 1);
     }
     static uint32_t Note(uint32_t status, uint32_t key, uint32_t velocity) {
@@ -24,7 +24,7 @@ protected:
     }
     TPkSong song;
     TMelodies melodies;
-    TMidiOut out;
+    TMidiVoice voice;
 };
 
 } // namespace
@@ -68,8 +68,8 @@ TEST_F(Timelines, AnEndStepWithoutNoteOrStartSendsNothing) {
 }
 
 TEST_F(Timelines, ChannelAndTranspositionAreBakedIn) {
-    out.OutChannel = 9;
-    out.GlobalTranspose = -1;
+    voice.OutChannel = 9;
+    voice.GlobalTranspose = -1;
     const auto events = Build();
     EXPECT_EQ(events[0].Message, Note(0x99, 44, 127));
     EXPECT_EQ(events[1].Message, Note(0x89, 44, 127));
@@ -89,9 +89,8 @@ TEST_F(Timelines, RescalingKeepsMessagesAndMovesTimes) {
     ResizePatternPool(song, 2);
     FillPatternSteps(song, 2, 5, 100);
     const auto before = Build(2);
-    SetStepTime(song, melodies, out, 100);
+    SetStepTime(song, melodies, 100);
     EXPECT_EQ(song.StepTime, 100);
-    EXPECT_EQ(out.Resync, 1);
     const auto after = melodies.Timeline(1);
     ASSERT_EQ(after.size(), before.size());
     for (size_t e = 0; e < after.size(); ++e) {
@@ -104,7 +103,7 @@ TEST_F(Timelines, RescalingKeepsMessagesAndMovesTimes) {
 TEST_F(Timelines, PoolGrowthKeepsExistingTimelines) {
     const auto first = Build();
     ResizePatternPool(song, MaxPatterns);
-    BuildAllMelodies(song, melodies, out);
+    BuildAllMelodies(song, melodies, voice);
     EXPECT_EQ(melodies.Count(), MaxPatterns);
     EXPECT_EQ(melodies.Timeline(0), first);
     EXPECT_EQ(melodies.Event(MaxPatterns, 0), TMelodyEvent{}) << "beyond the pool";

@@ -1,7 +1,7 @@
 #include "song/SongModel.h"
 
-#include "midi/TempoInfo.h"
 #include "song/PatternFunctions.h"
+#include "song/TempoInfo.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,255 @@
+#pragma once
+
+#include "SessionChange.h"
+#include "files/ExportMidi.h"
+#include "midi/MidiBasics.h"
+#include "midi/MidiDebugLog.h"
+#include "midi/MidiPort.h"
+#include "midi/Playback.h"
+#include "session/MachineTexts.h"
+#include "song/Melodies.h"
+#include "song/SongModel.h"
+#include "song/TempoInfo.h"
+#include "song/scales.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The machine's one song and everything that plays and exports it: the song, its timelines, the
+// tempo, the MIDI output, the playback and the export options. Its operations are the machine's
+// behaviours; the windows, the command server and the command line all call them, and none of
+// them writes the state directly.
+//
+// Every operation that changes what the song file stores sets the modified flag, rebuilds the
+// timelines it touched, keeps the playback tick out of what the tick reads, and reports what it
+// changed once, when it is done, to every listener (an operation made of others reports once).
+// All operations run on the user-interface thread.
+class TMachineSession {
+public:
+    // `port` gives the MIDI devices; without one the machine has none (every open fails).
+    explicit TMachineSession(std::unique_ptr<TMidiPort> port = nullptr);
+    ~TMachineSession();
+    TMachineSession(const TMachineSession&) = delete;
+    TMachineSession& operator=(const TMachineSession&) = delete;
+
+    // --- listeners ---
+    using TListener = std::function<void(TChanges)>;
+    // Returns a number for Unlisten; listeners may call operations (their reports follow).
+    int Listen(TListener listener);
+    void Unlisten(int id);
+
+    // --- state ---
+    const TPkSong& Song() const { return song_; }
+    const TMelodies& Melodies() const { return melodies_; }
+    const TTempoInfo& Tempo() const { return tempo_; }
+    const TExportOptions& ExportOptions() const { return exportOptions_; }
+    const TMidiOut& Out() const { return *out_; }
+    const TMidiPort& Port() const { return *port_; }
+    const TMidiVoice& Voice() const { return out_->Voice; }
+    const TPlaybackState& Transport() const { return state_; }
+    const TLanguageTexts& Texts() const { return texts_; }
+    TMidiDebugLog& DebugLog() { return debugLog_; }
+    // The tick runs on the timer thread; tests that tick by hand call it here.
+    TPlayback& Playback() { return *playback_; }
+    const TPlayback& Playback() const { return *playback_; }
+    TMidiSupport& Support() { return *support_; }
+    const TMidiSupport& Support() const { return *support_; }
+
+    bool Playing() const { return playback_->Playing(); }
+    TPlayMode PlayMode() const { return state_.PlayMode.load(); }
+    int32_t CurrentPattern() const { return state_.CurrentPattern.load(); }
+    int32_t TrackPosition() const { return state_.TrackPosition.load(); }
+    bool Muted() const { return state_.Muted.load() != 0; }
+    // The play toggle is down: started by it (or a play button that uses it), not yet stopped by
+    // the stop toggle.
+    bool PlayToggleDown() const { return playToggleDown_; }
+    // What the last transport start or tone preview came to when it reported chStartFailed.
+    TStartResult LastStart() const { return lastStart_; }
+    int32_t Transposition() const { return out_->Voice.GlobalTranspose; }
+    // The volume of new notes and of every velocity (the track editor's volume wheel), 0..127.
+    uint8_t Volume() const { return volume_; }
+    // The song line the track editor selects, 1..max(1, SonglineCount).
+    int32_t SelectedLine() const { return selectedLine_; }
+    const TKeyGrid& KeyGrid() const { return keyGrid_; }
+    bool PreviewWhilePlaying() const { return playback_->PreviewWhilePlaying(); }
+    bool Connected() const { return connected_; }
+    uint32_t MachineNumber() const { return machineNumber_; }
+    // The name a new song takes ("New Song", or the table's text).
+    const std::string& NewSongName() const { return newSongName_; }
+    bool IsNewSongName(const std::string& name) const;
+    // The General MIDI name of the song's program.
+    std::string InstrumentName() const;
+    // "Midi Mapper", then every device of the port.
+    const std::vector<std::string>& DeviceNames() const { return deviceNames_; }
+    int32_t DeviceCount() const;
+
+    // --- start-up ---
+    // The message texts; a song still carrying a new-song name takes the table's one.
+    void UseTexts(const TLanguageTexts& texts);
+    // What the settings file keeps of the song and the export, taken at start without marking
+    // the song modified.
+    void TakeSettings(int32_t range, bool tonePreview, const std::string& copyright);
+    // Linked to a controller as machine `number` (kept as the controller sent it).
+    void Connect(int32_t number);
+
+    // --- files ---
+    struct TLoadResult {
+        bool Loaded = false;
+        std::string Error; // for the user; empty for a file that does not exist
+    };
+    // Reads the song file and brings the output, the playback and the editors in line with it:
+    // channel, program, transposition, device (unless `chooseDevice` is false), the first song
+    // line's pattern; playback that ran goes on with the new song. A failure leaves the song as
+    // it was.
+    TLoadResult Load(const std::string& path, bool chooseDevice = true);
+    // "Save" of a named song: writes it beside the file it was loaded from or last saved to.
+    // False, writing nothing, for a song that still carries a new-song name. Throws FileError.
+    bool Save();
+    // Writes the song to `path`, which names it from then on. Throws FileError.
+    void SaveAs(const std::string& path);
+    // The song takes the name `base` (a path without extension) and is written to base + ".pks".
+    // Throws FileError.
+    void SaveUnderName(const std::string& base);
+    // The MIDI file of the export dialog, with the export options as they are. Returns the file
+    // written. Throws FileError.
+    std::string ExportMidi(const std::string& path);
+    // The MIDI file a controller asks for: track name "<song> - <instrument>", the instrument,
+    // not monophone (the options keep these). Returns the file written. Throws FileError.
+    std::string ExportMidiForController(const std::string& path);
+    void SetExportOptions(const TExportOptions& options);
+
+    // --- the New commands (after the save question) ---
+    struct TNewSong {
+        int32_t Steps = MaxSteps;
+        bool Drums = false;
+    };
+    void NewSong(const TNewSong& request);
+    void NewSongKeepPatterns();
+    // The time signature a new song takes (the song-properties dialog).
+    void SetTimeSignature(int32_t numerator, int32_t denominator);
+
+    // --- transport ---
+    TStartResult PlayPattern(); // "> PAT."
+    TStartResult PlaySong();    // "> SONG"
+    void Stop();                // "STOP"
+    void PlayToggle();          // the play toggle and the editors' play buttons
+    void StopToggle();
+    void ChoosePatternMode();
+    void ChooseTrackMode();
+    // The editors' play buttons: this play mode, then the play toggle.
+    void PlayInMode(TPlayMode mode);
+    // The controller's "PLAYSONG": the track from its first song line.
+    void PlaySongFromStart();
+    void ResetOutput();
+    void TogglePreview();
+    void ToggleMute();
+
+    // --- tempo and output ---
+    // The step time of the tempo bar at `position` (the bar runs from fast on the left).
+    static int32_t StepTimeAt(int32_t position);
+    static int32_t TempoBarPosition(int32_t stepTime);
+    void SetStepTime(int32_t stepTime);
+    // The boxes' values as the user steps them: one past an end wraps to the other end.
+    void SetTransposition(int32_t semitones);
+    void SetChannel(int32_t channel);
+    void SetPatch(int32_t program);
+    void SetBank(int32_t bank);
+    void SetDevice(int32_t deviceId);
+    // False, changing nothing, when a pattern holds a note the range cannot show.
+    bool SetRange(int32_t range);
+
+    // --- the pattern editor (on the current pattern) ---
+    // The pattern number box: one past either end wraps.
+    void SelectPattern(int32_t pattern);
+    void SetPatternName(const std::string& name);
+    void AddPattern(int32_t fillPitch);
+    void CopyPattern();
+    void FillPattern(int32_t pitch);
+    void RandomizePattern();
+    void ShiftPatternUp();
+    void ShiftPatternDown();
+    void RotatePatternLeft();
+    void RotatePatternRight();
+    // The end of a slider gesture on step k: the note starting there (with the steps it holds)
+    // takes `note`. Returns the note it held before; nothing for a step outside the pattern.
+    std::optional<int32_t> SetStepNote(int32_t k, int32_t note);
+    // The note starting at step s of pattern p lasts n steps.
+    bool SetNoteLength(int32_t p, int32_t s, int32_t n);
+    void SetKeyGrid(const TKeyGrid& grid);
+
+    // --- tone preview ---
+    // Opens the output for a preview when it is closed (then the program goes out again). False
+    // when it stays closed; a busy device is reported as a failed start.
+    bool OpenForPreview();
+    // Whether step `step` of the current pattern holds a note to preview.
+    bool HasPreviewNote(int32_t step) const;
+    // Note-on (note-off) of the current pattern's step at preview velocity; nothing for a step
+    // outside the pattern (nor a note-on for a rest).
+    void PreviewStepOn(int32_t step);
+    void PreviewStepOff(int32_t step);
+    // Note-off for a note value that no longer stands in the pattern.
+    void PreviewNoteOff(int32_t note);
+
+    // --- the track editor ---
+    void SelectLine(int32_t line);
+    void InsertLine();                   // a copy of the selected line above it
+    void DeleteLine();                   // the selected line, while more than one is left
+    void StepLinePattern(int32_t delta); // "+" and "-" on the selected line, wrapping
+    // The controller's "NEXTPATTERN" / "PREVIUSPATTERN": the selection and the line that plays
+    // move one line, stopping at either end.
+    void StepTrack(int32_t delta);
+    void SetVolume(uint8_t volume);
+
+private:
+    friend class TSessionReport;
+
+    void Report(TChanges changes);
+    void Notify();
+    void ApplyLoadedSong(bool chooseDevice);
+    void ResetTrack();
+    void ShowedPattern(int32_t patternBefore);
+    void KeepSelectionInTrack();
+    void AddedPattern(int32_t n);
+    void ReloadAfter(bool changed);
+    void KeyGridOff();
+    void SwitchPattern(int32_t pattern);
+    std::string SongFilePathFor(const std::string& name) const;
+    void WriteSongTo(const std::string& path);
+    std::string ExportWith(const std::string& path);
+    void KeepInstrumentName();
+    void ReportStart(TStartResult result);
+
+    TPkSong song_;
+    TMelodies melodies_;
+    TTempoInfo tempo_;
+    TPlaybackState state_;
+    TMidiDebugLog debugLog_;
+    std::unique_ptr<TMidiPort> port_;
+    std::unique_ptr<TMidiSupport> support_;
+    std::unique_ptr<TMidiOut> out_;
+    std::unique_ptr<TPlayback> playback_;
+    std::vector<std::string> deviceNames_; // as the device list was filled at start
+    TExportOptions exportOptions_;
+    TLanguageTexts texts_;
+    std::string newSongName_ = "New Song";
+    std::string lastSongFolder_; // folder of the song file last loaded or saved
+    TKeyGrid keyGrid_;
+    uint8_t volume_ = DefaultVelocity;
+    int32_t selectedLine_ = 1;
+    bool playToggleDown_ = false;
+    TStartResult lastStart_ = TStartResult::Idle;
+    bool connected_ = false;
+    uint32_t machineNumber_ = 0;
+
+    struct TListenerEntry {
+        int Id;
+        TListener Listener;
+    };
+    std::vector<TListenerEntry> listeners_;
+    int nextListenerId_ = 1;
+    int reportDepth_ = 0;
+    TChanges pending_ = 0;
+};

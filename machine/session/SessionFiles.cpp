@@ -1,0 +1,129 @@
+// The song file, the MIDI export and their names.
+#include "GetPureFilename.h"
+#include "MachineSession.h"
+#include "SessionReport.h"
+#include "files/ExportPk.h"
+#include "files/ImportPk.h"
+
+#include <filesystem>
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    if (error)
+        absolute = path;
+    return absolute.lexically_normal().parent_path().string();
+}
+
+} // namespace
+
+TMachineSession::TLoadResult TMachineSession::Load(const std::string& path, bool chooseDevice) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return {};
+    TSessionReport report(*this);
+    bool read = false;
+    try {
+        playback_->WithTicksPaused([&] { read = ReadSong(path, song_, tempo_); });
+    } catch (const std::exception& failure) {
+        return {false, failure.what()};
+    }
+    if (!read)
+        return {false, path + " is not a Plinkora song file"};
+    lastSongFolder_ = FolderOf(path);
+    ApplyLoadedSong(chooseDevice);
+    return {true, {}};
+}
+
+// Brings the output, the playback and the editors in line with a song that was just read, as
+// the controls would catch up with it one by one; none of that counts as an edit.
+void TMachineSession::ApplyLoadedSong(bool chooseDevice) {
+    const int32_t patternBefore = CurrentPattern();
+    const bool wasPlaying = Playing();
+    const TPlayMode mode = PlayMode();
+    if (wasPlaying)
+        playback_->Stop();
+
+    out_->Voice.GlobalTranspose = song_.Transpose[1];
+    state_.CurrentPattern = song_.SonglineCount > 0 ? song_.Songlines[1] : 1;
+    out_->Voice.OutChannel = static_cast<uint8_t>(song_.Channel - 1);
+    state_.TrackPosition = 1;
+    selectedLine_ = 1;
+    song_.SongReady = true;
+    BuildAllMelodies(song_, melodies_, out_->Voice);
+
+    exportOptions_.TrackName = song_.Name;
+    exportOptions_.TrackNameEdited = false;
+    exportOptions_.InstrumentEdited = false;
+    SetTransposition(song_.Transpose[1]);
+    SetPatch(song_.Patch);
+    SetChannel(song_.Channel);
+    if (chooseDevice && (song_.Device == MidiMapperId || song_.Device < DeviceCount()))
+        SetDevice(song_.Device);
+    if (wasPlaying) {
+        state_.PlayMode = mode;
+        ReportStart(mode == TPlayMode::Track ? playback_->PlaySong() : playback_->PlayPattern());
+    }
+    song_.SongModified = false;
+    ShowedPattern(patternBefore);
+    // A machine of its own starts every song at full volume; a controller keeps its volume.
+    if (!connected_ && volume_ != DefaultVelocity)
+        SetVolume(DefaultVelocity);
+    Report(chLoaded | chNewSong);
+}
+
+// A song name holds a folder only after a remote save; otherwise the song goes beside the file
+// it was loaded from or last saved to.
+std::string TMachineSession::SongFilePathFor(const std::string& name) const {
+    if (std::filesystem::path(name).is_absolute() || lastSongFolder_.empty())
+        return name + ".pks";
+    return (std::filesystem::path(lastSongFolder_) / (name + ".pks")).string();
+}
+
+void TMachineSession::WriteSongTo(const std::string& path) {
+    WriteSong(path, song_, tempo_);
+    lastSongFolder_ = FolderOf(path);
+}
+
+bool TMachineSession::Save() {
+    if (IsNewSongName(song_.Name))
+        return false;
+    WriteSongTo(SongFilePathFor(song_.Name));
+    return true;
+}
+
+void TMachineSession::SaveAs(const std::string& path) {
+    TSessionReport report(*this);
+    WriteSongTo(path);
+    song_.Name = StripExtension(FileNamePart(path));
+    if (!exportOptions_.TrackNameEdited && exportOptions_.TrackName != song_.Name) {
+        exportOptions_.TrackName = song_.Name;
+        exportOptions_.TrackNameEdited = true;
+        Report(chExportOptions);
+    }
+    Report(chName);
+}
+
+void TMachineSession::SaveUnderName(const std::string& base) {
+    TSessionReport report(*this);
+    song_.Name = base;
+    Report(chName);
+    WriteSong(base + ".pks", song_, tempo_);
+}
+
+std::string TMachineSession::ExportMidi(const std::string& path) {
+    return ExportSongToMidi(song_, melodies_, out_->Voice, tempo_, exportOptions_, path);
+}
+
+std::string TMachineSession::ExportMidiForController(const std::string& path) {
+    TSessionReport report(*this);
+    const std::string instrument = InstrumentName();
+    exportOptions_.Instrument = instrument;
+    exportOptions_.TrackName = FileNamePart(song_.Name) + " - " + instrument;
+    exportOptions_.InstrumentEdited = exportOptions_.TrackNameEdited = true;
+    exportOptions_.Monophone = false;
+    Report(chExportOptions);
+    return ExportMidi(path);
+}

@@ -1,0 +1,265 @@
+// The transport, the tempo, the output's channel, program, bank and device, the note range and
+// the tone preview.
+#include "MachineSession.h"
+#include "SessionReport.h"
+#include "song/PatternFunctions.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int32_t PreviewVelocity = 127;
+
+// A box that runs from low to high steps one past either end and wraps to the other end; a
+// value further out is first held at the box's limits, as the box holds it.
+int32_t BoxValue(int32_t value, int32_t low, int32_t high) {
+    value = std::clamp(value, low - 1, high + 1);
+    if (value > high)
+        return low;
+    if (value < low)
+        return high;
+    return value;
+}
+
+} // namespace
+
+void TMachineSession::ReportStart(TStartResult result) {
+    lastStart_ = result;
+    if (result == TStartResult::DeviceBusy || result == TStartResult::Unavailable ||
+        result == TStartResult::Failed)
+        Report(chStartFailed);
+}
+
+TStartResult TMachineSession::PlayPattern() {
+    TSessionReport report(*this);
+    const TStartResult result = playback_->PlayPattern();
+    ReportStart(result);
+    Report(chTransport);
+    return result;
+}
+
+// Starting the track from stopped makes the pattern of its song line current.
+TStartResult TMachineSession::PlaySong() {
+    TSessionReport report(*this);
+    const bool wasPlaying = Playing();
+    const int32_t patternBefore = CurrentPattern();
+    const TStartResult result = playback_->PlaySong();
+    ReportStart(result);
+    if (!wasPlaying) {
+        ShowedPattern(patternBefore);
+        if (Playing())
+            Report(chTrackPosition);
+    }
+    Report(chTransport);
+    return result;
+}
+
+void TMachineSession::Stop() {
+    if (!Playing())
+        return;
+    TSessionReport report(*this);
+    playback_->Stop();
+    Report(chTransport);
+}
+
+void TMachineSession::PlayToggle() {
+    TSessionReport report(*this);
+    if (PlayMode() == TPlayMode::Pattern) {
+        PlayPattern();
+    } else {
+        if (!Playing())
+            state_.TrackPosition = 1;
+        PlaySong();
+    }
+    playToggleDown_ = true;
+    Report(chTransport);
+    if (!support_->DeviceOpen)
+        StopToggle();
+}
+
+void TMachineSession::StopToggle() {
+    TSessionReport report(*this);
+    Stop();
+    playToggleDown_ = false;
+    Report(chTransport);
+}
+
+void TMachineSession::ChoosePatternMode() {
+    TSessionReport report(*this);
+    state_.PlayMode = TPlayMode::Pattern;
+    Report(chTransport);
+    if (Playing())
+        PlayToggle();
+}
+
+void TMachineSession::ChooseTrackMode() {
+    TSessionReport report(*this);
+    state_.PlayMode = TPlayMode::Track;
+    Report(chTransport);
+    if (Playing())
+        PlayToggle();
+}
+
+void TMachineSession::PlayInMode(TPlayMode mode) {
+    TSessionReport report(*this);
+    if (mode == TPlayMode::Pattern)
+        ChoosePatternMode();
+    else
+        ChooseTrackMode();
+    PlayToggle();
+}
+
+void TMachineSession::PlaySongFromStart() {
+    TSessionReport report(*this);
+    state_.TrackPosition = 1;
+    if (song_.SonglineCount > 0)
+        SelectPattern(song_.Songlines[1]);
+    Report(chTrackPosition);
+    PlayInMode(TPlayMode::Track);
+}
+
+void TMachineSession::ResetOutput() {
+    playback_->ResetOutput();
+}
+
+void TMachineSession::TogglePreview() {
+    TSessionReport report(*this);
+    playback_->TogglePreview();
+    Report(chPreview);
+}
+
+void TMachineSession::ToggleMute() {
+    TSessionReport report(*this);
+    playback_->ToggleMute();
+    Report(chMute);
+}
+
+int32_t TMachineSession::StepTimeAt(int32_t position) {
+    return MaxStepTime + MinStepTime - std::clamp(position, MinStepTime, MaxStepTime);
+}
+
+int32_t TMachineSession::TempoBarPosition(int32_t stepTime) {
+    return MaxStepTime + MinStepTime - stepTime;
+}
+
+void TMachineSession::SetStepTime(int32_t stepTime) {
+    TSessionReport report(*this);
+    if (!playback_->ReleaseTempo(stepTime))
+        return;
+    song_.SongModified = true;
+    Report(chTempo);
+}
+
+void TMachineSession::SetTransposition(int32_t semitones) {
+    if (!song_.SongReady)
+        return;
+    TSessionReport report(*this);
+    semitones = std::clamp(semitones, TransposeFloor, TransposeCeiling(song_));
+    KeyGridOff();
+    if (song_.Transpose[1] != semitones)
+        song_.SongModified = true;
+    playback_->SetTransposition(semitones);
+    Report(chTransposition | chSteps);
+}
+
+void TMachineSession::SetChannel(int32_t channel) {
+    TSessionReport report(*this);
+    channel = BoxValue(channel, 1, 16);
+    out_->Voice.OutChannel = static_cast<uint8_t>(channel - 1);
+    SetSongValue(song_, song_.Channel, channel);
+    out_->SetPatch(song_.Patch);
+    BuildAllMelodies(song_, melodies_, out_->Voice);
+    if (Playing())
+        out_->Reset();
+    Report(chChannel | chSteps);
+}
+
+// An instrument text the user has not edited follows the program once.
+void TMachineSession::KeepInstrumentName() {
+    const std::string name = InstrumentName();
+    if (exportOptions_.InstrumentEdited || exportOptions_.Instrument == name)
+        return;
+    exportOptions_.Instrument = name;
+    exportOptions_.InstrumentEdited = true;
+    Report(chExportOptions);
+}
+
+void TMachineSession::SetPatch(int32_t program) {
+    TSessionReport report(*this);
+    program = BoxValue(program, 0, 127);
+    out_->SetPatch(program);
+    SetSongValue(song_, song_.Patch, program);
+    KeepInstrumentName();
+    Report(chPatch);
+}
+
+void TMachineSession::SetBank(int32_t bank) {
+    TSessionReport report(*this);
+    bank = BoxValue(bank, 0, 127);
+    SetSongValue(song_, song_.Bank, bank);
+    out_->SelectBank(bank);
+    SetPatch(song_.Patch);
+    Report(chBank);
+}
+
+// The device is opened at once (a busy or missing one shows up now), with the program and bank.
+void TMachineSession::SetDevice(int32_t deviceId) {
+    TSessionReport report(*this);
+    if (support_->DeviceOpen)
+        out_->CloseDevice();
+    out_->DeviceId = deviceId;
+    SetSongValue(song_, song_.Device, deviceId);
+    out_->Open();
+    out_->SetPatch(song_.Patch);
+    out_->SelectBank(song_.Bank);
+    if (!support_->DeviceOpen)
+        Stop();
+    Report(chDevice);
+}
+
+// A wider range leaves less room above for the transposition, which is held below its ceiling.
+bool TMachineSession::SetRange(int32_t range) {
+    TSessionReport report(*this);
+    if (!ChangeRange(song_, range))
+        return false;
+    Report(chRange);
+    if (Transposition() > TransposeCeiling(song_))
+        SetTransposition(TransposeCeiling(song_));
+    return true;
+}
+
+bool TMachineSession::OpenForPreview() {
+    if (support_->DeviceOpen)
+        return true;
+    TSessionReport report(*this);
+    const bool opened = out_->Open();
+    const int32_t result = out_->LastResult;
+    if (opened)
+        SetPatch(song_.Patch); // the program again, on the fresh port
+    if (support_->DeviceOpen)
+        return true;
+    if (result == MidiResult::Allocated)
+        ReportStart(TStartResult::DeviceBusy);
+    return false;
+}
+
+bool TMachineSession::HasPreviewNote(int32_t step) const {
+    const int32_t p = CurrentPattern();
+    return IsPatternNumber(song_, p) && step >= 1 && step <= song_.Steps &&
+           song_.Notes[p][step] != 0;
+}
+
+void TMachineSession::PreviewStepOn(int32_t step) {
+    if (HasPreviewNote(step))
+        out_->SendShort(out_->Voice.NoteOn(song_.Notes[CurrentPattern()][step], PreviewVelocity));
+}
+
+void TMachineSession::PreviewStepOff(int32_t step) {
+    const int32_t p = CurrentPattern();
+    if (IsPatternNumber(song_, p) && step >= 1 && step <= song_.Steps)
+        out_->SendShort(out_->Voice.NoteOff(song_.Notes[p][step], PreviewVelocity));
+}
+
+void TMachineSession::PreviewNoteOff(int32_t note) {
+    out_->SendShort(out_->Voice.NoteOff(note, PreviewVelocity));
+}
