@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     auto recording = std::make_unique<TRecordingMidiPort>(std::vector<std::string>{"Synth"});
     port = recording.get();
     windows = new TMachineWindows({"Plinkora"}, folder->File("Plinkora.ini"), std::move(recording));
-    windows->Machine.MidiSupport->TicksByHand = true;
+    windows->Machine.Session.Support().TicksByHand = true;
     windows->Form1.Ask = [](const QString&, QMessageBox::StandardButtons) {
         return QMessageBox::No;
     };

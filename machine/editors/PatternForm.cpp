@@ -2,7 +2,6 @@
 
 #include "EditorWindow.h"
 #include "PlaceControl.h"
-#include "shell/Pk2MidForm.h"
 #include "song/PatternFunctions.h"
 
 #include <QApplication>
@@ -32,8 +31,8 @@ QToolButton* ToolButton(QWidget* parent, const char* name, const QString& text, 
 
 } // namespace
 
-TForm3::TForm3(TMachine& machine, TForm1& mainWindow, QWidget* parent)
-    : QWidget(parent, EditorWindowFlags), machine_(machine), mainWindow_(mainWindow) {
+TForm3::TForm3(TMachineSession& session, QWidget* parent)
+    : QWidget(parent, EditorWindowFlags), session_(session) {
     setObjectName("Form3");
     setProperty("Tag", 6);
     setWindowTitle("Pattern Editor");
@@ -41,8 +40,6 @@ TForm3::TForm3(TMachine& machine, TForm1& mainWindow, QWidget* parent)
     QFont small = font();
     small.setPointSize(8);
     setFont(small);
-    mainWindow_.Skins->Attach(this);
-    DeviceBusyMessage = [this] { mainWindow_.ShowStartResult(TStartResult::DeviceBusy); };
 
     dropTimer_ = new QTimer(this);
     dropTimer_->setSingleShot(true);
@@ -62,13 +59,15 @@ TForm3::TForm3(TMachine& machine, TForm1& mainWindow, QWidget* parent)
     CreateControls();
     CreateTimers();
     FormCreate();
-    ConnectMainWindow();
+    listener_ = session_.Listen([this](TChanges changes) { SessionChanged(changes); });
     FollowSong();
-    ShowPattern(machine_.PlaybackState.CurrentPattern);
+    ShowPattern();
     Timer1->start();
 }
 
-TForm3::~TForm3() = default;
+TForm3::~TForm3() {
+    session_.Unlisten(listener_);
+}
 
 void TForm3::FormCreate() {
     PlayingEvent = 0;
@@ -76,11 +75,10 @@ void TForm3::FormCreate() {
     CreateScrollBars();
     SpinEdit1->setRange(0, 2);
     LoadPatternIntoSliders(0, DefaultNote);
-    move(machine_.Settings.Layout.PatternLeft, machine_.Settings.Layout.PatternTop);
     programPos_ = pos();
     {
         const QSignalBlocker quiet(ScrollBar1);
-        ScrollBar1->setRange(0, machine_.Song.Range);
+        ScrollBar1->setRange(0, session_.Song().Range);
         ScrollBar1->setValue(ScrollBar1->maximum() - DefaultNote);
         fillValue_ = ScrollBar1->value();
     }
@@ -88,12 +86,7 @@ void TForm3::FormCreate() {
         ComboBox1->addItem(key);
     for (const char* mode : ModeNames)
         ComboBox2->addItem(mode);
-    ComboBox1->setCurrentIndex(0);
-    ComboBox2->setCurrentIndex(0);
-    CheckBox2Click();
-    TPkSong& song = machine_.Song;
-    if (song.PatternNames.size() > 1 && song.PatternNames[1].empty())
-        song.PatternNames[1] = "(1) ";
+    ShowKeyGrid();
     Edit2->setText("(1) ");
 }
 
@@ -176,8 +169,11 @@ void TForm3::CreateKeyGrid() {
     ComboBox1 = Place(new QComboBox(Panel3), "ComboBox1", 0, 19, ColumnWidth, 20);
     ComboBox2 = Place(new QComboBox(Panel3), "ComboBox2", 0, 41, ColumnWidth, 20);
     connect(CheckBox2, &QCheckBox::toggled, this, &TForm3::CheckBox2Click);
-    connect(ComboBox1, &QComboBox::activated, this, [this] { Edit1->setFocus(); });
-    connect(ComboBox2, &QComboBox::activated, this, [this] { Edit1->setFocus(); });
+    for (QComboBox* list : {ComboBox1, ComboBox2}) {
+        connect(list, &QComboBox::currentIndexChanged, this,
+                [this] { session_.SetKeyGrid(KeyGridOfControls()); });
+        connect(list, &QComboBox::activated, this, [this] { Edit1->setFocus(); });
+    }
 }
 
 void TForm3::CreatePlayPanel() {
@@ -231,7 +227,7 @@ void TForm3::CreateScrollBars() {
         auto* bar =
             Place(new TWheelBar2003(Qt::Vertical, this), qPrintable(QString("ScrBar%1").arg(k)),
                   StepPitch * k - 14, SliderTop, 10, SliderHeight);
-        bar->setRange(0, machine_.Song.Range);
+        bar->setRange(0, session_.Song().Range);
         bar->setPageStep(1);
         bar->setContextMenuPolicy(Qt::CustomContextMenu);
         bar->installEventFilter(this);
@@ -243,31 +239,40 @@ void TForm3::CreateScrollBars() {
             ScrollBarContextPopup(bar);
             PopupMenu1->popup(bar->mapToGlobal(at));
         });
-        TPkSong& song = machine_.Song;
-        if (song.Lengths.size() > 1 && song.Lengths[1].size() > size_t(k))
-            song.Lengths[1][k] = 1;
     }
     SetHints();
     shownotenames();
 }
 
-// The song, its shape and its names came from elsewhere (load, new song, channel, transposition).
-void TForm3::ConnectMainWindow() {
-    connect(&mainWindow_, &TForm1::SongChanged, this, &TForm3::FollowSong);
-    connect(&mainWindow_, &TForm1::SongLoaded, this, [this] {
+// What the editor shows follows what the session reports.
+void TForm3::SessionChanged(TChanges changes) {
+    if (changes & chKeyGrid)
+        ShowKeyGrid();
+    if (changes & (chNewSong | chSteps | chPatterns | chTrack | chRange))
         FollowSong();
-        ShowPattern(machine_.PlaybackState.CurrentPattern);
-    });
-    connect(&mainWindow_, &TForm1::CurrentPatternChanged, this, &TForm3::ShowPattern);
-    connect(&mainWindow_, &TForm1::RangeChanged, this, [this] { ChangeRange(); });
-    connect(&mainWindow_, &TForm1::KeyGridOff, this, [this] { CheckBox2->setChecked(false); });
-    connect(&mainWindow_, &TForm1::PlaybackStarted, this, &TForm3::ShowPlayState);
-    connect(&mainWindow_, &TForm1::PlayingChanged, this, &TForm3::RefreshSoon);
-    connect(&mainWindow_, &TForm1::PlaybackStopped, this, &TForm3::ShowPlayState);
+    if (changes & (chCurrentPattern | chPatterns | chLoaded))
+        ShowPattern();
+    if (changes & chTransport) {
+        ShowPlayState();
+        RefreshSoon();
+    }
+}
+
+void TForm3::ShowKeyGrid() {
+    const TKeyGrid& grid = session_.KeyGrid();
+    for (QWidget* control : std::initializer_list<QWidget*>{CheckBox2, ComboBox1, ComboBox2})
+        control->blockSignals(true);
+    CheckBox2->setChecked(grid.Ticked);
+    ComboBox1->setCurrentIndex(grid.Key);
+    ComboBox2->setCurrentIndex(grid.Mode);
+    for (QWidget* control : std::initializer_list<QWidget*>{CheckBox2, ComboBox1, ComboBox2})
+        control->blockSignals(false);
+    ComboBox1->setEnabled(grid.Ticked);
+    ComboBox2->setEnabled(grid.Ticked);
 }
 
 void TForm3::FollowSong() {
-    const TPkSong& song = machine_.Song;
+    const TPkSong& song = session_.Song();
     if (ScrollBar1->maximum() != song.Range)
         ChangeRange();
     {
@@ -275,13 +280,15 @@ void TForm3::FollowSong() {
         SpinEdit1->setMaximum(std::max(song.PatternCount, 1) + 1);
     }
     HideScrollbars();
-    LoadPatternIntoSliders(machine_.PlaybackState.CurrentPattern);
+    LoadPatternIntoSliders(CurrentPattern());
     SetHints();
 }
 
 void TForm3::paintEvent(QPaintEvent*) {
+    if (!PaintSkin)
+        return;
     QPainter painter(this);
-    mainWindow_.Skins->PaintSkin(painter);
+    PaintSkin(painter);
 }
 
 void TForm3::wheelEvent(QWheelEvent* event) {
@@ -328,7 +335,7 @@ bool TForm3::eventFilter(QObject* watched, QEvent* event) {
 // The editors live as long as the machine: a close request is refused (there is no other way
 // to bring them back) until the program ends.
 void TForm3::closeEvent(QCloseEvent* event) {
-    if (machine_.Ending)
+    if (MayClose)
         event->accept();
     else
         event->ignore();
@@ -359,19 +366,11 @@ void TForm3::enterEvent(QEnterEvent* event) {
 }
 
 bool TForm3::Playing() const {
-    return machine_.Playback->Playing();
-}
-
-uint8_t TForm3::TrackVolume() const {
-    return mainWindow_.TrackVolume ? mainWindow_.TrackVolume() : DefaultVelocity;
-}
-
-void TForm3::ResetOutput() {
-    machine_.MidiOut->Reset();
+    return session_.Playing();
 }
 
 bool TForm3::ValidPattern(int p) const {
-    return IsPatternNumber(machine_.Song, p);
+    return IsPatternNumber(session_.Song(), p);
 }
 
 int TForm3::StepOf(const QScrollBar* bar) const {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "WheelBar2003.h"
-#include "shell/Machine.h"
+#include "session/MachineSession.h"
 #include "song/scales.h"
 
 #include <QAction>
@@ -21,24 +21,24 @@
 #include <cstdint>
 #include <functional>
 
-class TForm1;
+class QPainter;
 
 // The pattern editor: one vertical slider per step (top = highest note, bottom = rest) with the
 // step's note letter above it, the note-length menu on each slider, whole-pattern buttons (new,
 // copy, reset to one pitch, random, shift, rotate), the key grid, the pattern number and name,
 // a tone preview of every edit and the step cursor that follows playback.
 //
-// Every edit writes straight into the song and rebuilds the pattern's timeline, so playback
-// hears it on its next pass. The playback tick never calls this window: Timer1 (30 ms) polls the
-// values the tick publishes (the shown event, a pattern change in track mode) and applies the
-// redraws that the dirty flags ask for.
+// Every edit is an operation of the session, which rebuilds the pattern's timeline, so playback
+// hears it on its next pass; the editor shows what the session reports. The playback tick never
+// calls this window: Timer1 (30 ms) polls the values the tick publishes (the shown event, a
+// pattern change in track mode) and applies the redraws that the dirty flags ask for.
 class TForm3 : public QWidget {
     Q_OBJECT
 public:
     static constexpr int StepSliderCount = MaxSteps;
     static constexpr int StepPitch = 20; // pixels per step
 
-    TForm3(TMachine& machine, TForm1& mainWindow, QWidget* parent = nullptr);
+    explicit TForm3(TMachineSession& session, QWidget* parent = nullptr);
     ~TForm3() override;
 
     // Step controls, index 1..16 (entry 0 unused): sliders "ScrBar1".."ScrBar16" and the note
@@ -70,7 +70,7 @@ public:
     QToolButton* SpeedButton14; // "PAT.": play the pattern
     QToolButton* SpeedButton15; // stop
     QTimer* Timer1;             // 30 ms: dirty flags, playback cursor, pointer tracking
-    QTimer* Timer2;             // 200 ms auto-repeat; its "Tag" picks the button
+    QTimer* Timer2;             // 200 ms auto-repeat of the shift and rotate buttons
     QTimer* Timer3;             // end of a tone preview; its "Tag" is the step
     QMenu* PopupMenu1;          // note lengths "l1".."l16"
     std::array<QAction*, StepSliderCount + 1> LengthItems{};
@@ -111,8 +111,8 @@ public:
     void TonlaengenClick(QAction* item);
 
     // The shown pattern and playback display.
-    void ShowPattern(int p); // number box := p
-    void ShowStep(int n);    // the cursor, note box and caption for timeline event n
+    void ShowPattern();   // number box, caption and name of the current pattern
+    void ShowStep(int n); // the cursor, note box and caption for timeline event n
     // Sounds the note of `step` for one step length; 0 silences the last edited note.
     void PreviewStep(int step);
 
@@ -126,8 +126,7 @@ public:
     void Button8Click();  // rotate left
     void Button9Click();  // rotate right
     void Button10Click(); // "Random"
-    // Auto-repeat: tags 1 up, 2 rotate right, 3 rotate left, 4 down, 5 and 6 the track
-    // editor's "-" and "+".
+    // Auto-repeat: tags 1 up, 2 rotate right, 3 rotate left, 4 down.
     void MouseOnButtonDown(int tag);
     void MouseOnButtonUp();
     // "Reset" drag; x and y are relative to the button.
@@ -146,21 +145,17 @@ public:
     // Finds the slider and number box under the global position (Timer1 does it every tick).
     void TrackPointer(const QPoint& globalPos);
     // The key grid as the three controls show it.
-    TKeyGrid KeyGrid() const;
+    TKeyGrid KeyGridOfControls() const;
     // The pitch "Reset" and "New" fill with.
     int FillPitch() const;
 
-    // Set by the window that owns them.
-    std::function<void(int tag)> RepeatOtherButton; // Timer2 with tag 5 or 6
-    std::function<void()> ToggleDebugger;           // Ctrl+D
-    std::function<void()> DragStarted;              // the user started moving the window
-    std::function<void(QPoint dropPoint)> Dropped;  // ... and let it rest (screen co-ordinates)
-    // The device-busy message of a preview that could not open the port (tests replace it).
-    std::function<void()> DeviceBusyMessage;
-
-signals:
-    // "New" or "Copy" added a pattern (the statistics follow it).
-    void PatternAdded(int pattern);
+    // Set by the start-up.
+    std::function<void()> ToggleDebugger;          // Ctrl+D
+    std::function<void()> DragStarted;             // the user started moving the window
+    std::function<void(QPoint dropPoint)> Dropped; // ... and let it rest (screen co-ordinates)
+    std::function<void(QPainter&)> PaintSkin;      // the machine's skin
+    // The editors live as long as the machine: they close only once it ends.
+    bool MayClose = false;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -178,8 +173,9 @@ private:
     void CreatePlayPanel();
     void CreatePopupMenu();
     void CreateTimers();
-    void ConnectMainWindow();
+    void SessionChanged(TChanges changes);
     void FollowSong();
+    void ShowKeyGrid();
 
     int StepOf(const QScrollBar* bar) const; // 1..16, 0 for ScrollBar1
     bool ValidPattern(int p) const;
@@ -190,15 +186,12 @@ private:
     void ShowNoteWhileMoving(QScrollBar* bar);
     bool SnapToKeyGrid(QScrollBar* bar);
     void FinishEdit(int step);
-    void ReloadAfter(bool changed);
-    void AddedPattern(int n);
     void ShowPlayState();
     bool Playing() const;
-    uint8_t TrackVolume() const;
-    void ResetOutput();
+    int CurrentPattern() const { return session_.CurrentPattern(); }
 
-    TMachine& machine_;
-    TForm1& mainWindow_;
+    TMachineSession& session_;
+    int listener_ = 0;
     std::array<int, StepSliderCount + 1> sliderValues_{}; // last position of each slider
     int fillValue_ = 0;                                   // last position of ScrollBar1
     uint32_t shownSteps_ = 0;

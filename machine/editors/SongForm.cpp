@@ -3,8 +3,6 @@
 #include "EditorWindow.h"
 #include "LocalFileNames.h"
 #include "PlaceControl.h"
-#include "editors/PatternForm.h"
-#include "shell/Pk2MidForm.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -22,6 +20,7 @@ namespace {
 constexpr int RowHeight = 20;
 constexpr int ColumnWidth = 36;
 constexpr int FollowInterval = 30;
+constexpr int RepeatInterval = 200;
 constexpr int DropDelay = 250;
 constexpr int ClientWidth = 176;
 constexpr int DesignHeight = 296;
@@ -39,9 +38,8 @@ QLabel* Heading(QWidget* parent, const char* name, const char* text, int left, i
 
 } // namespace
 
-TForm5::TForm5(TMachine& machine, TForm1& mainWindow, TForm3& patternEditor, QWidget* parent)
-    : QWidget(parent, EditorWindowFlags), machine_(machine), mainWindow_(mainWindow),
-      patternEditor_(patternEditor) {
+TForm5::TForm5(TMachineSession& session, QWidget* parent)
+    : QWidget(parent, EditorWindowFlags), session_(session) {
     setObjectName("Form5");
     setProperty("Tag", 40);
     setWindowTitle("Track Editor");
@@ -62,18 +60,17 @@ TForm5::TForm5(TMachine& machine, TForm1& mainWindow, TForm3& patternEditor, QWi
     setMinimumSize(ClientWidth, 200);
     resize(ClientWidth, DesignHeight);
     ConnectControls();
-    ConnectWindows();
     FormCreate();
+    listener_ = session_.Listen([this](TChanges changes) { SessionChanged(changes); });
 }
 
 TForm5::~TForm5() {
-    mainWindow_.TrackVolume = nullptr;
-    mainWindow_.ResetVolume = nullptr;
-    patternEditor_.RepeatOtherButton = nullptr;
+    session_.Unlisten(listener_);
 }
 
 void TForm5::CreateControls() {
     Edit1 = Place(new QLineEdit("New Project", this), "Edit1", 4, 4, ClientWidth - 8, 22);
+    Edit1->setReadOnly(true);
     Panel2 = Heading(this, "Panel2", "BAR", 4, ColumnWidth + 2, 41);
     Panel1 = Heading(this, "Panel1", "PAT.", ColumnWidth + 6, ColumnWidth + 1, 42);
     CreateGrid();
@@ -94,6 +91,9 @@ void TForm5::CreateControls() {
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(FollowInterval);
+    Timer2 = new QTimer(this);
+    Timer2->setObjectName("Timer2");
+    Timer2->setInterval(RepeatInterval);
     PlaceControls();
 }
 
@@ -181,8 +181,8 @@ void TForm5::ConnectControls() {
     connect(Button2, &QPushButton::clicked, this, &TForm5::Button2Click);
     connect(Button3, &QPushButton::clicked, this, &TForm5::Button3Click);
     connect(Button4, &QPushButton::clicked, this, &TForm5::Button4Click);
-    connect(Button3, &QPushButton::pressed, this, [this] { Button3MouseDown(5); });
-    connect(Button4, &QPushButton::pressed, this, [this] { Button3MouseDown(6); });
+    connect(Button3, &QPushButton::pressed, this, [this] { Button3MouseDown(-1); });
+    connect(Button4, &QPushButton::pressed, this, [this] { Button3MouseDown(1); });
     connect(Button3, &QPushButton::released, this, &TForm5::Button3MouseUp);
     connect(Button4, &QPushButton::released, this, &TForm5::Button3MouseUp);
     connect(CheckBox1, &QCheckBox::clicked, this, &TForm5::CheckBox1Click);
@@ -193,6 +193,7 @@ void TForm5::ConnectControls() {
     connect(SpeedButton14, &QToolButton::clicked, this, &TForm5::SpeedButton14Click);
     connect(SpeedButton15, &QToolButton::clicked, this, &TForm5::SpeedButton15Click);
     connect(Timer1, &QTimer::timeout, this, &TForm5::FollowPlayback);
+    connect(Timer2, &QTimer::timeout, this, &TForm5::Timer2Timer);
     auto* debugger = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_D), this);
     connect(debugger, &QShortcut::activated, this, [this] {
         if (ToggleDebugger)
@@ -200,53 +201,45 @@ void TForm5::ConnectControls() {
     });
 }
 
-void TForm5::ConnectWindows() {
-    mainWindow_.TrackVolume = [this] { return Volume(); };
-    mainWindow_.ResetVolume = [this] { WheelBar20031->setValue(WheelBar20031->minimum()); };
-    patternEditor_.RepeatOtherButton = [this](int tag) {
-        if (tag == 5)
-            Button3Click();
-        else if (tag == 6)
-            Button4Click();
-    };
-    connect(&mainWindow_, &TForm1::SongChanged, this, &TForm5::RefreshTrackGrid);
-    connect(&mainWindow_, &TForm1::SongLoaded, this, [this] {
-        RefreshTrackGrid();
-        SelectTrackEntry(1);
-    });
-    connect(&mainWindow_, &TForm1::SongNameChanged, Edit1, &QLineEdit::setText);
-    connect(&mainWindow_, &TForm1::PlaybackStarted, this, [this](int playMode) {
-        // Without "Follow" the position stays where the user put it.
-        if (playMode == 1 && CheckBox1->isChecked()) {
-            lastFollowedPosition_ = machine_.PlaybackState.TrackPosition.load();
-            SelectTrackEntry(lastFollowedPosition_);
-        }
-        ShowPlayState();
-    });
-    connect(&mainWindow_, &TForm1::PlaybackStopped, this, &TForm5::ShowPlayState);
-    connect(&mainWindow_, &TForm1::PlayingChanged, Timer1, qOverload<>(&QTimer::start));
-    mainWindow_.Skins->Attach(this);
-}
-
 void TForm5::FormCreate() {
     FSelection = {0, 3, 1, 3};
     FillTrackList();
     WheelBar20032->setRange(1, std::max(1, SonglineCount()));
     WheelBar20032->setValue(1);
-    const TPkSong& song = machine_.Song;
-    if (song.SongReady) {
-        patternEditor_.SpinEdit1->setMaximum(song.PatternCount + 1);
-        patternEditor_.LoadPatternIntoSliders(machine_.PlaybackState.CurrentPattern);
-    }
-    if (!song.Name.empty())
-        Edit1->setText(FromLocal(song.Name)); // a file name, as the file system has it
+    Edit1->setText(FileNamePart(FromLocal(session_.Song().Name)));
     RefreshTrackGrid();
-    const TLayoutState& layout = machine_.Settings.Layout;
-    move(layout.TrackLeft, layout.TrackTop);
-    resize(ClientWidth, std::max(minimumHeight(), patternEditor_.height()));
+    ShowSelection();
+    ShowVolume();
+    resize(ClientWidth, DesignHeight);
     Mute->setEnabled(true);
-    lastFollowedPosition_ = machine_.PlaybackState.TrackPosition.load();
+    lastFollowedPosition_ = session_.TrackPosition();
     Timer1->start();
+}
+
+// What the editor shows follows what the session reports.
+void TForm5::SessionChanged(TChanges changes) {
+    if (changes & (chTrack | chNewSong))
+        RefreshTrackGrid();
+    if (changes & (chSelectedLine | chTrack | chNewSong))
+        ShowSelection();
+    if (changes & chName)
+        Edit1->setText(FileNamePart(FromLocal(session_.Song().Name)));
+    if (changes & chVolume)
+        ShowVolume();
+    if (changes & chMute)
+        Mute->setChecked(session_.Muted());
+    if (changes & chTrackPosition)
+        FollowTrackPosition();
+    if (changes & chTransport) {
+        ShowPlayState();
+        Timer1->start(); // follows the track while something plays
+    }
+}
+
+void TForm5::ShowVolume() {
+    const QSignalBlocker quiet(WheelBar20031);
+    WheelBar20031->setValue(WheelBar20031->maximum() - session_.Volume());
+    Edit2->setText(QString::number(session_.Volume()));
 }
 
 int TForm5::TopRow() const {
@@ -258,8 +251,10 @@ int TForm5::VisibleRows() const {
 }
 
 void TForm5::paintEvent(QPaintEvent*) {
+    if (!PaintSkin)
+        return;
     QPainter painter(this);
-    mainWindow_.Skins->PaintSkin(painter);
+    PaintSkin(painter);
 }
 
 // FormMouseWheel: one notch moves the position by one entry; turning the wheel away from the
@@ -288,7 +283,7 @@ bool TForm5::eventFilter(QObject* watched, QEvent* event) {
             StringGrid1->rowAt(static_cast<QMouseEvent*>(event)->position().toPoint().y());
         const int entry = row - 2;
         if (entry >= 1 && entry <= SonglineCount())
-            MovePositionWheel(entry);
+            session_.SelectLine(entry);
         return true;
     }
     case QEvent::MouseButtonRelease:
@@ -302,7 +297,7 @@ bool TForm5::eventFilter(QObject* watched, QEvent* event) {
 // The editors live as long as the machine: a close request is refused (there is no other way
 // to bring them back) until the program ends.
 void TForm5::closeEvent(QCloseEvent* event) {
-    if (machine_.Ending)
+    if (MayClose)
         event->accept();
     else
         event->ignore();
@@ -312,10 +307,9 @@ void TForm5::closeEvent(QCloseEvent* event) {
 // window arrangement remembered. Any other move, with the mouse on the window, starts a drag,
 // which ends once the window has rested for a moment.
 bool TForm5::IsUsersMove() const {
-    const TLayoutState& layout = machine_.Settings.Layout;
     const QRect frame = frameGeometry();
-    return frame.topLeft() != QPoint(layout.TrackLeft, layout.TrackTop) &&
-           frame.contains(QCursor::pos());
+    const bool arranged = ArrangedPlace && frame.topLeft() == ArrangedPlace();
+    return !arranged && frame.contains(QCursor::pos());
 }
 
 void TForm5::moveEvent(QMoveEvent* event) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "WheelBar2003.h"
-#include "shell/Machine.h"
+#include "session/MachineSession.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -16,8 +16,7 @@
 #include <cstdint>
 #include <functional>
 
-class TForm1;
-class TForm3;
+class QPainter;
 
 // A selection of grid cells, by column and row, borders included.
 struct TGridRect {
@@ -30,9 +29,9 @@ struct TGridRect {
 
 // The track editor: the song's track as a two-column list (entry number, pattern number) that
 // scrolls under a fixed selection line, the third visible row. The position wheel beside the
-// list picks the selected entry. Insert, Delete, "+" and "-" edit the selected entry; the
-// window also mutes, sets the volume of every note, follows track playback and starts and
-// stops it.
+// list picks the selected entry (the session's selected song line). Insert, Delete, "+" and "-"
+// edit the selected entry; the window also mutes, sets the volume of every note, follows track
+// playback and starts and stops it. Every change is an operation of the session.
 //
 // The list's rows 0..2 are blank and entry j sits in row j + 2; below the track there are at
 // least two blank rows, and as many more as it takes to let every entry scroll up to the
@@ -40,7 +39,7 @@ struct TGridRect {
 class TForm5 : public QWidget {
     Q_OBJECT
 public:
-    TForm5(TMachine& machine, TForm1& mainWindow, TForm3& patternEditor, QWidget* parent = nullptr);
+    explicit TForm5(TMachineSession& session, QWidget* parent = nullptr);
     ~TForm5() override;
 
     QLabel* Panel2 = nullptr;               // "BAR" heading
@@ -55,13 +54,14 @@ public:
     QToolButton* SpeedButton1 = nullptr;    // mute, shows the action Mute
     TWheelBar2003* WheelBar20031 = nullptr; // volume: the inverse position 0..127
     QLineEdit* Edit2 = nullptr;             // the volume in decimal
-    QLineEdit* Edit1 = nullptr;             // the song's name
+    QLineEdit* Edit1 = nullptr;             // the song's name (its file-name part)
     QWidget* Panel3 = nullptr;              // the play/stop panel
     QToolButton* SpeedButton14 = nullptr;   // "TRACK": play the track
     QToolButton* SpeedButton15 = nullptr;   // stop
     QAction* Mute = nullptr;                // mute toggle
     QAction* SetVolume = nullptr;           // "Set Volume": every velocity := the volume
     QTimer* Timer1 = nullptr;               // 30 ms: follows the track position during playback
+    QTimer* Timer2 = nullptr;               // 200 ms: auto-repeat of "-" and "+"
 
     // The display list: three empty strings, then every song line's pattern number.
     QStringList TrackList;
@@ -85,9 +85,10 @@ public:
     void Button2Click(); // "Delete"
     void Button3Click(); // "-"
     void Button4Click(); // "+"
-    // Auto-repeat through the pattern editor's 200 ms timer: tag 5 repeats "-", 6 "+".
-    void Button3MouseDown(int tag);
+    // Auto-repeat while "-" (delta -1) or "+" (delta 1) is held.
+    void Button3MouseDown(int delta);
     void Button3MouseUp();
+    void Timer2Timer(); // one repeat of the held button
     void CheckBox1Click();
     void MuteExecute();
     void WheelBar20031BarChange();
@@ -98,15 +99,16 @@ public:
     // Timer1: the selection follows the entry that plays.
     void FollowPlayback();
 
-    // Ctrl+D shows or hides the MIDI debugger (set by the window that owns it).
+    // Set by the start-up. Ctrl+D shows or hides the MIDI debugger.
     std::function<void()> ToggleDebugger;
     // The user started moving the window / the move ended at `dropPoint` (screen co-ordinates).
     std::function<void()> DragStarted;
     std::function<void(QPoint dropPoint)> Dropped;
-
-signals:
-    // The track changed by Insert, Delete, "+" or "-" (the statistics follow it).
-    void TrackChanged();
+    // Where the window arrangement last put the window: a move to there is the program's.
+    std::function<QPoint()> ArrangedPlace;
+    std::function<void(QPainter&)> PaintSkin; // the machine's skin
+    // The editors live as long as the machine: they close only once it ends.
+    bool MayClose = false;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -123,27 +125,26 @@ private:
     void CreateVolumeControls();
     void CreatePlayPanel();
     void ConnectControls();
-    void ConnectWindows();
     void PlaceControls();
     void FormCreate();
+    void SessionChanged(TChanges changes);
+    void ShowVolume();
 
     bool Playing() const;
     bool IsUsersMove() const;
-    int SonglineCount() const { return machine_.Song.SonglineCount; }
+    int SonglineCount() const { return session_.Song().SonglineCount; }
     int VisibleRows() const;
     void SizeGrid();
     void ApplySelection();
-    void ReadTrackFromList();
-    void StepSelectedPattern(int delta);
-    void ShowPatternWhenStopped(int pattern);
+    void ShowSelection();
     void ShowPlayState();
-    void MovePositionWheel(int j);
+    void FollowTrackPosition();
 
-    TMachine& machine_;
-    TForm1& mainWindow_;
-    TForm3& patternEditor_;
+    TMachineSession& session_;
+    int listener_ = 0;
     TGridRect FSelection{0, 3, 1, 3};
     int lastFollowedPosition_ = 0;
+    int repeatDelta_ = 0;
     QTimer* dropTimer_ = nullptr;
     bool dragging_ = false;
 };

@@ -1,6 +1,4 @@
 #include "SongForm.h"
-#include "editors/PatternForm.h"
-#include "shell/Pk2MidForm.h"
 
 #include <QItemSelection>
 #include <QScrollBar>
@@ -26,7 +24,7 @@ void SetCellText(QTableWidget& grid, int row, int column, const QString& text) {
 } // namespace
 
 bool TForm5::Playing() const {
-    return machine_.Playback->Playing();
+    return session_.Playing();
 }
 
 uint8_t TForm5::Volume() const {
@@ -34,7 +32,7 @@ uint8_t TForm5::Volume() const {
 }
 
 void TForm5::FillTrackList() {
-    const TPkSong& song = machine_.Song;
+    const TPkSong& song = session_.Song();
     TrackList = QStringList(BlankRows, QString());
     for (int j = 1; j <= song.SonglineCount && j < int(song.Songlines.size()); ++j)
         TrackList.append(QString::number(song.Songlines[j]));
@@ -58,7 +56,10 @@ void TForm5::SizeGrid() {
 void TForm5::RefreshTrackGrid() {
     FillTrackList();
     SizeGrid();
-    WheelBar20032->setMaximum(std::max(1, SonglineCount()));
+    {
+        const QSignalBlocker quiet(WheelBar20032);
+        WheelBar20032->setMaximum(std::max(1, SonglineCount()));
+    }
     ApplySelection();
 }
 
@@ -72,119 +73,66 @@ void TForm5::ApplySelection() {
     StringGrid1->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect);
 }
 
-void TForm5::WheelBar20032Change() {
-    const int position = WheelBar20032->value();
-    FSelection.Top = FSelection.Bottom = position + 2;
+// The wheel and the selection line show the session's selected song line.
+void TForm5::ShowSelection() {
+    const int line = session_.SelectedLine();
+    {
+        const QSignalBlocker quiet(WheelBar20032);
+        WheelBar20032->setValue(line);
+    }
+    FSelection.Top = FSelection.Bottom = line + 2;
     ApplySelection();
-    if (position >= 1 && position <= SonglineCount())
-        ShowPatternWhenStopped(machine_.Song.Songlines[position]);
 }
 
-// The wheel's own change handling runs only when its value changes; this applies the entry
-// also when the wheel already stands on it (an entry that moved up into a deleted one's place).
-void TForm5::MovePositionWheel(int j) {
-    const int target = std::clamp(j, WheelBar20032->minimum(), WheelBar20032->maximum());
-    if (WheelBar20032->value() == target)
-        WheelBar20032Change();
-    else
-        WheelBar20032->setValue(target);
+void TForm5::WheelBar20032Change() {
+    session_.SelectLine(WheelBar20032->value());
 }
 
 void TForm5::SelectTrackEntry(int j) {
-    MovePositionWheel(j);
-}
-
-void TForm5::ShowPatternWhenStopped(int pattern) {
-    if (!Playing() && pattern >= 1 && pattern <= machine_.Song.PatternCount)
-        patternEditor_.ShowPattern(pattern);
-}
-
-// Song lines are re-read from the display list: entry i + 1 from index i + 3.
-void TForm5::ReadTrackFromList() {
-    TPkSong& song = machine_.Song;
-    const int count = int(TrackList.size()) - BlankRows;
-    song.Songlines.assign(count + 1, 0);
-    for (int i = 0; i < count; ++i)
-        song.Songlines[i + 1] = TrackList[i + BlankRows].toInt();
-    song.SonglineCount = count;
-    song.SongModified = true;
+    session_.SelectLine(j);
 }
 
 void TForm5::Button1Click() {
-    const int row = FSelection.Top;
-    if (row < BlankRows || row >= TrackList.size())
-        return;
-    const int entry = row - 2;
-    TrackList.insert(row, TrackList[row]);
-    TPlaybackState& transport = machine_.PlaybackState;
-    machine_.Playback->WithTicksPaused([&] {
-        ReadTrackFromList();
-        // The entry that plays keeps playing on: it moved one down.
-        if (entry < transport.TrackPosition.load())
-            transport.TrackPosition.store(transport.TrackPosition.load() + 1);
-    });
-    RefreshTrackGrid();
-    MovePositionWheel(row - 1);
-    emit TrackChanged();
+    session_.InsertLine();
 }
 
 void TForm5::Button2Click() {
-    const int row = FSelection.Top;
-    if (SonglineCount() <= 1 || row < BlankRows || row >= TrackList.size())
-        return;
-    const int entry = row - 2;
-    TrackList.removeAt(row);
-    TPlaybackState& transport = machine_.PlaybackState;
-    machine_.Playback->WithTicksPaused([&] {
-        ReadTrackFromList();
-        // The entry that plays keeps playing on: it moved one up. A position beyond the
-        // shortened track is brought back to entry 1 by the pause.
-        if (entry < transport.TrackPosition.load())
-            transport.TrackPosition.store(transport.TrackPosition.load() - 1);
-    });
-    RefreshTrackGrid();
-    MovePositionWheel(row - 2);
-    emit TrackChanged();
-}
-
-void TForm5::StepSelectedPattern(int delta) {
-    TPkSong& song = machine_.Song;
-    const int entry = SelectedEntry();
-    if (entry < 1 || entry > SonglineCount() || song.PatternCount < 1)
-        return;
-    int pattern = song.Songlines[entry] + delta;
-    if (pattern > song.PatternCount)
-        pattern = delta > 0 ? 1 : song.PatternCount;
-    else if (pattern < 1)
-        pattern = song.PatternCount;
-    machine_.Playback->WithTicksPaused([&] { SetSongValue(song, song.Songlines[entry], pattern); });
-    RefreshTrackGrid();
-    ShowPatternWhenStopped(pattern);
-    emit TrackChanged();
+    session_.DeleteLine();
 }
 
 void TForm5::Button3Click() {
-    StepSelectedPattern(-1);
+    session_.StepLinePattern(-1);
 }
 
 void TForm5::Button4Click() {
-    StepSelectedPattern(1);
+    session_.StepLinePattern(1);
 }
 
-void TForm5::Button3MouseDown(int tag) {
-    patternEditor_.Timer2->setProperty("Tag", tag);
-    patternEditor_.Timer2->start();
+void TForm5::Button3MouseDown(int delta) {
+    repeatDelta_ = delta;
+    Timer2->start();
 }
 
 void TForm5::Button3MouseUp() {
-    patternEditor_.Timer2->stop();
+    Timer2->stop();
 }
 
+void TForm5::Timer2Timer() {
+    session_.StepLinePattern(repeatDelta_);
+}
+
+// "Follow" on: back to the line that plays.
 void TForm5::CheckBox1Click() {
+    if (CheckBox1->isChecked())
+        FollowTrackPosition();
+}
+
+// An operation moved the line that plays: with "Follow", the selection goes with it.
+void TForm5::FollowTrackPosition() {
     if (!CheckBox1->isChecked())
         return;
-    lastFollowedPosition_ = machine_.PlaybackState.TrackPosition.load();
-    SelectTrackEntry(lastFollowedPosition_);
+    lastFollowedPosition_ = session_.TrackPosition();
+    session_.SelectLine(lastFollowedPosition_);
 }
 
 void TForm5::FollowPlayback() {
@@ -193,16 +141,15 @@ void TForm5::FollowPlayback() {
         Timer1->stop(); // runs again when playback starts
     if (!Playing() || !CheckBox1->isChecked())
         return;
-    const int position = machine_.PlaybackState.TrackPosition.load();
+    const int position = session_.TrackPosition();
     if (position == lastFollowedPosition_)
         return;
     lastFollowedPosition_ = position;
-    SelectTrackEntry(position);
+    session_.SelectLine(position);
 }
 
 void TForm5::MuteExecute() {
-    machine_.Playback->ToggleMute();
-    Mute->setChecked(machine_.PlaybackState.Muted.load() != 0);
+    session_.ToggleMute();
 }
 
 void TForm5::WheelBar20031BarChange() {
@@ -216,22 +163,20 @@ void TForm5::WheelBar20031BarScroll(TWheelBar2003::TScrollCode code) {
 }
 
 void TForm5::SetVolumeExecute() {
-    machine_.Playback->SetVolume(Volume());
+    session_.SetVolume(Volume());
 }
 
 void TForm5::SpeedButton14Click() {
-    mainWindow_.SpeedButton4Click();
-    mainWindow_.SpeedButton1Click();
+    session_.PlayInMode(TPlayMode::Track);
     ShowPlayState();
 }
 
 void TForm5::SpeedButton15Click() {
-    mainWindow_.SpeedButton2Click();
+    session_.StopToggle();
     ShowPlayState();
 }
 
 // The "TRACK" button stays pressed while the track plays.
 void TForm5::ShowPlayState() {
-    SpeedButton14->setChecked(Playing() &&
-                              machine_.PlaybackState.PlayMode.load() == TPlayMode::Track);
+    SpeedButton14->setChecked(Playing() && session_.PlayMode() == TPlayMode::Track);
 }

@@ -120,7 +120,8 @@ void Tserverform::closeEvent(QCloseEvent* event) {
 void Tserverform::Timer1Timer() {
     Timer1->stop();
     Timer1->setProperty("Tag", 1);
-    if (!Connected && !EndWithoutQuestion && AskCloseQuestion && !AskCloseQuestion())
+    const bool connected = Connected && Connected();
+    if (!connected && !EndWithoutQuestion && AskCloseQuestion && !AskCloseQuestion())
         Cancelled = true;
     if (Cancelled) {
         Cancelled = false;

@@ -23,8 +23,8 @@ public:
     // The user dropped the window after moving it, at this point of the screen.
     std::function<void(QPoint)> Dropped;
 
-    uint32_t MachineNumber = 0;
-    bool Connected = false;
+    // Linked to a controller: the machine ends without the save question.
+    std::function<bool()> Connected;
     bool Closing = false;
     bool Cancelled = false;
     // Ending on a signal: nobody can answer a question, so none is asked.

@@ -144,6 +144,10 @@ public:
     // The controller's "PLAYSONG": the track from its first song line.
     void PlaySongFromStart();
     void ResetOutput();
+    // A pattern the tick moved to (track playback) is reported as the current pattern.
+    void CatchUpWithPlayback();
+    // Stops the timer without the rest of the stop path (the machine is closing).
+    void StopTicks();
     void TogglePreview();
     void ToggleMute();
 
@@ -157,7 +161,8 @@ public:
     void SetChannel(int32_t channel);
     void SetPatch(int32_t program);
     void SetBank(int32_t bank);
-    void SetDevice(int32_t deviceId);
+    // Returns the result code of opening the device.
+    int32_t SetDevice(int32_t deviceId);
     // False, changing nothing, when a pattern holds a note the range cannot show.
     bool SetRange(int32_t range);
 

@@ -122,6 +122,15 @@ void TMachineSession::ResetOutput() {
     playback_->ResetOutput();
 }
 
+void TMachineSession::CatchUpWithPlayback() {
+    if (state_.PatternChanged.exchange(0) != 0)
+        Report(chCurrentPattern);
+}
+
+void TMachineSession::StopTicks() {
+    playback_->StopTimer();
+}
+
 void TMachineSession::TogglePreview() {
     TSessionReport report(*this);
     playback_->TogglePreview();
@@ -203,18 +212,20 @@ void TMachineSession::SetBank(int32_t bank) {
 }
 
 // The device is opened at once (a busy or missing one shows up now), with the program and bank.
-void TMachineSession::SetDevice(int32_t deviceId) {
+int32_t TMachineSession::SetDevice(int32_t deviceId) {
     TSessionReport report(*this);
     if (support_->DeviceOpen)
         out_->CloseDevice();
     out_->DeviceId = deviceId;
     SetSongValue(song_, song_.Device, deviceId);
     out_->Open();
+    const int32_t opened = out_->LastResult;
     out_->SetPatch(song_.Patch);
     out_->SelectBank(song_.Bank);
     if (!support_->DeviceOpen)
         Stop();
     Report(chDevice);
+    return opened;
 }
 
 // A wider range leaves less room above for the transposition, which is held below its ceiling.

@@ -2,20 +2,33 @@
 
 #include "MachineSession.h"
 
+#include <exception>
+
 // Collects what an operation changes and reports it once, when the outermost operation ends:
 // an operation made of other operations reports once.
 class TSessionReport {
 public:
-    explicit TSessionReport(TMachineSession& session) : session_(session) {
+    explicit TSessionReport(TMachineSession& session)
+        : session_(session), exceptions_(std::uncaught_exceptions()) {
         ++session_.reportDepth_;
     }
-    ~TSessionReport() {
-        if (--session_.reportDepth_ == 0)
+    // An operation that fails part way still reports what it changed before it failed.
+    ~TSessionReport() noexcept(false) {
+        if (--session_.reportDepth_ != 0)
+            return;
+        if (std::uncaught_exceptions() == exceptions_) {
             session_.Notify();
+            return;
+        }
+        try {
+            session_.Notify();
+        } catch (...) { // the failure on its way out is the one to report
+        }
     }
     TSessionReport(const TSessionReport&) = delete;
     TSessionReport& operator=(const TSessionReport&) = delete;
 
 private:
     TMachineSession& session_;
+    int exceptions_;
 };

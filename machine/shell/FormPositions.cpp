@@ -3,6 +3,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QWidget>
+#include <algorithm>
 
 namespace {
 
@@ -130,6 +131,50 @@ void PlaceServerAtStart(TWindowRects& w, TLayoutState& layout) {
     w.S.Width = w.T.Width;
     w.S.Height = w.M.Height;
     ArrangeWindows(w, layout);
+}
+
+namespace {
+// Past this machine number a machine would be off every screen.
+constexpr int32_t MaxLayoutMachine = 1000;
+} // namespace
+
+bool MachineLayout(int layout, int32_t n, TWindowRects& w, TLayoutState& state, bool& serverShown) {
+    if (layout < 1 || layout > 3)
+        return false;
+    // A machine that was never connected places itself as machine 1. Past the bound a machine
+    // would be off every screen; it keeps the positions within the integer range.
+    n = std::clamp(n, 1, MaxLayoutMachine);
+    // A column is as wide as the widest row it holds, so neighbouring machines never overlap.
+    const int32_t dockedColumn = std::max(w.M.Width + w.S.Width, w.P.Width + w.T.Width);
+    const int32_t freeColumn = std::max(w.M.Width, w.P.Width);
+    if (layout == 3) {
+        serverShown = false;
+        state.PatternDocked = false;
+        state.TrackDocked = false;
+        state.PatternPlace = dpAbove;
+        w.T.Top = 2 * (w.P.Height + 20);
+        w.T.Left = (n - 1) * w.T.Width;
+        const bool firstRow = n <= 2;
+        w.M.Top = firstRow ? 0 : w.P.Height + 20;
+        w.P.Top = firstRow ? 20 : w.P.Height + 40;
+        w.P.Left = w.M.Left = (n - (firstRow ? 1 : 3)) * freeColumn;
+        return true;
+    }
+    serverShown = true;
+    state.PatternDocked = true;
+    state.TrackDocked = true;
+    state.TrackSide = dpRight;
+    state.PatternPlace = dpBelow;
+    if (n <= 2) {
+        w.M.Top = 0;
+        w.M.Left = dockedColumn * (n - 1);
+    } else {
+        w.M.Left = dockedColumn * (n - 3);
+        w.M.Top = layout == 1 ? w.M.Height + w.P.Height : w.M.Height + 2 * w.P.Height;
+        if (layout == 2)
+            state.PatternPlace = dpAbove;
+    }
+    return true;
 }
 
 // ---- Qt adapter ----

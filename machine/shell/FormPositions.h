@@ -58,6 +58,12 @@ void TakeRememberedPositions(TWindowRects& w, const TLayoutState& layout);
 // window's top and height, then everything is arranged.
 void PlaceServerAtStart(TWindowRects& w, TLayoutState& layout);
 
+// The window places of the remote "LAYOUT" command for machine number n: 1 and 2 place the
+// machine's windows in two rows of docked windows (2 with the pattern editor above the main
+// window in the second row), 3 undocks the editors into a row of their own. Returns false,
+// changing nothing, for any other layout. `serverShown` tells whether the server window shows.
+bool MachineLayout(int layout, int32_t n, TWindowRects& w, TLayoutState& state, bool& serverShown);
+
 // ---- Qt adapter ----
 
 class QWidget;

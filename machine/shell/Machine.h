@@ -1,35 +1,20 @@
 #pragma once
 
-#include "files/ExportMidi.h"
-#include "midi/MidiBasics.h"
-#include "midi/MidiDebugLog.h"
-#include "midi/MidiPort.h"
-#include "midi/Playback.h"
+#include "session/MachineSession.h"
 #include "shell/iniform.h"
-#include "shell/language.h"
-#include "song/Melodies.h"
-#include "song/SongModel.h"
-#include "song/TempoInfo.h"
 
 #include <memory>
 #include <string>
 #include <vector>
 
-// Everything the machine program holds for its whole life: the song and its timelines, the
-// tempo, the MIDI output and playback, the debugger's lines and the export options. Windows get
-// it by reference; tests build their own.
+// What the machine program holds for its whole life: the session (the song and everything that
+// plays and exports it), the command line, and the settings file with what it holds. The main
+// window and the start-up get it by reference; tests build their own.
 struct TMachine {
-    TPkSong Song;
-    TMelodies Melodies;
-    TTempoInfo TempoInfo;
-    TPlaybackState PlaybackState;
-    TMidiDebugLog DebugLog;
-    std::unique_ptr<TMidiPort> Port;
-    // Created by the main window and freed with it.
-    std::unique_ptr<TMidiSupport> MidiSupport;
-    std::unique_ptr<TMidiOut> MidiOut;
-    std::unique_ptr<TPlayback> Playback;
-    TExportOptions ExportOptions;
+    // `port` gives the MIDI devices (tests pass their own); the system's when null.
+    explicit TMachine(std::unique_ptr<TMidiPort> port = nullptr);
+
+    TMachineSession Session;
     // The command line, argument 0 included.
     std::vector<std::string> Arguments;
     // The settings file and what it holds; the path is chosen at start unless set before.
@@ -39,8 +24,4 @@ struct TMachine {
     // The folder that holds the default song folder PKSongs: the program folder, or for an
     // installed program <music>/Plinkora (chosen with the settings path).
     std::string DocumentHome;
-    // The program is ending: its windows may close now (before, the editors refuse to).
-    bool Ending = false;
-    // The texts of the string table kept for later use.
-    TLanguageTexts Texts;
 };

@@ -42,7 +42,8 @@ int LimitedFactor(int numerator, int factor) {
     return std::max(1, std::min(factor, FactorMaximum(numerator)));
 }
 
-TForm8::TForm8(TTempoInfo& tempo, int steps, QWidget* parent) : QDialog(parent), tempo_(tempo) {
+TForm8::TForm8(const TTempoInfo& tempo, int steps, QWidget* parent)
+    : QDialog(parent), tempo_(tempo) {
     setObjectName("Form8");
     setWindowTitle("Song Propertys");
     setProperty("Tag", 132);
@@ -131,9 +132,8 @@ void TForm8::SpinEdit1Change() {
 }
 
 void TForm8::Button1Click() {
-    tempo_.SigNumerator = static_cast<uint8_t>(Numerator());
-    tempo_.SigDenominator = static_cast<uint8_t>(Denominator());
-    SetTempo(tempo_, tempo_.MsPerStep); // the MIDI clocks per click follow the numerator
+    if (SignatureChosen)
+        SignatureChosen(Numerator(), Denominator());
     done(StepCount());
 }
 

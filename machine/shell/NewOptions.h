@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class QComboBox;
@@ -21,12 +22,12 @@ int LimitedFactor(int numerator, int factor);
 
 // The song-properties dialog of File > New > Project: time signature numerator (1 to 16) and
 // denominator (2, 4, 8, 16), and a factor (1 to 16). exec() returns the new step count,
-// numerator x factor, on OK, and 0 (QDialog::Rejected) on Cancel. OK also stores the numerator
-// and denominator in the tempo values and refreshes them; Cancel changes nothing.
+// numerator x factor, on OK, and 0 (QDialog::Rejected) on Cancel. OK also hands the numerator
+// and denominator to SignatureChosen; Cancel changes nothing.
 class TForm8 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm8(TTempoInfo& tempo, int steps, QWidget* parent = nullptr);
+    explicit TForm8(const TTempoInfo& tempo, int steps, QWidget* parent = nullptr);
 
     // Shows the tempo values' time signature and the factor steps / numerator.
     void setsignature(int steps);
@@ -44,6 +45,9 @@ public:
     QPushButton* Button1; // "OK"
     QPushButton* Button2; // "Cancel"
 
+    // The time signature chosen with OK (the song takes it).
+    std::function<void(int numerator, int denominator)> SignatureChosen;
+
     void ComboBox1Change();
     void SpinEdit1Change();
     void Button1Click();
@@ -51,7 +55,7 @@ public:
 private:
     void ApplyFactorLimit();
 
-    TTempoInfo& tempo_;
+    const TTempoInfo& tempo_;
 };
 
 // The folder browser of the Options menu: a directory-only dialog titled `title`, opened at

@@ -5,11 +5,10 @@
 #include "NewOptions.h"
 #include "PlaceControl.h"
 #include "ProgramPlaces.h"
-#include "midi/MidiDebugger.h"
-#include "midi/MidiPortSystem.h"
+#include "cli/CommandLine.h"
 #include "midi/ProgramNames.h"
 #include "server/Server.h"
-#include "shell/CommandLine.h"
+#include "shell/MidiDebugger.h"
 
 #include <QActionGroup>
 #include <QCloseEvent>
@@ -70,10 +69,9 @@ int WrapValue(int value, int low, int high) {
 }
 
 TForm1::TForm1(TMachine& machine, Tserverform& server, QWidget* parent)
-    : QMainWindow(parent), machine_(machine), server_(server) {
+    : QMainWindow(parent), machine_(machine), session_(machine.Session), server_(server) {
     setObjectName("Form1");
     setProperty("Tag", 60);
-    machine_.Song.SongModified = false;
     Skins = new TSkins(this);
     Skins->Attach(this);
     dropTimer_ = new QTimer(this);
@@ -87,33 +85,14 @@ TForm1::TForm1(TMachine& machine, Tserverform& server, QWidget* parent)
     CreateMenus();
     CreatePatchMenu();
     CreateDialogs();
-
-    // The MIDI support and output objects, support first.
-    machine_.MidiSupport = std::make_unique<TMidiSupport>();
-    if (!machine_.Port)
-        machine_.Port = MakeSystemMidiPort();
-    machine_.MidiOut =
-        std::make_unique<TMidiOut>(*machine_.Port, *machine_.MidiSupport, &machine_.DebugLog);
-    machine_.Playback = std::make_unique<TPlayback>(machine_.Song, machine_.Melodies,
-                                                    *machine_.MidiOut, *machine_.MidiSupport,
-                                                    machine_.TempoInfo, machine_.PlaybackState);
-    machine_.Playback->PlayingChanged = [this](bool playing) { emit PlayingChanged(playing); };
     FillDeviceList();
 
     VersionText = QString::fromStdString(VersionNumberText());
     setWindowTitle("Plinkora v" + VersionText);
 
-    // The fresh song and the controls that show it.
-    TMidiOut& out = *machine_.MidiOut;
-    InitSong(machine_.Song, machine_.TempoInfo, DefaultNote, out.DeviceId, SpinEdit1->value(),
-             NewSongName.toStdString());
-    out.SetPatch(0);
-    machine_.PlaybackState.CurrentPattern = 1;
-    machine_.PlaybackState.TrackPosition = 1;
-    BuildAllMelodies(machine_.Song, machine_.Melodies, out.Voice);
-    Edit1->setText(QString::fromUtf8(ProgramName(0).data(), int(ProgramName(0).size())));
+    listener_ = session_.Listen([this](TChanges changes) { SessionChanged(changes); });
+    ShowOutput();
     ReadMachineSettings();
-    machine_.Song.SongModified = false; // what the settings chose is no edit of the song
 }
 
 // Reads the settings file (writing a complete one when it was missing or damaged) and shows
@@ -138,14 +117,9 @@ void TForm1::ReadMachineSettings() {
         MakeIniFile();
 
     const TSettings& settings = machine_.Settings;
-    if (settings.TonePreview != machine_.Playback->PreviewWhilePlaying())
-        machine_.Playback->TogglePreview();
-    PreviewofTones1->setChecked(settings.TonePreview);
+    session_.TakeSettings(settings.Range, settings.TonePreview, settings.Copyright);
     MoveOntoScreen(settings.Layout.MainLeft, settings.Layout.MainTop);
     Skins->SetSkinNumber(settings.SkinNumber);
-    machine_.Song.Range = settings.Range;
-    machine_.ExportOptions.Copyright = settings.Copyright;
-    ShowRange();
     ShowFolderCaptions();
 }
 
@@ -162,10 +136,10 @@ void TForm1::MoveOntoScreen(int left, int top) {
 
 void TForm1::MakeIniFile() {
     TSettings& settings = machine_.Settings;
-    settings.Range = machine_.Song.Range;
-    settings.TonePreview = machine_.Playback->PreviewWhilePlaying();
-    settings.StepCapacity = machine_.Song.StepCapacity;
-    settings.Copyright = machine_.ExportOptions.Copyright;
+    settings.Range = session_.Song().Range;
+    settings.TonePreview = session_.PreviewWhilePlaying();
+    settings.StepCapacity = session_.Song().StepCapacity;
+    settings.Copyright = session_.ExportOptions().Copyright;
     settings.SkinNumber = Skins->SkinNumber();
     try {
         MakeIni(settings, machine_.SettingsPath);
@@ -176,7 +150,7 @@ void TForm1::MakeIniFile() {
 }
 
 void TForm1::ShowFolderCaptions() {
-    const TLanguageTexts& texts = machine_.Texts;
+    const TLanguageTexts& texts = session_.Texts();
     const QString songLabel = texts.SongFolderLabel.empty()
                                   ? QString("Song (*.pks) Directory")
                                   : QString::fromStdString(texts.SongFolderLabel);
@@ -202,20 +176,17 @@ void TForm1::ChooseFolderFor(std::string& folder, const std::string& localizedTi
 }
 
 void TForm1::SongDirectory1Click() {
-    ChooseFolderFor(machine_.Settings.SongFolder, machine_.Texts.SongFolderBrowseTitle,
+    ChooseFolderFor(machine_.Settings.SongFolder, session_.Texts().SongFolderBrowseTitle,
                     "Choose a folder for your Plinkora songs");
 }
 
 void TForm1::MidiDirectory1Click() {
-    ChooseFolderFor(machine_.Settings.MidiFolder, machine_.Texts.MidiFolderBrowseTitle,
+    ChooseFolderFor(machine_.Settings.MidiFolder, session_.Texts().MidiFolderBrowseTitle,
                     "Choose a folder for your MIDI files");
 }
 
 TForm1::~TForm1() {
-    // Output first, then the support object.
-    machine_.Playback.reset();
-    machine_.MidiOut.reset();
-    machine_.MidiSupport.reset();
+    session_.Unlisten(listener_);
 }
 
 void TForm1::CreateControls() {
@@ -459,14 +430,13 @@ QString TForm1::RunSaveDialog(const QString& suffix, const QString& filter, cons
 void TForm1::FillDeviceList() {
     const QSignalBlocker quiet(ComboBox1);
     ComboBox1->clear();
-    for (const std::string& name : OutputDeviceList(*machine_.Port))
+    for (const std::string& name : session_.DeviceNames())
         ComboBox1->addItem(QString::fromStdString(name));
     ComboBox1->setCurrentIndex(0);
-    machine_.MidiOut->DeviceId = -1;
 }
 
 bool TForm1::Playing() const {
-    return machine_.Playback->Playing();
+    return session_.Playing();
 }
 
 // The skin is tiled over an area a little larger than the pattern editor (392 x 296).
@@ -498,14 +468,14 @@ void TForm1::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
-    if (machine_.Song.SongModified && !AskSaveQuestion(false)) {
+    if (session_.Song().SongModified && !AskSaveQuestion(false)) {
         server_.Cancelled = true;
         event->ignore();
         return;
     }
     event->accept();
     CloseAnswered = true;
-    machine_.Playback->StopTimer();
+    session_.StopTicks();
     MakeIniFile();
     if (!server_.Closing)
         server_.close();

@@ -20,8 +20,8 @@
 
 class Tserverform;
 
-// The main window: menus, tempo, transport, device, patch, bank, transposition and channel.
-// It creates the MIDI support, output and playback objects of the machine and frees them.
+// The main window: menus, tempo, transport, device, patch, bank, transposition and channel. Its
+// controls call the session's operations and show what the session reports.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -29,7 +29,6 @@ public:
     ~TForm1() override;
 
     // Texts the windows show that the German table replaces at start.
-    QString NewSongName = "New Song";
     QString SaveQuestion = "Do you want to save the current song?";
     QString OverwriteQuestion = "Overwrite the existing file?";
     QString VersionText;
@@ -120,15 +119,14 @@ public:
 
     // Ticks the note-range item and limits the transposition to the range.
     void ShowRange();
-    // The message of a transport start that could not open the port: the device-busy text, or
-    // the port's own explanation (no audio output for the built-in synthesizer).
+    // The message of a transport start (or tone preview) that could not open the port: the
+    // device-busy text, or the port's own explanation (no audio output for the built-in
+    // synthesizer).
     void ShowStartResult(TStartResult result);
 
-    // The step count the song-properties dialog returns for File > New > Project (set by the
-    // start-up; without one the step count stays).
+    // The song-properties dialog of File > New > Project (set by the start-up): the new step
+    // count, 0 when cancelled. Without one the step count stays.
     std::function<int()> AskStepCount;
-    // The volume of the track editor (velocity of new notes).
-    std::function<uint8_t()> TrackVolume;
     // Writes the settings file from the current values and refreshes the folder entries.
     void MakeIniFile();
     // The Options menu's folder entries: label, "  ->  " and the folder.
@@ -138,8 +136,6 @@ public:
     void MidiDirectory1Click();
     // The user dropped the window after moving it (no move for a moment).
     std::function<void()> Dropped;
-    // Resets the track editor's volume wheel to its top (127) after a load.
-    std::function<void()> ResetVolume;
     // Questions and file dialogs; tests replace them.
     std::function<QMessageBox::StandardButton(const QString& question,
                                               QMessageBox::StandardButtons buttons)>
@@ -152,21 +148,6 @@ public:
 
     // The export sequence through the shared save dialog; true when a file was written.
     bool ExportMidiFile();
-
-signals:
-    // The shown pattern, the track or the song's shape changed: the editors follow.
-    void SongChanged();
-    void CurrentPatternChanged(int pattern);
-    void RangeChanged(int range);
-    void KeyGridOff();
-    void PatchNameChanged(const QString& name);
-    void SongNameChanged(const QString& name);
-    void PlaybackStarted(int playMode);
-    // Playback started or stopped, by whatever path.
-    void PlayingChanged(bool playing);
-    void PlaybackStopped();
-    void SongLoaded();
-    void ExportOptionsChanged();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -185,24 +166,24 @@ private:
     QString RunSaveDialog(const QString& suffix, const QString& filter, const QString& folder,
                           const QString& proposed);
     void ReadMachineSettings();
+    void SessionChanged(TChanges changes);
+    void ShowTempo();
+    void ShowPlayState();
+    void ShowOutput();
     QString DialogFolder(const std::string& folder);
     void MoveOntoScreen(int left, int top);
     void ChooseFolderFor(std::string& folder, const std::string& localizedTitle,
                          const char* englishTitle);
     void FillDeviceList();
-    void ApplyLoadedSong();
-    void WriteSongTo(const QString& path);
-    void ResetTrack();
     void NewSongWithSteps(bool drums);
     bool Playing() const;
-
-    bool IsNewSongName(const QString& name) const;
-    QString SongFilePathFor(const QString& name) const;
+    int StepTimeOfBar() const;
 
     TMachine& machine_;
+    TMachineSession& session_;
     Tserverform& server_;
-    QString lastSongFolder_; // folder of the song file last loaded or saved
     QTimer* dropTimer_;
+    int listener_ = 0;
 };
 
 // Wraps a spin box value over [low, high]: one past the top gives low, one below low gives high.

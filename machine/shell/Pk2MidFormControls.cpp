@@ -19,6 +19,47 @@ void SetQuietly(QSpinBox* box, int value) {
 
 } // namespace
 
+// The controls show what the session holds; their signals stay quiet while they follow it.
+void TForm1::SessionChanged(TChanges changes) {
+    if (changes & (chTempo | chLoaded))
+        ShowTempo();
+    if (changes & chRange) // first: the transposition box's ceiling follows the range
+        ShowRange();
+    if (changes & (chDevice | chPatch | chBank | chTransposition | chChannel))
+        ShowOutput();
+    if (changes & chPreview)
+        PreviewofTones1->setChecked(session_.PreviewWhilePlaying());
+    if (changes & chTransport)
+        ShowPlayState();
+    if (changes & chStartFailed)
+        ShowStartResult(session_.LastStart());
+}
+
+void TForm1::ShowTempo() {
+    const QSignalBlocker quiet(ScrollBar2);
+    ScrollBar2->setValue(TMachineSession::TempoBarPosition(session_.Song().StepTime));
+    ScrollBar2Change();
+}
+
+void TForm1::ShowOutput() {
+    const TPkSong& song = session_.Song();
+    {
+        const QSignalBlocker quiet(ComboBox1);
+        ComboBox1->setCurrentIndex(session_.Out().DeviceId + 1);
+    }
+    SetQuietly(SpinEdit1, song.Patch);
+    Edit1->setText(ProgramText(song.Patch));
+    SetQuietly(SpinEdit4, song.Bank);
+    SetQuietly(SpinEdit2, session_.Transposition());
+    SetQuietly(SpinEdit3, song.Channel);
+}
+
+void TForm1::ShowPlayState() {
+    SpeedButton1->setChecked(session_.PlayToggleDown());
+    const bool patternMode = session_.PlayMode() == TPlayMode::Pattern;
+    (patternMode ? SpeedButton3 : SpeedButton4)->setChecked(true);
+}
+
 // A busy device is told with its classic text; the built-in synthesizer without a soundfont
 // plainly.
 void TForm1::ShowStartResult(TStartResult result) {
@@ -26,9 +67,9 @@ void TForm1::ShowStartResult(TStartResult result) {
     if (result == TStartResult::DeviceBusy)
         text = QString::fromStdString(MidiErrorText(MidiResult::Allocated));
     else if (result == TStartResult::Unavailable)
-        text = QString::fromStdString(machine_.MidiOut->OpenFailure);
-    else if (result == TStartResult::Failed && machine_.MidiOut->DeviceId == MidiMapperId &&
-             dynamic_cast<TSystemMidiPort*>(machine_.Port.get()))
+        text = QString::fromStdString(session_.Out().OpenFailure);
+    else if (result == TStartResult::Failed && session_.Out().DeviceId == MidiMapperId &&
+             dynamic_cast<const TSystemMidiPort*>(&session_.Port()))
         text = QString::fromStdString(SystemSoundFontProblem());
     if (text.isEmpty())
         return;
@@ -37,158 +78,90 @@ void TForm1::ShowStartResult(TStartResult result) {
 }
 
 void TForm1::Button6Click() {
-    const bool wasPlaying = Playing();
-    ShowStartResult(machine_.Playback->PlayPattern());
-    if (!wasPlaying && Playing())
-        emit PlaybackStarted(0);
+    session_.PlayPattern();
 }
 
 void TForm1::Button1Click() {
-    const bool wasPlaying = Playing();
-    ShowStartResult(machine_.Playback->PlaySong());
-    if (!wasPlaying) {
-        emit CurrentPatternChanged(machine_.PlaybackState.CurrentPattern);
-        if (Playing())
-            emit PlaybackStarted(1);
-    }
+    session_.PlaySong();
 }
 
 void TForm1::Button2Click() {
-    if (!Playing())
-        return;
-    machine_.Playback->Stop();
-    emit PlaybackStopped();
+    session_.Stop();
 }
 
 void TForm1::Button3Click() {
-    machine_.Playback->ResetOutput();
+    session_.ResetOutput();
 }
 
 void TForm1::SpeedButton1Click() {
-    if (machine_.PlaybackState.PlayMode == TPlayMode::Pattern) {
-        Button6Click();
-    } else {
-        if (!Playing())
-            machine_.PlaybackState.TrackPosition = 1;
-        Button1Click();
-    }
-    SpeedButton1->setChecked(true);
-    if (!machine_.MidiSupport->DeviceOpen)
-        SpeedButton2Click();
+    session_.PlayToggle();
 }
 
 void TForm1::SpeedButton2Click() {
-    Button2Click();
-    SpeedButton1->setChecked(false);
+    session_.StopToggle();
 }
 
 void TForm1::SpeedButton3Click() {
-    machine_.PlaybackState.PlayMode = TPlayMode::Pattern;
-    SpeedButton3->setChecked(true);
-    if (Playing())
-        SpeedButton1Click();
+    session_.ChoosePatternMode();
 }
 
 void TForm1::SpeedButton4Click() {
-    machine_.PlaybackState.PlayMode = TPlayMode::Track;
-    SpeedButton4->setChecked(true);
-    if (Playing())
-        SpeedButton1Click();
+    session_.ChooseTrackMode();
+}
+
+int TForm1::StepTimeOfBar() const {
+    return TMachineSession::StepTimeAt(ScrollBar2->value());
 }
 
 void TForm1::ScrollBar2Change() {
-    const int stepTime = ScrollBar2->maximum() + ScrollBar2->minimum() - ScrollBar2->value();
+    const int stepTime = StepTimeOfBar();
     BpmValue->setText(QString::asprintf("%3.3f", 60000.0 / (4.0 * stepTime)));
     MsValue->setText(QString::number(stepTime));
 }
 
 void TForm1::ScrollBar2Scroll() {
-    const int stepTime = ScrollBar2->maximum() + ScrollBar2->minimum() - ScrollBar2->value();
-    if (machine_.Playback->ReleaseTempo(stepTime))
-        machine_.Song.SongModified = true;
+    session_.SetStepTime(StepTimeOfBar());
 }
 
 void TForm1::ComboBox1Change() {
-    TMidiOut& out = *machine_.MidiOut;
-    if (machine_.MidiSupport->DeviceOpen)
-        out.CloseDevice();
-    out.DeviceId = ComboBox1->currentIndex() - 1;
-    SetSongValue(machine_.Song, machine_.Song.Device, out.DeviceId);
-    out.Open();
-    out.SetPatch(SpinEdit1->value());
-    out.SelectBank(SpinEdit4->value());
-    if (!machine_.MidiSupport->DeviceOpen)
-        Button2Click();
+    session_.SetDevice(ComboBox1->currentIndex() - 1);
 }
 
 void TForm1::SpinEdit1Change() {
-    const int program = WrapValue(SpinEdit1->value(), 0, 127);
-    SetQuietly(SpinEdit1, program);
-    machine_.MidiOut->SetPatch(program);
-    Edit1->setText(ProgramText(program));
-    SetSongValue(machine_.Song, machine_.Song.Patch, program);
-    TExportOptions& options = machine_.ExportOptions;
-    if (!options.InstrumentEdited && options.Instrument != Edit1->text().toStdString()) {
-        options.Instrument = Edit1->text().toStdString();
-        options.InstrumentEdited = true; // an automatic update happens once after a reset
-        emit ExportOptionsChanged();
-    }
-    emit PatchNameChanged(Edit1->text());
+    session_.SetPatch(SpinEdit1->value());
 }
 
 void TForm1::SpinEdit4Change() {
-    const int bank = WrapValue(SpinEdit4->value(), 0, 127);
-    SetQuietly(SpinEdit4, bank);
-    SetSongValue(machine_.Song, machine_.Song.Bank, bank);
-    machine_.MidiOut->SelectBank(bank);
-    SpinEdit1Change();
+    session_.SetBank(SpinEdit4->value());
 }
 
 void TForm1::SpinEdit2Change() {
-    if (!machine_.Song.SongReady)
-        return;
-    emit KeyGridOff();
-    if (machine_.Song.Transpose[1] != SpinEdit2->value())
-        machine_.Song.SongModified = true;
-    machine_.Playback->SetTransposition(SpinEdit2->value());
-    emit SongChanged();
+    session_.SetTransposition(SpinEdit2->value());
 }
 
 void TForm1::SpinEdit3Change() {
-    const int channel = WrapValue(SpinEdit3->value(), 1, 16);
-    SetQuietly(SpinEdit3, channel);
-    TMidiOut& out = *machine_.MidiOut;
-    out.Voice.OutChannel = static_cast<uint8_t>(channel - 1);
-    SetSongValue(machine_.Song, machine_.Song.Channel, channel);
-    out.SetPatch(SpinEdit1->value());
-    BuildAllMelodies(machine_.Song, machine_.Melodies, out.Voice);
-    emit SongChanged();
-    if (Playing())
-        out.Reset();
+    session_.SetChannel(SpinEdit3->value());
 }
 
 void TForm1::PatchClick(int program) {
-    Edit1->setText(ProgramText(program));
-    SpinEdit1->setValue(program);
+    if (program != session_.Song().Patch)
+        session_.SetPatch(program);
 }
 
 void TForm1::RangeClick(int range) {
-    if (ChangeRange(machine_.Song, range)) {
-        ShowRange();
-        emit RangeChanged(range);
+    if (session_.SetRange(range))
         MakeIniFile();
-    } else {
+    else
         ShowRange(); // the refused item does not stay ticked
-    }
 }
 
 void TForm1::ShowRange() {
     for (int i = 0; i < 5; ++i)
-        Octave[i]->setChecked(OctaveRanges[i] == machine_.Song.Range);
-    SpinEdit2->setMaximum(TransposeCeiling(machine_.Song));
+        Octave[i]->setChecked(OctaveRanges[i] == session_.Song().Range);
+    const QSignalBlocker quiet(SpinEdit2);
+    SpinEdit2->setMaximum(TransposeCeiling(session_.Song()));
 }
 
 void TForm1::PreviewofTones1Click() {
-    machine_.Playback->TogglePreview();
-    PreviewofTones1->setChecked(machine_.Playback->PreviewWhilePlaying());
+    session_.TogglePreview();
 }

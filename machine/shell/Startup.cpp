@@ -4,13 +4,11 @@
 #include "EndSignals.h"
 #include "FormPositions.h"
 #include "LocalFileNames.h"
-#include "NewOptions.h"
-#include "Pk2MidForm.h"
 #include "language.h"
-#include "midi/Midi_Errors.h"
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QMenuBar>
 #include <QPainter>
 #include <QShortcut>
 #include <cstdio>
@@ -29,10 +27,12 @@ QString SongArgument(const std::vector<std::string>& arguments) {
 
 TMachineWindows::TMachineWindows(std::vector<std::string> arguments, std::string settingsPath,
                                  std::unique_ptr<TMidiPort> port)
-    : Form1(Prepared(std::move(arguments), std::move(settingsPath), std::move(port)), Server),
-      Form3(Machine, Form1), Form2(Machine.ExportOptions, &Form1), Form4(Form1.VersionText, &Form1),
-      Form5(Machine, Form1, Form3), Form6(Machine.DebugLog, &Form1),
-      Form8(Machine.TempoInfo, Machine.Song.Steps), Form9(Machine.Song, Machine.TempoInfo, &Form1) {
+    : Machine(std::move(port)),
+      Form1(Prepared(std::move(arguments), std::move(settingsPath)), Server),
+      Form3(Machine.Session), Form2(Machine.Session, &Form1), Form4(Form1.VersionText, &Form1),
+      Form5(Machine.Session), Form6(Machine.Session.DebugLog(), &Form1),
+      Form8(Machine.Session.Tempo(), Machine.Session.Song().Steps),
+      Form9(Machine.Session.Song(), Machine.Session.Tempo(), &Form1) {
     windows_ = TWindowSet{&Form1, &Form3, &Form5, &Server};
     Connect();
     ConnectEditors();
@@ -41,45 +41,51 @@ TMachineWindows::TMachineWindows(std::vector<std::string> arguments, std::string
     FinishStartUp();
 }
 
+TMachineWindows::~TMachineWindows() {
+    Machine.Session.Unlisten(statisticsListener_);
+}
+
 // The machine's arguments and settings path must be in place before the main window reads them.
-TMachine& TMachineWindows::Prepared(std::vector<std::string> arguments, std::string settingsPath,
-                                    std::unique_ptr<TMidiPort> port) {
+TMachine& TMachineWindows::Prepared(std::vector<std::string> arguments, std::string settingsPath) {
     Machine.Arguments = std::move(arguments);
     Machine.SettingsPath = std::move(settingsPath);
-    Machine.Port = std::move(port);
     return Machine;
 }
 
 void TMachineWindows::Connect() {
+    TMachineSession& session = Machine.Session;
     connect(&Server, &Tserverform::Closed, this, [this] {
-        Machine.Ending = true;
+        Form3.MayClose = Form5.MayClose = true;
         emit Ended();
     });
-    Server.AskCloseQuestion = [this] {
-        return Form1.CloseAnswered || !Machine.Song.SongModified || Form1.AskSaveQuestion(false);
+    Server.Connected = [&session] { return session.Connected(); };
+    Server.AskCloseQuestion = [this, &session] {
+        return Form1.CloseAnswered || !session.Song().SongModified || Form1.AskSaveQuestion(false);
     };
-    Server.StopPlayback = [this] { Form1.Button2Click(); };
+    Server.StopPlayback = [&session] { session.Stop(); };
     Server.WriteSettings = [this] { Form1.MakeIniFile(); };
     Server.PaintSkin = [this](QPainter& painter) { Form1.Skins->PaintSkin(painter); };
     Form1.Skins->Attach(&Server);
-    Form1.AskStepCount = [this] {
-        Form8.setsignature(Machine.Song.Steps);
+    Form1.AskStepCount = [this, &session] {
+        Form8.setsignature(session.Song().Steps);
         return Form8.exec();
     };
-    connect(&Form1, &TForm1::SongLoaded, &Form8,
-            [this] { Form8.setsignature(Machine.Song.Steps); });
+    Form8.SignatureChosen = [&session](int numerator, int denominator) {
+        session.SetTimeSignature(numerator, denominator);
+    };
 
     // Export options.
     Form2.Export = [this] { return Form1.ExportMidiFile(); };
-    Form2.CopyrightChanged = [this] {
-        Machine.Settings.Copyright = Machine.ExportOptions.Copyright;
+    Form2.CopyrightChanged = [this, &session] {
+        Machine.Settings.Copyright = session.ExportOptions().Copyright;
     };
-    connect(&Form1, &TForm1::ExportOptionsChanged, &Form2, &TForm2::ShowOptions);
-    connect(Form1.ExportMidi1, &QAction::triggered, &Form2,
-            [this] { Form2.Open(FromLocal(Machine.Song.Name), Form1.Edit1->text()); });
+    connect(Form1.ExportMidi1, &QAction::triggered, &Form2, &TForm2::Open);
     // Statistics and info.
     connect(Form1.Statistics1, &QAction::triggered, &Form9, &TForm9::Toggle);
-    connect(&Form1, &TForm1::SongChanged, &Form9, &TForm9::updatestatistics);
+    statisticsListener_ = session.Listen([this](TChanges changes) {
+        if (changes & (chNewSong | chSteps | chPatterns | chTrack | chTransposition | chChannel))
+            Form9.updatestatistics();
+    });
     connect(Form1.Info1, &QAction::triggered, &Form4, &TForm4::Toggle);
     // The MIDI debugger.
     Form1.ToggleDebugger = [this] { Form6.ToggleVisible(); };
@@ -92,30 +98,34 @@ void TMachineWindows::Connect() {
         Form1.Skins->Attach(window);
 }
 
-// The German texts, applied to every window created so far, in creation order.
 void TMachineWindows::ConnectEditors() {
     TLayoutState& layout = Machine.Settings.Layout;
+    const auto paintSkin = [this](QPainter& painter) { Form1.Skins->PaintSkin(painter); };
+    Form3.PaintSkin = paintSkin;
+    Form5.PaintSkin = paintSkin;
+    Form1.Skins->Attach(&Form3);
+    Form1.Skins->Attach(&Form5);
     Form3.ToggleDebugger = [this] { Form6.ToggleVisible(); };
     Form5.ToggleDebugger = [this] { Form6.ToggleVisible(); };
     Form3.DragStarted = [&layout] { PatternDragStarted(layout); };
     Form3.Dropped = [this, &layout](QPoint drop) { PatternDropped(windows_, layout, drop); };
     Form5.DragStarted = [&layout] { TrackDragStarted(layout); };
     Form5.Dropped = [this, &layout](QPoint drop) { TrackDropped(windows_, layout, drop); };
+    Form5.ArrangedPlace = [&layout] { return QPoint(layout.TrackLeft, layout.TrackTop); };
     Server.Dropped = [this, &layout](QPoint drop) { ServerDropped(windows_, layout, drop); };
-    connect(&Form3, &TForm3::PatternAdded, &Form9, &TForm9::updatestatistics);
-    connect(&Form5, &TForm5::TrackChanged, &Form9, &TForm9::updatestatistics);
+    Form3.move(layout.PatternLeft, layout.PatternTop);
+    Form5.move(layout.TrackLeft, layout.TrackTop);
 }
 
 // The same keys in the main window and both editors; they take effect only where no text or
 // number box claims the key (a space typed into a name stays a space).
 void TMachineWindows::InstallKeys() {
     const auto playOrStop = [this](TPlayMode mode) {
-        const bool playingThis =
-            Machine.Playback->Playing() && Machine.PlaybackState.PlayMode.load() == mode;
-        if (mode == TPlayMode::Pattern)
-            playingThis ? Form3.SpeedButton15Click() : Form3.SpeedButton14Click();
+        TMachineSession& session = Machine.Session;
+        if (session.Playing() && session.PlayMode() == mode)
+            session.StopToggle();
         else
-            playingThis ? Form5.SpeedButton15Click() : Form5.SpeedButton14Click();
+            session.PlayInMode(mode);
     };
     const std::vector<std::pair<QKeySequence, std::function<void()>>> keys = {
         {QKeySequence(Qt::CTRL | Qt::Key_S), [this] { Form1.SaveClick(); }},
@@ -136,20 +146,18 @@ void TMachineWindows::InstallKeys() {
         }
 }
 
+// The German texts, applied to every window created so far, in creation order.
 void TMachineWindows::LoadLanguageTexts() {
-    Machine.Texts =
+    const TLanguageTexts texts =
         LoadLanguage({&Server, &Form1, &Form3, &Form2, &Form4, &Form5, &Form6, &Form8, &Form9});
-    SetDeviceBusyText(Machine.Texts.DeviceBusyText);
-    Form1.NewSongName = QString::fromStdString(Machine.Texts.NewSongName);
-    if (!Machine.Texts.OffText.empty()) // the note box's first text, before any step is shown
-        Form3.Edit1->setText(QString::fromStdString(Machine.Texts.OffText));
-    Form1.SaveQuestion = QString::fromStdString(Machine.Texts.SaveQuestion);
-    Form1.OverwriteQuestion = QString::fromStdString(Machine.Texts.OverwriteQuestion);
+    Machine.Session.UseTexts(texts);
+    if (!texts.OffText.empty()) // the note box's first text, before any step is shown
+        Form3.Edit1->setText(QString::fromStdString(texts.OffText));
+    Form1.SaveQuestion = QString::fromStdString(texts.SaveQuestion);
+    Form1.OverwriteQuestion = QString::fromStdString(texts.OverwriteQuestion);
     ApplyMainWindowCaption(Form1, "Plinkora", Form1.VersionText.toStdString());
     Form1.ShowFolderCaptions();
-    ApplyNewSongName(Machine.Song, Form5.Edit1, Machine.Texts);
-    emit Form1.SongNameChanged(Form1.NewSongName);
-    ApplyPatternEditorCaption(&Form3, Machine.PlaybackState.CurrentPattern);
+    ApplyPatternEditorCaption(&Form3, Machine.Session.CurrentPattern());
 }
 
 void TMachineWindows::FinishStartUp() {
@@ -167,10 +175,85 @@ void TMachineWindows::FinishStartUp() {
     TakeRememberedPositions(windows_, Machine.Settings.Layout);
     PlaceServerAtStart(windows_, Machine.Settings.Layout);
     Form1.Dropped = [this] { MainDropped(windows_, Machine.Settings.Layout); };
-    if (Server.Connected)
+    if (Machine.Session.Connected())
         Server.show();
     Form1.Skin1Click(); // the saved skin was kept one below: "next" restores it
     SetHints({&Form1, &Form3, &Form5});
+}
+
+void TMachineWindows::MinimizeWindows() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible())
+            window->showMinimized();
+}
+
+void TMachineWindows::RestoreWindows() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isMinimized())
+            window->showNormal();
+}
+
+// A repeated CONNECT renumbers the machine: the windows are already in controlled mode and must
+// not shrink again.
+void TMachineWindows::ShowConnected(int32_t number, bool first) {
+    RestoreWindows();
+    if (first)
+        EnterControlledMode();
+    Server.show();
+    Form1.show();
+    Server.Panel2->setText("  " + QString::number(number) + "  ");
+    Server.Panel2->show();
+    // A machine with saved settings keeps its skin; a first run gets skin n + 3 (skin 0 past
+    // the last skin, also for numbers near the integer limit).
+    TSkins& skins = *Form1.Skins;
+    const int firstRunSkin = number < TSkins::SkinCount ? number + 2 : TSkins::SkinCount;
+    skins.SetSkinNumber(Machine.SettingsRead ? skins.SkinNumber() - 1 : firstRunSkin);
+    Form1.Skin1Click();
+}
+
+void TMachineWindows::EnterControlledMode() {
+    // The window loses the menu bar's height too, so no blank strip is left below the controls.
+    const int menuHeight = Form1.menuBar()->isVisible() ? Form1.menuBar()->height() : 0;
+    Form1.menuBar()->hide();
+    Form1.setFixedSize(Form1.width(), Form1.height() - menuHeight);
+    Form1.setWindowFlags(Form1.windowFlags() | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    Form1.setWindowFlag(Qt::WindowCloseButtonHint, false);
+    Form1.setWindowFlag(Qt::WindowMinimizeButtonHint, false);
+    Form1.setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+    // The controller plays and stops: the editors lose their transport panels.
+    Form3.Panel2->hide();
+    Form5.Panel3->hide();
+    Form3.setFixedSize(Form3.width(), Form3.height() - 25); // it has a fixed size
+    Form5.resize(Form5.width(), Form5.height() - 25);
+    Form3.Panel3->move(Form3.Panel3->x(), Form3.Panel3->y() + 2);
+    Form5.WheelBar20031->resize(Form5.WheelBar20031->width(), 76);
+    Server.Panel1->move(Server.Panel1->x(), 8);
+}
+
+void TMachineWindows::NextSkin() {
+    Form1.Skin1Click();
+}
+
+bool TMachineWindows::Layout(int layout, int32_t number) {
+    TWindowRects rects = ReadWindowRects(windows_);
+    bool serverShown = Server.isVisible();
+    TLayoutState& state = Machine.Settings.Layout;
+    if (!MachineLayout(layout, number, rects, state, serverShown))
+        return false;
+    Server.setVisible(serverShown);
+    ApplyWindowRects(windows_, rects);
+    ArrangeWindows(windows_, state);
+    if (layout == 3)
+        Form3.raise(); // in front: only the top of the main window shows above it
+    return true;
+}
+
+void TMachineWindows::SetSongFolder(const std::string& folder) {
+    Machine.Settings.SongFolder = folder;
+}
+
+void TMachineWindows::SetMidiFolder(const std::string& folder) {
+    Machine.Settings.MidiFolder = folder;
 }
 
 bool TMachineWindows::PublishServer() {

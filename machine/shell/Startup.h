@@ -1,14 +1,15 @@
 #pragma once
 
+#include "ExportOptions.h"
 #include "FormPositions.h"
 #include "InfoForm.h"
 #include "Machine.h"
+#include "MidiDebugger.h"
 #include "NewOptions.h"
 #include "Pk2MidForm.h"
 #include "editors/PatternForm.h"
 #include "editors/SongForm.h"
-#include "files/ExportOptions.h"
-#include "midi/MidiDebugger.h"
+#include "server/MachineView.h"
 #include "server/RemoteServer.h"
 #include "server/Server.h"
 #include "server/ServerCommands.h"
@@ -19,10 +20,11 @@
 #include <vector>
 
 // The machine's windows, created in their fixed order, with the start-up steps that follow:
-// the German texts, a song named on the command line, window placement, skin and hints.
+// the German texts, a song named on the command line, window placement, skin and hints. It does
+// for the command server what only the windows can do.
 class QMessageBox;
 
-class TMachineWindows : public QObject {
+class TMachineWindows : public QObject, public TMachineView {
     Q_OBJECT
 public:
     // `arguments` is the command line with argument 0; `settingsPath` overrides the settings
@@ -30,6 +32,7 @@ public:
     // `port` replaces the system's MIDI ports (for tests).
     explicit TMachineWindows(std::vector<std::string> arguments, std::string settingsPath = {},
                              std::unique_ptr<TMidiPort> port = nullptr);
+    ~TMachineWindows() override;
 
     // In creation order.
     TMachine Machine;
@@ -50,22 +53,32 @@ public:
     // already answers under that name.
     bool PublishServer();
 
-    TServerCommands Commands{*this};
+    TServerCommands Commands{Machine.Session, Server, *this};
     TRemoteServer Remote;
+
+    // What the command server asks of the windows.
+    void MinimizeWindows() override;
+    void RestoreWindows() override;
+    void ShowConnected(int32_t number, bool first) override;
+    void NextSkin() override;
+    bool Layout(int layout, int32_t number) override;
+    void SetSongFolder(const std::string& folder) override;
+    void SetMidiFolder(const std::string& folder) override;
 
 signals:
     void Ended(); // the shutdown went through
 
 private:
     QMessageBox* failureBox_ = nullptr; // owned by the main window
-    TMachine& Prepared(std::vector<std::string> arguments, std::string settingsPath,
-                       std::unique_ptr<TMidiPort> port);
+    TMachine& Prepared(std::vector<std::string> arguments, std::string settingsPath);
     void Connect();
     void LoadLanguageTexts();
     void ConnectEditors();
     void InstallKeys();
+    void EnterControlledMode();
     void FinishStartUp(); // the start-up form's steps
     TWindowSet windows_;
+    int statisticsListener_ = 0;
 };
 
 // Starts the machine's windows and runs until the server window closes.

@@ -1,13 +1,10 @@
 #include "language.h"
 
-#include "song/SongModel.h"
-
 #include <QAction>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QSet>
@@ -152,12 +149,6 @@ void ApplyFolderEntries(QAction& songFolderEntry, QAction& midiFolderEntry,
         QString::fromStdString(FolderEntryCaption(texts.SongFolderLabel, songFolder)));
     midiFolderEntry.setText(
         QString::fromStdString(FolderEntryCaption(texts.MidiFolderLabel, midiFolder)));
-}
-
-void ApplyNewSongName(TPkSong& song, QLineEdit* trackEditorNameBox, const TLanguageTexts& texts) {
-    song.Name = texts.NewSongName;
-    if (trackEditorNameBox)
-        trackEditorNameBox->setText(QString::fromStdString(song.Name));
 }
 
 void ApplyPatternEditorCaption(QWidget* patternEditor, int currentPattern) {

@@ -10,11 +10,10 @@
 //
 // Start-up order for the integrator, once every window up to the statistics window exists:
 //   1, 2. texts = LoadLanguage(windows in creation order)   (message texts, tagged captions)
-//         SetDeviceBusyText(texts.DeviceBusyText)          (MIDI output, Midi_Errors.h)
+//         session.UseTexts(texts)           (the new-song name, the device-busy text)
 //   3.    ApplyMainWindowCaption(main window, application title, version text)
 //   4.    ApplyFolderEntries(song folder item, MIDI folder item, texts, song folder, MIDI folder)
-//   5.    ApplyNewSongName(song, track editor's name box, texts)
-//   6.    ApplyPatternEditorCaption(pattern editor, current pattern)
+//   5.    ApplyPatternEditorCaption(pattern editor, current pattern)
 // and at the very end of start-up (the Ini form): SetHints(windows).
 
 #include "session/MachineTexts.h"
@@ -38,9 +37,7 @@ std::span<const THintEntry> HintTable();
 // ---- Appliers (Qt) ----
 
 class QAction;
-class QLineEdit;
 class QWidget;
-struct TPkSong;
 
 // Steps 1 and 2 of loading. Returns the message texts; then, for each window in the order given
 // (null entries are skipped): the window title := the text of its Tag (no Tag or Tag 0 gives an
@@ -67,11 +64,7 @@ void ApplyFolderEntries(QAction& songFolderEntry, QAction& midiFolderEntry,
                         const TLanguageTexts& texts, std::string_view songFolder,
                         std::string_view midiFolder);
 
-// Step 5: the song takes the new-song name, which the track editor's name box (when it exists)
-// shows.
-void ApplyNewSongName(TPkSong& song, QLineEdit* trackEditorNameBox, const TLanguageTexts& texts);
-
-// Step 6: the pattern editor (when it exists) shows the current pattern in its caption.
+// Step 5: the pattern editor (when it exists) shows the current pattern in its caption.
 void ApplyPatternEditorCaption(QWidget* patternEditor, int currentPattern);
 
 // Gives every control of HintTable() that exists its hint (tool tip). Each window is matched by

@@ -54,8 +54,8 @@ TEST_F(PatternEditor, TheBottomPositionIsARestAndTheTopTheRange) {
     EXPECT_EQ(editor->memo[3]->text(), " --");
     EXPECT_EQ(editor->Edit1->text(), "Aus");
     EXPECT_EQ(Slider(3)->toolTip(), "Aus");
-    EXPECT_EQ(machine.Melodies.Event(0, 4).Message, 0u) << "a rest sends nothing";
-    EXPECT_TRUE(machine.Song.SongModified);
+    EXPECT_EQ(machine.Session.Melodies().Event(0, 4).Message, 0u) << "a rest sends nothing";
+    EXPECT_TRUE(machine.Session.Song().SongModified);
 
     Drag(4, 37);
     EXPECT_EQ(Slider(4)->value(), 0);
@@ -68,12 +68,11 @@ TEST_F(PatternEditor, NoteNamesFollowTheTranspositionAndTheStepCount) {
     Drag(1, 25); // key 60
     EXPECT_EQ(editor->GetNoteDescription(1), "C5");
     EXPECT_EQ(editor->StepNoteName(1), "C");
-    machine.Song.Transpose[1] = 2;
+    machine.Session.SetTransposition(2);
     EXPECT_EQ(editor->GetNoteDescription(1), "D5");
     EXPECT_EQ(editor->StepNoteName(2), "B") << "note 10 + 2 + 35 = key 47";
 
-    machine.Song.Steps = 8;
-    emit main->SongChanged();
+    machine.Session.NewSong({8, false});
     editor->shownotenames();
     EXPECT_EQ(editor->StepNoteName(9), "");
     EXPECT_EQ(editor->memo[9]->text(), "");
@@ -81,14 +80,11 @@ TEST_F(PatternEditor, NoteNamesFollowTheTranspositionAndTheStepCount) {
     EXPECT_FALSE(Slider(9)->isVisibleTo(editor.get()));
     EXPECT_FALSE(editor->memo[9]->isVisibleTo(editor.get()));
     EXPECT_EQ(editor->Panel1->width(), 20 * 8 - 3);
-
-    machine.PlaybackState.CurrentPattern = 7;
-    EXPECT_EQ(editor->GetNoteDescription(1), "") << "no such pattern";
 }
 
 TEST_F(PatternEditor, ChannelTenShowsGeneralMidiDrumNames) {
-    main->SpinEdit3->setValue(10);
-    ASSERT_EQ(machine.MidiOut->Voice.OutChannel, 9);
+    machine.Session.SetChannel(10);
+    ASSERT_EQ(machine.Session.Out().Voice.OutChannel, 9);
     Drag(1, 1);
     EXPECT_EQ(editor->GetNoteDescription(1), "Bass Drum 1") << "key 36";
     EXPECT_EQ(Slider(1)->toolTip(), "Bass Drum 1");
@@ -97,15 +93,14 @@ TEST_F(PatternEditor, ChannelTenShowsGeneralMidiDrumNames) {
     Drag(2, 37);
     EXPECT_EQ(editor->GetNoteDescription(2), "Long Whistle") << "key 72";
 
-    machine.Song.Transpose[1] = 10; // note 37 is now key 82
-    editor->SetHints();
+    machine.Session.SetTransposition(10); // note 37 is now key 82
     EXPECT_EQ(Slider(2)->toolTip(), "Nicht verwendet in GM");
-    machine.Song.Transpose[1] = -1; // note 1 is now key 35
+    machine.Session.SetTransposition(-1); // note 1 is now key 35
     EXPECT_EQ(editor->GetNoteDescription(1), "Acoustic Bass Drum");
-    machine.Song.Transpose[1] = -2;
+    machine.Session.SetTransposition(-2);
     EXPECT_EQ(editor->GetNoteDescription(1), "Nicht verwendet in GM") << "key 34";
 
-    main->SpinEdit3->setValue(1);
+    machine.Session.SetChannel(1);
     EXPECT_EQ(Slider(2)->toolTip(), "A#5") << "key 70: the channel change refreshes the hints";
 }
 
@@ -132,7 +127,7 @@ TEST_F(PatternEditor, TheLengthMenuOffersOnlyWhatFitsBeforeTheEnd) {
 TEST_F(PatternEditor, JoiningStepsMakesOneWideSliderAndOneHeldNote) {
     Drag(2, 20);
     SetLength(2, 3);
-    const TPkSong& song = machine.Song;
+    const TPkSong& song = machine.Session.Song();
     EXPECT_EQ(song.Gates[1][2], gtStart);
     EXPECT_EQ(song.Gates[1][3], gtHold);
     EXPECT_EQ(song.Gates[1][4], gtEnd);
@@ -143,11 +138,11 @@ TEST_F(PatternEditor, JoiningStepsMakesOneWideSliderAndOneHeldNote) {
     EXPECT_EQ(Slider(2)->width(), 56);
     EXPECT_FALSE(Slider(3)->isVisibleTo(editor.get()));
     EXPECT_FALSE(Slider(4)->isVisibleTo(editor.get()));
-    EXPECT_TRUE(machine.Song.SongModified);
+    EXPECT_TRUE(machine.Session.Song().SongModified);
     // One note-on at the start of step 2, its note-off at the end of step 4.
-    EXPECT_EQ(machine.Melodies.Event(0, 2).Message, NoteOn(20));
-    EXPECT_EQ(machine.Melodies.Event(0, 3).Message, 0u);
-    EXPECT_EQ(machine.Melodies.Event(0, 7).Message, NoteOff(20));
+    EXPECT_EQ(machine.Session.Melodies().Event(0, 2).Message, NoteOn(20));
+    EXPECT_EQ(machine.Session.Melodies().Event(0, 3).Message, 0u);
+    EXPECT_EQ(machine.Session.Melodies().Event(0, 7).Message, NoteOff(20));
 
     // Moving the wide slider moves the whole note, and every covered box shows its letter.
     Drag(2, 22);
@@ -163,7 +158,7 @@ TEST_F(PatternEditor, LengtheningIntoAFollowingNoteKeepsItsRemainder) {
     Drag(5, 12);
     SetLength(5, 3); // a 3-step note on steps 5..7
     SetLength(4, 2); // now ends on step 5, the start of that note
-    const TPkSong& song = machine.Song;
+    const TPkSong& song = machine.Session.Song();
     EXPECT_EQ(song.Gates[1][4], gtStart);
     EXPECT_EQ(song.Gates[1][5], gtEnd);
     EXPECT_EQ(Note(5), 5);
@@ -176,10 +171,10 @@ TEST_F(PatternEditor, LengtheningIntoAFollowingNoteKeepsItsRemainder) {
     EXPECT_EQ(Slider(6)->width(), 36);
     EXPECT_TRUE(Slider(6)->isVisibleTo(editor.get()));
     EXPECT_FALSE(Slider(7)->isVisibleTo(editor.get()));
-    EXPECT_EQ(machine.Melodies.Event(0, 6).Message, NoteOn(5));
-    EXPECT_EQ(machine.Melodies.Event(0, 9).Message, NoteOff(5));
-    EXPECT_EQ(machine.Melodies.Event(0, 10).Message, NoteOn(12));
-    EXPECT_EQ(machine.Melodies.Event(0, 13).Message, NoteOff(12));
+    EXPECT_EQ(machine.Session.Melodies().Event(0, 6).Message, NoteOn(5));
+    EXPECT_EQ(machine.Session.Melodies().Event(0, 9).Message, NoteOff(5));
+    EXPECT_EQ(machine.Session.Melodies().Event(0, 10).Message, NoteOn(12));
+    EXPECT_EQ(machine.Session.Melodies().Event(0, 13).Message, NoteOff(12));
 
     SetLength(4, 3); // into the middle of the remainder: one step of it survives
     EXPECT_EQ(song.Gates[1][6], gtEnd);
@@ -194,19 +189,19 @@ TEST_F(PatternEditor, LengtheningIntoTheHoldOfAThreeStepNote) {
     Drag(6, 30);
     SetLength(6, 3); // steps 6..8
     SetLength(5, 3); // steps 5..7: ends inside the held part
-    const TPkSong& song = machine.Song;
+    const TPkSong& song = machine.Session.Song();
     EXPECT_EQ(song.Gates[1][7], gtEnd);
     EXPECT_EQ(song.Gates[1][8], gtSingle);
     EXPECT_EQ(Note(8), 30);
     EXPECT_EQ(Note(6), 10) << "the lengthened note's pitch";
-    EXPECT_EQ(machine.Melodies.Event(0, 14).Message, NoteOn(30));
+    EXPECT_EQ(machine.Session.Melodies().Event(0, 14).Message, NoteOn(30));
 }
 
 TEST_F(PatternEditor, ShorteningFreesStepsAsSingleNotesOfTheSamePitch) {
     Drag(2, 8);
     SetLength(2, 4);
     SetLength(2, 2);
-    const TPkSong& song = machine.Song;
+    const TPkSong& song = machine.Session.Song();
     EXPECT_EQ(song.Gates[1][2], gtStart);
     EXPECT_EQ(song.Gates[1][3], gtEnd);
     for (int k = 4; k <= 5; ++k) {
@@ -220,11 +215,11 @@ TEST_F(PatternEditor, ShorteningFreesStepsAsSingleNotesOfTheSamePitch) {
     EXPECT_EQ(song.Gates[1][2], gtSingle);
     EXPECT_EQ(song.Gates[1][3], gtSingle);
     EXPECT_EQ(Slider(2)->width(), 16);
-    EXPECT_EQ(machine.Melodies.Event(0, 5).Message, NoteOff(8));
+    EXPECT_EQ(machine.Session.Melodies().Event(0, 5).Message, NoteOff(8));
 }
 
 TEST_F(PatternEditor, NoteLengthsOutsideThePatternAreRefused) {
-    TPkSong& song = machine.Song;
+    TPkSong song = machine.Session.Song();
     EXPECT_FALSE(SetNoteLength(song, 1, 16, 2));
     EXPECT_FALSE(SetNoteLength(song, 1, 0, 1));
     EXPECT_FALSE(SetNoteLength(song, 2, 1, 1));
@@ -254,7 +249,7 @@ TEST_F(PatternEditor, TheKeyGridSnapsADraggedSliderOntoTheScale) {
     bar->setValue(bar->maximum() - 6);
     EXPECT_EQ(bar->maximum() - bar->value(), 5) << "moving down past F";
 
-    emit main->KeyGridOff();
+    machine.Session.SetTransposition(3); // the notes leave the scale: the grid goes off
     EXPECT_FALSE(editor->CheckBox2->isChecked());
     EXPECT_FALSE(editor->ComboBox2->isEnabled());
 }
@@ -262,45 +257,50 @@ TEST_F(PatternEditor, TheKeyGridSnapsADraggedSliderOntoTheScale) {
 TEST_F(PatternEditor, ThePatternBoxWrapsBothWays) {
     editor->Button1Click();
     editor->Button1Click();
-    ASSERT_EQ(machine.Song.PatternCount, 3);
+    ASSERT_EQ(machine.Session.Song().PatternCount, 3);
     EXPECT_EQ(editor->SpinEdit1->value(), 3);
     EXPECT_EQ(editor->SpinEdit1->maximum(), 4);
     EXPECT_EQ(editor->Edit2->text(), "(3) ");
     editor->SpinEdit1->stepUp();
     EXPECT_EQ(editor->SpinEdit1->value(), 1);
-    EXPECT_EQ(machine.PlaybackState.CurrentPattern, 1);
+    EXPECT_EQ(machine.Session.Transport().CurrentPattern, 1);
     EXPECT_EQ(editor->windowTitle(), "Pattern Editor - PATTERN 1");
     EXPECT_EQ(editor->Edit2->text(), "(1) ");
     editor->SpinEdit1->stepDown();
     EXPECT_EQ(editor->SpinEdit1->value(), 3);
-    EXPECT_EQ(machine.PlaybackState.CurrentPattern, 3);
+    EXPECT_EQ(machine.Session.Transport().CurrentPattern, 3);
     EXPECT_EQ(editor->windowTitle(), "Pattern Editor - PATTERN 3");
 }
 
 TEST_F(PatternEditor, NewAndCopyAddTheCurrentPatternAndReloadTheSliders) {
-    QSignalSpy added(editor.get(), &TForm3::PatternAdded);
-    main->TrackVolume = [] { return uint8_t(90); };
+    int added = 0;
+    const int id = machine.Session.Listen([&added](TChanges changes) {
+        if (changes & chPatterns)
+            ++added;
+    });
+    machine.Session.SetVolume(90);
     editor->ScrollBar1->setValue(editor->ScrollBar1->maximum() - 14);
     editor->Button1Click();
-    ASSERT_EQ(machine.Song.PatternCount, 2);
+    ASSERT_EQ(machine.Session.Song().PatternCount, 2);
     EXPECT_EQ(Note(1, 2), 14) << "the fill pitch";
-    EXPECT_EQ(machine.Song.Velocities[2][1], 90);
+    EXPECT_EQ(machine.Session.Song().Velocities[2][1], 90);
     EXPECT_EQ(Slider(5)->maximum() - Slider(5)->value(), 14);
-    EXPECT_EQ(machine.Melodies.Event(1, 0).Message, NoteOn(14, 90));
+    EXPECT_EQ(machine.Session.Melodies().Event(1, 0).Message, NoteOn(14, 90));
 
     Drag(3, 2);
     SetLength(3, 2);
     editor->Button2Click();
-    ASSERT_EQ(machine.Song.PatternCount, 3);
-    EXPECT_EQ(machine.PlaybackState.CurrentPattern, 3);
+    ASSERT_EQ(machine.Session.Song().PatternCount, 3);
+    EXPECT_EQ(machine.Session.Transport().CurrentPattern, 3);
     EXPECT_EQ(editor->Edit2->text(), "(3) copy of 2");
     EXPECT_EQ(Slider(3)->width(), 36);
     EXPECT_EQ(Note(3, 3), 2);
-    EXPECT_EQ(added.count(), 2);
+    EXPECT_EQ(added, 2);
+    machine.Session.Unlisten(id);
 
     editor->Edit2->setText("bass");
     emit editor->Edit2->textEdited("bass");
-    EXPECT_EQ(machine.Song.PatternNames[3], "bass");
+    EXPECT_EQ(machine.Session.Song().PatternNames[3], "bass");
 }
 
 // The name box and the song hold UTF-8; the song file holds Windows-1252.
@@ -310,13 +310,13 @@ TEST_F(PatternEditor, PatternNamesMeetTheSongFileAsWindowsText) {
                                                     "0 \r\n0 Patch\r\n-1 Device\r\n1 Channel\r\n"
                                                     "37 Range\r\n4\r\n-\r\n4\r\n0 0 \r\n1 1 \r\n"
                                                     "\xDCmlaut\r\n0\r\n");
-    ASSERT_TRUE(main->DoLoadSong(QString::fromStdString(path)));
+    ASSERT_TRUE(machine.Session.Load(path).Loaded);
     EXPECT_EQ(editor->Edit2->text(), Utf8("Ümlaut"));
 
     editor->Edit2->setText(Utf8("Grüß ♪"));
     emit editor->Edit2->textEdited(editor->Edit2->text());
-    EXPECT_EQ(machine.Song.PatternNames[1], "Grüß ♪");
-    main->SaveClick(); // beside the file it came from
+    EXPECT_EQ(machine.Session.Song().PatternNames[1], "Grüß ♪");
+    ASSERT_TRUE(machine.Session.Save()); // beside the file it came from
     EXPECT_NE(TempDir::Read(path).find("\r\nGr\xFC\xDF ?\r\n0\r\n"), std::string::npos)
         << "what Windows-1252 cannot hold shows as '?'";
 }
@@ -366,18 +366,12 @@ TEST_F(PatternEditor, ShiftAndRotateButtonsAndTheirAutoRepeat) {
 
     SetLength(1, 3);
     editor->Button8Click(); // the 3-step note moves whole to the end
-    EXPECT_EQ(machine.Song.Gates[1][14], gtStart);
+    EXPECT_EQ(machine.Session.Song().Gates[1][14], gtStart);
     EXPECT_EQ(Note(14), 35);
     EXPECT_EQ(Slider(14)->width(), 56);
     editor->MouseOnButtonDown(2);
     editor->Timer2Timer(); // rotate right brings it back to the front
-    EXPECT_EQ(machine.Song.Gates[1][1], gtStart);
-
-    std::vector<int> others;
-    editor->RepeatOtherButton = [&others](int tag) { others.push_back(tag); };
-    editor->MouseOnButtonDown(6);
-    editor->Timer2Timer();
-    EXPECT_EQ(others, std::vector<int>{6}) << "the track editor's +";
+    EXPECT_EQ(machine.Session.Song().Gates[1][1], gtStart);
 }
 
 TEST_F(PatternEditor, RandomStaysInTheRangeAndOnTheGrid) {
@@ -395,11 +389,11 @@ TEST_F(PatternEditor, RandomStaysInTheRangeAndOnTheGrid) {
 
 TEST_F(PatternEditor, TheRangeMenuRescalesTheSliders) {
     Drag(2, 20);
-    main->RangeClick(61);
+    machine.Session.SetRange(61);
     EXPECT_EQ(Slider(2)->maximum(), 61);
     EXPECT_EQ(Slider(2)->value(), 41);
     EXPECT_EQ(editor->ScrollBar1->maximum() - editor->ScrollBar1->value(), 10);
-    main->RangeClick(13);
+    EXPECT_FALSE(machine.Session.SetRange(13));
     EXPECT_EQ(Slider(2)->maximum(), 61) << "refused: note 20 does not fit one octave";
 }
 
@@ -410,7 +404,7 @@ TEST_F(PatternEditor, TheWheelEditsTheSliderOrTheNumberBoxUnderThePointer) {
     QApplication::sendEvent(Slider(3), &up);
     EXPECT_EQ(Note(3), 11) << "one notch, whatever the size";
     EXPECT_EQ(editor->HoverSliderName, "ScrBar3");
-    EXPECT_TRUE(machine.Song.SongModified);
+    EXPECT_TRUE(machine.Session.Song().SongModified);
 
     editor->Button1Click();
     ASSERT_EQ(editor->SpinEdit1->value(), 2);
@@ -418,11 +412,16 @@ TEST_F(PatternEditor, TheWheelEditsTheSliderOrTheNumberBoxUnderThePointer) {
                     QPoint(0, 240), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(editor->SpinEdit1, &box);
     EXPECT_EQ(editor->SpinEdit1->value(), 1) << "one past the last wraps";
-    EXPECT_EQ(machine.PlaybackState.CurrentPattern, 1);
+    EXPECT_EQ(machine.Session.Transport().CurrentPattern, 1);
 }
 
 TEST_F(PatternEditor, TheRefreshTimerAppliesTheDirtyFlags) {
-    machine.Song.Notes[1][5] = 0;
+    machine.Session.SetStepNote(5, 0);
+    {
+        const QSignalBlocker quiet(Slider(5));
+        Slider(5)->setValue(0); // drawn out of date
+    }
+    editor->memo[5]->setText("x");
     editor->NamesDirty = true;
     editor->PatternDirty = true;
     editor->Timer1Timer();

@@ -3,32 +3,39 @@
 #include "TempDir.h"
 #include "editors/PatternForm.h"
 #include "midi/MidiPortRecording.h"
-#include "server/Server.h"
-#include "shell/Pk2MidForm.h"
+#include "shell/Machine.h"
 
 #include <gtest/gtest.h>
 #include <memory>
 
-// A main window and a pattern editor on a recording port; playback ticks only when the test
-// calls Tick. The German message texts are loaded, as at start-up.
+// A pattern editor over a session on a recording port; playback ticks only when the test calls
+// Tick. The German message texts are in use, as after start-up.
 class PatternEditor : public ::testing::Test {
 protected:
-    PatternEditor() {
+    PatternEditor() : machine(Recording()) {
+        machine.Session.Support().TicksByHand = true;
+        machine.Session.UseTexts(LoadMessageTexts());
+        editor = std::make_unique<TForm3>(machine.Session);
+        listener = machine.Session.Listen([this](TChanges changes) {
+            if ((changes & chStartFailed) &&
+                machine.Session.LastStart() == TStartResult::DeviceBusy)
+                ++busyMessages;
+        });
+        editor->Timer1->stop(); // tests run the refresh themselves
+    }
+    ~PatternEditor() override {
+        machine.Session.Unlisten(listener);
+        editor.reset();
+    }
+
+    std::unique_ptr<TMidiPort> Recording() {
         auto recording = std::make_unique<TRecordingMidiPort>(std::vector<std::string>{"Synth"});
         port = recording.get();
-        machine.Port = std::move(recording);
-        machine.SettingsPath = dir.File("Plinkora.ini");
-        main = std::make_unique<TForm1>(machine, server);
-        machine.MidiSupport->TicksByHand = true;
-        machine.Song.SongReady = true;
-        machine.Texts = LoadMessageTexts();
-        editor = std::make_unique<TForm3>(machine, *main);
-        editor->DeviceBusyMessage = [this] { ++busyMessages; };
-        editor->Timer1->stop(); // tests run the refresh themselves
+        return recording;
     }
 
     TWheelBar2003* Slider(int step) { return editor->ScrBar[step]; }
-    int Note(int step, int p = 1) { return machine.Song.Notes[p][step]; }
+    int Note(int step, int p = 1) { return machine.Session.Song().Notes[p][step]; }
 
     // A whole slider gesture on `step` that ends on note value `note`.
     void Drag(int step, int note) {
@@ -45,7 +52,7 @@ protected:
 
     void Tick(int count) {
         for (int i = 0; i < count; ++i)
-            machine.Playback->OnTick();
+            machine.Session.Playback().OnTick();
     }
 
     // Message words as the output builds them (channel 1, no transposition).
@@ -64,10 +71,9 @@ protected:
     }
 
     TempDir dir;
-    TMachine machine;
-    Tserverform server;
     TRecordingMidiPort* port = nullptr;
-    std::unique_ptr<TForm1> main;
+    TMachine machine;
     std::unique_ptr<TForm3> editor;
+    int listener = 0;
     int busyMessages = 0;
 };

@@ -16,7 +16,7 @@ bool HasCall(const TRecordingMidiPort& port, Kind kind) {
 
 TEST_F(PatternEditor, AnEditWhileStoppedSoundsForOneStep) {
     Drag(2, 20);
-    ASSERT_TRUE(machine.MidiSupport->DeviceOpen) << "the preview opened the port";
+    ASSERT_TRUE(machine.Session.Support().DeviceOpen) << "the preview opened the port";
     EXPECT_EQ(port->Call(0), (TMidiCall{Kind::Open, -1}));
     std::vector<uint32_t> sent = port->ShortMessages();
     ASSERT_EQ(sent.size(), 17u) << "the patch on every channel slot, then the note";
@@ -44,22 +44,22 @@ TEST_F(PatternEditor, AnEditWhileStoppedSoundsForOneStep) {
 }
 
 TEST_F(PatternEditor, AnEditWhilePlayingSoundsOnlyWithTheTonePreviewOption) {
-    main->Button6->click();
-    ASSERT_TRUE(machine.Playback->Playing());
+    machine.Session.PlayPattern();
+    ASSERT_TRUE(machine.Session.Playback().Playing());
     Tick(1); // step 1 (note 10) sounds
     port->Clear();
     Drag(5, 20);
     EXPECT_TRUE(port->ShortMessages().empty())
         << "the old note equals the one playing: it is not cut, and nothing new sounds";
 
-    main->PreviewofTones1Click();
-    ASSERT_TRUE(machine.Playback->PreviewWhilePlaying());
+    machine.Session.TogglePreview();
+    ASSERT_TRUE(machine.Session.Playback().PreviewWhilePlaying());
     Drag(6, 22);
     EXPECT_EQ(port->ShortMessages(), std::vector<uint32_t>{NoteOn(22)});
     EXPECT_TRUE(editor->Timer3->isActive());
     editor->Timer3Timer();
 
-    main->PreviewofTones1Click();
+    machine.Session.TogglePreview();
     port->Clear();
     Drag(6, 25);
     EXPECT_EQ(port->ShortMessages(), std::vector<uint32_t>{NoteOff(22)})
@@ -67,9 +67,9 @@ TEST_F(PatternEditor, AnEditWhilePlayingSoundsOnlyWithTheTonePreviewOption) {
 }
 
 TEST_F(PatternEditor, EditingTheStepThatSoundsSilencesItsOldNote) {
-    main->Button6->click();
+    machine.Session.PlayPattern();
     Tick(401); // events 0, 1 and 3: step 3 has just started, step 2 held the same note
-    ASSERT_EQ(machine.PlaybackState.PlayingEvent, 3);
+    ASSERT_EQ(machine.Session.Transport().PlayingEvent, 3);
     port->Clear();
     Drag(3, 15);
     EXPECT_EQ(port->ShortMessages(), std::vector<uint32_t>{NoteOff(10)});
@@ -78,7 +78,7 @@ TEST_F(PatternEditor, EditingTheStepThatSoundsSilencesItsOldNote) {
 }
 
 TEST_F(PatternEditor, AnEditIsHeardOnTheNextPass) {
-    main->Button6->click();
+    machine.Session.PlayPattern();
     Tick(100);
     Drag(1, 20);
     EXPECT_TRUE(Sent(NoteOff(10))) << "the note that sounded with the old value";
@@ -93,7 +93,7 @@ TEST_F(PatternEditor, AnEditIsHeardOnTheNextPass) {
 TEST_F(PatternEditor, TheStepCursorFollowsWhatPlaybackPublishes) {
     Drag(3, 25); // key 60
     editor->Timer3Timer();
-    main->Button6->click();
+    machine.Session.PlayPattern();
     Tick(1);
     editor->Timer1Timer();
     EXPECT_EQ(editor->Shape1->x(), 1);
@@ -112,26 +112,24 @@ TEST_F(PatternEditor, TheStepCursorFollowsWhatPlaybackPublishes) {
     EXPECT_EQ(editor->Shape1->x(), 61);
     EXPECT_EQ(editor->Edit1->text(), "C5") << "the note box no longer follows";
 
-    main->Button2->click();
+    machine.Session.Stop();
     editor->Timer1Timer();
     EXPECT_EQ(editor->Shape1->x(), 1) << "stopping shows event 0";
 }
 
 TEST_F(PatternEditor, TrackPlaybackMovesTheShownPattern) {
-    editor->Button1Click();
-    TPkSong& song = machine.Song;
-    machine.Playback->WithTicksPaused([&song] {
-        song.Songlines = {0, 2, 1};
-        song.SonglineCount = 2;
-    });
-    editor->ShowPattern(1);
-    main->Button1->click(); // "> SONG"
+    editor->Button1Click(); // pattern 2; the track is 1
+    machine.Session.InsertLine();
+    machine.Session.SelectLine(1);
+    machine.Session.StepLinePattern(1); // the track is 2, 1
+    machine.Session.SelectPattern(1);
+    machine.Session.PlaySong(); // "> SONG"
     editor->Timer1Timer();
     EXPECT_EQ(editor->SpinEdit1->value(), 2);
     EXPECT_EQ(editor->Edit2->text(), "(2) ");
     port->Clear();
     Tick(3201);
-    ASSERT_EQ(machine.PlaybackState.CurrentPattern, 1);
+    ASSERT_EQ(machine.Session.Transport().CurrentPattern, 1);
     editor->Timer1Timer();
     EXPECT_EQ(editor->SpinEdit1->value(), 1);
     EXPECT_EQ(editor->Edit2->text(), "(1) ");
@@ -142,44 +140,45 @@ TEST_F(PatternEditor, TrackPlaybackMovesTheShownPattern) {
 
 TEST_F(PatternEditor, ChangingThePatternWhileItLoopsResetsTheOutputAndKeepsTheStep) {
     editor->Button1Click();
-    main->Button6->click();
+    machine.Session.PlayPattern();
     Tick(401);
     port->Clear();
     editor->SpinEdit1->setValue(1);
     EXPECT_TRUE(HasCall(*port, Kind::Reset));
-    EXPECT_EQ(machine.PlaybackState.EventCursor, 5) << "the new pattern goes on from the step";
+    EXPECT_EQ(machine.Session.Transport().EventCursor, 5)
+        << "the new pattern goes on from the step";
 }
 
 TEST_F(PatternEditor, ThePlayAndStopButtonsDriveTheMainTransport) {
     editor->SpeedButton14->click();
-    EXPECT_TRUE(machine.Playback->Playing());
-    EXPECT_EQ(machine.PlaybackState.PlayMode, TPlayMode::Pattern);
+    EXPECT_TRUE(machine.Session.Playback().Playing());
+    EXPECT_EQ(machine.Session.Transport().PlayMode, TPlayMode::Pattern);
     EXPECT_TRUE(editor->SpeedButton14->isChecked());
-    EXPECT_TRUE(main->SpeedButton1->isChecked());
+    EXPECT_TRUE(machine.Session.PlayToggleDown()) << "the main window's play toggle is down";
     editor->SpeedButton15->click();
-    EXPECT_FALSE(machine.Playback->Playing());
+    EXPECT_FALSE(machine.Session.Playback().Playing());
     EXPECT_FALSE(editor->SpeedButton14->isChecked());
 
     port->OpenResult = MidiResult::NoDriver;
     editor->SpeedButton14->click();
-    EXPECT_FALSE(machine.Playback->Playing());
+    EXPECT_FALSE(machine.Session.Playback().Playing());
     EXPECT_FALSE(editor->SpeedButton14->isChecked()) << "released when the port stays closed";
 }
 
 TEST_F(PatternEditor, TheEditorCannotBeClosed) {
     editor->show();
-    main->Button6->click();
-    ASSERT_TRUE(machine.MidiSupport->TimerRunning());
+    machine.Session.PlayPattern();
+    ASSERT_TRUE(machine.Session.Support().TimerRunning());
     EXPECT_FALSE(editor->close());
     EXPECT_TRUE(editor->isVisible());
-    EXPECT_TRUE(machine.MidiSupport->TimerRunning()) << "playback goes on with its editor";
+    EXPECT_TRUE(machine.Session.Support().TimerRunning()) << "playback goes on with its editor";
 }
 
 TEST_F(PatternEditor, APreviewOnABusyDeviceShowsTheMessage) {
     port->OpenResult = MidiResult::Allocated;
     Drag(2, 20);
     EXPECT_EQ(busyMessages, 1);
-    EXPECT_FALSE(machine.MidiSupport->DeviceOpen);
+    EXPECT_FALSE(machine.Session.Support().DeviceOpen);
     EXPECT_FALSE(editor->Timer3->isActive());
     Drag(2, 0);
     EXPECT_EQ(busyMessages, 1) << "a rest does not open the port";

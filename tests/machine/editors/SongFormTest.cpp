@@ -1,12 +1,11 @@
 #include "editors/SongForm.h"
 
+#include "SessionSongs.h"
 #include "TempDir.h"
 #include "editors/PatternForm.h"
 #include "midi/MidiPortRecording.h"
-#include "server/Server.h"
-#include "shell/Pk2MidForm.h"
+#include "shell/Machine.h"
 #include "shell/language.h"
-#include "song/PatternFunctions.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -15,43 +14,33 @@ namespace {
 
 using Kind = TMidiCall::Kind;
 
-// The main window, the pattern editor and the track editor on a recording port; the tests
-// call the playback tick themselves.
+// The pattern editor and the track editor over a session on a recording port; the tests call
+// the playback tick themselves.
 class TrackEditor : public ::testing::Test {
 protected:
-    TrackEditor() {
-        auto recording = std::make_unique<TRecordingMidiPort>();
-        port = recording.get();
-        machine.Port = std::move(recording);
-        machine.SettingsPath = dir.File("Plinkora.ini");
-        form1 = std::make_unique<TForm1>(machine, server);
-        machine.MidiSupport->TicksByHand = true;
-        form3 = std::make_unique<TForm3>(machine, *form1);
-        form5 = std::make_unique<TForm5>(machine, *form1, *form3);
+    TrackEditor() : machine(Recording()) {
+        machine.Session.Support().TicksByHand = true;
+        form3 = std::make_unique<TForm3>(machine.Session);
+        form5 = std::make_unique<TForm5>(machine.Session);
     }
     ~TrackEditor() override {
         form5.reset();
         form3.reset();
-        form1.reset();
+    }
+
+    std::unique_ptr<TMidiPort> Recording() {
+        auto recording = std::make_unique<TRecordingMidiPort>();
+        port = recording.get();
+        return recording;
     }
 
     // `patterns` patterns, each step of pattern p holding note value p, and the given track.
     void MakeSong(int patterns, std::vector<int> track) {
-        TPkSong& song = machine.Song;
-        ResizePatternPool(song, patterns);
-        for (int p = 1; p <= patterns; ++p)
-            FillPatternSteps(song, p, p, DefaultVelocity);
-        machine.Playback->WithTicksPaused([&] {
-            song.SonglineCount = int(track.size());
-            song.Songlines.assign(1, 0);
-            song.Songlines.insert(song.Songlines.end(), track.begin(), track.end());
-        });
-        BuildAllMelodies(song, machine.Melodies, machine.MidiOut->Voice);
-        emit form1->SongChanged();
+        ASSERT_TRUE(LoadSong(machine.Session, PatternsAndTrack(patterns, track), dir));
     }
 
     std::vector<int> Track() const {
-        const TPkSong& song = machine.Song;
+        const TPkSong& song = machine.Session.Song();
         return {song.Songlines.begin() + 1, song.Songlines.begin() + 1 + song.SonglineCount};
     }
 
@@ -63,7 +52,7 @@ protected:
     // One whole pass of the current pattern (16 steps at 200 ms).
     void PlayOnePass() {
         for (int tick = 0; tick < 16 * 200 + 1; ++tick)
-            machine.Playback->OnTick();
+            machine.Session.Playback().OnTick();
     }
 
     void ShowWindow() {
@@ -72,10 +61,8 @@ protected:
     }
 
     TempDir dir;
-    TMachine machine;
-    Tserverform server;
     TRecordingMidiPort* port = nullptr;
-    std::unique_ptr<TForm1> form1;
+    TMachine machine;
     std::unique_ptr<TForm3> form3;
     std::unique_ptr<TForm5> form5;
 };
@@ -87,7 +74,7 @@ TEST_F(TrackEditor, StartsOnEntryOneAtFullVolumeWithItsTextNumbers) {
     EXPECT_EQ(form5->property("Tag").toInt(), 40);
     EXPECT_EQ(form5->Edit2->text(), "127");
     EXPECT_EQ(form5->Volume(), 127);
-    EXPECT_EQ(form1->TrackVolume(), 127);
+    EXPECT_EQ(machine.Session.Volume(), 127);
     EXPECT_TRUE(form5->CheckBox1->isChecked());
     EXPECT_EQ(form5->Selection(), (TGridRect{0, 3, 1, 3}));
     EXPECT_GE(form5->StringGrid1->rowCount(), 6);
@@ -139,7 +126,7 @@ TEST_F(TrackEditor, DeleteKeepsAtLeastOneEntry) {
 
     form5->Button2->click();
     EXPECT_EQ(Track(), (std::vector<int>{5}));
-    EXPECT_EQ(machine.Song.SonglineCount, 1);
+    EXPECT_EQ(machine.Session.Song().SonglineCount, 1);
 }
 
 TEST_F(TrackEditor, PlusAndMinusWrapWithinThePatterns) {
@@ -155,20 +142,23 @@ TEST_F(TrackEditor, PlusAndMinusWrapWithinThePatterns) {
     form5->Button3->click();
     EXPECT_EQ(Track(), (std::vector<int>{3, 3}));
 
-    form3->RepeatOtherButton(6); // the auto-repeat of "+"
+    form5->Button3MouseDown(1); // the auto-repeat of "+"
+    form5->Timer2Timer();
     EXPECT_EQ(Track(), (std::vector<int>{3, 1}));
-    form3->RepeatOtherButton(5);
+    form5->Button3MouseDown(-1);
+    form5->Timer2Timer();
+    form5->Button3MouseUp();
     EXPECT_EQ(Track(), (std::vector<int>{3, 3}));
 }
 
-TEST_F(TrackEditor, HoldingPlusRepeatsThroughThePatternEditorsTimer) {
+TEST_F(TrackEditor, HoldingPlusRepeatsEveryTwoHundredMilliseconds) {
     MakeSong(9, {1});
     QTest::mousePress(form5->Button4, Qt::LeftButton);
-    EXPECT_TRUE(form3->Timer2->isActive());
-    EXPECT_EQ(form3->Timer2->property("Tag").toInt(), 6);
-    QTest::qWait(form3->Timer2->interval() * 2 + 100);
+    EXPECT_TRUE(form5->Timer2->isActive());
+    EXPECT_EQ(form5->Timer2->interval(), 200);
+    QTest::qWait(form5->Timer2->interval() * 2 + 100);
     QTest::mouseRelease(form5->Button4, Qt::LeftButton);
-    EXPECT_FALSE(form3->Timer2->isActive());
+    EXPECT_FALSE(form5->Timer2->isActive());
     EXPECT_GE(Track()[0], 4) << "two repeats and the click itself";
 }
 
@@ -176,59 +166,60 @@ TEST_F(TrackEditor, ThePositionWheelShowsThePatternOnlyWhenStopped) {
     MakeSong(3, {2, 3, 1});
     form5->WheelBar20032->setValue(2);
     EXPECT_EQ(form5->Selection().Top, 4);
-    EXPECT_EQ(machine.PlaybackState.CurrentPattern, 3);
+    EXPECT_EQ(machine.Session.Transport().CurrentPattern, 3);
 
-    form1->Button6Click(); // the pattern loops
-    ASSERT_TRUE(machine.Playback->Playing());
+    machine.Session.PlayPattern(); // the pattern loops
+    ASSERT_TRUE(machine.Session.Playback().Playing());
     form5->WheelBar20032->setValue(1);
     EXPECT_EQ(form5->Selection().Top, 3);
-    EXPECT_EQ(machine.PlaybackState.CurrentPattern, 3) << "playing: only the selection moves";
+    EXPECT_EQ(machine.Session.Transport().CurrentPattern, 3) << "playing: only the selection moves";
 }
 
 TEST_F(TrackEditor, EveryVolumeChangeRewritesAllVelocities) {
     MakeSong(3, {1, 2, 3});
     form5->WheelBar20031->setValue(27);
     EXPECT_EQ(form5->Edit2->text(), "100");
-    EXPECT_EQ(form1->TrackVolume(), 100);
+    EXPECT_EQ(machine.Session.Volume(), 100);
     for (int p = 1; p <= 3; ++p) {
-        for (int step = 1; step <= machine.Song.Steps; ++step)
-            ASSERT_EQ(machine.Song.Velocities[p][step], 100);
-        for (int e = 0; e < machine.Melodies.EventCount(p - 1); ++e) {
-            const uint32_t message = machine.Melodies.Event(p - 1, e).Message;
+        for (int step = 1; step <= machine.Session.Song().Steps; ++step)
+            ASSERT_EQ(machine.Session.Song().Velocities[p][step], 100);
+        for (int e = 0; e < machine.Session.Melodies().EventCount(p - 1); ++e) {
+            const uint32_t message = machine.Session.Melodies().Event(p - 1, e).Message;
             if ((message & 0xF0) == 0x90) {
                 ASSERT_EQ(message >> 16, 100u) << "pattern " << p << " event " << e;
             }
         }
     }
-    form1->ResetVolume();
+    MakeSong(3, {1}); // a machine of its own loads every song at full volume
     EXPECT_EQ(form5->Edit2->text(), "127");
-    EXPECT_EQ(machine.Song.Velocities[2][5], 127);
+    EXPECT_EQ(machine.Session.Volume(), 127);
+    EXPECT_EQ(machine.Session.Song().Velocities[2][5], 127);
 }
 
 TEST_F(TrackEditor, MuteSilencesAndKeepsTheCursorRunning) {
-    form1->Button6Click();
+    machine.Session.PlayPattern();
     form5->SpeedButton1->click();
     EXPECT_TRUE(form5->SpeedButton1->isChecked());
     EXPECT_EQ(port->Calls().back().What, Kind::Reset);
     const size_t sent = port->ShortMessages().size();
     PlayOnePass();
     EXPECT_EQ(port->ShortMessages().size(), sent);
-    EXPECT_EQ(machine.PlaybackState.EventCursor, 0) << "a whole pass went by";
+    EXPECT_EQ(machine.Session.Transport().EventCursor, 0) << "a whole pass went by";
     form5->Mute->trigger(); // as the remote "MUTE" does
     EXPECT_FALSE(form5->SpeedButton1->isChecked());
-    machine.Playback->OnTick();
+    machine.Session.Playback().OnTick();
     EXPECT_GT(port->ShortMessages().size(), sent);
 }
 
 TEST_F(TrackEditor, TheSelectionFollowsTrackPlayback) {
     MakeSong(2, {1, 2, 1});
     form5->SpeedButton14->click();
-    ASSERT_TRUE(machine.Playback->Playing());
+    ASSERT_TRUE(machine.Session.Playback().Playing());
     EXPECT_TRUE(form5->SpeedButton14->isChecked());
-    EXPECT_EQ(machine.PlaybackState.PlayMode, TPlayMode::Track);
+    EXPECT_EQ(machine.Session.Transport().PlayMode, TPlayMode::Track);
     EXPECT_EQ(form5->SelectedEntry(), 1);
     PlayOnePass();
-    EXPECT_EQ(machine.PlaybackState.TrackPosition, 2);
+    EXPECT_EQ(machine.Session.Transport().TrackPosition, 2);
     form5->FollowPlayback();
     EXPECT_EQ(form5->SelectedEntry(), 2);
 
@@ -247,7 +238,7 @@ TEST_F(TrackEditor, TheSelectionFollowsTrackPlayback) {
     EXPECT_EQ(form5->SelectedEntry(), 1);
 
     form5->SpeedButton15->click();
-    EXPECT_FALSE(machine.Playback->Playing());
+    EXPECT_FALSE(machine.Session.Playback().Playing());
     EXPECT_FALSE(form5->SpeedButton14->isChecked());
 }
 
@@ -263,17 +254,18 @@ TEST_F(TrackEditor, ClicksSelectSongLinesAndTrackPlayLeavesThemWithoutFollow) {
     form5->CheckBox1->click(); // "Follow" off
     form5->SelectTrackEntry(3);
     form5->SpeedButton14->click();
-    ASSERT_TRUE(machine.Playback->Playing());
+    ASSERT_TRUE(machine.Session.Playback().Playing());
     EXPECT_EQ(form5->SelectedEntry(), 3) << "the position stays where the user put it";
 }
 
 TEST_F(TrackEditor, EveryTrackEditMarksTheSongModified) {
     MakeSong(3, {1, 2});
     for (QPushButton* edit : {form5->Button1, form5->Button2, form5->Button3, form5->Button4}) {
-        machine.Song.SongModified = false;
+        ASSERT_TRUE(machine.Session.Save());
+        ASSERT_FALSE(machine.Session.Song().SongModified);
         form5->SelectTrackEntry(1);
         edit->click();
-        EXPECT_TRUE(machine.Song.SongModified) << edit->objectName().toStdString();
+        EXPECT_TRUE(machine.Session.Song().SongModified) << edit->objectName().toStdString();
     }
 }
 
@@ -282,23 +274,23 @@ TEST_F(TrackEditor, TrackEditsWhilePlayingKeepTheTrackPositionInTheTrack) {
     form5->SpeedButton14->click();
     PlayOnePass();
     PlayOnePass();
-    ASSERT_EQ(machine.PlaybackState.TrackPosition, 3);
+    ASSERT_EQ(machine.Session.Transport().TrackPosition, 3);
     form5->SelectTrackEntry(3);
     form5->Button2->click();
-    EXPECT_EQ(machine.PlaybackState.TrackPosition, 1);
+    EXPECT_EQ(machine.Session.Transport().TrackPosition, 1);
 
     PlayOnePass(); // entry 2 plays
-    ASSERT_EQ(machine.PlaybackState.TrackPosition, 2);
+    ASSERT_EQ(machine.Session.Transport().TrackPosition, 2);
     form5->SelectTrackEntry(1);
     form5->Button1->click(); // an entry before it: it moves one down
-    EXPECT_EQ(machine.PlaybackState.TrackPosition, 3);
+    EXPECT_EQ(machine.Session.Transport().TrackPosition, 3);
     EXPECT_EQ(Track(), (std::vector<int>{1, 1, 2}));
     form5->SelectTrackEntry(1);
     form5->Button2->click();
-    EXPECT_EQ(machine.PlaybackState.TrackPosition, 2);
+    EXPECT_EQ(machine.Session.Transport().TrackPosition, 2);
     PlayOnePass();
-    EXPECT_EQ(machine.PlaybackState.TrackPosition, 1) << "the track still loops";
-    EXPECT_EQ(machine.PlaybackState.CurrentPattern, 1);
+    EXPECT_EQ(machine.Session.Transport().TrackPosition, 1) << "the track still loops";
+    EXPECT_EQ(machine.Session.Transport().CurrentPattern, 1);
 }
 
 TEST_F(TrackEditor, TheSelectedEntryIsAlwaysTheThirdVisibleRow) {
@@ -317,13 +309,13 @@ TEST_F(TrackEditor, TheSelectedEntryIsAlwaysTheThirdVisibleRow) {
     EXPECT_EQ(form5->SelectedEntry(), 27) << "a click selects the line under it, the top one";
 }
 
-TEST_F(TrackEditor, FollowsTheMainWindow) {
-    emit form1->SongNameChanged("Tune");
+TEST_F(TrackEditor, FollowsTheSongsNameAndLoads) {
+    machine.Session.SaveAs(dir.File("Tune.pks"));
     EXPECT_EQ(form5->Edit1->text(), "Tune");
     MakeSong(2, {2, 1, 2});
     form5->SelectTrackEntry(3);
-    emit form1->SongLoaded();
-    EXPECT_EQ(form5->SelectedEntry(), 1);
+    MakeSong(2, {2, 1, 2});
+    EXPECT_EQ(form5->SelectedEntry(), 1) << "a loaded song starts on its first line";
 
     int toggles = 0;
     form5->ToggleDebugger = [&] { ++toggles; };
@@ -334,7 +326,7 @@ TEST_F(TrackEditor, FollowsTheMainWindow) {
     EXPECT_EQ(toggles, 1);
 
     form5->SpeedButton14->click();
-    ASSERT_TRUE(machine.MidiSupport->TimerRunning());
+    ASSERT_TRUE(machine.Session.Support().TimerRunning());
     EXPECT_FALSE(form5->close()) << "the editor cannot be closed";
     EXPECT_TRUE(form5->isVisible());
 }
@@ -344,10 +336,8 @@ TEST_F(TrackEditor, OnlyTheUsersMovesAreDrags) {
     std::vector<QPoint> drops;
     form5->DragStarted = [&] { ++started; };
     form5->Dropped = [&](QPoint point) { drops.push_back(point); };
+    form5->ArrangedPlace = [] { return QPoint(300, 200); };
     ShowWindow();
-    TLayoutState& layout = machine.Settings.Layout;
-    layout.TrackLeft = 300;
-    layout.TrackTop = 200;
     QCursor::setPos(10, 10);
     form5->move(300, 200); // where the arrangement put it
     QTest::qWait(50);

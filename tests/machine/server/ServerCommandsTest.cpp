@@ -1,5 +1,6 @@
 #include "server/ServerCommands.h"
 
+#include "SessionSongs.h"
 #include "StringConvert.h"
 #include "TempDir.h"
 #include "midi/MidiPortRecording.h"
@@ -19,7 +20,7 @@ protected:
     Commands()
         : windows({"Plinkora"}, dir.File("Plinkora.ini"),
                   std::make_unique<TRecordingMidiPort>(std::vector<std::string>{"Synth"})) {
-        windows.Machine.MidiSupport->TicksByHand = true;
+        windows.Machine.Session.Support().TicksByHand = true;
     }
     void Send(const QString& word, const QString& argument = QString()) {
         QStringList lines{word};
@@ -49,8 +50,8 @@ TEST_F(Commands, ConnectTakesTheNumberAndSwitchesToControlledMode) {
     EXPECT_EQ(windows.Form3.height(), patternHeight - 25) << "without its play panel";
     ASSERT_EQ(replies.count(), 1);
     EXPECT_EQ(Reply(replies, 0), "Machine 2 ready");
-    EXPECT_EQ(windows.Server.MachineNumber, 2u);
-    EXPECT_TRUE(windows.Server.Connected);
+    EXPECT_EQ(windows.Machine.Session.MachineNumber(), 2u);
+    EXPECT_TRUE(windows.Machine.Session.Connected());
     EXPECT_TRUE(windows.Server.isVisible());
     EXPECT_EQ(windows.Server.Panel2->text(), "  2  ");
     EXPECT_FALSE(windows.Form1.menuBar()->isVisible());
@@ -71,7 +72,7 @@ TEST_F(Commands, WordsAreUpperCasedButSpacesMakeNoCommand) {
     EXPECT_FALSE(windows.Server.Timer1->isActive());
     Send("Nonsense", "1");
     EXPECT_EQ(replies.count(), 0);
-    windows.Server.Connected = true; // no save question
+    windows.Machine.Session.Connect(1); // no save question
     Send("exit");
     EXPECT_TRUE(windows.Server.Timer1->isActive()) << "the shutdown waits for the command's end";
     ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() == 1; }, 5000));
@@ -80,7 +81,7 @@ TEST_F(Commands, WordsAreUpperCasedButSpacesMakeNoCommand) {
 
 TEST_F(Commands, SaveNamesTheFileAfterThePathAndTheMachine) {
     Send("CONNECT", "2");
-    windows.Machine.Song.SongModified = true;
+    windows.Machine.Session.SetPatternName("edited");
     Send("DOYOUNEEDSAVE");
     EXPECT_EQ(Reply(replies, 1), "NEEDSAVE");
     Send("SAVE", Folder() + "/demo.pkp");
@@ -90,7 +91,7 @@ TEST_F(Commands, SaveNamesTheFileAfterThePathAndTheMachine) {
     EXPECT_EQ(Reply(replies, 3), base);
     EXPECT_TRUE(std::filesystem::exists(dir.File("demo2.pks")));
     EXPECT_EQ(windows.Form5.Edit1->text(), "demo2");
-    EXPECT_EQ(windows.Machine.Song.Name, base.toStdString());
+    EXPECT_EQ(windows.Machine.Session.Song().Name, base.toStdString());
     Send("DOYOUNEEDSAVE");
     EXPECT_EQ(Reply(replies, 4), "NOSAVE");
     Send("SAVE", Folder() + "/other.backup");
@@ -102,14 +103,16 @@ TEST_F(Commands, SaveNamesTheFileAfterThePathAndTheMachine) {
 TEST_F(Commands, SaveMidiWritesTheNumberedFileOnItsChannel) {
     Send("CONNECT", "3");
     windows.Form1.SpinEdit3->setValue(10);
-    windows.Machine.ExportOptions.Monophone = true;
+    TExportOptions options = windows.Machine.Session.ExportOptions();
+    options.Monophone = true;
+    windows.Machine.Session.SetExportOptions(options);
     Send("SAVEMIDI", Folder() + "/tune");
     EXPECT_EQ(Reply(replies, replies.count() - 1), "MIDISAVED");
     const std::string file = TempDir::Read(dir.File("tune3.mid"));
     ASSERT_FALSE(file.empty());
     EXPECT_NE(file.find(std::string("\0\xFF\x20\x01\x09", 5)), std::string::npos)
         << "monophone is switched off: channel 10 stays";
-    EXPECT_FALSE(windows.Machine.ExportOptions.Monophone);
+    EXPECT_FALSE(windows.Machine.Session.ExportOptions().Monophone);
     EXPECT_NE(file.find("Neuer Song - Acoustic Grand Piano"), std::string::npos);
 }
 
@@ -125,41 +128,35 @@ TEST_F(Commands, LoadRepliesWithThePath) {
 
 TEST_F(Commands, SpeedAndVolumeMoveTheSliders) {
     Send("SETSPEED", "830");
-    EXPECT_EQ(windows.Machine.Song.StepTime, 200);
+    EXPECT_EQ(windows.Machine.Session.Song().StepTime, 200);
     Send("SETSPEED", "30");
-    EXPECT_EQ(windows.Machine.Song.StepTime, 1000);
+    EXPECT_EQ(windows.Machine.Session.Song().StepTime, 1000);
     Send("SETSPEED", "5000");
-    EXPECT_EQ(windows.Machine.Song.StepTime, 30) << "clamped to the slider";
+    EXPECT_EQ(windows.Machine.Session.Song().StepTime, 30) << "clamped to the slider";
     EXPECT_THROW(Send("SETSPEED", "fast"), ConvertError);
     EXPECT_EQ(windows.Server.Memo1->toPlainText().split('\n').last(), "SETSPEED")
         << "the log line is written before the argument is read";
     Send("SETVOLUME", "27");
-    EXPECT_EQ(windows.Machine.Song.Velocities[1][1], 100);
+    EXPECT_EQ(windows.Machine.Session.Song().Velocities[1][1], 100);
 }
 
 TEST_F(Commands, PlaySongWithoutArgumentPlaysTheTrackFromItsStart) {
-    windows.Machine.PlaybackState.TrackPosition = 1;
     Send("PLAYSONG");
-    EXPECT_TRUE(windows.Machine.Playback->Playing());
-    EXPECT_EQ(windows.Machine.PlaybackState.PlayMode, TPlayMode::Track);
+    EXPECT_TRUE(windows.Machine.Session.Playback().Playing());
+    EXPECT_EQ(windows.Machine.Session.Transport().PlayMode, TPlayMode::Track);
     Send("STOP");
-    EXPECT_FALSE(windows.Machine.Playback->Playing());
+    EXPECT_FALSE(windows.Machine.Session.Playback().Playing());
 }
 
 TEST_F(Commands, NextPatternStopsAtTheLastEntry) {
-    TPkSong& song = windows.Machine.Song;
-    ResizePatternPool(song, 2);
-    BuildAllMelodies(song, windows.Machine.Melodies, windows.Machine.MidiOut->Voice);
-    song.SonglineCount = 2;
-    song.Songlines = {0, 1, 2};
-    windows.Form5.RefreshTrackGrid();
+    ASSERT_TRUE(LoadSong(windows.Machine.Session, PatternsAndTrack(2, {1, 2}), dir));
     Send("NEXTPATTERN");
-    EXPECT_EQ(windows.Machine.PlaybackState.TrackPosition, 2);
-    EXPECT_EQ(windows.Machine.PlaybackState.CurrentPattern, 2);
+    EXPECT_EQ(windows.Machine.Session.Transport().TrackPosition, 2);
+    EXPECT_EQ(windows.Machine.Session.Transport().CurrentPattern, 2);
     Send("NEXTPATTERN");
-    EXPECT_EQ(windows.Machine.PlaybackState.TrackPosition, 2);
+    EXPECT_EQ(windows.Machine.Session.Transport().TrackPosition, 2);
     Send("PREVIUSPATTERN");
-    EXPECT_EQ(windows.Machine.PlaybackState.CurrentPattern, 1);
+    EXPECT_EQ(windows.Machine.Session.Transport().CurrentPattern, 1);
 }
 
 TEST_F(Commands, LayoutThreeHidesTheServerWindowAndFourMovesNothing) {
@@ -177,7 +174,7 @@ TEST_F(Commands, AMachineNumberAtTheIntegerLimitGetsSkinZeroAndAPlaceInRange) {
     Send("CONNECT", "2147483647");
     EXPECT_EQ(windows.Form1.Skins->SkinNumber(), 0);
     Send("LAYOUT", "1"); // would overflow without the bound on the machine number
-    EXPECT_EQ(windows.Server.MachineNumber, 2147483647u);
+    EXPECT_EQ(windows.Machine.Session.MachineNumber(), 2147483647u);
 }
 
 TEST(MachineLayout, PlacesTheFourMachinesInTwoRows) {
@@ -224,7 +221,7 @@ TEST(PublishedMachine, AnswersCommandsFromAnotherProgram) {
         ASSERT_TRUE(QTest::qWaitFor([&] { return client.state() == QProcess::NotRunning; }, 10000));
         EXPECT_EQ(client.exitCode(), 0) << client.readAllStandardError().toStdString();
         EXPECT_EQ(client.readAllStandardOutput(), "Machine 2 ready\n");
-        EXPECT_TRUE(windows.Server.Connected);
+        EXPECT_TRUE(windows.Machine.Session.Connected());
     }
     qputenv("XDG_RUNTIME_DIR", previous);
 }

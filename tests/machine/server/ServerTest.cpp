@@ -61,7 +61,7 @@ TEST_F(Shutdown, CancellingTheSaveQuestionKeepsTheMachineRunning) {
 }
 
 TEST_F(Shutdown, AConnectedMachineNeverAsks) {
-    server.Connected = true;
+    server.Connected = [] { return true; };
     answer = false;
     server.close();
     WaitForTimer();

@@ -1,4 +1,4 @@
-#include "shell/CommandLine.h"
+#include "cli/CommandLine.h"
 
 #include "TempDir.h"
 

@@ -317,7 +317,7 @@ TEST(LoadLanguage, GivesEveryWindowTheTextOfItsTagEvenWhenEmpty) {
     EXPECT_EQ(texts.NewSongName, "Neuer Song");
 }
 
-TEST(LoadLanguage, LaterStepsSetCaptionsFoldersAndSongName) {
+TEST(LoadLanguage, LaterStepsSetCaptionsAndFolders) {
     TMainWindowFixture f;
     const TLanguageTexts texts = LoadLanguage({&f.window});
     ApplyMainWindowCaption(f.window, "Plinkora", "1.234");
@@ -328,16 +328,6 @@ TEST(LoadLanguage, LaterStepsSetCaptionsFoldersAndSongName) {
     ApplyFolderEntries(songFolder, midiFolder, texts, "/home/u/PKSongs", "/home/u/Midi");
     EXPECT_EQ(songFolder.text(), "Song (*.pks) Verzeichnis  ->  /home/u/PKSongs");
     EXPECT_EQ(midiFolder.text(), "Midi (*.mid) Verzeichnis  ->  /home/u/Midi");
-
-    TPkSong song;
-    song.Name = "New Song";
-    QLineEdit nameBox("New Project");
-    ApplyNewSongName(song, &nameBox, texts);
-    EXPECT_EQ(song.Name, "Neuer Song");
-    EXPECT_EQ(nameBox.text(), "Neuer Song");
-    song.Name.clear();
-    ApplyNewSongName(song, nullptr, texts);
-    EXPECT_EQ(song.Name, "Neuer Song");
 
     QWidget patternEditor;
     Tagged(&patternEditor, 6);

@@ -16,14 +16,10 @@ using Kind = TMidiCall::Kind;
 // lists the test fills.
 class MainWindow : public ::testing::Test {
 protected:
-    MainWindow() {
-        auto recording = std::make_unique<TRecordingMidiPort>(
-            std::vector<std::string>{"Synth A", "Synth B", "Synth C"});
-        port = recording.get();
-        machine.Port = std::move(recording);
+    MainWindow() : machine(Recording()) {
         machine.SettingsPath = dir.File("Plinkora.ini");
         form = std::make_unique<TForm1>(machine, server);
-        machine.MidiSupport->TicksByHand = true;
+        machine.Session.Support().TicksByHand = true;
         form->Ask = [this](const QString& question, QMessageBox::StandardButtons) {
             questions.push_back(question);
             const auto answer = answers.empty() ? QMessageBox::Cancel : answers.front();
@@ -40,9 +36,16 @@ protected:
         };
     }
 
+    std::unique_ptr<TMidiPort> Recording() {
+        auto recording = std::make_unique<TRecordingMidiPort>(
+            std::vector<std::string>{"Synth A", "Synth B", "Synth C"});
+        port = recording.get();
+        return recording;
+    }
+
+    TRecordingMidiPort* port = nullptr;
     TMachine machine;
     Tserverform server;
-    TRecordingMidiPort* port;
     std::unique_ptr<TForm1> form;
     std::vector<QString> questions;
     std::vector<QMessageBox::StandardButton> answers;
@@ -64,15 +67,15 @@ TEST_F(MainWindow, StartsWithTheVersionTheMapperAndAFreshSong) {
     ASSERT_EQ(form->ComboBox1->count(), 4);
     EXPECT_EQ(form->ComboBox1->itemText(0), "Midi Mapper");
     EXPECT_EQ(form->ComboBox1->currentIndex(), 0);
-    EXPECT_EQ(machine.MidiOut->DeviceId, -1);
+    EXPECT_EQ(machine.Session.Out().DeviceId, -1);
     EXPECT_EQ(form->ScrollBar2->value(), 830);
     EXPECT_EQ(form->MsValue->text(), "200");
     EXPECT_EQ(form->BpmValue->text(), "75.000");
-    EXPECT_EQ(machine.Song.PatternCount, 1);
-    EXPECT_EQ(machine.Song.Name, "New Song");
+    EXPECT_EQ(machine.Session.Song().PatternCount, 1);
+    EXPECT_EQ(machine.Session.Song().Name, "New Song");
     EXPECT_TRUE(form->Octave[2]->isChecked());
     EXPECT_EQ(form->SpinEdit2->maximum(), 24);
-    EXPECT_EQ(machine.Melodies.Count(), 1);
+    EXPECT_EQ(machine.Session.Melodies().Count(), 1);
 }
 
 TEST_F(MainWindow, SpinBoxesWrapAtTheirEnds) {
@@ -80,19 +83,20 @@ TEST_F(MainWindow, SpinBoxesWrapAtTheirEnds) {
     EXPECT_EQ(form->SpinEdit1->value(), 0);
     form->SpinEdit1->setValue(-1);
     EXPECT_EQ(form->SpinEdit1->value(), 127);
-    EXPECT_EQ(machine.Song.Patch, 127);
+    EXPECT_EQ(machine.Session.Song().Patch, 127);
     EXPECT_EQ(form->Edit1->text(), "Gunshot");
     form->SpinEdit4->setValue(128);
     EXPECT_EQ(form->SpinEdit4->value(), 0);
     form->SpinEdit4->setValue(-1);
-    EXPECT_EQ(machine.Song.Bank, 127);
+    EXPECT_EQ(machine.Session.Song().Bank, 127);
     form->SpinEdit3->setValue(17);
     EXPECT_EQ(form->SpinEdit3->value(), 1);
     form->SpinEdit3->setValue(0);
     EXPECT_EQ(form->SpinEdit3->value(), 16);
-    EXPECT_EQ(machine.Song.Channel, 16);
-    EXPECT_EQ(machine.MidiOut->Voice.OutChannel, 15);
-    EXPECT_EQ(machine.Melodies.Event(0, 0).Message & 0xFF, 0x9Fu) << "timelines on channel 16";
+    EXPECT_EQ(machine.Session.Song().Channel, 16);
+    EXPECT_EQ(machine.Session.Out().Voice.OutChannel, 15);
+    EXPECT_EQ(machine.Session.Melodies().Event(0, 0).Message & 0xFF, 0x9Fu)
+        << "timelines on channel 16";
 }
 
 TEST_F(MainWindow, ThePatchMenuSetsNameAndNumber) {
@@ -102,28 +106,28 @@ TEST_F(MainWindow, ThePatchMenuSetsNameAndNumber) {
     trumpet->click();
     EXPECT_EQ(form->Edit1->text(), "Trumpet");
     EXPECT_EQ(form->SpinEdit1->value(), 56);
-    EXPECT_EQ(machine.Song.Patch, 56);
+    EXPECT_EQ(machine.Session.Song().Patch, 56);
     EXPECT_NE(form->PatchMenu->findChild<QLabel*>("trenn_15"), nullptr);
 }
 
 TEST_F(MainWindow, TheTransportPlaysAndStops) {
     form->Button6->click();
-    EXPECT_TRUE(machine.Playback->Playing());
+    EXPECT_TRUE(machine.Session.Playback().Playing());
     EXPECT_EQ(port->Call(0), (TMidiCall{Kind::Open, -1}));
-    machine.Playback->OnTick();
+    machine.Session.Playback().OnTick();
     EXPECT_EQ(port->ShortMessages().back(), 0x90u + 45 * 256 + 127 * 65536);
     form->Button2->click();
-    EXPECT_FALSE(machine.Playback->Playing());
+    EXPECT_FALSE(machine.Session.Playback().Playing());
     EXPECT_EQ(port->Calls().back().What, Kind::Close);
     const size_t calls = port->Size();
     form->Button2->click();
     EXPECT_EQ(port->Size(), calls) << "STOP while stopped does nothing";
 
     form->SpeedButton4->click(); // track mode, stopped: nothing starts
-    EXPECT_FALSE(machine.Playback->Playing());
+    EXPECT_FALSE(machine.Session.Playback().Playing());
     form->SpeedButton1->click();
-    EXPECT_TRUE(machine.Playback->Playing());
-    EXPECT_EQ(machine.PlaybackState.PlayMode, TPlayMode::Track);
+    EXPECT_TRUE(machine.Session.Playback().Playing());
+    EXPECT_EQ(machine.Session.Transport().PlayMode, TPlayMode::Track);
     form->SpeedButton2->click();
     EXPECT_FALSE(form->SpeedButton1->isChecked());
 }
@@ -132,10 +136,10 @@ TEST_F(MainWindow, TempoAppliesWhenTheGestureEnds) {
     form->ScrollBar2->setValue(930);
     EXPECT_EQ(form->MsValue->text(), "100");
     EXPECT_EQ(form->BpmValue->text(), "150.000");
-    EXPECT_EQ(machine.Song.StepTime, 200) << "not before the release";
+    EXPECT_EQ(machine.Session.Song().StepTime, 200) << "not before the release";
     form->ScrollBar2Scroll();
-    EXPECT_EQ(machine.Song.StepTime, 100);
-    EXPECT_EQ(machine.Melodies.Event(0, 31).Time, 1600u);
+    EXPECT_EQ(machine.Session.Song().StepTime, 100);
+    EXPECT_EQ(machine.Session.Melodies().Event(0, 31).Time, 1600u);
 }
 
 TEST_F(MainWindow, EveryWayOfMovingTheTempoAppliesItOnce) {
@@ -143,7 +147,7 @@ TEST_F(MainWindow, EveryWayOfMovingTheTempoAppliesItOnce) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     TWheelBar2003& bar = *form->ScrollBar2;
     const auto applied = [&] {
-        return machine.Song.StepTime == bar.maximum() + bar.minimum() - bar.value();
+        return machine.Session.Song().StepTime == bar.maximum() + bar.minimum() - bar.value();
     };
     const QPoint centre = bar.rect().center();
     QWheelEvent notch(centre, bar.mapToGlobal(centre), {}, QPoint(0, 120), Qt::NoButton,
@@ -160,21 +164,23 @@ TEST_F(MainWindow, EveryWayOfMovingTheTempoAppliesItOnce) {
     }
     QTest::mouseClick(&bar, Qt::LeftButton, {}, QPoint(bar.width() / 5, bar.height() / 2));
     EXPECT_TRUE(applied()) << "click on the groove";
-    EXPECT_TRUE(machine.Song.SongModified);
+    EXPECT_TRUE(machine.Session.Song().SongModified);
 }
 
 TEST_F(MainWindow, ChangesToWhatTheSongFileStoresMarkTheSongModified) {
     const QString path = QString::fromStdString(dir.Write("Two.pks", TwoPatternSong));
     ASSERT_TRUE(form->DoLoadSong(path));
-    EXPECT_FALSE(machine.Song.SongModified) << "loading brought the controls in line only";
+    EXPECT_FALSE(machine.Session.Song().SongModified)
+        << "loading brought the controls in line only";
     const std::vector<std::function<void()>> edits = {
         [&] { form->SpinEdit3->setValue(7); }, [&] { form->SpinEdit1->setValue(12); },
         [&] { form->SpinEdit4->setValue(2); }, [&] { form->SpinEdit2->setValue(5); },
         [&] { form->Octave[4]->trigger(); },   [&] { form->ComboBox1->setCurrentIndex(0); }};
     for (size_t i = 0; i < edits.size(); ++i) {
-        machine.Song.SongModified = false;
+        ASSERT_TRUE(machine.Session.Save());
+        ASSERT_FALSE(machine.Session.Song().SongModified);
         edits[i]();
-        EXPECT_TRUE(machine.Song.SongModified) << i;
+        EXPECT_TRUE(machine.Session.Song().SongModified) << i;
     }
 }
 
@@ -199,13 +205,13 @@ TEST_F(MainWindow, TheOverwriteQuestionLooksAtTheFileReallyWritten) {
 }
 
 TEST_F(MainWindow, ANoteRangeBelowAHighNoteIsRefused) {
-    machine.Song.Notes[1][3] = 13;
+    machine.Session.SetStepNote(3, 13);
     form->Octave[0]->trigger();
-    EXPECT_EQ(machine.Song.Range, 37);
+    EXPECT_EQ(machine.Session.Song().Range, 37);
     EXPECT_TRUE(form->Octave[2]->isChecked());
     EXPECT_FALSE(form->Octave[0]->isChecked());
     form->Octave[4]->trigger();
-    EXPECT_EQ(machine.Song.Range, 61);
+    EXPECT_EQ(machine.Session.Song().Range, 61);
     EXPECT_EQ(form->SpinEdit2->maximum(), 0);
 }
 
@@ -213,28 +219,28 @@ TEST_F(MainWindow, LoadingBringsEveryControlInLine) {
     const QString path = QString::fromStdString(dir.Write("Two.pks", TwoPatternSong));
     EXPECT_FALSE(form->DoLoadSong(QString::fromStdString(dir.File("none.pks"))));
     ASSERT_TRUE(form->DoLoadSong(path));
-    EXPECT_EQ(machine.Song.Name, "Two");
+    EXPECT_EQ(machine.Session.Song().Name, "Two");
     EXPECT_EQ(form->MsValue->text(), "150");
     EXPECT_EQ(form->ScrollBar2->value(), 880);
     EXPECT_EQ(form->SpinEdit2->value(), 3);
-    EXPECT_EQ(machine.MidiOut->Voice.GlobalTranspose, 3);
+    EXPECT_EQ(machine.Session.Out().Voice.GlobalTranspose, 3);
     EXPECT_EQ(form->SpinEdit1->value(), 40);
     EXPECT_EQ(form->Edit1->text(), "Violin");
     EXPECT_EQ(form->SpinEdit4->value(), 6);
     EXPECT_EQ(form->SpinEdit3->value(), 5);
     EXPECT_EQ(form->ComboBox1->currentIndex(), 2);
-    EXPECT_EQ(machine.MidiOut->DeviceId, 1);
-    EXPECT_EQ(machine.PlaybackState.CurrentPattern, 2);
+    EXPECT_EQ(machine.Session.Out().DeviceId, 1);
+    EXPECT_EQ(machine.Session.Transport().CurrentPattern, 2);
     EXPECT_TRUE(form->Octave[1]->isChecked());
-    EXPECT_EQ(machine.Melodies.Count(), 2);
-    EXPECT_EQ(machine.Melodies.Event(1, 0).Message & 0xFFFF, 0x94u + (5 + 35 + 3) * 256);
+    EXPECT_EQ(machine.Session.Melodies().Count(), 2);
+    EXPECT_EQ(machine.Session.Melodies().Event(1, 0).Message & 0xFFFF, 0x94u + (5 + 35 + 3) * 256);
 
     QString error;
     const QString bad = QString::fromStdString(dir.Write("bad.pks", "Plinkora Song\r\n2x ms\r\n"));
     EXPECT_FALSE(form->DoLoadSong(bad, &error));
     EXPECT_EQ(error, "Song file " + bad + ", line 2: '2x' is not a valid integer value")
         << "the window names the file and the line, as the command line does";
-    EXPECT_EQ(machine.Song.Name, "Two") << "a failed load keeps the song";
+    EXPECT_EQ(machine.Session.Song().Name, "Two") << "a failed load keeps the song";
 }
 
 TEST_F(MainWindow, SaveOfANewSongProposesItsNameAndAsksBeforeOverwriting) {
@@ -246,42 +252,43 @@ TEST_F(MainWindow, SaveOfANewSongProposesItsNameAndAsksBeforeOverwriting) {
     EXPECT_EQ(proposals[0], "New Song.pks");
     EXPECT_EQ(questions.size(), 1u);
     EXPECT_EQ(TempDir::Read(taken), "old");
-    EXPECT_EQ(machine.Song.Name, "Fresh");
+    EXPECT_EQ(machine.Session.Song().Name, "Fresh");
     EXPECT_EQ(TempDir::Read(dir.File("Fresh.pks")).substr(0, 15), "Plinkora Song\r\n");
 
-    machine.Song.SongModified = true;
+    machine.Session.SetPatternName("edited");
+    ASSERT_TRUE(machine.Session.Song().SongModified);
     form->SaveClick(); // a named song is saved beside its file without a dialog
     EXPECT_EQ(proposals.size(), 2u);
-    EXPECT_FALSE(machine.Song.SongModified);
+    EXPECT_FALSE(machine.Session.Song().SongModified);
 }
 
 TEST_F(MainWindow, NewCommandsAskFirstAndCancelStops) {
-    ResizePatternPool(machine.Song, 3);
-    BuildAllMelodies(machine.Song, machine.Melodies, machine.MidiOut->Voice);
+    machine.Session.AddPattern(DefaultNote);
+    machine.Session.AddPattern(DefaultNote);
     answers = {QMessageBox::Cancel};
     form->NewProjectClick();
-    EXPECT_EQ(machine.Song.PatternCount, 3);
+    EXPECT_EQ(machine.Session.Song().PatternCount, 3);
 
     form->AskStepCount = [] { return 8; };
     answers = {QMessageBox::No};
     form->DrumsessionClick();
-    EXPECT_EQ(machine.Song.PatternCount, 1);
-    EXPECT_EQ(machine.Song.Steps, 8);
-    EXPECT_EQ(machine.Song.Channel, 10);
+    EXPECT_EQ(machine.Session.Song().PatternCount, 1);
+    EXPECT_EQ(machine.Session.Song().Steps, 8);
+    EXPECT_EQ(machine.Session.Song().Channel, 10);
     EXPECT_EQ(form->SpinEdit3->value(), 10);
-    EXPECT_EQ(machine.Song.Transpose[1], -1);
-    EXPECT_EQ(machine.Song.Range, 49);
+    EXPECT_EQ(machine.Session.Song().Transpose[1], -1);
+    EXPECT_EQ(machine.Session.Song().Range, 49);
     EXPECT_TRUE(form->Octave[3]->isChecked());
-    EXPECT_EQ(machine.Melodies.Timeline(0).size(), 16u);
+    EXPECT_EQ(machine.Session.Melodies().Timeline(0).size(), 16u);
 
     answers = {QMessageBox::Yes}; // Yes opens "Save As"; cancelling it keeps the song
     form->SongKeepPatternsClick();
     EXPECT_EQ(proposals.size(), 1u);
-    EXPECT_EQ(machine.Song.Steps, 8);
+    EXPECT_EQ(machine.Session.Song().Steps, 8);
 }
 
 TEST_F(MainWindow, CancellingTheCloseQuestionKeepsTheMachineRunning) {
-    machine.Song.SongModified = true;
+    machine.Session.SetPatternName("edited");
     answers = {QMessageBox::Cancel};
     form->close();
     EXPECT_TRUE(server.Cancelled);
@@ -299,20 +306,19 @@ TEST_F(MainWindow, AFirstStartWritesTheSettingsAndRangeChangesRewriteThem) {
 
 TEST(MainWindowSettings, TheSavedRangePreviewAndPositionAreShownAtStart) {
     TempDir dir;
-    TMachine machine;
-    machine.Port = std::make_unique<TRecordingMidiPort>();
+    TMachine machine(std::make_unique<TRecordingMidiPort>());
     machine.SettingsPath = dir.Write("Plinkora.ini", "/songs\r\n/midi\r\n49\r\n140\r\n90\r\n"
                                                      "140\r\n219\r\n538\r\n219\r\n"
                                                      "PatternFixed\r\n4\r\nSongFixed\r\n6\r\n"
                                                      "5\r\nTone Preview On\r\n16\r\n(C) me\r\n");
     Tserverform server;
     TForm1 form(machine, server);
-    EXPECT_EQ(machine.Song.Range, 49);
+    EXPECT_EQ(machine.Session.Song().Range, 49);
     EXPECT_TRUE(form.Octave[3]->isChecked());
     EXPECT_EQ(form.SpinEdit2->maximum(), 12);
     EXPECT_TRUE(form.PreviewofTones1->isChecked());
-    EXPECT_TRUE(machine.Playback->PreviewWhilePlaying());
+    EXPECT_TRUE(machine.Session.Playback().PreviewWhilePlaying());
     EXPECT_TRUE(machine.SettingsRead);
-    EXPECT_EQ(machine.ExportOptions.Copyright, "(C) me");
+    EXPECT_EQ(machine.Session.ExportOptions().Copyright, "(C) me");
     EXPECT_EQ(form.SongDirectory1->text(), "Song (*.pks) Directory  ->  /songs");
 }

@@ -33,7 +33,7 @@ TEST(StartUp, TheWindowsComeUpInGerman) {
     EXPECT_EQ(windows.Server.windowTitle(), "") << "the server window has no text number";
     EXPECT_EQ(windows.Form8.windowTitle(), "Track Eigenschaften");
     EXPECT_EQ(form.Button3->toolTip(), QString::fromUtf8("Zurücksetzen des Midigerätes"));
-    EXPECT_EQ(windows.Machine.Song.Name, "Neuer Song");
+    EXPECT_EQ(windows.Machine.Session.Song().Name, "Neuer Song");
     EXPECT_FALSE(windows.Server.isVisible()) << "hidden until a controller connects";
     EXPECT_EQ(windows.Machine.Settings.SkinNumber, 2) << "the saved skin, restored by 'next'";
     EXPECT_EQ(form.Skins->SkinNumber(), 3);
@@ -44,12 +44,13 @@ TEST(StartUp, ASongNamedOnTheCommandLineIsLoadedEvenWithSpacesInItsPath) {
     const std::string song = dir.Write("My Song.pks", "Plinkora Song\r\n120 ms\r\n1 Pattern\r\n"
                                                       "3 0 5 \r\n1 Songlines\r\n1 \r\n");
     TMachineWindows windows({"Plinkora", dir.File("My"), "Song.pks"}, dir.File("Plinkora.ini"));
-    EXPECT_EQ(windows.Machine.Song.Name, "My Song");
-    EXPECT_EQ(windows.Machine.Song.Steps, 3);
+    EXPECT_EQ(windows.Machine.Session.Song().Name, "My Song");
+    EXPECT_EQ(windows.Machine.Session.Song().Steps, 3);
     EXPECT_EQ(windows.Form1.MsValue->text(), "120");
 
     TMachineWindows missing({"Plinkora", dir.File("None.pks")}, dir.File("Other.ini"));
-    EXPECT_EQ(missing.Machine.Song.Name, "Neuer Song") << "a missing song starts the default";
+    EXPECT_EQ(missing.Machine.Session.Song().Name, "Neuer Song")
+        << "a missing song starts the default";
 }
 
 TEST(StartUp, TheEditorsComeUpInGermanWithTheirHints) {
@@ -75,7 +76,7 @@ TEST(StartUp, ClosingTheMainWindowAsksTheSaveQuestionOnce) {
         ++questions;
         return QMessageBox::No;
     };
-    windows.Machine.Song.SongModified = true;
+    windows.Machine.Session.SetPatternName("edited");
     windows.Form1.close();
     ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() == 1; }, 5000));
     EXPECT_EQ(questions, 1);

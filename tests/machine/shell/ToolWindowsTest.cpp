@@ -1,3 +1,4 @@
+#include "SessionSongs.h"
 #include "TempDir.h"
 #include "shell/Startup.h"
 
@@ -66,7 +67,7 @@ TEST_F(ToolWindows, ATypedTrackNameSurvivesSaveAs) {
         return QString::fromStdString(dir.File("Tune.pks"));
     };
     windows.Form1.SaveAsClick();
-    EXPECT_EQ(windows.Machine.Song.Name, "Tune");
+    EXPECT_EQ(windows.Machine.Session.Song().Name, "Tune");
     EXPECT_EQ(windows.Form2.Edit1->text(), typed);
 }
 
@@ -87,8 +88,8 @@ TEST_F(ToolWindows, MonophoneExportsOnChannelOneAndKeepsTheChannel) {
     EXPECT_NE(file.find(std::string("\0\x90", 2)), std::string::npos);
     EXPECT_EQ(file.find(std::string("\x99")), std::string::npos);
     EXPECT_EQ(windows.Form1.SpinEdit3->value(), 10);
-    EXPECT_EQ(windows.Machine.MidiOut->Voice.OutChannel, 9);
-    EXPECT_EQ(windows.Machine.Melodies.Event(0, 0).Message & 0xFF, 0x99u);
+    EXPECT_EQ(windows.Machine.Session.Out().Voice.OutChannel, 9);
+    EXPECT_EQ(windows.Machine.Session.Melodies().Event(0, 0).Message & 0xFF, 0x99u);
 }
 
 TEST_F(ToolWindows, CtrlDTogglesTheDebuggerAndDAloneDoesNothing) {
@@ -108,7 +109,7 @@ TEST_F(ToolWindows, CtrlDTogglesTheDebuggerAndDAloneDoesNothing) {
 TEST_F(ToolWindows, TheDebuggerShowsEveryReportedCallAndKeepsAtMost51Lines) {
     windows.Form6.Button1->click();
     for (int i = 0; i < 60; ++i) {
-        windows.Machine.MidiOut->SendShort(0x90);
+        windows.Machine.Session.PreviewNoteOff(10); // one reported send on a closed device
         ASSERT_LE(windows.Form6.Memo1->blockCount(), 51);
     }
     const QStringList lines = windows.Form6.Memo1->toPlainText().split('\n');
@@ -120,10 +121,7 @@ TEST_F(ToolWindows, TheDebuggerShowsEveryReportedCallAndKeepsAtMost51Lines) {
 }
 
 TEST_F(ToolWindows, StatisticsCountTheTrackOverThePool) {
-    TPkSong& song = windows.Machine.Song;
-    ResizePatternPool(song, 5);
-    song.SonglineCount = 4;
-    song.Songlines = {0, 3, 1, 3, 2};
+    ASSERT_TRUE(LoadSong(windows.Machine.Session, PatternsAndTrack(5, {3, 1, 3, 2}), dir));
     windows.Form1.Statistics1->trigger();
     EXPECT_TRUE(windows.Form9.isVisible());
     EXPECT_EQ(windows.Form9.windowTitle(), "Projekt Statistik");
@@ -132,11 +130,11 @@ TEST_F(ToolWindows, StatisticsCountTheTrackOverThePool) {
     EXPECT_EQ(windows.Form9.UnusedValue->text(), "2");
     EXPECT_EQ(windows.Form9.LengthValue->text(), "4");
     EXPECT_EQ(windows.Form9.Numerator->text(), "4");
-    song.Songlines = {0, 3, 1, 4, 2, 5};
-    song.SonglineCount = 5;
+    ASSERT_TRUE(LoadSong(windows.Machine.Session, PatternsAndTrack(5, {3, 1, 4, 2, 5}), dir));
     windows.Form1.Statistics1->trigger();
     EXPECT_FALSE(windows.Form9.isVisible());
     EXPECT_EQ(windows.Form9.UnusedValue->text(), "0");
+    TPkSong song = windows.Machine.Session.Song();
     song.SonglineCount = 0;
     song.Songlines = {0};
     EXPECT_EQ(CountPatternUse(song).Used, 0) << "an empty track uses nothing";

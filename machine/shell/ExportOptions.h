@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ExportMidi.h"
+#include "session/MachineSession.h"
 
 #include <QCheckBox>
 #include <QDialog>
@@ -11,12 +11,13 @@
 #include <functional>
 
 // The "Midi Export" dialog: a non-modal window, kept on top, where the user picks the optional
-// parts of the MIDI file and edits its texts. Its controls are the view of the export options:
-// every change goes straight into `options`.
+// parts of the MIDI file and edits its texts. Its controls are the view of the session's export
+// options: every change goes to the session, and the controls show what it holds.
 class TForm2 : public QDialog {
     Q_OBJECT
 public:
-    TForm2(TExportOptions& options, QWidget* parent = nullptr);
+    explicit TForm2(TMachineSession& session, QWidget* parent = nullptr);
+    ~TForm2() override;
 
     QGroupBox* GroupBox1; // "Export Options"
     QGroupBox* GroupBox2; // "Additional Information"
@@ -34,9 +35,10 @@ public:
     // Shows the options as they are now (after the program changed them), leaving the marks of
     // manual editing as the options hold them.
     void ShowOptions();
-    // Opening from the main menu: instrument := the instrument name, track name := song name +
-    // " - " + instrument name; then the dialog is shown, centred on the screen.
-    void Open(const QString& songName, const QString& instrumentName);
+    // Opening from the main menu: instrument := the song's instrument name, track name := song
+    // name + " - " + instrument name (both count as edited); then the dialog is shown, centred
+    // on the screen.
+    void Open();
 
     // "Export": the main window's save dialog and export sequence; true when a file was written
     // (the dialog then hides).
@@ -47,6 +49,9 @@ public:
 private:
     void CreateControls();
     void Button1Click();
-    TExportOptions& options_;
+    // Changes the options as `change` does and hands them to the session.
+    void Edit(const std::function<void(TExportOptions&)>& change);
+    TMachineSession& session_;
+    int listener_ = 0;
     bool showing_ = false;
 };

@@ -2,15 +2,9 @@
 
 #include "EngineCommands.h"
 #include "StringConvert.h"
-#include "files/ImportPk.h"
-#include "midi/MidiBasics.h"
-#include "midi/MidiDebugLog.h"
 #include "midi/MidiPortSystem.h"
 #include "midi/Midi_Errors.h"
-#include "midi/Playback.h"
-#include "song/Melodies.h"
-#include "song/SongModel.h"
-#include "song/TempoInfo.h"
+#include "session/MachineSession.h"
 
 #include <chrono>
 #include <csignal>
@@ -32,18 +26,6 @@ std::optional<double> ParseSeconds(const std::string& text) {
     if (text.empty() || *end != '\0' || !(seconds >= 0))
         return std::nullopt;
     return seconds;
-}
-
-// The main window's device choice: open, then program and bank on the new port. Returns the
-// result code of the open.
-int32_t ChooseDevice(TMidiOut& out, TPkSong& song, int32_t device) {
-    out.DeviceId = device;
-    song.Device = device;
-    out.Open();
-    const int32_t opened = out.LastResult;
-    out.SetPatch(song.Patch);
-    out.SelectBank(song.Bank);
-    return opened;
 }
 
 void WaitUntilDone(const std::optional<double>& seconds) {
@@ -95,25 +77,18 @@ std::optional<TPlayRequest> ParsePlayRequest(int argc, const std::string* args, 
 }
 
 int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& err) {
-    TPkSong song;
-    TTempoInfo tempo;
-    if (!ReadSong(request.SongPath, song, tempo)) {
-        err << "Plinkora: " << request.SongPath << " is not a Plinkora song file\n";
+    TMachineSession session(MakeSystemMidiPort());
+    if (!LoadSongFile(session, request.SongPath, false, err))
         return 1;
-    }
+    const TPkSong& song = session.Song();
     if (request.Pattern && (*request.Pattern < 1 || *request.Pattern > song.PatternCount)) {
         err << "Plinkora: the song has no pattern " << *request.Pattern << "\n";
         return 1;
     }
-    const auto port = MakeSystemMidiPort();
-    TMidiSupport support;
-    TMidiDebugLog debugger;
-    TMidiOut midiOut(*port, support, &debugger);
-    TMelodies melodies;
-    TPlaybackState state;
-    TPlayback playback(song, melodies, midiOut, support, tempo, state);
-    ApplyLoadedSong(song, melodies, midiOut.Voice);
-    if (const int32_t opened = ChooseDevice(midiOut, song, request.Device); !support.DeviceOpen) {
+    if (request.Pattern)
+        session.SelectPattern(*request.Pattern);
+    if (const int32_t opened = session.SetDevice(request.Device); !session.Support().DeviceOpen) {
+        const TMidiOut& midiOut = session.Out();
         err << "Plinkora: device " << request.Device << " cannot be opened:";
         if (midiOut.OpenFailure.empty())
             err << MidiErrorText(opened) << "\n";
@@ -122,17 +97,15 @@ int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& e
         if (const std::string problem = SystemSoundFontProblem();
             request.Device == MidiMapperId && !problem.empty())
             err << "Plinkora: " << problem << "\n";
-        for (const std::string& line : debugger.Lines())
+        for (const std::string& line : session.DebugLog().Lines())
             err << "  " << line << "\n";
         return 1;
     }
 
-    state.PlayMode = request.Pattern ? TPlayMode::Pattern : TPlayMode::Track;
-    if (request.Pattern)
-        state.CurrentPattern = *request.Pattern;
-    const TStartResult started = playback.PlayToggle();
-    if (started != TStartResult::Playing) {
-        err << "Plinkora: playback could not start:" << MidiErrorText(midiOut.LastResult) << "\n";
+    session.PlayInMode(request.Pattern ? TPlayMode::Pattern : TPlayMode::Track);
+    if (!session.Playing()) {
+        err << "Plinkora: playback could not start:" << MidiErrorText(session.Out().LastResult)
+            << "\n";
         return 1;
     }
     out << "Playing " << song.Name << " (Ctrl+C stops)\n" << std::flush;
@@ -142,6 +115,6 @@ int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& e
     WaitUntilDone(request.Seconds);
     std::signal(SIGINT, previousInt);
     std::signal(SIGTERM, previousTerm);
-    playback.StopToggle();
+    session.StopToggle();
     return 0;
 }

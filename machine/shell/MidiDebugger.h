@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MidiDebugLog.h"
+#include "midi/MidiDebugLog.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>

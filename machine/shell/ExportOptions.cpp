@@ -1,5 +1,6 @@
 #include "ExportOptions.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -22,8 +23,8 @@ std::string Utf8(const QString& text) {
 
 } // namespace
 
-TForm2::TForm2(TExportOptions& options, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint), options_(options) {
+TForm2::TForm2(TMachineSession& session, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint), session_(session) {
     setObjectName("Form2");
     setWindowTitle("Midi Export");
     setProperty("Tag", 20);
@@ -31,6 +32,20 @@ TForm2::TForm2(TExportOptions& options, QWidget* parent)
     setFixedSize(540, 200);
     CreateControls();
     ShowOptions();
+    listener_ = session_.Listen([this](TChanges changes) {
+        if (changes & chExportOptions)
+            ShowOptions();
+    });
+}
+
+TForm2::~TForm2() {
+    session_.Unlisten(listener_);
+}
+
+void TForm2::Edit(const std::function<void(TExportOptions&)>& change) {
+    TExportOptions options = session_.ExportOptions();
+    change(options);
+    session_.SetExportOptions(options);
 }
 
 void TForm2::CreateControls() {
@@ -67,34 +82,44 @@ void TForm2::CreateControls() {
     Button2 = Named(new QPushButton("Cancel", this), "Button2", 31);
     Button2->setGeometry(438, 166, 94, 26);
 
-    connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) { options_.ProgramChange = on; });
-    connect(CheckBox2, &QCheckBox::toggled, this, [this](bool on) { options_.Monophone = on; });
+    connect(CheckBox1, &QCheckBox::toggled, this,
+            [this](bool on) { Edit([on](TExportOptions& o) { o.ProgramChange = on; }); });
+    connect(CheckBox2, &QCheckBox::toggled, this,
+            [this](bool on) { Edit([on](TExportOptions& o) { o.Monophone = on; }); });
     connect(CheckBox3, &QCheckBox::toggled, this, [this](bool on) {
-        options_.TrackNameOn = on;
+        Edit([on](TExportOptions& o) { o.TrackNameOn = on; });
         Edit1->setEnabled(on);
     });
     connect(CheckBox4, &QCheckBox::toggled, this, [this](bool on) {
-        options_.CopyrightOn = on;
+        Edit([on](TExportOptions& o) { o.CopyrightOn = on; });
         Edit2->setEnabled(on);
     });
     connect(CheckBox5, &QCheckBox::toggled, this, [this](bool on) {
-        options_.InstrumentOn = on;
+        Edit([on](TExportOptions& o) { o.InstrumentOn = on; });
         Edit3->setEnabled(on);
     });
     // Any change of these texts, typed or made by the program, marks the field as edited.
     connect(Edit1, &QLineEdit::textChanged, this, [this](const QString& text) {
-        options_.TrackName = Utf8(text);
-        if (!showing_)
-            options_.TrackNameEdited = true;
+        if (showing_)
+            return;
+        Edit([&text](TExportOptions& o) {
+            o.TrackName = Utf8(text);
+            o.TrackNameEdited = true;
+        });
     });
     connect(Edit3, &QLineEdit::textChanged, this, [this](const QString& text) {
-        options_.Instrument = Utf8(text);
-        if (!showing_)
-            options_.InstrumentEdited = true;
+        if (showing_)
+            return;
+        Edit([&text](TExportOptions& o) {
+            o.Instrument = Utf8(text);
+            o.InstrumentEdited = true;
+        });
     });
     connect(Edit2, &QLineEdit::textChanged, this, [this](const QString& text) {
-        options_.Copyright = Utf8(text);
-        if (!showing_ && CopyrightChanged)
+        if (showing_)
+            return;
+        Edit([&text](TExportOptions& o) { o.Copyright = Utf8(text); });
+        if (CopyrightChanged)
             CopyrightChanged();
     });
     connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
@@ -102,24 +127,26 @@ void TForm2::CreateControls() {
 }
 
 void TForm2::ShowOptions() {
+    const TExportOptions options = session_.ExportOptions();
     showing_ = true;
-    CheckBox1->setChecked(options_.ProgramChange);
-    CheckBox2->setChecked(options_.Monophone);
-    CheckBox3->setChecked(options_.TrackNameOn);
-    CheckBox4->setChecked(options_.CopyrightOn);
-    CheckBox5->setChecked(options_.InstrumentOn);
-    Edit1->setEnabled(options_.TrackNameOn);
-    Edit2->setEnabled(options_.CopyrightOn);
-    Edit3->setEnabled(options_.InstrumentOn);
-    Edit1->setText(Text(options_.TrackName));
-    Edit2->setText(Text(options_.Copyright));
-    Edit3->setText(Text(options_.Instrument));
+    CheckBox1->setChecked(options.ProgramChange);
+    CheckBox2->setChecked(options.Monophone);
+    CheckBox3->setChecked(options.TrackNameOn);
+    CheckBox4->setChecked(options.CopyrightOn);
+    CheckBox5->setChecked(options.InstrumentOn);
+    Edit1->setEnabled(options.TrackNameOn);
+    Edit2->setEnabled(options.CopyrightOn);
+    Edit3->setEnabled(options.InstrumentOn);
+    Edit1->setText(Text(options.TrackName));
+    Edit2->setText(Text(options.Copyright));
+    Edit3->setText(Text(options.Instrument));
     showing_ = false;
 }
 
-void TForm2::Open(const QString& songName, const QString& instrumentName) {
-    Edit3->setText(instrumentName);
-    Edit1->setText(songName + " - " + instrumentName);
+void TForm2::Open() {
+    const QString instrument = Text(session_.InstrumentName());
+    Edit3->setText(instrument);
+    Edit1->setText(QFile::decodeName(session_.Song().Name.c_str()) + " - " + instrument);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     show();

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+
+class TMachineSession;
+
+// Command-line actions that run the machine without windows. Each returns the exit status and
+// throws on file errors (the caller reports them).
+
+// Loads `path` as the windows do (the device choice aside); false after writing why to `err`.
+bool LoadSongFile(TMachineSession& session, const std::string& path, bool chooseDevice,
+                  std::ostream& err);
+
+// Prints the output device list as the main window fills it: "Midi Mapper" first.
+int ListDevices(std::ostream& out);
+
+// Writes the MIDI file that the remote "SAVEMIDI" writes for `songPath` on a freshly started
+// machine.
+int ExportMidiFile(const std::string& songPath, const std::string& midiPath, std::ostream& out,
+                   std::ostream& err);
