@@ -1,6 +1,7 @@
 #include "EngineCommands.h"
 
 #include "files/FileError.h"
+#include "files/ImportPk.h"
 #include "midi/MidiPortSystem.h"
 #include "session/MachineSession.h"
 
@@ -9,10 +10,16 @@
 bool LoadSongFile(TMachineSession& session, const std::string& path, bool chooseDevice,
                   std::ostream& err) {
     const TMachineSession::TLoadResult result = session.Load(path, chooseDevice);
-    if (!result.Loaded)
-        err << "Plinkora: " << (result.Error.empty() ? CannotOpenMessage(path) : result.Error)
-            << "\n";
-    return result.Loaded;
+    if (result.Loaded)
+        return true;
+    if (result.Error.empty()) { // no song file there: the reader says why (missing, a folder)
+        TPkSong song;
+        TTempoInfo tempo;
+        ReadSong(path, song, tempo);
+        throw FileError(CannotOpenMessage(path));
+    }
+    err << "Plinkora: " << result.Error << "\n";
+    return false;
 }
 
 int ListDevices(std::ostream& out) {

@@ -9,6 +9,7 @@ class TMachineSession;
 // throws on file errors (the caller reports them).
 
 // Loads `path` as the windows do (the device choice aside); false after writing why to `err`.
+// Throws FileError when there is no song file to read.
 bool LoadSongFile(TMachineSession& session, const std::string& path, bool chooseDevice,
                   std::ostream& err);
 
