@@ -226,6 +226,8 @@ private:
     std::string ExportWith(const std::string& path);
     void KeepInstrumentName();
     void ReportStart(TStartResult result);
+    void ReportTrackStart(bool wasPlaying, int32_t patternBefore);
+    void ChooseMode(TPlayMode mode);
 
     TPkSong song_;
     TMelodies melodies_;

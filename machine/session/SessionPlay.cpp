@@ -38,18 +38,23 @@ TStartResult TMachineSession::PlayPattern() {
     return result;
 }
 
-// Starting the track from stopped makes the pattern of its song line current.
+// Starting the track from stopped makes the pattern of its song line current and moves the line
+// that plays.
+void TMachineSession::ReportTrackStart(bool wasPlaying, int32_t patternBefore) {
+    if (wasPlaying || PlayMode() != TPlayMode::Track)
+        return;
+    ShowedPattern(patternBefore);
+    if (Playing())
+        Report(chTrackPosition);
+}
+
 TStartResult TMachineSession::PlaySong() {
     TSessionReport report(*this);
     const bool wasPlaying = Playing();
     const int32_t patternBefore = CurrentPattern();
     const TStartResult result = playback_->PlaySong();
     ReportStart(result);
-    if (!wasPlaying) {
-        ShowedPattern(patternBefore);
-        if (Playing())
-            Report(chTrackPosition);
-    }
+    ReportTrackStart(wasPlaying, patternBefore);
     Report(chTransport);
     return result;
 }
@@ -62,19 +67,15 @@ void TMachineSession::Stop() {
     Report(chTransport);
 }
 
+// The play toggle stays down while the output is open; it comes up when the start failed.
 void TMachineSession::PlayToggle() {
     TSessionReport report(*this);
-    if (PlayMode() == TPlayMode::Pattern) {
-        PlayPattern();
-    } else {
-        if (!Playing())
-            state_.TrackPosition = 1;
-        PlaySong();
-    }
-    playToggleDown_ = true;
+    const bool wasPlaying = Playing();
+    const int32_t patternBefore = CurrentPattern();
+    ReportStart(playback_->PlayToggle());
+    ReportTrackStart(wasPlaying, patternBefore);
+    playToggleDown_ = support_->DeviceOpen;
     Report(chTransport);
-    if (!support_->DeviceOpen)
-        StopToggle();
 }
 
 void TMachineSession::StopToggle() {
@@ -84,28 +85,30 @@ void TMachineSession::StopToggle() {
     Report(chTransport);
 }
 
-void TMachineSession::ChoosePatternMode() {
+// A mode chosen while playing plays at once, as the play toggle does.
+void TMachineSession::ChooseMode(TPlayMode mode) {
     TSessionReport report(*this);
-    state_.PlayMode = TPlayMode::Pattern;
+    const bool wasPlaying = Playing();
+    const TStartResult result =
+        mode == TPlayMode::Pattern ? playback_->ChoosePatternMode() : playback_->ChooseTrackMode();
+    if (wasPlaying) {
+        ReportStart(result);
+        playToggleDown_ = support_->DeviceOpen;
+    }
     Report(chTransport);
-    if (Playing())
-        PlayToggle();
+}
+
+void TMachineSession::ChoosePatternMode() {
+    ChooseMode(TPlayMode::Pattern);
 }
 
 void TMachineSession::ChooseTrackMode() {
-    TSessionReport report(*this);
-    state_.PlayMode = TPlayMode::Track;
-    Report(chTransport);
-    if (Playing())
-        PlayToggle();
+    ChooseMode(TPlayMode::Track);
 }
 
 void TMachineSession::PlayInMode(TPlayMode mode) {
     TSessionReport report(*this);
-    if (mode == TPlayMode::Pattern)
-        ChoosePatternMode();
-    else
-        ChooseTrackMode();
+    ChooseMode(mode);
     PlayToggle();
 }
 

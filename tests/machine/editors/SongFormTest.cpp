@@ -258,41 +258,6 @@ TEST_F(TrackEditor, ClicksSelectSongLinesAndTrackPlayLeavesThemWithoutFollow) {
     EXPECT_EQ(form5->SelectedEntry(), 3) << "the position stays where the user put it";
 }
 
-TEST_F(TrackEditor, EveryTrackEditMarksTheSongModified) {
-    MakeSong(3, {1, 2});
-    for (QPushButton* edit : {form5->Button1, form5->Button2, form5->Button3, form5->Button4}) {
-        ASSERT_TRUE(machine.Session.Save());
-        ASSERT_FALSE(machine.Session.Song().SongModified);
-        form5->SelectTrackEntry(1);
-        edit->click();
-        EXPECT_TRUE(machine.Session.Song().SongModified) << edit->objectName().toStdString();
-    }
-}
-
-TEST_F(TrackEditor, TrackEditsWhilePlayingKeepTheTrackPositionInTheTrack) {
-    MakeSong(3, {1, 2, 3});
-    form5->SpeedButton14->click();
-    PlayOnePass();
-    PlayOnePass();
-    ASSERT_EQ(machine.Session.Transport().TrackPosition, 3);
-    form5->SelectTrackEntry(3);
-    form5->Button2->click();
-    EXPECT_EQ(machine.Session.Transport().TrackPosition, 1);
-
-    PlayOnePass(); // entry 2 plays
-    ASSERT_EQ(machine.Session.Transport().TrackPosition, 2);
-    form5->SelectTrackEntry(1);
-    form5->Button1->click(); // an entry before it: it moves one down
-    EXPECT_EQ(machine.Session.Transport().TrackPosition, 3);
-    EXPECT_EQ(Track(), (std::vector<int>{1, 1, 2}));
-    form5->SelectTrackEntry(1);
-    form5->Button2->click();
-    EXPECT_EQ(machine.Session.Transport().TrackPosition, 2);
-    PlayOnePass();
-    EXPECT_EQ(machine.Session.Transport().TrackPosition, 1) << "the track still loops";
-    EXPECT_EQ(machine.Session.Transport().CurrentPattern, 1);
-}
-
 TEST_F(TrackEditor, TheSelectedEntryIsAlwaysTheThirdVisibleRow) {
     MakeSong(2, std::vector<int>(30, 1));
     ShowWindow();

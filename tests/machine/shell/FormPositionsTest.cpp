@@ -245,3 +245,33 @@ TEST(WindowAdapter, ArrangesAndResizesRealWindows) {
     EXPECT_EQ(server.frameGeometry(), QRect(498, 200, 150, 129));
     EXPECT_EQ(layout.TrackLeft, 700);
 }
+
+TEST(MachineLayout, PlacesTheFourMachinesInTwoRows) {
+    TWindowRects w;
+    w.M = {0, 0, 398, 129};
+    w.P = {0, 0, 392, 296};
+    w.T = {0, 0, 170, 296};
+    w.S = {0, 0, 145, 95};
+    TLayoutState state;
+    bool shown = false;
+    EXPECT_FALSE(MachineLayout(4, 1, w, state, shown));
+    ASSERT_TRUE(MachineLayout(1, 2, w, state, shown));
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(w.M.Left, 392 + 170) << "the editors' row is the wider one: no overlap";
+    EXPECT_EQ(w.M.Top, 0);
+    EXPECT_EQ(state.PatternPlace, dpBelow);
+    EXPECT_EQ(state.TrackSide, dpRight);
+    ASSERT_TRUE(MachineLayout(2, 4, w, state, shown));
+    EXPECT_EQ(w.M.Left, 392 + 170);
+    EXPECT_EQ(w.M.Top, 129 + 2 * 296);
+    EXPECT_EQ(state.PatternPlace, dpAbove);
+    ASSERT_TRUE(MachineLayout(3, 4, w, state, shown));
+    EXPECT_EQ(w.P.Left, 398) << "the main window is the wider one here";
+    ASSERT_TRUE(MachineLayout(3, 3, w, state, shown));
+    EXPECT_FALSE(shown);
+    EXPECT_EQ(w.M.Top, 296 + 20);
+    EXPECT_EQ(w.P.Top, 296 + 40);
+    EXPECT_EQ(w.P.Left, 0);
+    EXPECT_EQ(w.T.Left, 2 * 170);
+    EXPECT_EQ(w.T.Top, 2 * (296 + 20));
+}
