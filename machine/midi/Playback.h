@@ -52,14 +52,14 @@ enum class TStartResult {
 // WithTicksPaused, which raises PauseTicks and waits until no tick is in progress. The tick
 // never blocks, locks a mutex, allocates or logs.
 //
-// The operations are the transport handlers of the windows: PlayPattern is the main window's
-// "> PAT." (Button6Click), PlaySong "> SONG" (Button1Click), Stop "STOP" (Button2Click),
-// PlayToggle and StopToggle the play and stop toggles (SpeedButton1Click, SpeedButton2Click),
-// ChoosePatternMode and ChooseTrackMode "PAT." and "TRACK" (SpeedButton3Click,
-// SpeedButton4Click), ResetOutput "RESET" (Button3Click), ReleaseTempo the end of a tempo-bar
-// gesture (ScrollBar2Scroll), SetTransposition the transpose box (SpinEdit2Change), ToggleMute
-// the track editor's mute, SetVolume its volume wheel, TogglePreview the "Tone Preview while
-// Playback" menu item (PreviewofTones1Click).
+// The operations are the transport rules behind the machine session's operations (which report
+// their changes to the windows): PlayPattern is the main window's "> PAT." (Button6Click), PlaySong
+// "> SONG" (Button1Click), Stop "STOP" (Button2Click), PlayToggle and StopToggle the play and stop
+// toggles (SpeedButton1Click, SpeedButton2Click), ChoosePatternMode and ChooseTrackMode "PAT." and
+// "TRACK" (SpeedButton3Click, SpeedButton4Click), ResetOutput "RESET" (Button3Click), ReleaseTempo
+// the end of a tempo-bar gesture (ScrollBar2Scroll), SetTransposition the transpose box
+// (SpinEdit2Change), ToggleMute the track editor's mute, SetVolume its volume wheel, TogglePreview
+// the "Tone Preview while Playback" menu item (PreviewofTones1Click).
 class TPlayback {
 public:
     TPlayback(TPkSong& song, TMelodies& melodies, TMidiOut& out, TMidiSupport& support,
