@@ -1,6 +1,7 @@
 #include "Midi_Errors.h"
 
 #include "MidiDebugLog.h"
+#include "MidiPort.h"
 
 #include <array>
 #include <utility>
@@ -39,7 +40,7 @@ constexpr std::array<std::pair<int32_t, std::string_view>, 20> ErrorTexts{{
 } // namespace
 
 std::string MidiErrorText(int32_t code) {
-    if (code == 4)
+    if (code == MidiResult::Allocated)
         return DeviceBusyText();
     for (const auto& [known, text] : ErrorTexts)
         if (known == code)
