@@ -100,6 +100,10 @@ void Tserverform::AppendLog(const QString& line) {
     Memo1->appendPlainText(line);
 }
 
+void Tserverform::ClearLog() {
+    Memo1->clear();
+}
+
 // Every close request lands here. The first ones only start the shutdown timer, so that no
 // window goes away inside a command; the timer's own close request is the one allowed.
 void Tserverform::closeEvent(QCloseEvent* event) {

@@ -35,6 +35,9 @@ public:
     // Sets the status item; every setting notifies linked clients, even with the same text.
     void SetStatusText(const QString& text);
     void AppendLog(const QString& line);
+    void ClearLog();
+    // "EXIT": the shutdown runs after the command that asked for it has returned.
+    void StartShutdown() { Timer1->start(); }
     bool CloseConfirmed() const { return Timer1->property("Tag").toInt() == 1; }
 
     QPlainTextEdit* Memo1;

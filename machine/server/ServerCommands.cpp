@@ -29,7 +29,7 @@ void TServerCommands::TestTopicExecuteMacro(const QStringList& lines) {
 // The commands that ignore their argument, in the order the machine tests them.
 bool TServerCommands::Simple(const QString& word, const QString& line1) {
     if (word == "EXIT") {
-        server_.Timer1->start(); // the shutdown runs after the command has returned
+        server_.StartShutdown();
     } else if (word == "MINIMIZE") {
         view_.MinimizeWindows();
     } else if (word == "MAXIMIZE") {
@@ -107,7 +107,7 @@ bool TServerCommands::WithArgument(const QString& word, const QString& line1,
 }
 
 void TServerCommands::Connect(const QString& argument) {
-    server_.Memo1->clear();
+    server_.ClearLog();
     const int32_t n = Number(argument);
     Reply("Machine " + QString::number(n) + " ready");
     const bool first = !session_.Connected();

@@ -289,7 +289,7 @@ int RunMachine(int argc, char** argv) {
     // A signal ends the machine as "EXIT" does, without the save question.
     EndOnSignals(windows.Server, [&windows] {
         windows.Server.EndWithoutQuestion = true;
-        windows.Server.Timer1->start();
+        windows.Server.StartShutdown();
     });
     QObject::connect(&windows, &TMachineWindows::Ended, &application, &QApplication::quit);
     return application.exec();
