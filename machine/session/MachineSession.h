@@ -223,7 +223,6 @@ private:
     void SwitchPattern(int32_t pattern);
     std::string SongFilePathFor(const std::string& name) const;
     void WriteSongTo(const std::string& path);
-    std::string ExportWith(const std::string& path);
     void KeepInstrumentName();
     void ReportStart(TStartResult result);
     void ReportTrackStart(bool wasPlaying, int32_t patternBefore);
