@@ -139,9 +139,14 @@ public:
                     for (const QString& text : replies_[slot])
                         if (IsLoadReply(text))
                             reply = text;
-                    return !reply.isEmpty();
+                    return !reply.isEmpty() || !core_.Running(slot);
                 },
                 ReplyWaitMs);
+            if (!core_.Running(slot))
+                throw std::runtime_error(QString("machine %1 ended before it loaded its song%2")
+                                             .arg(slot)
+                                             .arg(MachineOutput())
+                                             .toStdString());
             if (!answered)
                 throw std::runtime_error(
                     QString("machine %1 did not answer its song load").arg(slot).toStdString());

@@ -40,13 +40,21 @@ TClientCore::TClientCore(TLinks links, QString workingDirectory, QString program
       settings_(
           DefaultControllerSettings(documentHome.isEmpty() ? workingDirectory_ : documentHome)) {
     defaultProjectDirectory_ = settings_.ProjectDirectory;
-    for (int slot = 1; slot <= Slots; ++slot)
+    for (int slot = 1; slot <= Slots; ++slot) {
         Link(slot)->StatusChanged = [this, slot](const QString& text) { StatusReply(slot, text); };
+        Link(slot)->Dropped = [this, slot] { MachineEnded(slot); };
+    }
 }
 
 TClientCore::~TClientCore() {
-    for (auto& link : links_)
+    for (auto& link : links_) {
         link->StatusChanged = nullptr;
+        link->Dropped = nullptr;
+    }
+}
+
+int TClientCore::RunningCount() const {
+    return static_cast<int>(std::count(running_.begin(), running_.end(), true));
 }
 
 bool TClientCore::Running(int slot) const {
@@ -89,14 +97,23 @@ void TClientCore::SendCommand(int slot, const QString& command, const QString& a
 
 void TClientCore::BroadcastCommand(const QString& command, const QString& argument) {
     for (int slot = std::min(SlotCount(), Slots); slot >= 1; --slot)
-        SendCommand(slot, command, argument);
+        if (Running(slot))
+            SendCommand(slot, command, argument);
 }
 
 // The running machines by slot; bare words and the tempo bypass the per-slot log lines.
 void TClientCore::SendToRunning(const QString& macro, const QString& logLine) {
-    for (int slot = 1; slot <= std::min(runningCount_, Slots); ++slot)
-        Link(slot)->Execute(macro);
+    for (int slot = 1; slot <= Slots; ++slot)
+        if (Running(slot))
+            Link(slot)->Execute(macro);
     AppendLog(logLine);
+}
+
+// A machine starts at full volume, unmuted; the slot may show otherwise.
+void TClientCore::SendVolumeAndMute(int slot) {
+    SendCommand(slot, "SETVOLUME", QString::number(volumes_[slot - 1]));
+    if (muted_[slot - 1])
+        SendCommand(slot, "MUTE", "0");
 }
 
 void TClientCore::OpenSlot(int slot) {
@@ -106,11 +123,11 @@ void TClientCore::OpenSlot(int slot) {
     AppendLog(SetLinkLogLine(slot));
     link.Subscribe(StatusItem);
     AppendLog(OpenLinkLogLine(slot, link.Open()));
-    // Counted whether or not the link opened: commands to it are then dropped.
-    runningCount_ = std::min(runningCount_ + 1, Slots);
+    // Counted whether or not the link opened (StartMachine): commands to it are then dropped.
     SendCommand(slot, "CONNECT", QString::number(slot));
     if (LayoutNumber() != 4)
         BroadcastCommand("LAYOUT", QString::number(LayoutNumber()));
+    SendVolumeAndMute(slot);
 }
 
 void TClientCore::StartMachine(int slot) {
@@ -149,12 +166,21 @@ bool TClientCore::StopMachine(int slot) {
 void TClientCore::ShutDown(int slot) {
     if (!ValidSlot(slot))
         return;
-    if (running_[slot - 1]) {
-        running_[slot - 1] = false;
-        runningCount_ = std::max(runningCount_ - 1, 0);
-    }
+    running_[slot - 1] = false;
     Link(slot)->Close();
     emit StateChanged();
+}
+
+void TClientCore::MachineEnded(int slot) {
+    if (!Running(slot))
+        return;
+    AppendLog("Maschine " + QString::number(slot) + " beendet");
+    ShutDown(slot);
+    if (export_.Abandon(slot)) {
+        AppendLog("Midi-Export gescheitert: " + export_.Error());
+        Fail(export_.Error());
+        emit StateChanged();
+    }
 }
 
 void TClientCore::StatusReply(int slot, const QString& text) {
@@ -171,7 +197,7 @@ void TClientCore::StatusReply(int slot, const QString& text) {
         emit StateChanged();
     }
     if (log_.first() == "SHUTDOWN  ")
-        ShutDown(slot);
+        MachineEnded(slot);
     emit StatusReceived(slot, text);
 }
 
@@ -297,6 +323,5 @@ void TClientCore::CloseAll() {
     for (auto& link : links_)
         link->Close();
     running_ = {};
-    runningCount_ = 0;
     emit StateChanged();
 }

@@ -50,7 +50,7 @@ public:
 
     // --- state ---
     int SlotCount() const { return settings_.SlotCount; }
-    int RunningCount() const { return runningCount_; }
+    int RunningCount() const;
     int LayoutNumber() const { return settings_.LayoutNumber; }
     QString WorkingDirectory() const { return workingDirectory_; }
     QString ProgramDirectory() const { return programDirectory_; }
@@ -77,7 +77,7 @@ public:
 
     // --- commands (log lines: "<COMMAND> --> <slot>") ---
     void SendCommand(int slot, const QString& command, const QString& argument);
-    // SendCommand to slots SlotCount() down to 1, machine or not.
+    // SendCommand to the running slots from SlotCount() down to 1.
     void BroadcastCommand(const QString& command, const QString& argument);
 
     // --- slots ---
@@ -92,6 +92,9 @@ public:
     bool StopMachine(int slot);
     // Forgets a machine that has gone: not running, one less counted, link closed.
     void ShutDown(int slot);
+    // Slot n's machine ended on its own ("SHUTDOWN", or its link dropped): it is forgotten
+    // with a log line, and an export waiting for its file ends at once.
+    void MachineEnded(int slot);
     // A change of slot n's status item, as one line.
     void StatusReply(int slot, const QString& text);
 
@@ -155,6 +158,8 @@ public:
     // Reads the settings file (writing it at once when it is missing). False with Failed when
     // it cannot be read; the defaults stay.
     bool ReadSettings(const QString& path);
+    // The settings came from a file (not a first start): its window place is the user's.
+    bool SettingsFound() const { return settingsFound_; }
     bool WriteSettings(const QString& path);
     void SetWindowPosition(int left, int top);
     // "Exit" to all four links (each held until handled), then every link closed.
@@ -179,6 +184,8 @@ private:
     void OpenSlot(int slot);
     void SendToSelected(const QString& command);
     void SendToRunning(const QString& macro, const QString& logLine);
+    // The machine on slot n shows the slot's volume and mute (after its link came up).
+    void SendVolumeAndMute(int slot);
     TClientPrompts::TAnswer AskSaveFirst();
     void SaveAction(const QString& fileName);
     void ApplyProject(const QString& fileName, const TProjectFile& project);
@@ -192,13 +199,13 @@ private:
     QString programDirectory_;
     QString defaultProjectDirectory_;
     TControllerSettings settings_;
-    int runningCount_ = 0;
     std::array<bool, Slots> running_{};
     std::array<bool, Slots> muted_{};
     std::array<int, Slots> volumes_{};
     std::array<bool, Slots> selected_{true, true, true, true};
     std::array<TSaveAnswer, Slots> answers_{};
     bool modified_ = false;
+    bool settingsFound_ = false;
     TPlayRequest playRequest_ = TPlayRequest::None;
     QStringList log_;
     QString projectFileName_;

@@ -30,4 +30,7 @@ public:
 
     // Receives the watched item's text with every control character turned into a space.
     std::function<void(const QString& text)> StatusChanged;
+    // The open link was closed by the machine or broke (the machine ended, was killed or
+    // crashed); not told for Close.
+    std::function<void()> Dropped;
 };

@@ -26,20 +26,30 @@ QByteArray ReadMidiFile(const QString& name) {
 } // namespace
 
 void CombineMidiFiles(const std::array<QString, 4>& files, int trackCount, const QString& output) {
-    QByteArray joined = ReadMidiFile(files[0]);
-    joined[FormatOffset] = 1;
-    joined[TrackCountOffset] = static_cast<char>(trackCount);
-    for (size_t slot = 1; slot < files.size(); ++slot)
-        if (!files[slot].isEmpty())
-            joined += ReadMidiFile(files[slot]).mid(HeaderBytes);
+    QByteArray joined;
+    for (const QString& file : files) {
+        if (file.isEmpty())
+            continue;
+        if (joined.isEmpty()) {
+            joined = ReadMidiFile(file);
+            joined[FormatOffset] = 1;
+            joined[TrackCountOffset] = static_cast<char>(trackCount);
+        } else {
+            joined += ReadMidiFile(file).mid(HeaderBytes);
+        }
+    }
+    if (joined.isEmpty())
+        throw TControlError(CannotOpenMessage(files[0]).toStdString());
     WriteFileAtomically(output, joined);
 }
 
-void TMidiExportWait::Start(const QString& base, const QString& output, int trackCount,
-                            int maxWaits) {
-    trackCount_ = std::clamp(trackCount, 0, 4);
-    for (int slot = 1; slot <= 4; ++slot)
-        slotFiles_[slot - 1] = slot <= trackCount_ ? base + QString::number(slot) + ".mid" : "";
+void TMidiExportWait::Start(const QString& base, const QString& output,
+                            const std::array<bool, 4>& exporting, int maxWaits) {
+    trackCount_ = 0;
+    for (int slot = 1; slot <= 4; ++slot) {
+        slotFiles_[slot - 1] = exporting[slot - 1] ? base + QString::number(slot) + ".mid" : "";
+        trackCount_ += exporting[slot - 1] ? 1 : 0;
+    }
     output_ = output;
     waitCounter_ = 0;
     maxWaits_ = maxWaits;
@@ -49,10 +59,21 @@ void TMidiExportWait::Start(const QString& base, const QString& output, int trac
 
 QStringList TMidiExportWait::MissingFiles() const {
     QStringList missing;
-    for (int slot = 0; slot < trackCount_; ++slot)
-        if (!QFileInfo::exists(slotFiles_[slot]))
-            missing << slotFiles_[slot];
+    for (const QString& file : slotFiles_)
+        if (!file.isEmpty() && !QFileInfo::exists(file))
+            missing << file;
     return missing;
+}
+
+bool TMidiExportWait::Abandon(int slot) {
+    if (state_ != TState::Waiting || slot < 1 || slot > 4 || slotFiles_[slot - 1].isEmpty())
+        return false;
+    for (const QString& file : slotFiles_)
+        if (!file.isEmpty())
+            QFile::remove(file);
+    error_ = QString("machine %1 ended before the MIDI export was complete").arg(slot);
+    state_ = TState::Failed;
+    return true;
 }
 
 TMidiExportWait::TState TMidiExportWait::Poll() {

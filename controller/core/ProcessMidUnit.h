@@ -4,8 +4,8 @@
 #include <QStringList>
 #include <array>
 
-// Joins the machines' MIDI files (format 0, one track each) into one format 1 file: slot 1's
-// header with format 1 and the track count, slot 1's track, then every later file from its
+// Joins the machines' MIDI files (format 0, one track each) into one format 1 file: the first
+// file's header with format 1 and the track count, its track, then every later file from its
 // 15th byte on. Empty names are skipped. Every input must start with a MIDI header chunk
 // ("MThd", length 6); the output is written atomically. Throws TControlError ("Cannot open
 // file <name>", "<name> is not a Standard MIDI File", "Cannot create file <output>") and then
@@ -19,10 +19,15 @@ public:
     enum class TState { Idle, Waiting, Joined, TimedOut, Failed };
     static constexpr int DefaultMaxWaits = 20;
 
-    // Machine i (1..trackCount) writes base + i + ".mid"; the joined file is `output`. Each
-    // Poll that finds a file missing counts one wait; `maxWaits` of them end the export.
-    void Start(const QString& base, const QString& output, int trackCount,
+    // The machine of every slot marked in `exporting` writes base + slot + ".mid"; the joined file
+    // is `output`, one track per slot in slot order. Each Poll that finds a file missing counts
+    // one wait; `maxWaits` of them end the export.
+    void Start(const QString& base, const QString& output, const std::array<bool, 4>& exporting,
                int maxWaits = DefaultMaxWaits);
+    // Slot n's machine ended while the export waits for its file: the export fails at once
+    // (Error() names the machine) and the files the machines wrote are removed. False when the
+    // export does not wait for that slot.
+    bool Abandon(int slot);
     // One look at the files: Waiting while any is missing, TimedOut at the last allowed wait
     // (the files already written stay), else Joined (the machines' files deleted) or Failed
     // (Error() says why; the machines' files stay).
@@ -37,7 +42,7 @@ public:
     QStringList MissingFiles() const;
 
 private:
-    std::array<QString, 4> slotFiles_;
+    std::array<QString, 4> slotFiles_; // empty for a slot without a file
     QString output_;
     int trackCount_ = 0;
     int waitCounter_ = 0;

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 bool TClientCore::NeedsSaving() {
     if (modified_)
@@ -25,7 +26,7 @@ bool TClientCore::NeedsSaving() {
 }
 
 bool TClientCore::SaveFirst() {
-    if (runningCount_ <= 0)
+    if (RunningCount() <= 0)
         return true;
     switch (AskSaveFirst()) {
     case TClientPrompts::TAnswer::Cancel:
@@ -53,20 +54,21 @@ void TClientCore::NewMachines(int count) {
         if (!Running(slot))
             StartMachine(slot);
     projectFileName_.clear();
-    runningCount_ = count;
     NewProject();
 }
 
 void TClientCore::NewProject() {
-    for (int slot = 1; slot <= runningCount_; ++slot)
-        SendCommand(slot, "LOAD", workingDirectory_ + "default" + QString::number(slot) + ".pks");
+    for (int slot = 1; slot <= Slots; ++slot)
+        if (Running(slot))
+            SendCommand(slot, "LOAD",
+                        workingDirectory_ + "default" + QString::number(slot) + ".pks");
     modified_ = false;
     emit StateChanged();
 }
 
 TProjectFile TClientCore::CurrentProject() const {
     TProjectFile project;
-    project.MachineCount = runningCount_;
+    project.MachineCount = RunningCount();
     for (int slot = 0; slot < Slots; ++slot) {
         project.Volumes[slot] = volumes_[slot];
         project.Mutes[slot] = muted_[slot];
@@ -75,7 +77,7 @@ TProjectFile TClientCore::CurrentProject() const {
 }
 
 bool TClientCore::SaveProject() {
-    if (runningCount_ <= 0)
+    if (RunningCount() <= 0)
         return false;
     if (projectFileName_.isEmpty())
         return Prompts && Prompts->ChooseProjectFileAndSave();
@@ -83,7 +85,7 @@ bool TClientCore::SaveProject() {
 }
 
 bool TClientCore::SaveProjectAs(const QString& fileName) {
-    if (runningCount_ <= 0 || fileName.isEmpty())
+    if (RunningCount() <= 0 || fileName.isEmpty())
         return false;
     try {
         WriteProjectFile(StripExtension(fileName) + ".pkp", CurrentProject());
@@ -115,9 +117,8 @@ bool TClientCore::OpenProject(const QString& fileName) {
     }
     BroadcastCommand("STOP", "0");
     playRequest_ = TPlayRequest::None;
-    for (int slot = 1; slot <= Slots; ++slot)
-        SetVolume(slot, project.Volumes[slot - 1]);
-    // The machines beyond the project's count go, highest first.
+    // The machines beyond the project's count go, highest first; their questions are about the
+    // project as it was.
     for (int slot = Slots; slot > project.MachineCount; --slot) {
         if (!Running(slot))
             continue;
@@ -127,6 +128,10 @@ bool TClientCore::OpenProject(const QString& fileName) {
         }
         if (!StopMachine(slot))
             return false; // the user cancelled
+    }
+    for (int slot = 1; slot <= Slots; ++slot) {
+        volumes_[slot - 1] = project.Volumes[slot - 1];
+        emit VolumeChanged(slot, volumes_[slot - 1]);
     }
     ApplyProject(fileName, project);
     return true;
@@ -143,8 +148,8 @@ void TClientCore::ApplyProject(const QString& fileName, const TProjectFile& proj
             StartMachine(slot);
     LoadProjectSongs(base, project.MachineCount);
     for (int slot = 1; slot <= Slots; ++slot)
-        SendCommand(slot, "SETVOLUME", QString::number(volumes_[slot - 1]));
-    runningCount_ = project.MachineCount;
+        if (Running(slot))
+            SendCommand(slot, "SETVOLUME", QString::number(volumes_[slot - 1]));
     RestoreMutes(project);
     modified_ = false;
     emit StateChanged();
@@ -184,10 +189,13 @@ bool TClientCore::StartMidiExport(const QString& chosenName, int maxWaits) {
 }
 
 bool TClientCore::StartMidiExportTo(const QString& base, const QString& output, int maxWaits) {
-    if (runningCount_ <= 0)
+    std::array<bool, Slots> exporting{};
+    for (int slot = 1; slot <= std::min(SlotCount(), Slots); ++slot)
+        exporting[slot - 1] = Running(slot);
+    if (std::find(exporting.begin(), exporting.end(), true) == exporting.end())
         return false;
     BroadcastCommand("SAVEMIDI", base);
-    export_.Start(base, output, runningCount_, maxWaits);
+    export_.Start(base, output, exporting, maxWaits);
     emit StateChanged();
     return true;
 }
@@ -207,7 +215,8 @@ TMidiExportWait::TState TClientCore::PollMidiExport() {
 
 bool TClientCore::ReadSettings(const QString& path) {
     try {
-        if (ReadControllerSettings(path, settings_) == TSettingsRead::Missing)
+        settingsFound_ = ReadControllerSettings(path, settings_) == TSettingsRead::Read;
+        if (!settingsFound_)
             return WriteSettings(path);
     } catch (const TControlError& error) {
         Fail(QString::fromStdString(error.what()));

@@ -3,12 +3,21 @@
 #include "TextLines.h"
 
 #include <QFileInfo>
+#include <algorithm>
 
 TControllerSettings DefaultControllerSettings(const QString& documentHome) {
     TControllerSettings settings;
     settings.ProjectDirectory = documentHome + "PKProjects";
     settings.MidiDirectory = documentHome + "PKProjects";
     return settings;
+}
+
+QPoint FirstStartPlace(const QRect& screenArea, const QSize& frameSize) {
+    const int besideMachines = screenArea.left() + MachinesWidth;
+    if (besideMachines + frameSize.width() <= screenArea.right() + 1)
+        return {besideMachines, screenArea.top()};
+    return {std::max(screenArea.left(), screenArea.right() + 1 - frameSize.width()),
+            std::max(screenArea.top(), screenArea.bottom() + 1 - frameSize.height())};
 }
 
 QString ControllerSettingsFile(const QString& programPath) {

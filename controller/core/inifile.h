@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QString>
 
 // The controller's settings file: the program path + ".ini" (installed:
@@ -19,6 +22,15 @@ inline constexpr int DefaultLayoutNumber = 2;
 // The settings a first start uses: both directories are documentHome + "PKProjects" (the
 // working directory, or for an installed controller <music>/Plinkora/; it ends in '/').
 TControllerSettings DefaultControllerSettings(const QString& documentHome);
+
+// Room the machines take on the screen, from its left edge: two columns of a machine's docked
+// windows (main window with the server window beside it, the editors below), frames included.
+inline constexpr int MachinesWidth = 1160;
+
+// Where the controller window goes at a first start (no settings file yet), with its frame of
+// `frameSize`: beside the machines at the top of `screenArea` where the screen is wide enough,
+// else in the screen's bottom-right corner, away from the first machines.
+QPoint FirstStartPlace(const QRect& screenArea, const QSize& frameSize);
 
 // The settings file name for a program file.
 QString ControllerSettingsFile(const QString& programPath);

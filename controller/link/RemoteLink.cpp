@@ -25,6 +25,14 @@ void Pause(int ms) {
 TRemoteLink::TRemoteLink(QString workingDirectory, QObject* parent)
     : QObject(parent), workingDirectory_(std::move(workingDirectory)) {
     connect(&client_, &TRemoteClient::DataReceived, this, &TRemoteLink::Deliver);
+    // Handed over from the event loop, as the status values are: the handler closes this link.
+    connect(
+        &client_, &TRemoteClient::Disconnected, this,
+        [this] {
+            if (Dropped)
+                Dropped();
+        },
+        Qt::QueuedConnection);
 }
 
 void TRemoteLink::SetStartCommand(const QString& commandLine) {

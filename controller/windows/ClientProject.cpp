@@ -47,6 +47,15 @@ QPoint OnScreen(QPoint position, QSize size) {
                   : QPoint(0, 0);
 }
 
+// Beside the machines' windows when the screen leaves room there (the frame is not known before
+// the window shows: a title bar and thin borders are allowed for).
+QPoint FirstPlaceOnScreen(QSize size) {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return {0, 0};
+    return FirstStartPlace(screen->availableGeometry(), size + QSize(8, 32));
+}
+
 } // namespace
 
 void Tclientform::StartUp(const QString& settingsFile) {
@@ -63,7 +72,9 @@ void Tclientform::StartUp(const QString& settingsFile) {
     ScrollBar2->setValue(TempoStart);
     ScrollBar2Change();
     core_.ReadSettings(settingsFile_);
-    move(OnScreen(QPoint(core_.Settings().Left, core_.Settings().Top), size()));
+    move(core_.SettingsFound()
+             ? OnScreen(QPoint(core_.Settings().Left, core_.Settings().Top), size())
+             : FirstPlaceOnScreen(size()));
     ShowFolderCaptions();
     core_.PrepareServers();
 }

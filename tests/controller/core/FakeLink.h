@@ -21,7 +21,7 @@ inline void PrintTo(const QStringList& texts, std::ostream* out) {
 
 // Every link step of every slot, in order, in one journal: "open PK0", "PK1 <- SETVOLUME 20",
 // "close PK3". A macro's CR LF become spaces so that lines compare easily; a macro to a link
-// that is not open is journalled as dropped.
+// that is not open is journalled as dropped. Each link also keeps the exact bytes it sent.
 struct TJournal {
     QStringList steps;
     QStringList Sent() const { return steps.filter(" <- "); }
@@ -46,6 +46,12 @@ public:
         journal_.steps << "close " + service_;
         open = false;
     }
+    // The machine ends: the open link drops.
+    void Drop() {
+        open = false;
+        if (Dropped)
+            Dropped();
+    }
 
     bool opens = true; // whether Open succeeds
     // Status texts the machine sets while handling a command word, e.g. {"DOYOUNEEDSAVE",
@@ -54,9 +60,13 @@ public:
     bool open = false;
     QString startCommand;
     QString subscribed;
+    // Every macro this link sent, as the bytes the command wire carries.
+    QList<QByteArray> wire;
 
 private:
     bool Record(QString macro, const QString& how = {}) {
+        if (open)
+            wire << macro.toUtf8();
         const QString word = macro.section("\r\n", 0, 0);
         macro.replace("\r\n", " ");
         journal_.steps << (open ? service_ + " <- " : service_ + " dropped ") + macro.trimmed() + how;
