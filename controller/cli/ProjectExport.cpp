@@ -156,7 +156,15 @@ public:
         }
     }
 
-    void Export(const QString& base, const QString& output) {
+    // Every machine of the project must still run: the joined file holds a track for each.
+    void Export(const QString& base, const QString& output, int machineCount) {
+        Pause(0); // a machine that ended meanwhile is known by now
+        for (int slot = 1; slot <= machineCount; ++slot)
+            if (!core_.Running(slot))
+                throw std::runtime_error(QString("machine %1 ended before the MIDI export%2")
+                                             .arg(slot)
+                                             .arg(MachineOutput())
+                                             .toStdString());
         core_.StartMidiExportTo(base, output, ExportWaitMs / PollMs);
         auto state = TMidiExportWait::TState::Waiting;
         while (state == TMidiExportWait::TState::Waiting) {
@@ -246,7 +254,8 @@ TExportResult ExportProjectMidi(const QString& projectFile, const QString& outpu
         result.Times.Start = lap();
         run.AwaitLoads(project.MachineCount);
         result.Times.Load = lap();
-        run.Export(machines.WorkingDirectory() + "export", QFileInfo(output).absoluteFilePath());
+        run.Export(machines.WorkingDirectory() + "export", QFileInfo(output).absoluteFilePath(),
+                   project.MachineCount);
         result.Times.Export = lap();
         run.End();
         result.Times.End = lap();

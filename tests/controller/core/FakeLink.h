@@ -69,7 +69,8 @@ private:
             wire << macro.toUtf8();
         const QString word = macro.section("\r\n", 0, 0);
         macro.replace("\r\n", " ");
-        journal_.steps << (open ? service_ + " <- " : service_ + " dropped ") + macro.trimmed() + how;
+        journal_.steps << (open ? service_ + " <- " : service_ + " dropped ") + macro.trimmed() +
+                              how;
         if (open && answers.contains(word) && StatusChanged)
             StatusChanged(answers[word]);
         return open;

@@ -101,4 +101,28 @@ TEST(MidiJoin, TheExportWaitsForEveryFileThenJoinsAndDeletesThem) {
     EXPECT_FALSE(std::filesystem::exists(c.dir.File("late.mid")));
 }
 
+TEST(MidiJoin, AMachineThatEndsStopsTheExportAtOnceAndLeavesNoFiles) {
+    TFakeController c;
+    c.core->StartMachine(3);
+    QString failure;
+    QObject::connect(c.core.get(), &TClientCore::Failed, [&](const QString& m) { failure = m; });
+    ASSERT_TRUE(c.core->StartMidiExport(c.Folder() + "song.mid"));
+    c.dir.Write("song1.mid", MidiFile(96, "a"));
+    c.dir.Write("song3.mid", MidiFile(96, "c"));
+    c.Fake(2).Drop();
+    EXPECT_EQ(c.core->MidiExport().State(), TMidiExportWait::TState::Failed);
+    EXPECT_EQ(failure, "machine 2 ended before the MIDI export was complete");
+    EXPECT_FALSE(std::filesystem::exists(c.dir.File("song1.mid")));
+    EXPECT_FALSE(std::filesystem::exists(c.dir.File("song3.mid")));
+    EXPECT_EQ(c.core->PollMidiExport(), TMidiExportWait::TState::Failed);
+    EXPECT_FALSE(std::filesystem::exists(c.dir.File("song.mid")));
+
+    // The next export joins the machines that are left.
+    ASSERT_TRUE(c.core->StartMidiExport(c.Folder() + "two.mid"));
+    c.dir.Write("two1.mid", MidiFile(96, "a"));
+    c.dir.Write("two3.mid", MidiFile(96, "c"));
+    EXPECT_EQ(c.core->PollMidiExport(), TMidiExportWait::TState::Joined);
+    EXPECT_EQ(TempDir::Read(c.dir.File("two.mid")).substr(8, 4), std::string("\0\x01\0\x02", 4));
+}
+
 } // namespace

@@ -4,6 +4,7 @@
 #include "TextLines.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 namespace {
@@ -87,17 +88,27 @@ TEST_F(Projects, OpeningOneMachineWhileThreeRunStopsThreeAndTwo) {
     const QString file = Project(1, {"9"});
     c.ClearJournal();
     ASSERT_TRUE(c.core->OpenProject(file));
-    EXPECT_EQ(c.journal.steps,
-              QStringList({"PK3 dropped STOP 0", "PK2 <- STOP 0", "PK1 <- STOP 0", "PK0 <- STOP 0",
-                           "PK0 <- SETVOLUME 9", "PK2 <- MUTE 0", "PK2 <- EXIT 0", "close PK2",
-                           "PK1 <- MUTE 0", "PK1 <- EXIT 0", "close PK1",
-                           "PK0 <- LOAD " + c.Folder() + "P1.pks", "PK0 <- SETVOLUME 9",
-                           "PK1 dropped SETVOLUME 0", "PK2 dropped SETVOLUME 0",
-                           "PK3 dropped SETVOLUME 0"}));
-    EXPECT_EQ(prompts.asked, 2) << "each stop asks";
+    // The stops ask about the project as it was; its volumes come after them.
+    EXPECT_EQ(c.journal.Sent().filter(QRegularExpression("STOP|SETVOLUME|EXIT|LOAD")),
+              QStringList({"PK2 <- STOP 0", "PK1 <- STOP 0", "PK0 <- STOP 0", "PK2 <- EXIT 0",
+                           "PK1 <- EXIT 0", "PK0 <- LOAD " + c.Folder() + "P1.pks",
+                           "PK0 <- SETVOLUME 9"}));
+    EXPECT_EQ(prompts.asked, 2) << "machines that do not answer may have unsaved songs";
+    EXPECT_EQ(c.core->Volume(1), 9);
+    EXPECT_FALSE(c.core->Modified());
     EXPECT_EQ(c.core->RunningCount(), 1);
     EXPECT_EQ(c.core->CurrentProjectName(), c.Folder() + "P");
     EXPECT_EQ(c.core->ProjectFileName(), file) << "saving again writes where it came from";
+}
+
+TEST_F(Projects, OpeningRightAfterASaveAsksNothing) {
+    c.core->StartMachine(3);
+    for (int slot = 1; slot <= 3; ++slot)
+        c.Fake(slot).answers["DOYOUNEEDSAVE"] = "NOSAVE  ";
+    ASSERT_TRUE(c.core->SaveProjectAs(c.Folder() + "Old.pkp"));
+    ASSERT_TRUE(c.core->OpenProject(Project(1, {"50"})));
+    EXPECT_EQ(prompts.asked, 0) << "the new project's volumes are no unsaved change";
+    EXPECT_EQ(c.core->Volume(1), 50);
 }
 
 TEST_F(Projects, SongsAreTakenInTheOrderPresentAndMutesRestored) {
@@ -168,6 +179,7 @@ TEST(Settings, MissingFileGivesDefaultsAndIsWrittenAtOnce) {
     TFakeController c;
     const QString path = c.Folder() + "PKControl.ini";
     ASSERT_TRUE(c.core->ReadSettings(path));
+    EXPECT_FALSE(c.core->SettingsFound()) << "a first start: the window finds its own place";
     EXPECT_EQ(
         TempDir::Read(path.toStdString()),
         Lines({"4", "258", "442", c.Folder() + "PKProjects", "2", c.Folder() + "PKProjects"}));
@@ -177,6 +189,8 @@ TEST(Settings, MissingFileGivesDefaultsAndIsWrittenAtOnce) {
     EXPECT_EQ(c.core->SlotCount(), 4) << "out of range: the default";
     EXPECT_EQ(c.core->LayoutNumber(), 2);
     EXPECT_EQ(c.core->Settings().MidiDirectory, "/m");
+    EXPECT_TRUE(c.core->SettingsFound());
+    EXPECT_EQ(c.core->Settings().Left, 10) << "the user's place is kept";
 
     c.dir.Write("PKControl.ini", Lines({"3", "x"}));
     QString failure;
@@ -184,6 +198,14 @@ TEST(Settings, MissingFileGivesDefaultsAndIsWrittenAtOnce) {
     EXPECT_FALSE(c.core->ReadSettings(path));
     EXPECT_EQ(failure, path + ", line 2: 'x' is not a valid integer value");
     EXPECT_EQ(c.core->Settings().MidiDirectory, "/m") << "nothing of the bad file applied";
+}
+
+TEST(Settings, AFirstStartPlacesTheWindowBesideTheMachinesWhereThereIsRoom) {
+    const QSize window(394, 320);
+    EXPECT_EQ(FirstStartPlace(QRect(0, 0, 1920, 1080), window), QPoint(MachinesWidth, 0));
+    EXPECT_EQ(FirstStartPlace(QRect(0, 0, 1366, 768), window), QPoint(1366 - 394, 768 - 320))
+        << "no room beside them: the corner away from the first machines";
+    EXPECT_EQ(FirstStartPlace(QRect(0, 0, 300, 200), window), QPoint(0, 0));
 }
 
 TEST(Settings, AnInstalledControllerKeepsItsProjectsInTheDocumentHome) {

@@ -19,11 +19,11 @@ TEST(Slots, StartingSlotThreeStartsOneAndTwoFirstEachWithItsConnect) {
     EXPECT_FALSE(c.core->Running(4));
     EXPECT_EQ(c.Fake(3).startCommand, "PK2 default3.pks");
     EXPECT_EQ(c.Fake(3).subscribed, "TestItem");
-    // Slot 1's steps as logged: link, open, connect, then the layout to all four slots.
-    EXPECT_EQ(c.core->Log().mid(0, 8),
+    // Slot 1's steps as logged: link, open, connect, the layout to the running slots, then the
+    // slot's volume.
+    EXPECT_EQ(c.core->Log().mid(0, 6),
               QStringList({"PK0: SetLink successful", "PK0: OpenLink successful", "CONNECT --> 1",
-                           "LAYOUT --> 4", "LAYOUT --> 3", "LAYOUT --> 2", "LAYOUT --> 1",
-                           "PK1: SetLink successful"}));
+                           "LAYOUT --> 1", "SETVOLUME --> 1", "PK1: SetLink successful"}));
     c.ClearJournal();
     c.core->StartMachine(2);
     EXPECT_TRUE(c.journal.steps.isEmpty()) << "a running slot is not started twice";
@@ -35,8 +35,7 @@ TEST(Slots, LayoutIsBroadcastOnStartUnlessItIsFour) {
     c.ClearJournal();
     c.core->StartMachine(2);
     EXPECT_EQ(c.journal.steps.filter("LAYOUT"),
-              QStringList({"PK3 dropped LAYOUT 2", "PK2 dropped LAYOUT 2", "PK1 <- LAYOUT 2",
-                           "PK0 <- LAYOUT 2"}));
+              QStringList({"PK1 <- LAYOUT 2", "PK0 <- LAYOUT 2"}));
     c.core->Layout(4);
     c.ClearJournal();
     c.core->StartMachine(3);
@@ -56,17 +55,14 @@ TEST(Slots, FailedLinksAreLoggedPerSlotAndStillCounted) {
     EXPECT_EQ(c.journal.steps.filter("dropped CONNECT").size(), 4);
 }
 
-TEST(Slots, BroadcastGoesFromTheSlotCountDownWhetherOrNotAMachineRuns) {
+TEST(Slots, BroadcastGoesToTheRunningSlotsFromTheSlotCountDown) {
     TFakeController c;
     c.core->StartMachine(2);
     c.ClearJournal();
     c.core->NextPattern();
-    EXPECT_EQ(c.core->Log().mid(c.core->Log().size() - 4),
-              QStringList({"NEXTPATTERN --> 4", "NEXTPATTERN --> 3", "NEXTPATTERN --> 2",
-                           "NEXTPATTERN --> 1"}));
-    EXPECT_EQ(c.journal.steps, QStringList({"PK3 dropped NEXTPATTERN", "PK2 dropped NEXTPATTERN",
-                                            "PK1 <- NEXTPATTERN", "PK0 <- NEXTPATTERN"}))
-        << "an empty argument still has its line";
+    EXPECT_EQ(c.core->Log().mid(c.core->Log().size() - 2),
+              QStringList({"NEXTPATTERN --> 2", "NEXTPATTERN --> 1"}));
+    EXPECT_EQ(c.journal.steps, QStringList({"PK1 <- NEXTPATTERN", "PK0 <- NEXTPATTERN"}));
     c.ClearJournal();
     c.core->SendCommand(0, "STOP", "0");
     c.core->SendCommand(5, "STOP", "0");
@@ -126,6 +122,32 @@ TEST(Slots, AMachineThatShutsDownIsForgottenOnce) {
     c.core->StartMachine(2);
     EXPECT_TRUE(c.core->Running(2)) << "a gone slot can start again";
     EXPECT_EQ(c.core->RunningCount(), 2);
+}
+
+TEST(Slots, AMachineThatEndsIsForgottenAndLeftOutOfBroadcasts) {
+    TFakeController c;
+    c.core->StartMachine(3);
+    c.ClearJournal();
+    c.Fake(2).Drop(); // killed, crashed or closed
+    EXPECT_FALSE(c.core->Running(2));
+    EXPECT_EQ(c.core->RunningCount(), 2);
+    EXPECT_TRUE(c.core->Log().contains("Maschine 2 beendet"));
+    c.core->SetSpeed(500);
+    c.core->StopAll();
+    EXPECT_EQ(c.journal.Sent(), QStringList({"PK0 <- SETSPEED 500", "PK2 <- SETSPEED 500",
+                                             "PK2 <- STOP 0", "PK0 <- STOP 0"}));
+    c.Fake(3).StatusChanged("SHUTDOWN  ");
+    c.Fake(3).Drop();
+    EXPECT_EQ(c.core->Log(), QStringList({"SHUTDOWN  ", "Maschine 3 beendet"}))
+        << "a machine that says goodbye and then drops ends once";
+}
+
+TEST(Slots, AStartedMachineTakesItsSlotsVolume) {
+    TFakeController c;
+    c.core->SetVolume(2, 40);
+    c.core->StartMachine(2);
+    EXPECT_EQ(c.journal.Sent().filter("SETVOLUME"),
+              QStringList({"PK0 <- SETVOLUME 0", "PK1 <- SETVOLUME 40"}));
 }
 
 TEST(Slots, StoppingIsRefusedBelowARunningSlotAndAsksOtherwise) {

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <csignal>
 #include <gtest/gtest.h>
 
 namespace {
@@ -77,6 +78,26 @@ TEST(ControllerEndToEnd, StartsTwoMachinesCommandsThemAndSeesThemGo) {
     own.ExecuteAndWait("EXIT");
     EXPECT_TRUE(QTest::qWaitFor([&] { return !c.core->Running(1); }, 5000));
     EXPECT_EQ(c.core->RunningCount(), 0);
+}
+
+TEST(ControllerEndToEnd, AKilledMachineIsNoticedAndEndsTheExportAtOnce) {
+    RealController c;
+    c.core->PrepareServers();
+    c.core->StartMachine(3);
+    for (int slot = 1; slot <= 3; ++slot)
+        ASSERT_TRUE(c.WaitReply(slot, "Machine " + QString::number(slot) + " ready  "));
+    QString failure;
+    QObject::connect(c.core.get(), &TClientCore::Failed, [&](const QString& m) { failure = m; });
+    // Files that never come: the machines write theirs under another name.
+    ASSERT_TRUE(c.core->StartMidiExportTo(c.Folder() + "none", c.Folder() + "band.mid"));
+    c.work.Write("none1.mid", "written by machine 1");
+    ::kill(static_cast<pid_t>(c.links[1]->LaunchedPid()), SIGKILL);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !c.core->Running(2); }, 2000)) << "noticed at once";
+    EXPECT_EQ(c.core->RunningCount(), 2);
+    EXPECT_EQ(c.core->MidiExport().State(), TMidiExportWait::TState::Failed);
+    EXPECT_EQ(failure, "machine 2 ended before the MIDI export was complete");
+    EXPECT_FALSE(QFileInfo::exists(c.Folder() + "none1.mid"));
+    EXPECT_FALSE(QFileInfo::exists(c.Folder() + "band.mid"));
 }
 
 // The note-on velocities of every track of a MIDI file.
