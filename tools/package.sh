@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package build-package/plinkora_<version>_<arch>.deb from a release build
-# (as root it installs what is missing first) and checks its file list and dependencies.
+# (as root it installs what is missing first) and checks its file list, its dependencies and
+# what lintian says: an error fails, warnings are shown.
 # Install it with: sudo apt install ./build-package/plinkora_*.deb
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,9 +21,10 @@ deb=${packages[0]}
 expected=(
     ./usr/bin/PKControl ./usr/bin/Plinkora ./usr/bin/pkremote ./usr/bin/plinkora-control
     ./usr/share/mime/packages/plinkora.xml
+    ./usr/share/doc/plinkora/copyright ./usr/share/doc/plinkora/changelog.gz
 )
 for page in plinkora pkcontrol pkremote Plinkora PKControl plinkora-control; do
-    expected+=("./usr/share/man/man1/$page.1")
+    expected+=("./usr/share/man/man1/$page.1.gz")
 done
 for song in songs/default*.pks; do
     expected+=("./usr/share/plinkora/${song#songs/}")
@@ -55,4 +57,18 @@ for needed in libqt6core6 libqt6widgets6 libqt6network6 libfluidsynth3 librtmidi
         exit 1
     }
 done
+
+# lintian does not compare the changelog's latest entry with the package's version.
+version=$(dpkg-deb --field "$deb" Version)
+logged=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/plinkora/changelog.gz | gunzip |
+    dpkg-parsechangelog -l - -S Version)
+[[ "$logged" == "$version" ]] || {
+    echo "package.sh: the latest entry of dist/changelog is $logged, the package is $version" >&2
+    exit 1
+}
+
+lintian --fail-on error "$deb" || {
+    echo "package.sh: lintian finds errors in $deb" >&2
+    exit 1
+}
 echo "$deb"

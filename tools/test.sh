@@ -3,7 +3,7 @@
 # every test (among them an install into a temporary DESTDIR and the validators of the desktop
 # entries and metadata); the tests that share data with the playback thread run again under
 # ThreadSanitizer, and the fuzz targets (built with clang) run over their seeds. It builds the
-# Debian package and checks its contents first (tools/package.sh).
+# Debian package and checks its contents and lintian's verdict first (tools/package.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh

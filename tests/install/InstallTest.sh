@@ -53,7 +53,8 @@ bin=$usr/bin
 # What the prefix holds.
 for file in bin/Plinkora bin/PKControl bin/pkremote bin/plinkora-control \
     share/plinkora/default{1,2,3,4}.pks share/mime/packages/plinkora.xml \
-    share/man/man1/{plinkora,pkcontrol,pkremote,Plinkora,PKControl}.1; do
+    share/man/man1/{plinkora,pkcontrol,pkremote,Plinkora,PKControl,plinkora-control}.1.gz \
+    share/doc/plinkora/{copyright,changelog.gz}; do
     expect_file "$usr/$file"
 done
 for id in org.plinkora.Plinkora org.plinkora.PlinkoraControl; do
