@@ -57,6 +57,12 @@ bool TServerCommands::Simple(const QString& word, const QString& line1) {
     } else if (word == "SHIFTPATTERNDOWN") {
         session_.ShiftPatternDown();
         Log(line1);
+    } else if (word == "UNDO") {
+        session_.Undo();
+        Log(line1);
+    } else if (word == "REDO") {
+        session_.Redo();
+        Log(line1);
     } else if (word == "SKIN") {
         view_.NextSkin();
         Log(line1);

@@ -24,6 +24,7 @@ TMachineSession::TMachineSession(std::unique_ptr<TMidiPort> port)
     state_.TrackPosition = 1;
     BuildAllMelodies(song_, melodies_, out_->Voice);
     song_.SongModified = false;
+    history_.Reset(Snapshot(), true);
 }
 
 // The playback stops before the output goes, and the output before the port.
@@ -100,6 +101,7 @@ void TMachineSession::TakeSettings(int32_t range, bool tonePreview, const std::s
         playback_->TogglePreview();
     exportOptions_.Copyright = copyright;
     song_.SongModified = false; // what the settings chose is no edit of the song
+    StartHistory(true);
     Report(chRange | chPreview | chExportOptions);
 }
 
@@ -156,12 +158,14 @@ void TMachineSession::NewSong(const TNewSong& request) {
     if (Playing())
         state_.PlayMode = TPlayMode::Pattern;
     ShowedPattern(patternBefore);
+    StartHistory(!song_.SongModified);
     Report(chNewSong | chTransport);
 }
 
 void TMachineSession::NewSongKeepPatterns() {
     TSessionReport report(*this);
     ResetTrack();
+    StartHistory(!song_.SongModified);
     Report(chSongShape);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SessionChange.h"
+#include "UndoHistory.h"
 #include "files/ExportMidi.h"
 #include "midi/MidiBasics.h"
 #include "midi/MidiDebugLog.h"
@@ -198,6 +199,13 @@ public:
     // Note-off for a note value that no longer stands in the pattern.
     void PreviewNoteOff(int32_t note);
 
+    // --- undo and redo ---
+    // Every change of what the song file keeps is one step (one operation: a slider gesture, a
+    // button, a command); loading a song and the New commands start a fresh history.
+    const TUndoHistory& History() const { return history_; }
+    void Undo();
+    void Redo();
+
     // --- the track editor ---
     void SelectLine(int32_t line);
     void InsertLine();                   // a copy of the selected line above it
@@ -213,6 +221,12 @@ private:
 
     void Report(TChanges changes);
     void Notify();
+    TSongState Snapshot() const;
+    void BeginStep(int32_t name, int32_t mergeKey);
+    void EndStep();
+    void StartHistory(bool saved);
+    void MarkSaved();
+    void Restore(const TSongState& state);
     void ApplyLoadedSong(bool chooseDevice);
     void ResetTrack();
     void ShowedPattern(int32_t patternBefore);
@@ -258,4 +272,8 @@ private:
     int nextListenerId_ = 1;
     int reportDepth_ = 0;
     TChanges pending_ = 0;
+    TUndoHistory history_;
+    std::optional<TSongState> stepBefore_; // the song before the step that runs
+    int32_t stepName_ = 0;
+    int32_t stepMergeKey_ = 0;
 };

@@ -5,6 +5,7 @@
 // captions (shell/language.h), the session keeps the message texts it needs (the new-song name).
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -66,6 +67,9 @@ inline constexpr TLanguageEntry GermanTexts[] = {
     {81, "Optionen"},
     {82, "Hintergrund"},
     {83, "Info..."},
+    {84, "Bearbeiten"},
+    {85, "Rückgängig"},
+    {86, "Wiederholen"},
     {90, "Neu"},
     {91, "Projekt"},
     {92, "Schlagzeugspur"},
@@ -107,6 +111,52 @@ inline constexpr TLanguageEntry GermanTexts[] = {
     {351, "Tonlänge "},
     {360, "Tonbeschränkung"},
     {361, "Zufall"},
+    {400, "Note ändern"},
+    {401, "Tonlänge ändern"},
+    {402, "Neuer Pattern"},
+    {403, "Pattern kopieren"},
+    {404, "Pattern zurücksetzen"},
+    {405, "Zufallstöne"},
+    {406, "Pattern nach oben"},
+    {407, "Pattern nach unten"},
+    {408, "Pattern nach links"},
+    {409, "Pattern nach rechts"},
+    {410, "Patternname"},
+    {411, "Songzeile einfügen"},
+    {412, "Songzeile löschen"},
+    {413, "Songzeile ändern"},
+    {414, "Tempo"},
+    {415, "Transponierung"},
+    {416, "Kanal"},
+    {417, "Instrument"},
+    {418, "Bank"},
+    {419, "Gerät"},
+    {420, "Notenbereich"},
+};
+
+// The undo steps are named by these text numbers.
+enum TStepText : int32_t {
+    stNote = 400,
+    stLength = 401,
+    stNewPattern = 402,
+    stCopyPattern = 403,
+    stFillPattern = 404,
+    stRandom = 405,
+    stShiftUp = 406,
+    stShiftDown = 407,
+    stRotateLeft = 408,
+    stRotateRight = 409,
+    stPatternName = 410,
+    stInsertLine = 411,
+    stDeleteLine = 412,
+    stLinePattern = 413,
+    stTempo = 414,
+    stTransposition = 415,
+    stChannel = 416,
+    stPatch = 417,
+    stBank = 418,
+    stDevice = 419,
+    stRange = 420,
 };
 
 using TLanguageTable = std::span<const TLanguageEntry>;

@@ -33,6 +33,7 @@ enum TChange : TChanges {
     chStartFailed = 1u << 23,   // the output could not be opened (TMachineSession::LastStart)
     chConnection = 1u << 24,    // linked to a controller, or renumbered
     chTimeSignature = 1u << 25, // the time signature
+    chHistory = 1u << 26,       // what can be undone or redone
 };
 
 // Everything a new song (load, New) may change.

@@ -26,7 +26,7 @@ void TMachineSession::SetPatternName(const std::string& name) {
     const int32_t p = CurrentPattern();
     if (p < 1 || static_cast<size_t>(p) >= song_.PatternNames.size())
         return;
-    TSessionReport report(*this);
+    TSessionReport report(*this, stPatternName, p);
     song_.PatternNames[p] = name;
     song_.SongModified = true;
     Report(chPatternName);
@@ -43,12 +43,12 @@ void TMachineSession::AddedPattern(int32_t n) {
 }
 
 void TMachineSession::AddPattern(int32_t fillPitch) {
-    TSessionReport report(*this);
+    TSessionReport report(*this, stNewPattern);
     AddedPattern(::AddPattern(song_, melodies_, out_->Voice, fillPitch, volume_, Transposition()));
 }
 
 void TMachineSession::CopyPattern() {
-    TSessionReport report(*this);
+    TSessionReport report(*this, stCopyPattern);
     AddedPattern(::CopyPattern(song_, melodies_, out_->Voice, CurrentPattern(), Transposition()));
 }
 
@@ -61,7 +61,7 @@ void TMachineSession::ReloadAfter(bool changed) {
 }
 
 void TMachineSession::FillPattern(int32_t pitch) {
-    TSessionReport report(*this);
+    TSessionReport report(*this, stFillPattern);
     const bool filled =
         ::FillPattern(song_, melodies_, out_->Voice, CurrentPattern(), pitch, volume_);
     if (filled)
@@ -70,7 +70,7 @@ void TMachineSession::FillPattern(int32_t pitch) {
 }
 
 void TMachineSession::RandomizePattern() {
-    TSessionReport report(*this);
+    TSessionReport report(*this, stRandom);
     const bool random =
         ::RandomizePattern(song_, melodies_, out_->Voice, CurrentPattern(), keyGrid_);
     if (random)
@@ -83,7 +83,7 @@ void TMachineSession::ShiftPatternUp() {
     const int32_t p = CurrentPattern();
     if (!IsPatternNumber(song_, p) || PatternHighestNote(song_, p) >= song_.Range)
         return;
-    TSessionReport report(*this);
+    TSessionReport report(*this, stShiftUp);
     KeyGridOff();
     const bool shifted = ::ShiftPatternUp(song_, melodies_, out_->Voice, p);
     if (shifted)
@@ -95,7 +95,7 @@ void TMachineSession::ShiftPatternDown() {
     const int32_t p = CurrentPattern();
     if (!IsPatternNumber(song_, p) || PatternLowestNote(song_, p) < 2)
         return;
-    TSessionReport report(*this);
+    TSessionReport report(*this, stShiftDown);
     KeyGridOff();
     const bool shifted = ::ShiftPatternDown(song_, melodies_, out_->Voice, p);
     if (shifted)
@@ -104,17 +104,17 @@ void TMachineSession::ShiftPatternDown() {
 }
 
 void TMachineSession::RotatePatternLeft() {
-    TSessionReport report(*this);
+    TSessionReport report(*this, stRotateLeft);
     ReloadAfter(::RotatePatternLeft(song_, melodies_, out_->Voice, CurrentPattern()));
 }
 
 void TMachineSession::RotatePatternRight() {
-    TSessionReport report(*this);
+    TSessionReport report(*this, stRotateRight);
     ReloadAfter(::RotatePatternRight(song_, melodies_, out_->Voice, CurrentPattern()));
 }
 
 std::optional<int32_t> TMachineSession::SetStepNote(int32_t k, int32_t note) {
-    TSessionReport report(*this);
+    TSessionReport report(*this, stNote);
     song_.SongModified = true; // a slider gesture counts as an edit
     const int32_t p = CurrentPattern();
     if (!IsPatternNumber(song_, p) || k < 1 || k > std::min<int32_t>(song_.Steps, MaxSteps))
@@ -129,7 +129,7 @@ std::optional<int32_t> TMachineSession::SetStepNote(int32_t k, int32_t note) {
 }
 
 bool TMachineSession::SetNoteLength(int32_t p, int32_t s, int32_t n) {
-    TSessionReport report(*this);
+    TSessionReport report(*this, stLength);
     if (!::SetNoteLength(song_, p, s, n))
         return false;
     song_.SongModified = true;
@@ -171,7 +171,7 @@ void TMachineSession::InsertLine() {
     const int32_t entry = selectedLine_;
     if (entry < 1 || entry > song_.SonglineCount)
         return;
-    TSessionReport report(*this);
+    TSessionReport report(*this, stInsertLine);
     playback_->WithTicksPaused([&] {
         song_.Songlines.resize(static_cast<size_t>(song_.SonglineCount) + 1);
         song_.Songlines.insert(song_.Songlines.begin() + entry, song_.Songlines[entry]);
@@ -189,7 +189,7 @@ void TMachineSession::DeleteLine() {
     const int32_t entry = selectedLine_;
     if (song_.SonglineCount <= 1 || entry < 1 || entry > song_.SonglineCount)
         return;
-    TSessionReport report(*this);
+    TSessionReport report(*this, stDeleteLine);
     playback_->WithTicksPaused([&] {
         song_.Songlines.resize(static_cast<size_t>(song_.SonglineCount) + 1);
         song_.Songlines.erase(song_.Songlines.begin() + entry);
@@ -208,7 +208,7 @@ void TMachineSession::StepLinePattern(int32_t delta) {
     const int32_t entry = selectedLine_;
     if (entry < 1 || entry > song_.SonglineCount || song_.PatternCount < 1)
         return;
-    TSessionReport report(*this);
+    TSessionReport report(*this, stLinePattern);
     int32_t pattern = song_.Songlines[entry] + delta;
     if (pattern > song_.PatternCount)
         pattern = delta > 0 ? 1 : song_.PatternCount;

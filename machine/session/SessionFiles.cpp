@@ -34,6 +34,7 @@ TMachineSession::TLoadResult TMachineSession::Load(const std::string& path, bool
         return {false, path + " is not a Plinkora song file"};
     lastSongFolder_ = FolderOf(path);
     ApplyLoadedSong(chooseDevice);
+    StartHistory(true);
     return {true, {}};
 }
 
@@ -84,6 +85,7 @@ std::string TMachineSession::SongFilePathFor(const std::string& name) const {
 
 void TMachineSession::WriteSongTo(const std::string& path) {
     WriteSong(path, song_, tempo_);
+    MarkSaved();
     lastSongFolder_ = FolderOf(path);
 }
 
@@ -111,6 +113,7 @@ void TMachineSession::SaveUnderName(const std::string& base) {
     song_.Name = base;
     Report(chName);
     WriteSong(base + ".pks", song_, tempo_);
+    MarkSaved();
 }
 
 std::string TMachineSession::ExportMidi(const std::string& path) {

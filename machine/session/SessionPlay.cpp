@@ -155,7 +155,7 @@ int32_t TMachineSession::TempoBarPosition(int32_t stepTime) {
 }
 
 void TMachineSession::SetStepTime(int32_t stepTime) {
-    TSessionReport report(*this);
+    TSessionReport report(*this, stTempo);
     if (!playback_->ReleaseTempo(stepTime))
         return;
     song_.SongModified = true;
@@ -165,7 +165,7 @@ void TMachineSession::SetStepTime(int32_t stepTime) {
 void TMachineSession::SetTransposition(int32_t semitones) {
     if (!song_.SongReady)
         return;
-    TSessionReport report(*this);
+    TSessionReport report(*this, stTransposition);
     semitones = std::clamp(semitones, TransposeFloor, TransposeCeiling(song_));
     KeyGridOff();
     if (song_.Transpose[1] != semitones)
@@ -175,7 +175,7 @@ void TMachineSession::SetTransposition(int32_t semitones) {
 }
 
 void TMachineSession::SetChannel(int32_t channel) {
-    TSessionReport report(*this);
+    TSessionReport report(*this, stChannel);
     channel = BoxValue(channel, 1, 16);
     out_->Voice.OutChannel = static_cast<uint8_t>(channel - 1);
     SetSongValue(song_, song_.Channel, channel);
@@ -197,7 +197,7 @@ void TMachineSession::KeepInstrumentName() {
 }
 
 void TMachineSession::SetPatch(int32_t program) {
-    TSessionReport report(*this);
+    TSessionReport report(*this, stPatch);
     program = BoxValue(program, 0, 127);
     out_->SetPatch(program);
     SetSongValue(song_, song_.Patch, program);
@@ -206,7 +206,7 @@ void TMachineSession::SetPatch(int32_t program) {
 }
 
 void TMachineSession::SetBank(int32_t bank) {
-    TSessionReport report(*this);
+    TSessionReport report(*this, stBank);
     bank = BoxValue(bank, 0, 127);
     SetSongValue(song_, song_.Bank, bank);
     out_->SelectBank(bank);
@@ -216,7 +216,7 @@ void TMachineSession::SetBank(int32_t bank) {
 
 // The device is opened at once (a busy or missing one shows up now), with the program and bank.
 int32_t TMachineSession::SetDevice(int32_t deviceId) {
-    TSessionReport report(*this);
+    TSessionReport report(*this, stDevice);
     if (support_->DeviceOpen)
         out_->CloseDevice();
     out_->DeviceId = deviceId;
@@ -233,7 +233,7 @@ int32_t TMachineSession::SetDevice(int32_t deviceId) {
 
 // A wider range leaves less room above for the transposition, which is held below its ceiling.
 bool TMachineSession::SetRange(int32_t range) {
-    TSessionReport report(*this);
+    TSessionReport report(*this, stRange);
     if (!ChangeRange(song_, range))
         return false;
     Report(chRange);

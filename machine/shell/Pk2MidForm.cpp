@@ -92,6 +92,7 @@ TForm1::TForm1(TMachine& machine, Tserverform& server, QWidget* parent)
 
     listener_ = session_.Listen([this](TChanges changes) { SessionChanged(changes); });
     ShowOutput();
+    ShowHistory();
     ReadMachineSettings();
 }
 
@@ -284,6 +285,14 @@ void TForm1::CreateMenus() {
     file->addSeparator();
     Exit1 = Item(file, "Exit1", "Exit", 98);
 
+    QMenu* edit = BarMenu(bar, "Edit1", "Edit", 84);
+    Undo1 = Item(edit, "Undo1", "Undo", 85);
+    Undo1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    Redo1 = Item(edit, "Redo1", "Redo", 86);
+    Redo1->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    addActions({Undo1, Redo1}); // the keys work also while the menu bar is hidden
+
     QMenu* options = BarMenu(bar, "Options1", "Options", 81);
     QMenu* folders = SubMenu(options, "Directorys1", "Directorys", 100);
     SongDirectory1 = Item(folders, "SongDirectory1", "Song (*.pks) Directory", 101);
@@ -331,6 +340,8 @@ void TForm1::CreateMenus() {
     connect(Skin1, &QAction::triggered, this, &TForm1::Skin1Click);
     connect(MidiDirectory1, &QAction::triggered, this, &TForm1::MidiDirectory1Click);
     connect(Contents1, &QAction::triggered, this, &TForm1::OpenUserGuide);
+    connect(Undo1, &QAction::triggered, this, [this] { session_.Undo(); });
+    connect(Redo1, &QAction::triggered, this, [this] { session_.Redo(); });
 }
 
 void TForm1::OpenUserGuide() {

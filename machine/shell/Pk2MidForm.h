@@ -31,6 +31,8 @@ public:
     // Texts the windows show that the German table replaces at start.
     QString SaveQuestion = "Do you want to save the current song?";
     QString OverwriteQuestion = "Overwrite the existing file?";
+    QString UndoText = "Undo";
+    QString RedoText = "Redo";
     QString VersionText;
 
     // Transport (the playback engine does the work).
@@ -76,6 +78,8 @@ public:
     QAction* Skin1;
     QAction* Contents1;
     QAction* Info1;
+    QAction* Undo1; // "Undo: <step>", Ctrl+Z
+    QAction* Redo1; // "Redo: <step>", Ctrl+Y and Ctrl+Shift+Z
 
     // Handlers, as the controls and menus call them.
     void Button6Click();
@@ -117,6 +121,8 @@ public:
     // must not ask the same question again.
     bool CloseAnswered = false;
 
+    // The undo and redo items name the step they would take, greyed when there is none.
+    void ShowHistory();
     // Ticks the note-range item and limits the transposition to the range.
     void ShowRange();
     // The message of a transport start (or tone preview) that could not open the port: the

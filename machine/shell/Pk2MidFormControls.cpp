@@ -31,8 +31,21 @@ void TForm1::SessionChanged(TChanges changes) {
         PreviewofTones1->setChecked(session_.PreviewWhilePlaying());
     if (changes & chTransport)
         ShowPlayState();
+    if (changes & chHistory)
+        ShowHistory();
     if (changes & chStartFailed)
         ShowStartResult(session_.LastStart());
+}
+
+void TForm1::ShowHistory() {
+    const TUndoHistory& history = session_.History();
+    const auto caption = [](const QString& text, int32_t step) {
+        return step == 0 ? text : text + ": " + QString::fromStdString(TextByNumber(step));
+    };
+    Undo1->setText(caption(UndoText, history.UndoName()));
+    Undo1->setEnabled(history.CanUndo());
+    Redo1->setText(caption(RedoText, history.RedoName()));
+    Redo1->setEnabled(history.CanRedo());
 }
 
 void TForm1::ShowTempo() {

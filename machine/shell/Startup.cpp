@@ -139,11 +139,22 @@ void TMachineWindows::InstallKeys() {
     };
     for (QWidget* window : {static_cast<QWidget*>(&Form1), static_cast<QWidget*>(&Form3),
                             static_cast<QWidget*>(&Form5)})
-        for (const auto& [sequence, action] : keys) {
-            auto* key = new QShortcut(sequence, window);
-            key->setContext(Qt::WindowShortcut);
-            connect(key, &QShortcut::activated, this, action);
-        }
+        for (const auto& [sequence, action] : keys)
+            AddKey(*window, sequence, action);
+    // The main window has them on its Edit menu.
+    for (QWidget* editor : {static_cast<QWidget*>(&Form3), static_cast<QWidget*>(&Form5)}) {
+        for (const QKeySequence& undo : Form1.Undo1->shortcuts())
+            AddKey(*editor, undo, [this] { Machine.Session.Undo(); });
+        for (const QKeySequence& redo : Form1.Redo1->shortcuts())
+            AddKey(*editor, redo, [this] { Machine.Session.Redo(); });
+    }
+}
+
+void TMachineWindows::AddKey(QWidget& window, const QKeySequence& sequence,
+                             const std::function<void()>& action) {
+    auto* key = new QShortcut(sequence, &window);
+    key->setContext(Qt::WindowShortcut);
+    connect(key, &QShortcut::activated, this, action);
 }
 
 // The German texts, applied to every window created so far, in creation order.
@@ -154,6 +165,9 @@ void TMachineWindows::LoadLanguageTexts() {
     if (!texts.OffText.empty()) // the note box's first text, before any step is shown
         Form3.Edit1->setText(QString::fromStdString(texts.OffText));
     Form1.SaveQuestion = QString::fromStdString(texts.SaveQuestion);
+    Form1.UndoText = QString::fromStdString(TextByNumber(85));
+    Form1.RedoText = QString::fromStdString(TextByNumber(86));
+    Form1.ShowHistory();
     Form1.OverwriteQuestion = QString::fromStdString(texts.OverwriteQuestion);
     ApplyMainWindowCaption(Form1, "Plinkora", Form1.VersionText.toStdString());
     Form1.ShowFolderCaptions();

@@ -75,6 +75,7 @@ private:
     void LoadLanguageTexts();
     void ConnectEditors();
     void InstallKeys();
+    void AddKey(QWidget& window, const QKeySequence& sequence, const std::function<void()>& action);
     void EnterControlledMode();
     void FinishStartUp(); // the start-up form's steps
     TWindowSet windows_;

@@ -159,6 +159,20 @@ TEST_F(Commands, NextPatternStopsAtTheLastEntry) {
     EXPECT_EQ(windows.Machine.Session.Transport().CurrentPattern, 1);
 }
 
+TEST_F(Commands, UndoAndRedoTakeBackAndRedoTheLastChange) {
+    Send("UNDO"); // nothing to undo: nothing happens
+    Send("COPYPATTERN");
+    ASSERT_EQ(windows.Machine.Session.Song().PatternCount, 2);
+    Send("undo");
+    EXPECT_EQ(windows.Machine.Session.Song().PatternCount, 1);
+    EXPECT_EQ(windows.Form1.Redo1->text(), QString::fromUtf8("Wiederholen: Pattern kopieren"));
+    Send("REDO");
+    EXPECT_EQ(windows.Machine.Session.Song().PatternCount, 2);
+    Send("REDO");
+    EXPECT_EQ(windows.Machine.Session.Song().PatternCount, 2);
+    EXPECT_EQ(windows.Server.Memo1->toPlainText().split('\n').last(), "REDO");
+}
+
 TEST_F(Commands, LayoutThreeHidesTheServerWindowAndFourMovesNothing) {
     Send("CONNECT", "1");
     const QPoint before = windows.Form1.pos();

@@ -2,6 +2,7 @@
 #include "TempDir.h"
 #include "midi/MidiPortRecording.h"
 #include "session/MachineSession.h"
+#include "session/UndoHistory.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -69,7 +70,8 @@ TEST_F(Session, AnOperationReportsOnceAndAListenerMayActOnIt) {
     session.Unlisten(id);
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_TRUE(reports[0] & chPatterns);
-    EXPECT_EQ(reports[1], TChanges{chPatternName}) << "the listener's own operation follows";
+    EXPECT_EQ(reports[1], TChanges{chPatternName | chHistory})
+        << "the listener's own operation follows";
     EXPECT_EQ(session.Song().PatternNames[2], "made by a listener");
 
     reports.clear();
@@ -198,4 +200,81 @@ TEST_F(Session, TextsAndTheTimeSignatureOfANewSong) {
     EXPECT_EQ(session.Tempo().SigDenominator, 8);
     EXPECT_EQ(session.Tempo().ClocksPerClick, 18);
     EXPECT_EQ(session.Tempo().MsPerStep, 200);
+}
+
+TEST_F(Session, EditsOfEveryKindAreUndoneToTheSavedSongAndRedone) {
+    Load(3, {1, 2});
+    const std::string saved = TempDir::Read(dir.File("Test.pks"));
+    EXPECT_FALSE(session.History().CanUndo()) << "a loaded song starts a fresh history";
+    session.SetStepNote(2, 9);
+    session.SetNoteLength(1, 3, 2);
+    session.CopyPattern();
+    session.SelectLine(1);
+    session.InsertLine();
+    session.SetStepTime(120);
+    session.SetChannel(10);
+    session.SetPatternName("a");
+    session.SetPatternName("ab"); // typed letter by letter: one step
+    ASSERT_EQ(session.History().StepCount(), 7u);
+    EXPECT_EQ(session.History().UndoName(), stPatternName);
+    session.SaveAs(dir.File("Edited.pks"));
+    const std::string edited = TempDir::Read(dir.File("Edited.pks"));
+
+    session.PlayInMode(TPlayMode::Track); // undo while playing: playback goes on
+    while (session.History().CanUndo())
+        session.Undo();
+    EXPECT_TRUE(session.Playing());
+    EXPECT_TRUE(session.Song().SongModified) << "away from the state last saved";
+    session.SaveAs(dir.File("Undone.pks"));
+    EXPECT_EQ(TempDir::Read(dir.File("Undone.pks")), saved) << "byte for byte the loaded song";
+    EXPECT_EQ(session.Voice().OutChannel, 0);
+    EXPECT_EQ(session.Melodies().Count(), 3);
+
+    while (session.History().CanRedo())
+        session.Redo();
+    session.SaveAs(dir.File("Redone.pks"));
+    EXPECT_EQ(TempDir::Read(dir.File("Redone.pks")), edited);
+    EXPECT_EQ(session.Voice().OutChannel, 9);
+    EXPECT_EQ(session.Tempo().MsPerStep, 120);
+}
+
+TEST_F(Session, TheModifiedFlagFollowsTheHistory) {
+    Load(2, {1});
+    session.SetStepNote(1, 5);
+    ASSERT_TRUE(session.Save());
+    session.SetStepNote(1, 6);
+    session.Undo();
+    EXPECT_FALSE(session.Song().SongModified) << "back at the saved state";
+    session.Undo();
+    EXPECT_TRUE(session.Song().SongModified);
+    session.Redo();
+    EXPECT_FALSE(session.Song().SongModified);
+    session.Undo();
+    session.AddPattern(3); // a new branch: the saved state cannot come back
+    session.Undo();
+    EXPECT_TRUE(session.Song().SongModified);
+    session.NewSong({16, false});
+    EXPECT_FALSE(session.History().CanUndo()) << "a New command starts a fresh history";
+}
+
+TEST(UndoHistory, KeepsAThousandStepsAndBoundsHugeSongs) {
+    TUndoHistory history;
+    TSongState state;
+    history.Reset(state, true);
+    for (int i = 0; i < 1005; ++i) {
+        TSongState next = state;
+        next.Song.StepTime = 30 + i;
+        history.Push(state, next, stNote);
+        state = next;
+    }
+    EXPECT_EQ(history.StepCount(), TUndoHistory::MaxSteps);
+    EXPECT_FALSE(history.AtSaved());
+
+    TSongState huge;
+    huge.Song.Songlines.assign(4'000'000, 1); // 16 MB a state
+    history.Reset(huge, false);
+    for (int i = 0; i < 10; ++i)
+        history.Push(huge, huge, stInsertLine);
+    EXPECT_LT(history.StepCount(), 4u) << "the memory bound holds before the step count";
+    EXPECT_TRUE(history.CanUndo());
 }
