@@ -66,3 +66,27 @@ bool ReplaceFileDurably(const std::string& path, std::string_view data) {
     FlushFolder(FolderOf(path));
     return true;
 }
+
+std::string CreateFileBeside(const std::string& path) {
+    const std::string temporary = TemporaryNameBeside(path);
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return {};
+    ::close(fd);
+    return temporary;
+}
+
+bool MoveIntoPlace(const std::string& temporary, const std::string& path) {
+    const int fd = ::open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool flushed = fd >= 0 && ::fsync(fd) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (!flushed || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int cause = errno;
+        std::remove(temporary.c_str());
+        errno = cause;
+        return false;
+    }
+    FlushFolder(FolderOf(path));
+    return true;
+}

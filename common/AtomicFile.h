@@ -9,3 +9,11 @@
 // so the rename lasts. An existing file keeps its permissions. False (the old file untouched,
 // no temporary file left) when any step fails; errno tells why.
 bool ReplaceFileDurably(const std::string& path, std::string_view data);
+
+// A file to be written by someone else and then put in place by MoveIntoPlace: an empty file
+// beside `path`, created new; empty when it cannot be created (errno tells why).
+std::string CreateFileBeside(const std::string& path);
+
+// Flushes the finished file `temporary` to the disk and renames it over `path`, then flushes the
+// folder. False (the temporary file removed, the old one untouched) when a step fails.
+bool MoveIntoPlace(const std::string& temporary, const std::string& path);

@@ -2,6 +2,7 @@
 
 #include "ProcessMidUnit.h"
 #include "ProjectExport.h"
+#include "ProjectRender.h"
 #include "TextLines.h"
 
 #include <array>
@@ -11,6 +12,7 @@ namespace {
 const char* const HelpText = R"(Usage: PKControl [PROJECT.pkp]
        PKControl --combine OUT.mid IN1.mid [IN2.mid [IN3.mid [IN4.mid]]]
        PKControl --export-midi PROJECT.pkp OUT.mid [--timings]
+       PKControl --render PROJECT.pkp OUT.wav
        PKControl --help | --version
 
   PROJECT.pkp              start the window and open this project (its machines start)
@@ -20,13 +22,37 @@ const char* const HelpText = R"(Usage: PKControl [PROJECT.pkp]
                            start the project's machines without windows, have each write its
                            song as a MIDI file, join them into OUT and end the machines;
                            --timings prints how long each phase took
+  --render PROJECT OUT     the project's machines as one mix in a sound file: the combined MIDI
+                           export played through the built-in synthesizer, much faster than
+                           real time (16-bit, 44,100 Hz, stereo; OUT ends in one of: %s)
   --help                   show this text
   --version                show the program version
 )";
 
+// The help, naming the sound files this FluidSynth can write.
+QString Help() {
+    QStringList formats;
+    for (const std::string& extension : RenderableExtensions())
+        formats << "." + QString::fromStdString(extension);
+    return QString(HelpText).replace("%s", formats.join(", "));
+}
+
 int Usage(const QString& problem, QTextStream& err) {
-    err << "PKControl: " << problem << "\n" << HelpText;
+    err << "PKControl: " << problem << "\n" << Help();
     return 2;
+}
+
+int Render(const QStringList& args, const QString& programDirectory, QTextStream& out,
+           QTextStream& err) {
+    if (args.size() != 3)
+        return Usage("--render needs a project file and a sound file", err);
+    const TRenderResult result = RenderProject(args[1], args[2], programDirectory);
+    if (result.State != TRenderResult::TState::Written) {
+        err << "PKControl: " << QString::fromStdString(result.Error) << "\n";
+        return 1;
+    }
+    out << args[2] << " (" << result.Seconds << " s)\n";
+    return 0;
 }
 
 int Combine(const QStringList& args, QTextStream& err) {
@@ -72,7 +98,7 @@ int RunControlCommandLine(const QStringList& args, const QString& programDirecto
     const QString option = args.value(0);
     try {
         if (option == "--help") {
-            out << HelpText;
+            out << Help();
             return 0;
         }
         if (option == "--version") {
@@ -83,6 +109,8 @@ int RunControlCommandLine(const QStringList& args, const QString& programDirecto
             return Combine(args, err);
         if (option == "--export-midi")
             return ExportMidi(args, programDirectory, out, err);
+        if (option == "--render")
+            return Render(args, programDirectory, out, err);
     } catch (const TControlError& error) {
         err << "PKControl: " << error.what() << "\n";
         return 1;

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include "AudioRender.h"
 #include "EngineCommands.h"
 #include "PlayCommand.h"
 #include "files/ExportPk.h"
@@ -17,6 +18,7 @@ namespace {
 const char* const HelpText = R"(Usage: Plinkora [SONG.pks]
        Plinkora --convert IN.pks OUT.pks
        Plinkora --export-midi SONG.pks OUT.mid
+       Plinkora --render SONG.pks OUT.wav
        Plinkora --list-devices
        Plinkora --play SONG.pks [--pattern N] [--seconds S] [--device N]
        Plinkora --help | --version
@@ -25,6 +27,9 @@ const char* const HelpText = R"(Usage: Plinkora [SONG.pks]
                            spaces, so a path with spaces needs no quotes)
   --convert IN OUT         read a song file in any accepted layout, write it in the full layout
   --export-midi SONG OUT   write the song as a Standard MIDI File (OUT ends in .mid)
+  --render SONG OUT        play the song's track once through the built-in synthesizer into a
+                           sound file, much faster than real time (16-bit, 44,100 Hz, stereo;
+                           OUT ends in one of: %s)
   --list-devices           list the MIDI output devices ("Midi Mapper" first)
   --play SONG              play the track in a loop (or pattern N) through device N (default -1,
                            the built-in synthesizer) for S seconds or until Ctrl+C
@@ -43,19 +48,29 @@ int Convert(const std::string& in, const std::string& out, std::ostream& err) {
     return 0;
 }
 
+// The help, naming the sound files this FluidSynth can write.
+std::string Help() {
+    std::string formats;
+    for (const std::string& extension : RenderableExtensions())
+        formats += (formats.empty() ? "." : ", .") + extension;
+    std::string text = HelpText;
+    text.replace(text.find("%s"), 2, formats);
+    return text;
+}
+
 int Usage(const std::string& problem, std::ostream& err) {
-    err << "Plinkora: " << problem << "\n" << HelpText;
+    err << "Plinkora: " << problem << "\n" << Help();
     return 2;
 }
 
 int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
-        out << HelpText;
+        out << Help();
         return 0;
     }
     const std::string& option = args[0];
     if (option == "--help") {
-        out << HelpText;
+        out << Help();
         return 0;
     }
     if (option == "--version") {
@@ -71,6 +86,11 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
         if (args.size() != 3)
             return Usage("--export-midi needs a song file and a MIDI file", err);
         return ExportMidiFile(args[1], args[2], out, err);
+    }
+    if (option == "--render") {
+        if (args.size() != 3)
+            return Usage("--render needs a song file and a sound file", err);
+        return RenderSongFile(args[1], args[2], out, err);
     }
     if (option == "--list-devices")
         return ListDevices(out);

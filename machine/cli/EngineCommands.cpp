@@ -37,3 +37,17 @@ int ExportMidiFile(const std::string& songPath, const std::string& midiPath, std
     out << session.ExportMidiForController(midiPath) << "\n";
     return 0;
 }
+
+int RenderSongFile(const std::string& songPath, const std::string& outputPath, std::ostream& out,
+                   std::ostream& err) {
+    TMachineSession session;
+    if (!LoadSongFile(session, songPath, true, err))
+        return 1;
+    const TRenderResult result = session.RenderAudio(outputPath);
+    if (result.State != TRenderResult::TState::Written) {
+        err << "Plinkora: " << result.Error << "\n";
+        return 1;
+    }
+    out << outputPath << " (" << result.Seconds << " s)\n";
+    return 0;
+}

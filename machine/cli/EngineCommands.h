@@ -20,3 +20,8 @@ int ListDevices(std::ostream& out);
 // machine.
 int ExportMidiFile(const std::string& songPath, const std::string& midiPath, std::ostream& out,
                    std::ostream& err);
+
+// Renders the song's track once into a sound file (TMachineSession::RenderAudio) and prints the
+// file written and the seconds of sound.
+int RenderSongFile(const std::string& songPath, const std::string& outputPath, std::ostream& out,
+                   std::ostream& err);

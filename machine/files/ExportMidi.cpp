@@ -280,10 +280,8 @@ void WriteMidiFile(const std::string& path, std::span<const TExportEvent> events
     WriteFileAtomically(path, BuildMidiFile(events, deltas, tempo, options, settings));
 }
 
-std::string ExportSongToMidi(const TPkSong& song, TMelodies& melodies, TMidiVoice& voice,
-                             const TTempoInfo& tempo, const TExportOptions& options,
-                             const std::string& chosenPath) {
-    const std::string path = StripExtension(chosenPath) + ".mid";
+std::string SongMidiFile(const TPkSong& song, TMelodies& melodies, TMidiVoice& voice,
+                         const TTempoInfo& tempo, const TExportOptions& options) {
     // Declared before the monophone switch, so that the channel comes back on every way out.
     std::optional<TChannelRestore> restore;
     if (options.Monophone) {
@@ -295,6 +293,13 @@ std::string ExportSongToMidi(const TPkSong& song, TMelodies& melodies, TMidiVoic
     const std::vector<uint32_t> deltas = MakeDeltaTimes(events);
     // The channel prefix and program change name the channel the timelines were built on.
     const TMidiFileSettings settings{song.Patch, voice.OutChannel + 1, song.Device};
-    WriteMidiFile(path, events, deltas, tempo, options, settings);
+    return BuildMidiFile(events, deltas, tempo, options, settings);
+}
+
+std::string ExportSongToMidi(const TPkSong& song, TMelodies& melodies, TMidiVoice& voice,
+                             const TTempoInfo& tempo, const TExportOptions& options,
+                             const std::string& chosenPath) {
+    const std::string path = StripExtension(chosenPath) + ".mid";
+    WriteFileAtomically(path, SongMidiFile(song, melodies, voice, tempo, options));
     return path;
 }

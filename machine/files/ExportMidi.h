@@ -87,6 +87,11 @@ void WriteMidiFile(const std::string& path, std::span<const TExportEvent> events
                    std::span<const uint32_t> deltas, const TTempoInfo& tempo,
                    const TExportOptions& options, const TMidiFileSettings& settings);
 
+// The whole MIDI file of the song, in memory. With the monophone option the timelines are built
+// on channel 1 for it and restored afterwards.
+std::string SongMidiFile(const TPkSong& song, TMelodies& melodies, TMidiVoice& voice,
+                         const TTempoInfo& tempo, const TExportOptions& options);
+
 // The whole export of the song to StripExtension(chosenPath) + ".mid", which it returns. With
 // the monophone option the timelines are rebuilt on channel 1 for the export; the voice's
 // channel and the timelines are restored afterwards, also when the export throws. song.Channel

@@ -13,66 +13,6 @@
 
 namespace {
 
-// FluidSynth tells why an audio driver did not start only in its log. While an open tries a
-// driver, its own thread points this at a string that takes the last error message; on every
-// other thread (FluidSynth's audio threads, the playback tick) the log function only reads a
-// null pointer, so it never allocates or locks there.
-thread_local std::string* capturedError = nullptr;
-
-void KeepError(int, const char* message, void*) {
-    if (capturedError && message)
-        *capturedError = message;
-}
-
-void QuietFluidSynth() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        for (int level = 0; level < LAST_LOG_LEVEL; ++level)
-            fluid_set_log_function(level, level <= FLUID_ERR ? KeepError : nullptr, nullptr);
-    });
-}
-
-template <typename Number> bool ParseNumber(const std::string& text, Number& value) {
-    const char* end = text.data() + text.size();
-    const auto parsed = std::from_chars(text.data(), end, value);
-    return parsed.ec == std::errc() && parsed.ptr == end;
-}
-
-bool ApplySetting(fluid_settings_t* settings, const std::string& name, const std::string& value) {
-    switch (fluid_settings_get_type(settings, name.c_str())) {
-    case FLUID_STR_TYPE:
-        return fluid_settings_setstr(settings, name.c_str(), value.c_str()) == FLUID_OK;
-    case FLUID_INT_TYPE: {
-        int number = 0;
-        return ParseNumber(value, number) &&
-               fluid_settings_setint(settings, name.c_str(), number) == FLUID_OK;
-    }
-    case FLUID_NUM_TYPE: {
-        double number = 0;
-        return ParseNumber(value, number) &&
-               fluid_settings_setnum(settings, name.c_str(), number) == FLUID_OK;
-    }
-    default:
-        return false;
-    }
-}
-
-bool IsFile(const std::string& path) {
-    std::error_code error;
-    return !path.empty() && std::filesystem::is_regular_file(path, error);
-}
-
-// A RIFF file of form "sfbk" (SoundFont 2 and 3) or "DLS ". Other files are kept from
-// FluidSynth, whose loaders would report them on standard error.
-bool IsSoundFontFile(const std::string& path) {
-    char header[12] = {};
-    std::ifstream in(path, std::ios::binary);
-    if (!in.read(header, sizeof header))
-        return false;
-    const std::string_view riff(header, 4), form(header + 8, 4);
-    return riff == "RIFF" && (form == "sfbk" || form == "DLS ");
-}
-
 std::vector<std::string> OfferedAudioDrivers(fluid_settings_t* settings) {
     std::vector<std::string> names;
     fluid_settings_foreach_option(
@@ -122,10 +62,11 @@ fluid_audio_driver_t* StartAudioDriver(fluid_settings_t* settings, fluid_synth_t
     for (const std::string& name : candidates) {
         std::string error;
         fluid_audio_driver_t* driver = nullptr;
-        capturedError = &error;
-        if (fluid_settings_setstr(settings, "audio.driver", name.c_str()) == FLUID_OK)
-            driver = new_fluid_audio_driver(settings, synth);
-        capturedError = nullptr;
+        {
+            const TFluidErrorCapture capture(error);
+            if (fluid_settings_setstr(settings, "audio.driver", name.c_str()) == FLUID_OK)
+                driver = new_fluid_audio_driver(settings, synth);
+        }
         if (driver)
             return driver;
         tried += (tried.empty() ? "tried " : ", ") + name;
@@ -148,72 +89,6 @@ fluid_audio_driver_t* StartAudioDriver(fluid_settings_t* settings, fluid_synth_t
 }
 
 } // namespace
-
-std::string FindDefaultSoundFont() {
-    QuietFluidSynth();
-    std::string configured;
-    if (fluid_settings_t* settings = new_fluid_settings()) {
-        char* path = nullptr;
-        if (fluid_settings_dupstr(settings, "synth.default-soundfont", &path) == FLUID_OK && path)
-            configured = path;
-        fluid_free(path);
-        delete_fluid_settings(settings);
-    }
-    for (const std::string& candidate :
-         {configured, std::string("/usr/share/sounds/sf2/default-GM.sf2"),
-          std::string("/usr/share/sounds/sf3/default-GM.sf3"),
-          std::string("/usr/share/sounds/sf2/FluidR3_GM.sf2"),
-          std::string("/usr/share/sounds/sf2/TimGM6mb.sf2"),
-          std::string("/usr/share/soundfonts/default.sf2"),
-          std::string("/usr/share/soundfonts/FluidR3_GM.sf2")})
-        if (IsFile(candidate))
-            return candidate;
-    return {};
-}
-
-std::string SoundFontProblem(const std::string& soundFont) {
-    if (soundFont.empty())
-        return FindDefaultSoundFont().empty()
-                   ? "No General MIDI soundfont is installed, so the built-in synthesizer (Midi "
-                     "Mapper) cannot sound: install the package fluid-soundfont-gm, or name a "
-                     "soundfont file in PLINKORA_SOUNDFONT."
-                   : "";
-    if (IsFile(soundFont) && IsSoundFontFile(soundFont))
-        return {};
-    return "The soundfont " + soundFont +
-           " named in PLINKORA_SOUNDFONT is missing or is no soundfont file.";
-}
-
-struct TFluidSynthMapper::Synth {
-    fluid_settings_t* Settings = nullptr;
-    fluid_synth_t* Engine = nullptr;
-
-    ~Synth() {
-        if (Engine)
-            delete_fluid_synth(Engine);
-        if (Settings)
-            delete_fluid_settings(Settings);
-    }
-
-    int32_t Load(const TFluidSynthOptions& options) {
-        Settings = new_fluid_settings();
-        if (!Settings)
-            return MidiResult::NoMemory;
-        for (const auto& [name, value] : options.Settings)
-            if (!ApplySetting(Settings, name, value))
-                return MidiResult::InvalidParameter;
-        const std::string soundFont =
-            options.SoundFont.empty() ? FindDefaultSoundFont() : options.SoundFont;
-        if (!IsFile(soundFont) || !IsSoundFontFile(soundFont))
-            return MidiResult::NoDriver;
-        Engine = new_fluid_synth(Settings);
-        if (!Engine)
-            return MidiResult::NoMemory;
-        if (fluid_synth_sfload(Engine, soundFont.c_str(), 1) == FLUID_FAILED)
-            return MidiResult::NoDriver;
-        return MidiResult::Ok;
-    }
-};
 
 class TFluidSynthMapper::Device : public TMidiDevice {
 public:
@@ -301,10 +176,17 @@ int32_t TFluidSynthMapper::Open(std::unique_ptr<TMidiDevice>& device) {
     QuietFluidSynth();
     QuietAlsaLibrary();
     if (!synth_) {
-        auto synth = std::make_unique<Synth>();
-        const int32_t result = synth->Load(options_);
-        if (result != MidiResult::Ok)
-            return result;
+        auto synth = std::make_unique<TFluidSynthEngine>();
+        switch (synth->Load(options_)) {
+        case TFluidSynthEngine::TLoad::Ok:
+            break;
+        case TFluidSynthEngine::TLoad::NoMemory:
+            return MidiResult::NoMemory;
+        case TFluidSynthEngine::TLoad::BadSetting:
+            return MidiResult::InvalidParameter;
+        case TFluidSynthEngine::TLoad::NoSoundFont:
+            return MidiResult::NoDriver;
+        }
         synth_ = std::move(synth);
     }
     fluid_audio_driver_t* driver =

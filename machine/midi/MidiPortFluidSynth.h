@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FluidSynthEngine.h"
 #include "MidiPort.h"
 
 #include <memory>
@@ -7,30 +8,6 @@
 #include <utility>
 #include <vector>
 
-struct TFluidSynthOptions {
-    // Soundfont to load; empty for the system's default General MIDI soundfont.
-    std::string SoundFont;
-    // The audio drivers to try, in this order, e.g. {"file"} with the setting
-    // {"audio.file.name", path} to render into a file instead of a sound card. Empty: those of
-    // DesktopAudioDrivers that this FluidSynth offers. Each try sets "audio.driver" itself, so
-    // that setting is not taken from Settings.
-    std::vector<std::string> AudioDrivers;
-    // FluidSynth settings by name, applied before anything starts.
-    std::vector<std::pair<std::string, std::string>> Settings;
-};
-
-// The audio drivers a Linux desktop may have, in the order they are tried: a sound server
-// first (PipeWire, or PulseAudio, which PipeWire also serves), then the sound card itself,
-// then JACK and SDL.
-inline constexpr const char* DesktopAudioDrivers[] = {"pipewire", "pulseaudio", "alsa", "jack",
-                                                      "sdl2"};
-
-// The system's default General MIDI soundfont; empty when none is installed.
-std::string FindDefaultSoundFont();
-
-// Empty when the synthesizer has a soundfont to load: `soundFont` (a file chosen by the user),
-// or when that is empty the system's default. Otherwise a plain message for the user.
-std::string SoundFontProblem(const std::string& soundFont);
 
 // The built-in General MIDI synthesizer behind device id -1 ("Midi Mapper"), sounding through
 // FluidSynth's audio driver. The synthesizer and its soundfont are loaded on the first open and
@@ -57,10 +34,9 @@ public:
 
 private:
     class Device;
-    struct Synth;
 
     TFluidSynthOptions options_;
-    std::unique_ptr<Synth> synth_;
+    std::unique_ptr<TFluidSynthEngine> synth_;
     bool deviceOpen_ = false;
     std::string failure_;
 };

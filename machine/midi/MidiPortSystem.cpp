@@ -17,9 +17,7 @@ std::string Environment(const char* name) {
 TSystemMidiOptions SystemMidiOptionsFromEnvironment() {
     TSystemMidiOptions options;
     options.LogPath = Environment("PLINKORA_MIDI_LOG");
-    options.Mapper.SoundFont = Environment("PLINKORA_SOUNDFONT");
-    if (std::string driver = Environment("PLINKORA_AUDIO_DRIVER"); !driver.empty())
-        options.Mapper.AudioDrivers = {driver};
+    options.Mapper = SynthOptionsFromEnvironment();
     return options;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AudioRender.h"
 #include "SessionChange.h"
 #include "UndoHistory.h"
 #include "files/ExportMidi.h"
@@ -120,6 +121,11 @@ public:
     // The MIDI file a controller asks for: track name "<song> - <instrument>", the instrument,
     // not monophone (the options keep these). Returns the file written. Throws FileError.
     std::string ExportMidiForController(const std::string& path);
+    // The song's track once through the built-in synthesizer into a sound file (.wav, .flac,
+    // .ogg): the notes, instruments, bank and volume of the controller's MIDI export, with the
+    // soundfont and settings of live playback and the release tail. `progress` may cancel.
+    TRenderResult RenderAudio(const std::string& path,
+                              std::function<bool(double done)> progress = {});
     void SetExportOptions(const TExportOptions& options);
 
     // --- the New commands (after the save question) ---
@@ -236,6 +242,7 @@ private:
     void KeyGridOff();
     void SwitchPattern(int32_t pattern);
     std::string SongFilePathFor(const std::string& name) const;
+    TExportOptions ControllerExportOptions() const;
     void WriteSongTo(const std::string& path);
     void KeepInstrumentName();
     void ReportStart(TStartResult result);

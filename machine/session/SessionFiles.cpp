@@ -120,13 +120,35 @@ std::string TMachineSession::ExportMidi(const std::string& path) {
     return ExportSongToMidi(song_, melodies_, out_->Voice, tempo_, exportOptions_, path);
 }
 
+// The options a controller's export uses: track name "<song> - <instrument>", the instrument,
+// not monophone.
+TExportOptions TMachineSession::ControllerExportOptions() const {
+    TExportOptions options = exportOptions_;
+    const std::string instrument = InstrumentName();
+    options.Instrument = instrument;
+    options.TrackName = FileNamePart(song_.Name) + " - " + instrument;
+    options.InstrumentEdited = options.TrackNameEdited = true;
+    options.Monophone = false;
+    return options;
+}
+
 std::string TMachineSession::ExportMidiForController(const std::string& path) {
     TSessionReport report(*this);
-    const std::string instrument = InstrumentName();
-    exportOptions_.Instrument = instrument;
-    exportOptions_.TrackName = FileNamePart(song_.Name) + " - " + instrument;
-    exportOptions_.InstrumentEdited = exportOptions_.TrackNameEdited = true;
-    exportOptions_.Monophone = false;
+    exportOptions_ = ControllerExportOptions();
     Report(chExportOptions);
     return ExportMidi(path);
+}
+
+TRenderResult TMachineSession::RenderAudio(const std::string& path,
+                                           std::function<bool(double done)> progress) {
+    TExportOptions options = ControllerExportOptions();
+    options.ProgramChange = true; // the sound is the song's instrument, whatever the file dialog says
+    TRenderRequest request;
+    request.Midi = SongMidiFile(song_, melodies_, out_->Voice, tempo_, options);
+    request.OutputPath = path;
+    request.Synth = SynthOptionsFromEnvironment();
+    request.Banks[(song_.Channel - 1) & 15] = song_.Bank;
+    request.MinimumSeconds = double(song_.SonglineCount) * song_.Steps * song_.StepTime / 1000.0;
+    request.Progress = std::move(progress);
+    return RenderMidi(request);
 }
