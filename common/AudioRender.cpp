@@ -184,6 +184,10 @@ TRenderResult TRenderRun::Render(const TRenderRequest& request, const TFileType&
 
 } // namespace
 
+bool RenderableFile(const std::string& path) {
+    return TypeOf(path) != nullptr;
+}
+
 std::vector<std::string> RenderableExtensions() {
     std::vector<std::string> extensions;
     for (const TFileType& type : FileTypes)

@@ -35,6 +35,9 @@ struct TRenderResult {
 // "ogg" where it was built with them.
 std::vector<std::string> RenderableExtensions();
 
+// The path ends in one of the RenderableExtensions (any case).
+bool RenderableFile(const std::string& path);
+
 // The render is written beside OutputPath and renamed over it once complete: a failure or a
 // cancel leaves no file (and an old one as it was). Errors name the file, or for a missing
 // soundfont PLINKORA_SOUNDFONT.

@@ -1,10 +1,10 @@
 #include "ProjectRender.h"
 
+#include "ProjectAudio.h"
 #include "ProjectExport.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 namespace {
@@ -15,14 +15,6 @@ TRenderResult Failed(const QString& error) {
     return result;
 }
 
-bool Renderable(const QString& output) {
-    const QString extension = QFileInfo(output).suffix().toLower();
-    for (const std::string& known : RenderableExtensions())
-        if (extension == QString::fromStdString(known))
-            return true;
-    return false;
-}
-
 } // namespace
 
 TRenderResult RenderProject(const QString& projectFile, const QString& output,
@@ -30,7 +22,7 @@ TRenderResult RenderProject(const QString& projectFile, const QString& output,
     TRenderRequest request;
     request.OutputPath = QFile::encodeName(output).toStdString();
     request.Synth = SynthOptionsFromEnvironment();
-    if (!Renderable(output) || !SoundFontProblem(request.Synth.SoundFont).empty())
+    if (!RenderableFile(request.OutputPath) || !SoundFontProblem(request.Synth.SoundFont).empty())
         return RenderMidi(request); // its message names what is wrong
     QTemporaryDir folder(QDir::tempPath() + "/pkrender-XXXXXX");
     if (!folder.isValid())
@@ -39,10 +31,8 @@ TRenderResult RenderProject(const QString& projectFile, const QString& output,
     const TExportResult exported = ExportProjectMidi(projectFile, midi, programDirectory);
     if (!exported.Ok)
         return Failed(exported.Error);
-    QFile file(midi);
-    if (!file.open(QIODevice::ReadOnly))
-        return Failed("Cannot open file " + midi);
-    request.Midi = file.readAll().toStdString();
+    if (QString error; !ProjectAudioRequest(midi, output, request, error))
+        return Failed(error);
     request.Progress = std::move(progress);
     return RenderMidi(request);
 }

@@ -158,6 +158,7 @@ void Tclientform::CreateMenus() {
     AddAction(file, "SaveProject1", "Save Project", [this] { SaveProjectExecute(); });
     AddAction(file, "SaveProjectAs1", "Save Project As", [this] { ChooseProjectFileAndSave(); });
     AddAction(file, "ExportMidi", "Export Midi", [this] { ExportMidiExecute(); });
+    AddAction(file, "ExportAudio", "Export Audio...", [this] { ExportAudioExecute(); });
     file->addSeparator();
     AddAction(file, "Exit1", "Exit", [this] { close(); });
 

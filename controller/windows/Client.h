@@ -5,8 +5,10 @@
 
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <array>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QCheckBox;
@@ -65,6 +67,9 @@ public:
     void LoadProjectExecute();
     void SaveProjectExecute();
     void ExportMidiExecute();
+    // The project's combined MIDI export, then rendered through the built-in synthesizer into
+    // a WAV, FLAC or OGG file with a progress dialog.
+    void ExportAudioExecute();
     void Timer2Timer();
     void ChooseProjectDirectory();
     void ChooseMidiDirectory();
@@ -112,11 +117,15 @@ private:
     QString ActionText(const char* name) const;
     QAction* AddAction(QMenu* menu, const char* name, const QString& caption,
                        std::function<void()> handler);
+    void RenderExportedProject(bool joined);
 
     TClientCore& core_;
     QString programDirectory_;
     QString settingsFile_;
     TControlTexts texts_;
+    // The sound file waiting for the combined MIDI export, and the folder that export goes to.
+    QString audioTarget_;
+    std::unique_ptr<QTemporaryDir> audioFolder_;
     bool quiet_ = false; // ending without questions
     bool ended_ = false;
 };

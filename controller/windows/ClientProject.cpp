@@ -2,8 +2,10 @@
 // dialogs, the export poll, help.
 
 #include "Client.h"
+#include "AudioExport.h"
 #include "DesktopSupport.h"
 #include "LocalFileNames.h"
+#include "ProjectAudio.h"
 #include "ProgramPlaces.h"
 #include "RemoteInfo.h"
 #include "WheelBar2003.h"
@@ -17,6 +19,7 @@
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
 
@@ -31,7 +34,10 @@ QString FileDialog(QWidget* parent, const QString& caption, const QString& folde
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite); // asked about the file really written
-    dialog.setDefaultSuffix(filter.contains("*.pkp") ? "pkp" : "mid");
+    if (filter == AudioFileFilter())
+        FollowSelectedFilterSuffix(dialog);
+    else
+        dialog.setDefaultSuffix(filter.contains("*.pkp") ? "pkp" : "mid");
     if (!name.isEmpty())
         dialog.selectFile(name);
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
@@ -154,11 +160,56 @@ void Tclientform::ExportMidiExecute() {
         Timer2->start();
 }
 
+void Tclientform::ExportAudioExecute() {
+    if (core_.RunningCount() <= 0 || Timer2->isActive())
+        return;
+    const QString current = core_.CurrentProjectName();
+    QString name = current.isEmpty() ? QString() : FileNamePart(StripExtension(current)) + ".wav";
+    QString target;
+    do {
+        name = ChooseFile(ActionText("ExportAudio").remove("..."),
+                          Existing(core_.Settings().MidiDirectory), name, AudioFileFilter(), true);
+        if (name.isEmpty())
+            return;
+        target = AudioTarget(name);
+    } while (!ConfirmOverwrite(target));
+    const std::string fontProblem = SoundFontProblem(SynthOptionsFromEnvironment().SoundFont);
+    if (!fontProblem.empty())
+        return ShowFailure(QString::fromLocal8Bit(fontProblem.c_str()));
+    auto folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/pkrender-XXXXXX");
+    if (!folder->isValid())
+        return ShowFailure("Cannot create a temporary folder: " + folder->errorString());
+    if (!core_.StartMidiExportTo(folder->filePath("machine"), folder->filePath("project.mid")))
+        return;
+    audioTarget_ = target;
+    audioFolder_ = std::move(folder);
+    Timer2->start();
+}
+
+// Once the combined MIDI export has ended: its file rendered into the chosen sound file.
+void Tclientform::RenderExportedProject(bool joined) {
+    const QString target = std::exchange(audioTarget_, QString());
+    const std::unique_ptr<QTemporaryDir> folder = std::move(audioFolder_);
+    if (!joined)
+        return; // the export told why
+    TRenderRequest request;
+    QString error;
+    if (!ProjectAudioRequest(core_.MidiExport().Output(), target, request, error))
+        return ShowFailure(error);
+    const TRenderResult result =
+        RenderWithProgress(this, std::move(request), texts_.RenderingText, texts_.CancelText);
+    if (result.State == TRenderResult::TState::Failed)
+        ShowFailure(QString::fromLocal8Bit(result.Error.c_str()));
+}
+
 // Once a second until every machine's file is there (or the wait is over).
 void Tclientform::Timer2Timer() {
     Timer2->stop();
-    if (core_.PollMidiExport() == TMidiExportWait::TState::Waiting)
+    const TMidiExportWait::TState state = core_.PollMidiExport();
+    if (state == TMidiExportWait::TState::Waiting)
         Timer2->start();
+    else if (!audioTarget_.isEmpty())
+        RenderExportedProject(state == TMidiExportWait::TState::Joined);
 }
 
 void Tclientform::ChooseProjectDirectory() {

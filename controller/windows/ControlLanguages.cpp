@@ -24,6 +24,7 @@ constexpr TControlText WindowTexts[] = {
     {"SaveProjectAs1", "Projekt Speichern unter", nullptr},
     {"SaveProject1", "Projekt Speichern", nullptr},
     {"ExportMidi", "Exportiere Midi", nullptr},
+    {"ExportAudio", "Exportiere Audio...", nullptr},
     {"Exit1", "Beenden", nullptr},
     {"Options1", "Optionen", nullptr},
     {"Directorys1", "Verzeichnisse", nullptr},

@@ -15,6 +15,8 @@ struct TControlTexts {
     QString MidiFolderItem = "Midi (*.mid) Verzeichnis";
     QString ProjectFolderItem = "Projekt (*.pkp) Verzeichnis";
     QString HelpPage = "Plinkora Control Anleitung.html";
+    QString RenderingText = "Die Audiodatei wird berechnet...";
+    QString CancelText = "Abbrechen";
 };
 
 // Replaces the captions and hints of the controller window's controls, found by their object

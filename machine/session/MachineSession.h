@@ -124,6 +124,8 @@ public:
     // The song's track once through the built-in synthesizer into a sound file (.wav, .flac,
     // .ogg): the notes, instruments, bank and volume of the controller's MIDI export, with the
     // soundfont and settings of live playback and the release tail. `progress` may cancel.
+    // The request holds its own copy of the music: it may be rendered on another thread.
+    TRenderRequest AudioRequest(const std::string& path);
     TRenderResult RenderAudio(const std::string& path,
                               std::function<bool(double done)> progress = {});
     void SetExportOptions(const TExportOptions& options);

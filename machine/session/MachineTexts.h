@@ -132,6 +132,9 @@ inline constexpr TLanguageEntry GermanTexts[] = {
     {418, "Bank"},
     {419, "Gerät"},
     {420, "Notenbereich"},
+    {430, "Exportiere Audio..."},
+    {431, "Die Audiodatei wird berechnet..."},
+    {432, "Abbrechen"},
 };
 
 // The undo steps are named by these text numbers.

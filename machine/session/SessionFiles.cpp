@@ -139,8 +139,7 @@ std::string TMachineSession::ExportMidiForController(const std::string& path) {
     return ExportMidi(path);
 }
 
-TRenderResult TMachineSession::RenderAudio(const std::string& path,
-                                           std::function<bool(double done)> progress) {
+TRenderRequest TMachineSession::AudioRequest(const std::string& path) {
     TExportOptions options = ControllerExportOptions();
     options.ProgramChange = true; // the sound is the song's instrument, whatever the file dialog says
     TRenderRequest request;
@@ -149,6 +148,12 @@ TRenderResult TMachineSession::RenderAudio(const std::string& path,
     request.Synth = SynthOptionsFromEnvironment();
     request.Banks[(song_.Channel - 1) & 15] = song_.Bank;
     request.MinimumSeconds = double(song_.SonglineCount) * song_.Steps * song_.StepTime / 1000.0;
+    return request;
+}
+
+TRenderResult TMachineSession::RenderAudio(const std::string& path,
+                                           std::function<bool(double done)> progress) {
+    TRenderRequest request = AudioRequest(path);
     request.Progress = std::move(progress);
     return RenderMidi(request);
 }

@@ -1,5 +1,6 @@
 #include "Pk2MidForm.h"
 
+#include "AudioExport.h"
 #include "DesktopSupport.h"
 #include "LocalFileNames.h"
 #include "NewOptions.h"
@@ -282,6 +283,8 @@ void TForm1::CreateMenus() {
     Save1 = Item(file, "Save1", "Save", 95);
     SaveAs1 = Item(file, "SaveAs1", "Save As", 96);
     ExportMidi1 = Item(file, "ExportMidi1", "Export  Midi", 97);
+    ExportAudio1 = Item(file, "ExportAudio1", "Export Audio...", 430);
+    connect(ExportAudio1, &QAction::triggered, this, &TForm1::ExportAudioFile);
     file->addSeparator();
     Exit1 = Item(file, "Exit1", "Exit", 98);
 
@@ -405,6 +408,7 @@ void TForm1::CreateDialogs() {
     SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
     // The overwrite question is the program's own, and "No" keeps the dialog open.
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+    FollowSelectedFilterSuffix(*SaveDialog1);
 
     Ask = [this](const QString& question, QMessageBox::StandardButtons buttons) {
         QMessageBox box(QMessageBox::NoIcon, "Plinkora", question, buttons, this);
@@ -420,6 +424,9 @@ void TForm1::CreateDialogs() {
     ChooseMidiToSave = [this](const QString& folder, const QString& proposed) {
         return RunSaveDialog("mid", "Typ 0 MidiFile (*.mid)", folder, proposed);
     };
+    ChooseAudioToSave = [this](const QString& folder, const QString& proposed) {
+        return RunSaveDialog("wav", AudioFileFilter(), folder, proposed);
+    };
     ChooseSongToSave = [this](const QString& folder, const QString& proposed) {
         return RunSaveDialog("pks", "Plinkora Song (*.pks)", folder, proposed);
     };
@@ -428,8 +435,8 @@ void TForm1::CreateDialogs() {
 // The save dialog shared by songs and MIDI files: its default extension says which it saves.
 QString TForm1::RunSaveDialog(const QString& suffix, const QString& filter, const QString& folder,
                               const QString& proposed) {
-    SaveDialog1->setDefaultSuffix(suffix);
     SaveDialog1->setNameFilter(filter);
+    SaveDialog1->setDefaultSuffix(suffix); // then the suffix of the filter the user selects
     if (!folder.isEmpty())
         SaveDialog1->setDirectory(folder);
     SaveDialog1->selectFile(proposed);

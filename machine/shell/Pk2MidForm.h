@@ -33,6 +33,8 @@ public:
     QString OverwriteQuestion = "Overwrite the existing file?";
     QString UndoText = "Undo";
     QString RedoText = "Redo";
+    QString RenderingText = "Rendering the sound file...";
+    QString CancelText = "Cancel";
     QString VersionText;
 
     // Transport (the playback engine does the work).
@@ -69,6 +71,7 @@ public:
     QAction* Save1;
     QAction* SaveAs1;
     QAction* ExportMidi1;
+    QAction* ExportAudio1;
     QAction* Exit1;
     QAction* SongDirectory1;
     QAction* MidiDirectory1;
@@ -149,11 +152,15 @@ public:
     std::function<QString(const QString& folder, const QString& proposed)> ChooseSongToSave;
     std::function<QString(const QString& folder)> ChooseSongToOpen;
     std::function<QString(const QString& folder, const QString& proposed)> ChooseMidiToSave;
+    std::function<QString(const QString& folder, const QString& proposed)> ChooseAudioToSave;
     // Ctrl+D: shows or hides the MIDI debugger.
     std::function<void()> ToggleDebugger;
 
     // The export sequence through the shared save dialog; true when a file was written.
     bool ExportMidiFile();
+    // File > Export Audio: the song through the built-in synthesizer into a WAV, FLAC or OGG
+    // file, with a progress dialog; true when a file was written.
+    bool ExportAudioFile();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -168,7 +175,7 @@ private:
     void CreateDialogs();
     QString ChooseSaveTarget(const std::function<QString(const QString&, const QString&)>& choose,
                              const QString& folder, const QString& proposed,
-                             const QString& extension);
+                             const std::function<QString(const QString&)>& written);
     QString RunSaveDialog(const QString& suffix, const QString& filter, const QString& folder,
                           const QString& proposed);
     void ReadMachineSettings();

@@ -1,3 +1,4 @@
+#include "AudioExport.h"
 #include "LocalFileNames.h"
 #include "Pk2MidForm.h"
 #include "ProgramPlaces.h"
@@ -31,18 +32,27 @@ QString TForm1::DialogFolder(const std::string& folder) {
     return path;
 }
 
-// The shared save dialog until the user confirms a name. The file written is the chosen name
-// without a three-letter extension, then `extension`; when that file exists it is replaced only
-// after "Yes" to the overwrite question, "No" opens the dialog again. Returns the file to
-// write, empty when cancelled.
+namespace {
+
+// The file written for a chosen name: without a three-letter extension, then `extension`.
+std::function<QString(const QString&)> WithExtension(const QString& extension) {
+    return [extension](const QString& chosen) { return StripExtension(chosen) + extension; };
+}
+
+} // namespace
+
+// The shared save dialog until the user confirms a name. When the file written for it
+// (`written`) exists it is replaced only after "Yes" to the overwrite question, "No" opens the
+// dialog again. Returns the file to write, empty when cancelled.
 QString
 TForm1::ChooseSaveTarget(const std::function<QString(const QString&, const QString&)>& choose,
-                         const QString& folder, const QString& proposed, const QString& extension) {
+                         const QString& folder, const QString& proposed,
+                         const std::function<QString(const QString&)>& written) {
     for (;;) {
         const QString chosen = choose(folder, proposed);
         if (chosen.isEmpty())
             return chosen;
-        const QString target = FromLocal(StripExtension(Local(chosen))) + extension;
+        const QString target = written(chosen);
         if (!QFileInfo::exists(target) ||
             Ask(OverwriteQuestion + "\n" + target, QMessageBox::Yes | QMessageBox::No) ==
                 QMessageBox::Yes)
@@ -54,7 +64,8 @@ bool TForm1::SaveAsClick() {
     const std::string& name = session_.Song().Name;
     const QString chosen = ChooseSaveTarget(
         ChooseSongToSave, DialogFolder(machine_.Settings.SongFolder),
-        session_.IsNewSongName(name) ? FromLocal(name) + ".pks" : QString(), ".pks");
+        session_.IsNewSongName(name) ? FromLocal(name) + ".pks" : QString(),
+        WithExtension(".pks"));
     if (chosen.isEmpty())
         return false;
     try {
@@ -118,7 +129,8 @@ void TForm1::SongKeepPatternsClick() {
 bool TForm1::ExportMidiFile() {
     const QString chosen =
         ChooseSaveTarget(ChooseMidiToSave, DialogFolder(machine_.Settings.MidiFolder),
-                         FromLocal(StripExtension(session_.Song().Name)) + ".mid", ".mid");
+                         FromLocal(StripExtension(session_.Song().Name)) + ".mid",
+                         WithExtension(".mid"));
     if (chosen.isEmpty())
         return false;
     try {
@@ -128,4 +140,17 @@ bool TForm1::ExportMidiFile() {
         return false;
     }
     return true;
+}
+
+bool TForm1::ExportAudioFile() {
+    const QString chosen =
+        ChooseSaveTarget(ChooseAudioToSave, DialogFolder(machine_.Settings.MidiFolder),
+                         FromLocal(StripExtension(session_.Song().Name)) + ".wav", AudioTarget);
+    if (chosen.isEmpty())
+        return false;
+    const TRenderResult result =
+        RenderWithProgress(this, session_.AudioRequest(Local(chosen)), RenderingText, CancelText);
+    if (result.State == TRenderResult::TState::Failed)
+        QMessageBox::critical(this, "Plinkora", QString::fromLocal8Bit(result.Error.c_str()));
+    return result.State == TRenderResult::TState::Written;
 }

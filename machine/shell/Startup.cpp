@@ -167,6 +167,8 @@ void TMachineWindows::LoadLanguageTexts() {
     Form1.SaveQuestion = QString::fromStdString(texts.SaveQuestion);
     Form1.UndoText = QString::fromStdString(TextByNumber(85));
     Form1.RedoText = QString::fromStdString(TextByNumber(86));
+    Form1.RenderingText = QString::fromStdString(TextByNumber(431));
+    Form1.CancelText = QString::fromStdString(TextByNumber(432));
     Form1.ShowHistory();
     Form1.OverwriteQuestion = QString::fromStdString(texts.OverwriteQuestion);
     ApplyMainWindowCaption(Form1, "Plinkora", Form1.VersionText.toStdString());

@@ -140,6 +140,9 @@ const std::map<int, std::string> ExpectedTexts = {
     {418, "Bank"},
     {419, "Gerät"},
     {420, "Notenbereich"},
+    {430, "Exportiere Audio..."},
+    {431, "Die Audiodatei wird berechnet..."},
+    {432, "Abbrechen"},
 };
 
 QString Q(const char* utf8) {
