@@ -71,6 +71,20 @@ TRenderResult Failure(std::string error) {
     return result;
 }
 
+// The player has passed the last event: its own end comes seconds later.
+bool Played(fluid_player_t* player) {
+    return fluid_player_get_status(player) != FLUID_PLAYER_PLAYING ||
+           fluid_player_get_current_tick(player) > fluid_player_get_total_ticks(player);
+}
+
+// The share of the music played: by the player's ticks and by the track's length.
+double Share(fluid_player_t* player, double seconds, double minimumSeconds) {
+    const double byTicks = double(fluid_player_get_current_tick(player)) /
+                           std::max(fluid_player_get_total_ticks(player), 1);
+    const double share = minimumSeconds > 0 ? std::min(byTicks, seconds / minimumSeconds) : byTicks;
+    return std::clamp(share, 0.0, 0.99);
+}
+
 // The player, the file renderer and the temporary file of one render; all go on every way out.
 class TRenderRun {
 public:
@@ -114,6 +128,7 @@ TRenderResult TRenderRun::Render(const TRenderRequest& request, const TFileType&
                              {"synth.sample-rate", std::to_string(SampleRate)},
                              {"synth.audio-channels", "1"},
                              {"player.timing-source", "sample"},
+                             {"player.reset-synth", "0"}, // the tail sounds on after the end
                              {"synth.lock-memory", "0"}});
     switch (synth_.Load(options)) {
     case TFluidSynthEngine::TLoad::Ok:
@@ -143,21 +158,12 @@ TRenderResult TRenderRun::Render(const TRenderRequest& request, const TFileType&
     fluid_player_play(player_);
 
     double seconds = 0;
-    const int totalTicks = std::max(fluid_player_get_total_ticks(player_), 1);
-    for (long blocks = 1;; ++blocks) {
-        const bool playing = fluid_player_get_status(player_) == FLUID_PLAYER_PLAYING;
-        if (!playing && seconds >= request.MinimumSeconds)
-            break;
+    for (long blocks = 1; !Played(player_) || seconds < request.MinimumSeconds; ++blocks) {
         if (!Block(seconds))
             return Failure(CannotCreate(request.OutputPath));
-        if (request.Progress && blocks % ProgressEveryBlocks == 0) {
-            const double byTicks = double(fluid_player_get_current_tick(player_)) / totalTicks;
-            const double byTime =
-                request.MinimumSeconds > 0 ? seconds / request.MinimumSeconds : byTicks;
-            if (!request.Progress(std::clamp(playing ? std::min(byTicks, byTime) : byTime, 0.0,
-                                             0.99)))
-                return {TRenderResult::TState::Cancelled, {}, seconds};
-        }
+        if (request.Progress && blocks % ProgressEveryBlocks == 0 &&
+            !request.Progress(Share(player_, seconds, request.MinimumSeconds)))
+            return {TRenderResult::TState::Cancelled, {}, seconds};
     }
     // The release tail: until no voice sounds and the effects have faded, a few seconds at most.
     const double musicEnd = seconds;

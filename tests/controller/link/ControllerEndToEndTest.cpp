@@ -2,6 +2,7 @@
 
 #include "ClientFunctions.h"
 #include "RemoteLink.h"
+#include "WavSound.h"
 #include "machine/server/RemoteServerTestSupport.h"
 
 #include <QDir>
@@ -192,6 +193,21 @@ TEST_F(ExportMidiCommand, JoinsWhatEachMachineExportsAtTheProjectsVolume) {
     EXPECT_EQ(std::count(quiet.begin(), quiet.end(), 100), static_cast<long>(quiet.size()))
         << "slider position 27 is velocity 100";
     EXPECT_FALSE(QFileInfo::exists(File("band1.mid"))) << "no machine file left beside the project";
+}
+
+TEST_F(ExportMidiCommand, RenderMixesTheProjectIntoOneSoundFile) {
+    Project(0);
+    ASSERT_EQ(Run(PKCONTROL_PROGRAM, {"--render", File("band.pkp"), File("band.wav")}), 0);
+    const TWavSound sound = ReadWav(TempDir::Read(dir.File("band.wav")));
+    EXPECT_EQ(sound.Channels, 2);
+    EXPECT_GE(sound.Seconds(), 3 * 4 * 0.16) << "the longest machine's track";
+    EXPECT_EQ(sound.FirstSoundFrame() / 44100, 0) << "every machine starts on a note";
+    EXPECT_FALSE(QFileInfo::exists(File("band1.mid"))) << "no machine file left beside the project";
+
+    EXPECT_EQ(Run(PKCONTROL_PROGRAM, {"--render", File("band.pkp"), File("band.mp3")}), 1);
+    EXPECT_EQ(Run(PKCONTROL_PROGRAM, {"--render", File("none.pkp"), File("none.wav")}), 1);
+    EXPECT_FALSE(QFileInfo::exists(File("band.mp3")));
+    EXPECT_FALSE(QFileInfo::exists(File("none.wav")));
 }
 
 TEST_F(ExportMidiCommand, ABadProjectFailsAndLeavesTheOutput) {

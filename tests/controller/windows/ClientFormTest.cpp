@@ -3,6 +3,7 @@
 #include "Client.h"
 #include "SliderGestures.h"
 #include "Trackframe2.h"
+#include "WavSound.h"
 #include "WheelBar2003.h"
 #include "controller/core/FakeLink.h"
 
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QTest>
 #include <QToolButton>
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace {
@@ -145,6 +147,32 @@ TEST_F(ClientForm, CancelOnClosingKeepsTheWindowAndTheMachines) {
     c.Fake(1).answers["DOYOUNEEDSAVE"] = "NOSAVE  ";
     EXPECT_TRUE(window.close()) << "every machine saved: no question";
     EXPECT_EQ(questions.size(), 1);
+}
+
+TEST_F(ClientForm, ExportAudioRendersTheJoinedExportOfTheRunningMachines) {
+    c.core->StartMachine(1);
+    c.ClearJournal();
+    window.ChooseFile = [&](const QString&, const QString&, const QString&, const QString& filter,
+                            bool) {
+        EXPECT_TRUE(filter.startsWith("WAV (*.wav)")) << filter.toStdString();
+        return c.Folder() + "mix";
+    };
+    Trigger("ExportAudio");
+    const QStringList sent = c.journal.Sent();
+    ASSERT_EQ(sent.size(), 1);
+    ASSERT_TRUE(sent[0].startsWith("PK0 <- SAVEMIDI "));
+    // What the machine writes: middle C a quarter second in (division 96 at 120 BPM).
+    const std::string machineFile = sent[0].mid(16).toStdString() + "1.mid";
+    std::ofstream(machineFile, std::ios::binary)
+        << std::string("MThd\0\0\0\x06\0\0\0\x01\0\x60MTrk\0\0\0\x0C"
+                       "\x30\x90\x3C\x64\x60\x80\x3C\0\0\xFF\x2F\0",
+                       34);
+    window.Timer2Timer();
+    const TWavSound sound = ReadWav(TempDir::Read(c.dir.File("mix.wav")));
+    EXPECT_EQ(sound.Channels, 2);
+    EXPECT_NEAR(sound.FirstSoundFrame() / 44100.0, 0.25, 0.01);
+    EXPECT_FALSE(std::filesystem::exists(machineFile)) << "the export's folder is gone";
+    EXPECT_TRUE(questions.isEmpty());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "TempDir.h"
+#include "WavSound.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -177,4 +178,54 @@ TEST(CommandLine, PlayRefusesBadArguments) {
     const RunResult noPattern = Plinkora({"--play", song, "--pattern", "2"});
     EXPECT_EQ(noPattern.status, 1);
     EXPECT_NE(noPattern.err.find("no pattern 2"), std::string::npos);
+}
+
+namespace {
+
+// Four steps of 100 ms, the first three rests, played twice: 0.8 s, notes at 0.3 s and 0.7 s.
+const std::string LateNoteSong =
+    "Plinkora Song\r\n100 ms\r\n1 Pattern\r\n0 0 0 7 \r\n2 Songlines\r\n1 1 \r\n";
+
+} // namespace
+
+TEST(CommandLine, RenderPlaysTheTrackOnceFromItsFirstNote) {
+    TempDir dir;
+    const RunResult run =
+        Plinkora({"--render", dir.Write("late.pks", LateNoteSong), dir.File("late.wav")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const TWavSound sound = ReadWav(TempDir::Read(dir.File("late.wav")));
+    EXPECT_EQ(sound.Channels, 2);
+    EXPECT_EQ(sound.Rate, 44100);
+    EXPECT_EQ(sound.Bits, 16);
+    EXPECT_GE(sound.Seconds(), 0.8);
+    EXPECT_LE(sound.Seconds(), 0.8 + 4.05) << "the release tail lasts a few seconds at most";
+    EXPECT_NEAR(sound.FirstSoundFrame() / 44100.0, 0.3, 0.01);
+
+    const std::string silent =
+        "Plinkora Song\r\n100 ms\r\n1 Pattern\r\n0 0 0 0 \r\n6 Songlines\r\n1 1 1 1 1 1 \r\n";
+    ASSERT_EQ(Plinkora({"--render", dir.Write("rest.pks", silent), dir.File("rest.wav")}).status, 0);
+    const TWavSound rest = ReadWav(TempDir::Read(dir.File("rest.wav")));
+    EXPECT_GE(rest.Seconds(), 2.4) << "a track of rests still lasts its length";
+    EXPECT_EQ(rest.FirstSoundFrame(), -1);
+}
+
+TEST(CommandLine, RenderRefusalsNameTheCauseAndWriteNothing) {
+    TempDir dir;
+    const std::string song = dir.Write("late.pks", LateNoteSong);
+    const auto refused = [&](const std::string& input, const std::string& output,
+                             const std::string& cause) {
+        const RunResult run = Plinkora({"--render", input, output});
+        EXPECT_EQ(run.status, 1) << cause;
+        EXPECT_NE(run.err.find(cause), std::string::npos) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(output)) << cause;
+    };
+    refused(song, dir.File("late.mp3"), "late.mp3 is no sound file");
+    refused(dir.File("none.pks"), dir.File("none.wav"), "Cannot open file");
+    refused(dir.Write("bad.pks", "Plinkora Song\r\n1x0 ms\r\n"), dir.File("bad.wav"), "'1x0'");
+    refused(song, dir.File("no/folder.wav"), "Cannot create file " + dir.File("no/folder.wav"));
+    ::setenv("PLINKORA_SOUNDFONT", dir.File("gone.sf2").c_str(), 1);
+    refused(song, dir.File("font.wav"), "PLINKORA_SOUNDFONT");
+    ::unsetenv("PLINKORA_SOUNDFONT");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2)
+        << "nothing but the two songs, no file left aside";
 }

@@ -1,4 +1,5 @@
 #include "TempDir.h"
+#include "WavSound.h"
 #include "midi/MidiPortRecording.h"
 #include "server/Server.h"
 #include "shell/Pk2MidForm.h"
@@ -202,6 +203,17 @@ TEST_F(MainWindow, TheOverwriteQuestionLooksAtTheFileReallyWritten) {
     ASSERT_EQ(questions.size(), 2u);
     EXPECT_TRUE(questions[1].endsWith(QString::fromStdString(dir.File("y.mid"))));
     EXPECT_EQ(TempDir::Read(dir.File("y.mid")), "old midi");
+
+    dir.Write("z.wav", "old sound");
+    form->ChooseAudioToSave = [&](const QString&, const QString&) {
+        return questions.size() < 4 ? QString::fromStdString(dir.File("z.mp3")) : QString();
+    };
+    answers = {QMessageBox::No, QMessageBox::Yes};
+    EXPECT_TRUE(form->ExportAudioFile());
+    ASSERT_EQ(questions.size(), 4u);
+    EXPECT_TRUE(questions[2].endsWith(QString::fromStdString(dir.File("z.wav"))));
+    EXPECT_EQ(ReadWav(TempDir::Read(dir.File("z.wav"))).Rate, 44100) << "rendered over the old";
+    EXPECT_FALSE(std::filesystem::exists(dir.File("z.mp3")));
 }
 
 TEST_F(MainWindow, ANoteRangeBelowAHighNoteIsRefused) {
