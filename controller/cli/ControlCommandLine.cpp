@@ -24,7 +24,8 @@ const char* const HelpText = R"(Usage: PKControl [PROJECT.pkp]
                            --timings prints how long each phase took
   --render PROJECT OUT     the project's machines as one mix in a sound file: the combined MIDI
                            export played through the built-in synthesizer, much faster than
-                           real time (16-bit, 44,100 Hz, stereo; OUT ends in one of: %s)
+                           real time (16-bit, 44,100 Hz, stereo;
+                           OUT ends in one of: %s)
   --help                   show this text
   --version                show the program version
 )";
