@@ -33,10 +33,9 @@ QString AudioFileFilter() {
 
 void FollowSelectedFilterSuffix(QFileDialog& dialog) {
     dialog.setDefaultSuffix(FirstSuffixOf(dialog.selectedNameFilter()));
-    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
-                     [&dialog](const QString& filter) {
-                         dialog.setDefaultSuffix(FirstSuffixOf(filter));
-                     });
+    QObject::connect(
+        &dialog, &QFileDialog::filterSelected, &dialog,
+        [&dialog](const QString& filter) { dialog.setDefaultSuffix(FirstSuffixOf(filter)); });
 }
 
 QString AudioTarget(const QString& chosen) {

@@ -142,14 +142,15 @@ TRenderResult TRenderRun::Render(const TRenderRequest& request, const TFileType&
     }
     fluid_settings_getint(synth_.Settings, "audio.period-size", &blockSize_);
     for (int channel = 0; channel < 16; ++channel)
-        fluid_synth_bank_select(synth_.Engine, channel,
-                                static_cast<unsigned>(std::clamp(request.Banks[channel], 0, 16383)));
+        fluid_synth_bank_select(
+            synth_.Engine, channel,
+            static_cast<unsigned>(std::clamp(request.Banks[channel], 0, 16383)));
     player_ = new_fluid_player(synth_.Engine);
     std::string why;
     {
         const TFluidErrorCapture capture(why);
-        if (!player_ || fluid_player_add_mem(player_, request.Midi.data(), request.Midi.size()) !=
-                            FLUID_OK)
+        if (!player_ ||
+            fluid_player_add_mem(player_, request.Midi.data(), request.Midi.size()) != FLUID_OK)
             return Failure("the MIDI data cannot be played" + (why.empty() ? "" : ": " + why));
         renderer_ = new_fluid_file_renderer(synth_.Engine);
     }

@@ -1,12 +1,12 @@
 // The controller window's start-up and end, and its file side: project, export and folder
 // dialogs, the export poll, help.
 
-#include "Client.h"
 #include "AudioExport.h"
+#include "Client.h"
 #include "DesktopSupport.h"
 #include "LocalFileNames.h"
-#include "ProjectAudio.h"
 #include "ProgramPlaces.h"
+#include "ProjectAudio.h"
 #include "RemoteInfo.h"
 #include "WheelBar2003.h"
 

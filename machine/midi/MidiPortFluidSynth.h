@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-
 // The built-in General MIDI synthesizer behind device id -1 ("Midi Mapper"), sounding through
 // FluidSynth's audio driver. The synthesizer and its soundfont are loaded on the first open and
 // kept, so later opens only start the audio output again; notes still sounding are silenced

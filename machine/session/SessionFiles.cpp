@@ -141,7 +141,8 @@ std::string TMachineSession::ExportMidiForController(const std::string& path) {
 
 TRenderRequest TMachineSession::AudioRequest(const std::string& path) {
     TExportOptions options = ControllerExportOptions();
-    options.ProgramChange = true; // the sound is the song's instrument, whatever the file dialog says
+    options.ProgramChange =
+        true; // the sound is the song's instrument, whatever the file dialog says
     TRenderRequest request;
     request.Midi = SongMidiFile(song_, melodies_, out_->Voice, tempo_, options);
     request.OutputPath = path;

@@ -64,8 +64,7 @@ bool TForm1::SaveAsClick() {
     const std::string& name = session_.Song().Name;
     const QString chosen = ChooseSaveTarget(
         ChooseSongToSave, DialogFolder(machine_.Settings.SongFolder),
-        session_.IsNewSongName(name) ? FromLocal(name) + ".pks" : QString(),
-        WithExtension(".pks"));
+        session_.IsNewSongName(name) ? FromLocal(name) + ".pks" : QString(), WithExtension(".pks"));
     if (chosen.isEmpty())
         return false;
     try {
@@ -127,10 +126,9 @@ void TForm1::SongKeepPatternsClick() {
 }
 
 bool TForm1::ExportMidiFile() {
-    const QString chosen =
-        ChooseSaveTarget(ChooseMidiToSave, DialogFolder(machine_.Settings.MidiFolder),
-                         FromLocal(StripExtension(session_.Song().Name)) + ".mid",
-                         WithExtension(".mid"));
+    const QString chosen = ChooseSaveTarget(
+        ChooseMidiToSave, DialogFolder(machine_.Settings.MidiFolder),
+        FromLocal(StripExtension(session_.Song().Name)) + ".mid", WithExtension(".mid"));
     if (chosen.isEmpty())
         return false;
     try {

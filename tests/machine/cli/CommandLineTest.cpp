@@ -203,7 +203,8 @@ TEST(CommandLine, RenderPlaysTheTrackOnceFromItsFirstNote) {
 
     const std::string silent =
         "Plinkora Song\r\n100 ms\r\n1 Pattern\r\n0 0 0 0 \r\n6 Songlines\r\n1 1 1 1 1 1 \r\n";
-    ASSERT_EQ(Plinkora({"--render", dir.Write("rest.pks", silent), dir.File("rest.wav")}).status, 0);
+    ASSERT_EQ(Plinkora({"--render", dir.Write("rest.pks", silent), dir.File("rest.wav")}).status,
+              0);
     const TWavSound rest = ReadWav(TempDir::Read(dir.File("rest.wav")));
     EXPECT_GE(rest.Seconds(), 2.4) << "a track of rests still lasts its length";
     EXPECT_EQ(rest.FirstSoundFrame(), -1);
