@@ -5,10 +5,13 @@
 // the first and of the last message (drift), and the CPU time of the playback thread and of the
 // whole process per second of playback, beside the process's CPU time while it only waits.
 // It plays twice, once with the timer ticking every millisecond and once sleeping over the
-// ticks that only count, and prints both side by side. Last it starts the machine program
-// (Plinkora, found beside this program or one folder up; or the second argument) with its
-// windows offscreen and prints the CPU it uses while nothing plays.
+// ticks that only count, and prints both side by side. Then it runs the machine program
+// (Plinkora, found beside this program or one folder up; or the second argument) as
+// `Plinkora --play` of that pattern for 12 s and for 2 s and prints, from the difference, the
+// CPU and the context switches (wake-ups) per second of playback once started; last it starts
+// the machine with its windows offscreen and prints the CPU it uses while nothing plays.
 
+#include "files/ExportPk.h"
 #include "midi/MidiBasics.h"
 #include "midi/MidiPortSystem.h"
 #include "midi/Playback.h"
@@ -25,6 +28,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <time.h>
@@ -86,19 +90,23 @@ struct TFigures {
     double ThreadCpuMsPerS = 0, ProcessCpuMsPerS = 0, WallS = 0;
 };
 
-// Plays the pattern for `seconds` through a fresh message log and measures it; false (with a
-// message) when playback could not run.
-bool PlaySession(bool everyTick, double seconds, const std::string& logPath, TFigures& f) {
-    std::filesystem::remove(logPath);
-    // A rising and falling line of one-step notes: every step sends the note-off of the step
-    // before and its own note-on.
-    TPkSong song;
-    TTempoInfo tempo;
+// The bench pattern: a rising and falling line of one-step notes, so that every step sends the
+// note-off of the step before and its own note-on.
+void MakeBenchSong(TPkSong& song, TTempoInfo& tempo) {
     InitSong(song, tempo, DefaultNote, MidiMapperId, 0, "Bench");
     for (int32_t s = 1; s <= song.Steps; ++s)
         song.Notes[1][s] = 1 + (s <= 8 ? s : 17 - s) * 3;
     song.StepTime = StepTime;
     SetTempo(tempo, StepTime);
+}
+
+// Plays the pattern for `seconds` through a fresh message log and measures it; false (with a
+// message) when playback could not run.
+bool PlaySession(bool everyTick, double seconds, const std::string& logPath, TFigures& f) {
+    std::filesystem::remove(logPath);
+    TPkSong song;
+    TTempoInfo tempo;
+    MakeBenchSong(song, tempo);
 
     TSystemMidiOptions options;
     options.LogPath = logPath;
@@ -242,6 +250,66 @@ std::string FindMachine(int argc, char** argv) {
     return {};
 }
 
+// What one `Plinkora --play SONG --pattern 1 --seconds S` process used: CPU time (user and
+// system) and context switches (voluntary and forced) of all its threads.
+struct TPlayRun {
+    double CpuMs = 0;
+    long Switches = 0;
+};
+
+bool RunPlay(const std::string& program, const std::filesystem::path& folder, double seconds,
+             TPlayRun& run) {
+    const std::string song = (folder / "bench.pks").string();
+    const std::string log = (folder / "play-midi.log").string();
+    const std::string length = std::to_string(seconds);
+    std::filesystem::remove(log);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("PLINKORA_MIDI_LOG", log.c_str(), 1);
+        std::freopen("/dev/null", "w", stdout);
+        execl(program.c_str(), program.c_str(), "--play", song.c_str(), "--pattern", "1",
+              "--seconds", length.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage used{};
+    if (pid < 0 || wait4(pid, &status, 0, &used) != pid || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0)
+        return false;
+    run.CpuMs = (used.ru_utime.tv_sec + used.ru_stime.tv_sec) * 1e3 +
+                (used.ru_utime.tv_usec + used.ru_stime.tv_usec) / 1e3;
+    run.Switches = used.ru_nvcsw + used.ru_nivcsw;
+    return true;
+}
+
+// `Plinkora --play` for 12 s and for 2 s, three times each; the differences of the medians are
+// what 10 s of playback cost once started.
+void PrintPlayingMachine(const std::string& program, const std::filesystem::path& folder) {
+    TPkSong song;
+    TTempoInfo tempo;
+    MakeBenchSong(song, tempo);
+    WriteSong((folder / "bench.pks").string(), song, tempo);
+    std::vector<double> longCpu, shortCpu, longSwitches, shortSwitches;
+    for (int i = 0; i < 3; ++i) {
+        TPlayRun longRun, shortRun;
+        if (!RunPlay(program, folder, 12, longRun) || !RunPlay(program, folder, 2, shortRun)) {
+            std::printf("playing machine: %s --play did not run\n", program.c_str());
+            return;
+        }
+        longCpu.push_back(longRun.CpuMs);
+        shortCpu.push_back(shortRun.CpuMs);
+        longSwitches.push_back(static_cast<double>(longRun.Switches));
+        shortSwitches.push_back(static_cast<double>(shortRun.Switches));
+    }
+    for (auto* list : {&longCpu, &shortCpu, &longSwitches, &shortSwitches})
+        std::sort(list->begin(), list->end());
+    const double cpuMsPerS = (longCpu[1] - shortCpu[1]) / 10.0;
+    const double switchesPerS = (longSwitches[1] - shortSwitches[1]) / 10.0;
+    std::printf("playing machine (Plinkora --play, 12 s run minus 2 s run, median of 3): "
+                "%.3f ms CPU per second (%.3f %% of a core), %.0f context switches per second\n",
+                cpuMsPerS, cpuMsPerS / 10.0, switchesPerS);
+}
+
 // The machine program with its windows offscreen while nothing plays: CPU ms per second.
 double MachineIdleCpu(const std::string& program, const std::filesystem::path& folder,
                       double seconds) {
@@ -326,6 +394,7 @@ int main(int argc, char** argv) {
         std::printf("machine idle: Plinkora not found beside this program\n");
         return 0;
     }
+    PrintPlayingMachine(machine, folder);
     const double machineIdle = MachineIdleCpu(machine, folder, 10);
     std::printf("machine idle (windows offscreen, nothing plays, 10 s): %.3f ms per second "
                 "(%.3f %% of a core)\n",

@@ -45,26 +45,72 @@ void FlushFolder(const std::string& folder) {
 
 } // namespace
 
-bool ReplaceFileDurably(const std::string& path, std::string_view data) {
-    const std::string temporary = TemporaryNameBeside(path);
+TAtomicFileWriter::~TAtomicFileWriter() {
+    Abandon();
+}
+
+bool TAtomicFileWriter::Open(const std::string& path) {
+    Abandon();
+    path_ = path;
+    temporary_ = TemporaryNameBeside(path);
     // 0666 lets the user's umask decide the permissions, as for any newly created file.
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    struct stat old {};
-    if (::stat(path.c_str(), &old) == 0)
-        ::fchmod(fd, old.st_mode & 07777);
-    const bool written = WriteAll(fd, data) && ::fsync(fd) == 0;
-    const int error = errno;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int cause = written && closed ? errno : error;
-        std::remove(temporary.c_str());
-        errno = cause;
+    fd_ = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+        temporary_.clear();
         return false;
     }
-    FlushFolder(FolderOf(path));
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0)
+        ::fchmod(fd_, old.st_mode & 07777);
     return true;
+}
+
+bool TAtomicFileWriter::Write(std::string_view data) {
+    if (fd_ >= 0 && WriteAll(fd_, data))
+        return true;
+    Abandon();
+    return false;
+}
+
+bool TAtomicFileWriter::Commit() {
+    if (fd_ < 0)
+        return false;
+    bool ok = ::fsync(fd_) == 0;
+    int cause = errno;
+    if (::close(fd_) != 0 && ok) {
+        ok = false;
+        cause = errno;
+    }
+    fd_ = -1;
+    if (ok && std::rename(temporary_.c_str(), path_.c_str()) != 0) {
+        ok = false;
+        cause = errno;
+    }
+    if (!ok) {
+        errno = cause;
+        Abandon();
+        return false;
+    }
+    temporary_.clear();
+    FlushFolder(FolderOf(path_));
+    return true;
+}
+
+// Keeps errno: the caller reports the step that failed.
+void TAtomicFileWriter::Abandon() {
+    const int cause = errno;
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    if (!temporary_.empty())
+        std::remove(temporary_.c_str());
+    temporary_.clear();
+    errno = cause;
+}
+
+bool ReplaceFileDurably(const std::string& path, std::string_view data) {
+    TAtomicFileWriter writer;
+    return writer.Open(path) && writer.Write(data) && writer.Commit();
 }
 
 std::string CreateFileBeside(const std::string& path) {

@@ -10,6 +10,28 @@
 // no temporary file left) when any step fails; errno tells why.
 bool ReplaceFileDurably(const std::string& path, std::string_view data);
 
+// The same, for data written piece by piece: Open makes the new file beside `path`, Write
+// appends to it, Commit flushes it and puts it in place. Until Commit succeeds the old file is
+// untouched; a writer destroyed without Commit (or after a failed step) removes its file.
+class TAtomicFileWriter {
+public:
+    TAtomicFileWriter() = default;
+    ~TAtomicFileWriter();
+    TAtomicFileWriter(const TAtomicFileWriter&) = delete;
+    TAtomicFileWriter& operator=(const TAtomicFileWriter&) = delete;
+
+    bool Open(const std::string& path);
+    bool Write(std::string_view data);
+    bool Commit();
+
+private:
+    void Abandon();
+
+    std::string path_;
+    std::string temporary_;
+    int fd_ = -1;
+};
+
 // A file to be written by someone else and then put in place by MoveIntoPlace: an empty file
 // beside `path`, created new; empty when it cannot be created (errno tells why).
 std::string CreateFileBeside(const std::string& path);

@@ -2,22 +2,30 @@
 
 #include "EngineCommands.h"
 #include "StringConvert.h"
+#include "midi/Futex.h"
 #include "midi/MidiPortSystem.h"
 #include "midi/Midi_Errors.h"
 #include "session/MachineSession.h"
 
-#include <chrono>
+#include <atomic>
+#include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <ostream>
-#include <thread>
+#include <time.h>
 
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
+// Set by SIGINT or SIGTERM, whichever thread the signal reaches; the main thread sleeps on it.
+std::atomic<uint32_t> interrupted{0};
+static_assert(std::atomic<uint32_t>::is_always_lock_free);
 
 extern "C" void OnInterrupt(int) {
-    interrupted = 1;
+    const int saved = errno;
+    interrupted.store(1);
+    FutexWake(interrupted);
+    errno = saved;
 }
 
 std::optional<double> ParseSeconds(const std::string& text) {
@@ -28,12 +36,32 @@ std::optional<double> ParseSeconds(const std::string& text) {
     return seconds;
 }
 
+timespec MonotonicAfter(double seconds) {
+    timespec at{};
+    clock_gettime(CLOCK_MONOTONIC, &at);
+    const double whole = std::floor(seconds);
+    at.tv_sec += static_cast<time_t>(whole);
+    at.tv_nsec += static_cast<long>((seconds - whole) * 1e9);
+    if (at.tv_nsec >= 1000000000L) {
+        at.tv_nsec -= 1000000000L;
+        ++at.tv_sec;
+    }
+    return at;
+}
+
+bool Reached(const timespec& end) {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec > end.tv_sec || (now.tv_sec == end.tv_sec && now.tv_nsec >= end.tv_nsec);
+}
+
+// Sleeps until the time is up or a signal comes, without waking in between. Beyond a billion
+// seconds (some 30 years, or "inf") there is no end but the signal.
 void WaitUntilDone(const std::optional<double>& seconds) {
-    using Clock = std::chrono::steady_clock;
-    const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                        std::chrono::duration<double>(seconds.value_or(0)));
-    while (!interrupted && (!seconds || Clock::now() < end))
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const bool limited = seconds && *seconds < 1e9;
+    const timespec end = MonotonicAfter(limited ? *seconds : 0);
+    while (interrupted.load() == 0 && !(limited && Reached(end)))
+        FutexWait(interrupted, 0, limited ? &end : nullptr);
 }
 
 } // namespace
@@ -109,7 +137,7 @@ int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& e
         return 1;
     }
     out << "Playing " << song.Name << " (Ctrl+C stops)\n" << std::flush;
-    interrupted = 0;
+    interrupted.store(0);
     const auto previousInt = std::signal(SIGINT, OnInterrupt);
     const auto previousTerm = std::signal(SIGTERM, OnInterrupt);
     WaitUntilDone(request.Seconds);

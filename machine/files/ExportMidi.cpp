@@ -1,5 +1,6 @@
 #include "ExportMidi.h"
 
+#include "AtomicFile.h"
 #include "FileError.h"
 #include "GetPureFilename.h"
 #include "SafeFile.h"
@@ -9,8 +10,10 @@
 #include "song/TempoInfo.h"
 
 #include <algorithm>
+#include <cstring>
 #include <initializer_list>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 
@@ -142,27 +145,189 @@ char* PutVarLen(char* at, uint32_t value) {
     return at;
 }
 
+// A delta longer than a delta can say waits with empty text events first.
+char* PutDelta(char* at, uint32_t delta) {
+    while (delta > MaxVarLen) {
+        at = PutVarLen(at, MaxVarLen);
+        *at++ = '\xFF';
+        *at++ = static_cast<char>(MetaText);
+        *at++ = '\0';
+        delta -= MaxVarLen;
+    }
+    return PutVarLen(at, delta);
+}
+
+char* PutMessage(char* at, uint32_t message) {
+    *at++ = static_cast<char>(message & 0xFF);
+    *at++ = static_cast<char>((message >> 8) & 0xFF);
+    *at++ = static_cast<char>((message >> 16) & 0xFF);
+    return at;
+}
+
 // Writes the note events to `at`, which has room for exactly NoteEventsSize(deltas) bytes;
 // returns the end of what it wrote.
 char* PutNoteEvents(char* at, std::span<const TExportEvent> events,
                     std::span<const uint32_t> deltas) {
-    for (size_t k = 0; k < events.size(); ++k) {
-        uint32_t delta = deltas[k];
-        while (delta > MaxVarLen) { // longer than a delta can say: wait with empty text events
-            at = PutVarLen(at, MaxVarLen);
-            *at++ = '\xFF';
-            *at++ = static_cast<char>(MetaText);
-            *at++ = '\0';
-            delta -= MaxVarLen;
-        }
-        at = PutVarLen(at, delta);
-        const uint32_t message = events[k].Message;
-        *at++ = static_cast<char>(message & 0xFF);
-        *at++ = static_cast<char>((message >> 8) & 0xFF);
-        *at++ = static_cast<char>((message >> 16) & 0xFF);
-    }
+    for (size_t k = 0; k < events.size(); ++k)
+        at = PutMessage(PutDelta(at, deltas[k]), events[k].Message);
     return at;
 }
+
+// One pattern's sounding events, encoded once: the first event's message, then every further
+// event with its delta as MakeDeltaTimes counts it within the pattern. A song line whose first
+// event comes no earlier than everything before it continues exactly so, after its own delta.
+struct TEncodedPattern {
+    TSoundingEvents Sounding;
+    std::string Body;
+};
+
+TEncodedPattern EncodePattern(TSoundingEvents sounding) {
+    TEncodedPattern pattern{std::move(sounding), {}};
+    const std::vector<TExportEvent>& events = pattern.Sounding.Events;
+    if (events.empty())
+        return pattern;
+    const std::vector<uint32_t> deltas = MakeDeltaTimes(events);
+    const auto rest = std::span(events).subspan(1);
+    const auto restDeltas = std::span(deltas).subspan(1);
+    pattern.Body.resize(3 + NoteEventsSize(restDeltas));
+    char* end =
+        PutNoteEvents(PutMessage(pattern.Body.data(), events.front().Message), rest, restDeltas);
+    if (end != pattern.Body.data() + pattern.Body.size())
+        throw std::logic_error("MIDI pattern events did not fill their room");
+    return pattern;
+}
+
+// The note events of the song, line after line, handed to `out` (Delta, Copy, Message) in the
+// order of the file. Times follow MakeDeltaTimes' rule over the whole song. Throws FileError
+// when the song lasts longer than 2^32 - 1 ms.
+template <typename TOut>
+void WalkSongNotes(const TPkSong& song, const std::vector<TEncodedPattern>& patterns, TOut& out) {
+    const int32_t lines =
+        std::min<int32_t>(song.SonglineCount, static_cast<int32_t>(song.Songlines.size()) - 1);
+    const uint64_t lineLength = uint64_t(song.Steps) * uint64_t(std::max(song.StepTime, 0));
+    uint32_t previous = 0; // the latest time written so far
+    uint64_t offset = 0;
+    for (int32_t i = 1; i <= lines; ++i, offset += lineLength) {
+        const int32_t q = song.Songlines[static_cast<size_t>(i)];
+        if (q < 1 || q > static_cast<int32_t>(patterns.size()))
+            continue; // a song line naming a pattern without a timeline is silent
+        const TEncodedPattern& pattern = patterns[static_cast<size_t>(q - 1)];
+        const std::vector<TExportEvent>& events = pattern.Sounding.Events;
+        if (events.empty())
+            continue;
+        if (offset + pattern.Sounding.LastTime > std::numeric_limits<uint32_t>::max())
+            throw FileError("The song is too long for a MIDI file");
+        const auto at = static_cast<uint32_t>(offset);
+        if (at + events.front().Time >= previous) {
+            out.Delta(at + events.front().Time - previous);
+            out.Copy(pattern.Body);
+            previous = at + pattern.Sounding.LastTime;
+            continue;
+        }
+        for (const TExportEvent& event : events) { // the line starts before the last one ended
+            const uint32_t time = at + event.Time;
+            out.Delta(time >= previous ? time - previous : 0);
+            out.Message(event.Message);
+            previous = std::max(previous, time);
+        }
+    }
+}
+
+struct TNoteBytesCount {
+    size_t Size = 0;
+    void Delta(uint32_t delta) { Size += DeltaSize(delta); }
+    void Copy(const std::string& bytes) { Size += bytes.size(); }
+    void Message(uint32_t) { Size += 3; }
+};
+
+struct TNoteBytesWriter {
+    char* At;
+    void Delta(uint32_t delta) { At = PutDelta(At, delta); }
+    void Copy(const std::string& bytes) {
+        std::memcpy(At, bytes.data(), bytes.size());
+        At += bytes.size();
+    }
+    void Message(uint32_t message) { At = PutMessage(At, message); }
+};
+
+constexpr char EndOfTrack[] = {'\0', '\xFF', static_cast<char>(MetaEndOfTrack), '\0'};
+
+// Everything before the note events of a track of `noteBytes` note bytes: the header, the
+// track's length and its fixed and optional events.
+std::string FileStart(const TTempoInfo& tempo, const TExportOptions& options,
+                      const TMidiFileSettings& settings, size_t noteBytes, size_t reserve) {
+    std::string bytes;
+    bytes.reserve(reserve);
+    AppendHeader(bytes, tempo);
+    bytes.append("MTrk");
+    AppendBigEndian(bytes, 0, 4); // the track length, filled in below
+    AppendFixedEvents(bytes, tempo, settings);
+    AppendOptionalEvents(bytes, options, settings);
+    const size_t trackLength = bytes.size() - TrackStart + noteBytes + sizeof EndOfTrack;
+    if (trackLength > std::numeric_limits<uint32_t>::max())
+        throw FileError("The song is too long for a MIDI file");
+    std::string length;
+    AppendBigEndian(length, static_cast<uint32_t>(trackLength), 4);
+    bytes.replace(TrackLengthOffset, 4, length);
+    return bytes;
+}
+
+// The complete file around `noteBytes` bytes of note events, which `putNotes(at)` writes to
+// `at`, returning the end of what it wrote.
+template <typename TPutNotes>
+std::string BuildFile(const TTempoInfo& tempo, const TExportOptions& options,
+                      const TMidiFileSettings& settings, size_t noteBytes, TPutNotes putNotes) {
+    // UTF-8 sizes: the Windows-1252 texts are never longer.
+    const size_t texts = options.TrackName.size() + options.Copyright.size() +
+                         options.Instrument.size() + sizeof ExporterText;
+    std::string bytes = FileStart(tempo, options, settings, noteBytes,
+                                  TrackStart + MetaEventsSize + texts + noteBytes);
+    const size_t notesAt = bytes.size();
+    bytes.resize(notesAt + noteBytes);
+    if (putNotes(bytes.data() + notesAt) != bytes.data() + bytes.size())
+        throw std::logic_error("MIDI note events did not fill their room");
+    bytes.append(EndOfTrack, sizeof EndOfTrack);
+    return bytes;
+}
+
+// Note bytes gathered in a buffer that goes to the file whenever it fills, so that a long song
+// never stands whole in memory and the bytes reach the file as they are made.
+class TStreamedNoteWriter {
+public:
+    TStreamedNoteWriter(TAtomicFileWriter& file, const std::string& path)
+        : file_(file), path_(path), buffer_(new char[BufferSize]) {}
+
+    void Delta(uint32_t delta) { at_ = PutDelta(Room(DeltaSize(delta)), delta); }
+    void Copy(const std::string& bytes) {
+        char* at = Room(bytes.size());
+        std::memcpy(at, bytes.data(), bytes.size());
+        at_ = at + bytes.size();
+    }
+    void Message(uint32_t message) { at_ = PutMessage(Room(3), message); }
+    void Write(std::string_view bytes) {
+        if (!file_.Write(bytes))
+            throw FileError(CannotCreateMessage(path_));
+    }
+    void Flush() {
+        Write(std::string_view(buffer_.get(), static_cast<size_t>(at_ - buffer_.get())));
+        at_ = buffer_.get();
+    }
+
+private:
+    // Far more than one step needs: a pattern's events or a delta with its fillers.
+    static constexpr size_t BufferSize = 1 << 20;
+
+    char* Room(size_t bytes) {
+        if (static_cast<size_t>(at_ - buffer_.get()) + bytes > BufferSize)
+            Flush();
+        return at_;
+    }
+
+    TAtomicFileWriter& file_;
+    const std::string& path_;
+    std::unique_ptr<char[]> buffer_;
+    char* at_ = buffer_.get();
+};
 
 // Puts the voice back on its channel and rebuilds the timelines when it goes out of scope.
 class TChannelRestore {
@@ -245,33 +410,10 @@ void AppendVarLen(std::string& bytes, uint32_t value) {
 std::string BuildMidiFile(std::span<const TExportEvent> events, std::span<const uint32_t> deltas,
                           const TTempoInfo& tempo, const TExportOptions& options,
                           const TMidiFileSettings& settings) {
-    // UTF-8 sizes: the Windows-1252 texts are never longer.
-    const size_t texts = options.TrackName.size() + options.Copyright.size() +
-                         options.Instrument.size() + sizeof ExporterText;
     const size_t count = std::min(events.size(), deltas.size());
-    const size_t noteBytes = NoteEventsSize(deltas.first(count));
-    std::string bytes;
-    bytes.reserve(TrackStart + MetaEventsSize + texts + noteBytes);
-    AppendHeader(bytes, tempo);
-    bytes.append("MTrk");
-    AppendBigEndian(bytes, 0, 4); // the track length, known at the end
-    AppendFixedEvents(bytes, tempo, settings);
-    AppendOptionalEvents(bytes, options, settings);
-    const size_t notesAt = bytes.size();
-    bytes.resize(notesAt + noteBytes);
-    const char* end =
-        PutNoteEvents(bytes.data() + notesAt, events.first(count), deltas.first(count));
-    if (end != bytes.data() + bytes.size())
-        throw std::logic_error("MIDI note events did not fill their room");
-    AppendMeta(bytes, MetaEndOfTrack, {});
-
-    const size_t trackLength = bytes.size() - TrackStart;
-    if (trackLength > std::numeric_limits<uint32_t>::max())
-        throw FileError("The song is too long for a MIDI file");
-    std::string length;
-    AppendBigEndian(length, static_cast<uint32_t>(trackLength), 4);
-    bytes.replace(TrackLengthOffset, 4, length);
-    return bytes;
+    return BuildFile(tempo, options, settings, NoteEventsSize(deltas.first(count)), [&](char* at) {
+        return PutNoteEvents(at, events.first(count), deltas.first(count));
+    });
 }
 
 void WriteMidiFile(const std::string& path, std::span<const TExportEvent> events,
@@ -280,8 +422,13 @@ void WriteMidiFile(const std::string& path, std::span<const TExportEvent> events
     WriteFileAtomically(path, BuildMidiFile(events, deltas, tempo, options, settings));
 }
 
-std::string SongMidiFile(const TPkSong& song, TMelodies& melodies, TMidiVoice& voice,
-                         const TTempoInfo& tempo, const TExportOptions& options) {
+namespace {
+
+// The song's patterns encoded, the size of its note events and the file's settings, on the
+// channel the export asks for; the voice's channel and the timelines come back afterwards.
+template <typename TUse>
+auto WithSongNotes(const TPkSong& song, TMelodies& melodies, TMidiVoice& voice,
+                   const TExportOptions& options, TUse use) {
     // Declared before the monophone switch, so that the channel comes back on every way out.
     std::optional<TChannelRestore> restore;
     if (options.Monophone) {
@@ -289,17 +436,50 @@ std::string SongMidiFile(const TPkSong& song, TMelodies& melodies, TMidiVoice& v
         voice.OutChannel = 0;
         BuildAllMelodies(song, melodies, voice);
     }
-    const std::vector<TExportEvent> events = CollectSongEvents(song, melodies);
-    const std::vector<uint32_t> deltas = MakeDeltaTimes(events);
+    std::vector<TEncodedPattern> patterns;
+    patterns.reserve(static_cast<size_t>(melodies.Count()));
+    for (int32_t x = 0; x < melodies.Count(); ++x)
+        patterns.push_back(EncodePattern(SoundingEvents(melodies, x, song.Steps)));
+    TNoteBytesCount count;
+    WalkSongNotes(song, patterns, count);
     // The channel prefix and program change name the channel the timelines were built on.
     const TMidiFileSettings settings{song.Patch, voice.OutChannel + 1, song.Device};
-    return BuildMidiFile(events, deltas, tempo, options, settings);
+    return use(patterns, count.Size, settings);
+}
+
+} // namespace
+
+std::string SongMidiFile(const TPkSong& song, TMelodies& melodies, TMidiVoice& voice,
+                         const TTempoInfo& tempo, const TExportOptions& options) {
+    return WithSongNotes(song, melodies, voice, options,
+                         [&](const std::vector<TEncodedPattern>& patterns, size_t noteBytes,
+                             const TMidiFileSettings& settings) {
+                             return BuildFile(tempo, options, settings, noteBytes, [&](char* at) {
+                                 TNoteBytesWriter writer{at};
+                                 WalkSongNotes(song, patterns, writer);
+                                 return writer.At;
+                             });
+                         });
 }
 
 std::string ExportSongToMidi(const TPkSong& song, TMelodies& melodies, TMidiVoice& voice,
                              const TTempoInfo& tempo, const TExportOptions& options,
                              const std::string& chosenPath) {
     const std::string path = StripExtension(chosenPath) + ".mid";
-    WriteFileAtomically(path, SongMidiFile(song, melodies, voice, tempo, options));
+    WithSongNotes(song, melodies, voice, options,
+                  [&](const std::vector<TEncodedPattern>& patterns, size_t noteBytes,
+                      const TMidiFileSettings& settings) {
+                      TAtomicFileWriter file;
+                      if (!file.Open(path))
+                          throw FileError(CannotCreateMessage(path));
+                      TStreamedNoteWriter writer(file, path);
+                      writer.Write(FileStart(tempo, options, settings, noteBytes, 0));
+                      WalkSongNotes(song, patterns, writer);
+                      writer.Flush();
+                      writer.Write(std::string_view(EndOfTrack, sizeof EndOfTrack));
+                      if (!file.Commit())
+                          throw FileError(CannotCreateMessage(path));
+                      return 0;
+                  });
     return path;
 }

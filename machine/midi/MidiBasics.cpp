@@ -61,7 +61,10 @@ bool TMidiOut::TryLockDevice() noexcept {
     return !deviceLocked_.exchange(true, std::memory_order_acquire);
 }
 
+// The sends made under one lock are one moment's: the device passes them on together.
 void TMidiOut::UnlockDevice() noexcept {
+    if (TMidiDevice* device = Handle.load(std::memory_order_relaxed))
+        device->Flush();
     deviceLocked_.store(false, std::memory_order_release);
 }
 

@@ -35,7 +35,7 @@ constexpr size_t MaxDeviceNameLength = 31;
 // Contract:
 // - Calls on one device never overlap. The MIDI output serializes them: the playback tick and
 //   the user-interface thread never call into the same device at the same time.
-// - ShortMsg may run on the playback thread: it never allocates, locks or blocks.
+// - ShortMsg and Flush may run on the playback thread: they never allocate, lock or block.
 // - Close releases the device; after it only destruction may follow. A device that is
 //   destroyed without Close releases itself quietly.
 // - The port that opened a device outlives it.
@@ -44,6 +44,9 @@ public:
     virtual ~TMidiDevice() = default;
     virtual int32_t ShortMsg(uint32_t message) noexcept = 0;
     virtual int32_t Reset() noexcept = 0;
+    // The calls since the last Flush belong together (the messages of one playback moment): a
+    // device that hands its work to another thread passes them on now. Same rules as ShortMsg.
+    virtual void Flush() noexcept {}
     virtual int32_t Close() noexcept = 0;
 };
 

@@ -2,18 +2,34 @@
 
 #include "Futex.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <fcntl.h>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <thread>
 #include <time.h>
 #include <unistd.h>
 
 namespace {
+
+// One write call for the whole text where the file takes it, so that the lines of several
+// writers to one file never mix.
+bool WriteAll(int fd, std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t n = ::write(fd, text.data(), text.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        text.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
 
 // One line, formatted on the stack.
 class TLogLine {
@@ -40,21 +56,20 @@ public:
         text_[used_++] = Digits[byte & 15];
     }
 
-    // Writes the line and its end with one call, so that lines of several writers to one file
-    // never mix.
-    bool WriteTo(int fd) {
+    // The line with its end.
+    void AppendTo(std::string& out) const {
+        out.append(text_.data(), used_);
         if (used_ == 0 || text_[used_ - 1] != '\n')
-            Put("\n");
-        size_t done = 0;
-        while (done < used_) {
-            const ssize_t n = ::write(fd, text_.data() + done, used_ - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            done += static_cast<size_t>(n);
-        }
-        return true;
+            out.push_back('\n');
+    }
+
+    bool WriteTo(int fd) const {
+        std::array<char, sizeof text_ + 1> text;
+        std::copy_n(text_.data(), used_, text.data());
+        size_t size = used_;
+        if (size == 0 || text[size - 1] != '\n')
+            text[size++] = '\n';
+        return WriteAll(fd, std::string_view(text.data(), size));
     }
 
 private:
@@ -63,9 +78,9 @@ private:
 };
 
 // Lines go from the sending thread to a writer thread through a ring: the playback tick
-// formats its line and hands it over without a system call unless the writer sleeps (then one
-// futex wake), and never waits for the file. Sends are serialised by the output's device lock,
-// so there is one producer at a time.
+// formats its lines and hands them over without a system call; its flush at the end of the
+// moment wakes the writer if it sleeps (one futex wake). It never waits for the file. Sends are
+// serialised by the output's device lock, so there is one producer at a time.
 class TLogMidiDevice : public TMidiDevice {
 public:
     explicit TLogMidiDevice(int fd) : fd_(fd), ring_(new TSlot[RingLines]) {
@@ -111,6 +126,7 @@ public:
 
 private:
     static constexpr size_t RingLines = 8192; // 8 s of the busiest playback, 512 KiB
+    static constexpr uint64_t BatchLines = 1024;
     struct TSlot {
         TLogLine Line;
     };
@@ -125,8 +141,14 @@ private:
         }
         ring_[head % RingLines].Line = line;
         head_.store(head + 1, std::memory_order_seq_cst);
-        WakeWriter(false);
         return MidiResult::Ok;
+    }
+
+    // Wakes the writer for the lines handed since the last flush; no system call while it is
+    // awake anyway.
+    void Flush() noexcept override {
+        if (fd_ >= 0)
+            WakeWriter(false);
     }
 
     void WakeWriter(bool always) noexcept {
@@ -137,15 +159,24 @@ private:
         }
     }
 
+    // Every line handed over by the time the writer looks goes out with one write call: the
+    // lines of one playback moment usually make one write and one wake-up, not one per line.
     void WriteLines() {
+        std::string batch;
+        batch.reserve(BatchLines * sizeof(TLogLine));
         for (;;) {
             const uint32_t seen = wakeWord_.load();
             uint64_t tail = tail_.load(std::memory_order_relaxed);
             const uint64_t head = head_.load(std::memory_order_acquire);
-            for (; tail != head; ++tail) {
-                if (!ring_[tail % RingLines].Line.WriteTo(fd_))
+            while (tail != head) {
+                batch.clear();
+                const uint64_t end = std::min(head, tail + BatchLines);
+                for (uint64_t line = tail; line != end; ++line)
+                    ring_[line % RingLines].Line.AppendTo(batch);
+                if (!WriteAll(fd_, batch))
                     failed_.store(true);
-                tail_.store(tail + 1, std::memory_order_release);
+                tail = end;
+                tail_.store(tail, std::memory_order_release);
             }
             if (const uint64_t lost = dropped_.exchange(0); lost != 0) {
                 TLogLine line;

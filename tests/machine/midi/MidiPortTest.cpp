@@ -80,19 +80,20 @@ TEST(DeviceList, MapperFirstThenEveryDeviceWithNamesCut) {
     EXPECT_EQ(OutputDeviceList(none), std::vector<std::string>{"Midi Mapper"});
 }
 
-TEST(MessageLog, WritesEachLineAsTheCallHappens) {
+TEST(MessageLog, WritesTheLinesOfEachMomentAsItEnds) {
     TempDir dir;
     const std::string path = dir.File("midi.log");
     std::unique_ptr<TMidiDevice> device;
     ASSERT_EQ(OpenLogMidiDevice(path, -1, device), 0);
     ASSERT_TRUE(device);
     EXPECT_EQ(device->ShortMsg(0x7F3C90), 0);
+    device->Flush();
     const auto written = [&] { return LogEntries(TempDir::Read(path)).size() == 2; };
     for (int wait = 0; wait < 1000 && !written(); ++wait)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_EQ(LogEntries(TempDir::Read(path)),
               (std::vector<std::string>{"open -1", "short 90 3C 7F"}))
-        << "the line reaches the file at once, not when the log closes";
+        << "the line reaches the file when its moment ends, not when the log closes";
     EXPECT_EQ(device->ShortMsg(0x00AB0C), 0);
     EXPECT_EQ(device->Reset(), 0);
     EXPECT_EQ(device->Close(), 0);
