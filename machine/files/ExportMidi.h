@@ -55,9 +55,11 @@ void ResetExportOptions(TExportOptions& options, const std::string& songName,
 // One event of the export: message word and time in milliseconds from the song start.
 using TExportEvent = TMelodyEvent;
 
-// Every song line in track order, each its pattern's timeline shifted by the line's start; only
-// messages above SkippedMessageLimit are kept. A song line naming a pattern without a timeline
-// is silent. Throws FileError when the song lasts longer than 2^32 - 1 ms.
+// The note events a song's file holds, in order: every song line in track order, each its
+// pattern's timeline shifted by the line's start; only messages above SkippedMessageLimit are
+// kept. A song line naming a pattern without a timeline is silent. Throws FileError when the
+// song lasts longer than 2^32 - 1 ms. (The export itself encodes each pattern once and copies
+// it line after line; this list is the plain statement of what that must give.)
 std::vector<TExportEvent> CollectSongEvents(const TPkSong& song, const TMelodies& melodies);
 
 // delta[0] = time of event 0, delta[k] = time[k] - time[k-1] (0 if the times ever went back).
@@ -92,7 +94,9 @@ void WriteMidiFile(const std::string& path, std::span<const TExportEvent> events
 std::string SongMidiFile(const TPkSong& song, TMelodies& melodies, TMidiVoice& voice,
                          const TTempoInfo& tempo, const TExportOptions& options);
 
-// The whole export of the song to StripExtension(chosenPath) + ".mid", which it returns. With
+// The whole export of the song to StripExtension(chosenPath) + ".mid", which it returns. The
+// bytes go to a new file beside it as they are made (the file never stands whole in memory) and
+// replace the old file atomically once complete. With
 // the monophone option the timelines are rebuilt on channel 1 for the export; the voice's
 // channel and the timelines are restored afterwards, also when the export throws. song.Channel
 // is never touched.

@@ -305,6 +305,27 @@ TEST_F(MidiExport, SongLinesFollowEachOther) {
     EXPECT_EQ(events[32].Time, 6400u);
 }
 
+// The export copies each pattern's encoded events line after line; where a line starts before
+// the one before it has ended, it falls back to event by event. Either way the file holds
+// exactly the song's events with their deltas.
+TEST_F(MidiExport, TheFileHoldsTheSongsEventsAlsoWhereLinesOverlap) {
+    ResizePatternPool(song, 2);
+    song.Steps = 3; // lines of 600 ms
+    BuildAllMelodies(song, melodies, voice);
+    const uint32_t on = 0x7F3C90, off = 0x7F3C80;
+    const std::vector<TExportEvent> first = {{on, 100}, {off, 900}, {on, 50}, {off, 650}};
+    const std::vector<TExportEvent> second = {{on, 0}, {off, 300}, {on + 256, 300}, {off, 600}};
+    melodies.Publish(0, first); // ends beyond its line, and not in time order
+    melodies.Publish(1, second);
+    song.SonglineCount = 6;
+    song.Songlines = {0, 2, 1, 1, 3, 2, 2}; // 3 has no timeline: a silent line
+    const auto events = CollectSongEvents(song, melodies);
+    const std::string expected = BuildMidiFile(events, MakeDeltaTimes(events), tempo, options,
+                                               {song.Patch, voice.OutChannel + 1, song.Device});
+    EXPECT_EQ(SongMidiFile(song, melodies, voice, tempo, options), expected);
+    EXPECT_EQ(Export(), expected);
+}
+
 TEST_F(MidiExport, SongLongerThanAFileCanCountIsRefused) {
     SetTempo(tempo, MaxStepTime);
     SetStepTime(song, melodies, MaxStepTime);
