@@ -46,11 +46,9 @@ int64_t Nanos(clockid_t clock) {
     return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-// How `Plinkora --play` waits for the end of playback: 10 ms sleeps until the time is up.
+// How `Plinkora --play` waits: one sleep until the time is up.
 void Wait(double seconds) {
-    const int64_t end = Nanos(CLOCK_MONOTONIC) + static_cast<int64_t>(seconds * 1e9);
-    while (Nanos(CLOCK_MONOTONIC) < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
 
 // One sent message of the log: its time stamp (microseconds of the monotonic clock) and word.

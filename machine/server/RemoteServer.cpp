@@ -3,13 +3,17 @@
 #include "RemoteWire.h"
 #include "Server.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
 #include <exception>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace RemoteWire;
 
@@ -26,6 +30,33 @@ bool Answers(const QString& path) {
     probe.abort();
     return answered;
 }
+
+// Machines that publish at the same moment take turns: the lock is the kernel's, so the next
+// machine goes on the moment the one before it is done (or has ended), without polling.
+class TPublishingTurn {
+public:
+    explicit TPublishingTurn(const QString& folder)
+        : fd_(::open(QFile::encodeName(folder + "/.publishing").constData(),
+                     O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                ::close(fd_);
+                fd_ = -1;
+            }
+        }
+    }
+    ~TPublishingTurn() {
+        if (fd_ >= 0)
+            ::close(fd_); // ends the turn
+    }
+    TPublishingTurn(const TPublishingTurn&) = delete;
+    TPublishingTurn& operator=(const TPublishingTurn&) = delete;
+
+    bool Taken() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
 
 } // namespace
 
@@ -96,10 +127,9 @@ bool TRemoteServer::Listen(const QString& service) {
     const QString path = folder + '/' + service;
 
     // Two machines starting at once under one name must not both take the socket.
-    QLockFile lock(folder + "/.publishing");
-    lock.setStaleLockTime(0);
-    if (!lock.tryLock(2000))
-        return Fail(QString("another machine is starting under the name \"%1\"").arg(service));
+    const TPublishingTurn turn(folder);
+    if (!turn.Taken())
+        return Fail(QString("cannot take the publishing turn in %1").arg(folder));
     if (Answers(path))
         return Fail(QString("another machine already answers under the name \"%1\"").arg(service));
     QLocalServer::removeServer(path); // a socket left behind by a machine that is gone

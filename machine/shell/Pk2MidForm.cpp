@@ -395,31 +395,43 @@ void TForm1::CreatePatchMenu() {
             [this] { PatchMenu->popup(QCursor::pos()); });
 }
 
-void TForm1::CreateDialogs() {
-    OpenDialog1 = new QFileDialog(this, "Load");
-    OpenDialog1->setObjectName("OpenDialog1");
-    OpenDialog1->setProperty("Tag", 94);
-    OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
-    OpenDialog1->setFileMode(QFileDialog::ExistingFile);
-    OpenDialog1->setNameFilter("*.pks");
-    SaveDialog1 = new QFileDialog(this, "Save As");
-    SaveDialog1->setObjectName("SaveDialog1");
-    SaveDialog1->setProperty("Tag", 96);
-    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
-    // The overwrite question is the program's own, and "No" keeps the dialog open.
-    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
-    FollowSelectedFilterSuffix(*SaveDialog1);
+QFileDialog& TForm1::OpenDialog() {
+    if (!OpenDialog1) {
+        OpenDialog1 = new QFileDialog(this, OpenDialogTitle);
+        OpenDialog1->setObjectName("OpenDialog1");
+        OpenDialog1->setProperty("Tag", 94);
+        OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+        OpenDialog1->setFileMode(QFileDialog::ExistingFile);
+        OpenDialog1->setNameFilter("*.pks");
+    }
+    return *OpenDialog1;
+}
 
+QFileDialog& TForm1::SaveDialog() {
+    if (!SaveDialog1) {
+        SaveDialog1 = new QFileDialog(this, SaveDialogTitle);
+        SaveDialog1->setObjectName("SaveDialog1");
+        SaveDialog1->setProperty("Tag", 96);
+        SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+        // The overwrite question is the program's own, and "No" keeps the dialog open.
+        SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
+        FollowSelectedFilterSuffix(*SaveDialog1);
+    }
+    return *SaveDialog1;
+}
+
+void TForm1::CreateDialogs() {
     Ask = [this](const QString& question, QMessageBox::StandardButtons buttons) {
         QMessageBox box(QMessageBox::NoIcon, "Plinkora", question, buttons, this);
         return static_cast<QMessageBox::StandardButton>(box.exec());
     };
     ChooseSongToOpen = [this](const QString& folder) {
+        QFileDialog& dialog = OpenDialog();
         if (!folder.isEmpty())
-            OpenDialog1->setDirectory(folder);
-        if (OpenDialog1->exec() != QDialog::Accepted || OpenDialog1->selectedFiles().isEmpty())
+            dialog.setDirectory(folder);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return QString();
-        return OpenDialog1->selectedFiles().first();
+        return dialog.selectedFiles().first();
     };
     ChooseMidiToSave = [this](const QString& folder, const QString& proposed) {
         return RunSaveDialog("mid", "Typ 0 MidiFile (*.mid)", folder, proposed);
@@ -435,14 +447,15 @@ void TForm1::CreateDialogs() {
 // The save dialog shared by songs and MIDI files: its default extension says which it saves.
 QString TForm1::RunSaveDialog(const QString& suffix, const QString& filter, const QString& folder,
                               const QString& proposed) {
-    SaveDialog1->setNameFilter(filter);
-    SaveDialog1->setDefaultSuffix(suffix); // then the suffix of the filter the user selects
+    QFileDialog& dialog = SaveDialog();
+    dialog.setNameFilter(filter);
+    dialog.setDefaultSuffix(suffix); // then the suffix of the filter the user selects
     if (!folder.isEmpty())
-        SaveDialog1->setDirectory(folder);
-    SaveDialog1->selectFile(proposed);
-    if (SaveDialog1->exec() != QDialog::Accepted || SaveDialog1->selectedFiles().isEmpty())
+        dialog.setDirectory(folder);
+    dialog.selectFile(proposed);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
-    return SaveDialog1->selectedFiles().first();
+    return dialog.selectedFiles().first();
 }
 
 void TForm1::FillDeviceList() {

@@ -59,9 +59,13 @@ public:
     QSpinBox* SpinEdit2;       // transposition
     QSpinBox* SpinEdit3;       // channel, 0..17, wraps over 1..16
     QMenu* PatchMenu;
-    TSkins* Skins;            // the background skin shared by the windows
-    QFileDialog* OpenDialog1; // the song open dialog
-    QFileDialog* SaveDialog1; // the save dialog shared by songs and MIDI files
+    TSkins* Skins; // the background skin shared by the windows
+    // The file dialogs are made when first shown: a machine that never shows one (as under a
+    // controller's export) starts faster and leaves the toolkit's dialog settings file alone.
+    QFileDialog* OpenDialog1 = nullptr;  // the song open dialog
+    QFileDialog* SaveDialog1 = nullptr;  // the save dialog shared by songs and MIDI files
+    QString OpenDialogTitle = "Load";    // text 94
+    QString SaveDialogTitle = "Save As"; // text 96
 
     // Menu items.
     QAction* NewProject1;
@@ -173,6 +177,8 @@ private:
     void CreateMenus();
     void CreatePatchMenu();
     void CreateDialogs();
+    QFileDialog& OpenDialog();
+    QFileDialog& SaveDialog();
     QString ChooseSaveTarget(const std::function<QString(const QString&, const QString&)>& choose,
                              const QString& folder, const QString& proposed,
                              const std::function<QString(const QString&)>& written);

@@ -222,11 +222,26 @@ std::vector<std::string> SettingsLines(const TSettings& settings) {
     };
 }
 
+namespace {
+
+bool FileHolds(const std::string& path, const std::string& text) {
+    try {
+        return ReadWholeFile(path) == text;
+    } catch (const FileError&) {
+        return false;
+    }
+}
+
+} // namespace
+
+// A file that already holds these lines is left as it is: closing writes the settings twice,
+// and every write waits for the disk.
 void MakeIni(const TSettings& settings, const std::string& path) {
     std::string text;
     for (const std::string& line : SettingsLines(settings))
         text += line + LineEnd;
-    WriteFileAtomically(path, text);
+    if (!FileHolds(path, text))
+        WriteFileAtomically(path, text);
 }
 
 std::string FolderCaption(const std::string& label, const std::string& folder) {
