@@ -100,7 +100,7 @@ int main() {
     std::printf("song: %d patterns x 16 steps, %d song lines\n", Patterns, Lines);
     std::printf("file size: %ju bytes (%.1f MB)\n", static_cast<uintmax_t>(size), size / 1e6);
     std::printf("%d runs: first, median, best\n", Runs);
-    Print("whole export (build, atomic write)", exportMs);
+    Print("whole export (streamed aside, renamed)", exportMs);
     Print("  build bytes in memory", buildMs);
     Print("  write aside, flush, rename, flush folder", writeMs);
     Print("same bytes with one write call (+ fsync)", plainMs);

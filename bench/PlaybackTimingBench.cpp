@@ -261,6 +261,7 @@ bool RunPlay(const std::string& program, const std::filesystem::path& folder, do
     const std::string log = (folder / "play-midi.log").string();
     const std::string length = std::to_string(seconds);
     std::filesystem::remove(log);
+    std::fflush(stdout); // the child must not write this program's buffered lines again
     const pid_t pid = fork();
     if (pid == 0) {
         setenv("PLINKORA_MIDI_LOG", log.c_str(), 1);
@@ -315,6 +316,7 @@ double MachineIdleCpu(const std::string& program, const std::filesystem::path& f
     std::filesystem::create_directories(runtime);
     std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
     const std::string log = (folder / "idle-midi.log").string();
+    std::fflush(stdout);
     const pid_t pid = fork();
     if (pid == 0) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
