@@ -32,11 +32,12 @@ bool Answers(const QString& path) {
 }
 
 // Machines that publish at the same moment take turns: the lock is the kernel's, so the next
-// machine goes on the moment the one before it is done (or has ended), without polling.
+// machine goes on the moment the one before it is done (or has ended), without polling. (Its
+// file is not ".publishing", which older versions use as a lock file of their own kind.)
 class TPublishingTurn {
 public:
     explicit TPublishingTurn(const QString& folder)
-        : fd_(::open(QFile::encodeName(folder + "/.publishing").constData(),
+        : fd_(::open(QFile::encodeName(folder + "/.publish-turn").constData(),
                      O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
         while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0) {
             if (errno != EINTR) {

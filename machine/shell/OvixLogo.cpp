@@ -15,7 +15,7 @@ constexpr double Pi = std::numbers::pi;
 constexpr int LastSettableFrame = 22;
 
 // The emblem's letter P, 26 pixels high, centred on the origin.
-QPainterPath LetterP() {
+QPainterPath MakeLetterP() {
     QPainterPath stem;
     stem.addRect(QRectF(-8.5, -13, 6, 26));
     QPainterPath bowl;
@@ -25,6 +25,12 @@ QPainterPath LetterP() {
     QPainterPath hole;
     hole.addRoundedRect(QRectF(-2.5, -7.5, 7.5, 6), 3, 3);
     return stem.united(bowl.simplified().subtracted(hole));
+}
+
+// The outline is the same in every frame; working it out takes a while.
+const QPainterPath& LetterP() {
+    static const QPainterPath letter = MakeLetterP();
+    return letter;
 }
 
 void DrawBadge(QPainter& painter, const QPointF& centre, double angle) {
@@ -55,7 +61,7 @@ void DrawBadge(QPainter& painter, const QPointF& centre, double angle) {
 void DrawTurningLetter(QPainter& painter, const QPointF& centre, double angle) {
     const double turn = std::cos(angle);
     const double side = std::sin(angle);
-    const QPainterPath letter = LetterP();
+    const QPainterPath& letter = LetterP();
 
     QTransform edge;
     edge.translate(centre.x() + 2.4 * side, centre.y() + 0.6);
@@ -106,10 +112,9 @@ QImage TOvixLogo::LogoFrame(int frame) {
     return image;
 }
 
+// Each frame is drawn when first shown: most runs never show the logo at all.
 TOvixLogo::TOvixLogo(QWidget* parent) : QWidget(parent) {
     setFixedSize(LogoSize, LogoSize);
-    for (int frame = 0; frame < FrameCount; ++frame)
-        FFrames[static_cast<std::size_t>(frame)] = QPixmap::fromImage(LogoFrame(frame));
     connect(&FTimer, &QTimer::timeout, this, &TOvixLogo::TimerTick);
 }
 
@@ -180,6 +185,9 @@ bool TOvixLogo::eventFilter(QObject* watched, QEvent* event) {
 void TOvixLogo::paintEvent(QPaintEvent*) {
     if (width() != LogoSize || height() != LogoSize)
         resize(LogoSize, LogoSize);
+    QPixmap& frame = FFrames[static_cast<std::size_t>(FPictureNo)];
+    if (frame.isNull())
+        frame = QPixmap::fromImage(LogoFrame(FPictureNo));
     QPainter painter(this);
-    painter.drawPixmap(0, 0, FFrames[static_cast<std::size_t>(FPictureNo)]);
+    painter.drawPixmap(0, 0, frame);
 }

@@ -49,7 +49,7 @@ private:
     void UpdateTimer();
     void SetHovered(bool hovered);
 
-    std::array<QPixmap, FrameCount> FFrames;
+    std::array<QPixmap, FrameCount> FFrames; // each drawn when first shown
     QTimer FTimer;
     int FSpeed = 50;
     bool FAnimationOn = false;
