@@ -7,16 +7,22 @@
 #include "TextLines.h"
 #include "saveProject.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <csignal>
 #include <map>
+#include <memory>
 #include <stdexcept>
+#include <sys/syscall.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -31,16 +37,56 @@ void Pause(int ms) {
     loop.exec();
 }
 
-// Spins the event loop until `done` holds or the time is over.
+// Handles the events that come within `ms` (at least one): a reply, an ended machine.
+void WaitForEvents(int ms) {
+    QTimer bound;
+    bound.setSingleShot(true);
+    bound.start(ms);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+// Runs the event loop until `done` holds or the time is over; `done` is checked after every
+// event and at least every PollMs.
 template <typename TDone> bool WaitFor(TDone done, int ms) {
     const QDeadlineTimer deadline(ms);
     while (!done()) {
         if (deadline.hasExpired())
             return false;
-        Pause(PollMs);
+        WaitForEvents(PollMs);
     }
     return true;
 }
+
+// Wakes the event loop the moment a started machine's process ends (its pidfd becomes
+// readable), so the end needs no polling. Where pidfds are not available, WaitFor's bound of
+// PollMs still finds the end.
+class TProcessEndWatch {
+public:
+    explicit TProcessEndWatch(const std::vector<qint64>& pids) {
+        for (const qint64 pid : pids) {
+            const int fd = static_cast<int>(::syscall(SYS_pidfd_open, static_cast<pid_t>(pid), 0));
+            if (fd < 0)
+                continue;
+            fds_.push_back(fd);
+            auto notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+            QSocketNotifier* once = notifier.get();
+            QObject::connect(once, &QSocketNotifier::activated, once,
+                             [once] { once->setEnabled(false); }); // it stays readable
+            notifiers_.push_back(std::move(notifier));
+        }
+    }
+    ~TProcessEndWatch() {
+        notifiers_.clear();
+        for (const int fd : fds_)
+            ::close(fd);
+    }
+    TProcessEndWatch(const TProcessEndWatch&) = delete;
+    TProcessEndWatch& operator=(const TProcessEndWatch&) = delete;
+
+private:
+    std::vector<int> fds_;
+    std::vector<std::unique_ptr<QSocketNotifier>> notifiers_;
+};
 
 // A machine's answer to "LOAD": the path, then " loaded " or " loading failed ".
 bool IsLoadReply(const QString& text) {
@@ -183,11 +229,12 @@ public:
         if (ended_)
             return;
         ended_ = true;
-        core_.CloseAll();
         std::vector<qint64> pids;
         for (const auto& [slot, link] : links_)
             if (link->LaunchedPid() > 0)
                 pids.push_back(link->LaunchedPid());
+        const TProcessEndWatch watch(pids);
+        core_.CloseAll();
         const auto allEnded = [&] {
             for (const qint64 pid : pids)
                 if (!TRemoteLink::ProcessEnded(pid))
