@@ -6,6 +6,7 @@
 //
 // Without a program the controller is looked for beside this program and one folder up.
 
+#include "BenchProject.h"
 #include "session/MachineSession.h"
 
 #include <QCoreApplication>
@@ -21,50 +22,6 @@
 
 namespace {
 
-QString FindController(const QStringList& arguments) {
-    if (arguments.size() > 1)
-        return arguments[1];
-    const QDir here(QCoreApplication::applicationDirPath());
-    for (const QString& candidate : {here.filePath("PKControl"), here.filePath("../PKControl")})
-        if (QFile::exists(candidate))
-            return QDir::cleanPath(candidate);
-    return {};
-}
-
-void Write(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(text);
-}
-
-// A song of 8 patterns of 16 varied steps and a 32-line track: 64 s of music at 125 ms a step.
-QByteArray Song(int slot) {
-    QByteArray song = "Plinkora Song\r\n125 ms\r\n8 Pattern\r\n";
-    for (int pattern = 0; pattern < 8; ++pattern) {
-        for (int step = 0; step < 16; ++step)
-            song += QByteArray::number((step * 7 + pattern * 3 + slot) % 25) + " ";
-        song += "\r\n";
-    }
-    song += "32 Songlines\r\n";
-    for (int line = 0; line < 32; ++line)
-        song += QByteArray::number(line % 8 + 1) + " ";
-    return song + "\r\n";
-}
-
-void WriteProject(const QString& folder) {
-    QByteArray project = "Plinkora Project\r\nV1\r\nNumMachines\r\n4\r\n";
-    for (int line = 4; line < 40; ++line)
-        project += "0\r\n";
-    Write(folder + "/band.pkp", project);
-    for (int slot = 1; slot <= 4; ++slot)
-        Write(folder + QString("/band%1.pks").arg(slot), Song(slot));
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 void Report(const char* what, const std::vector<double>& speeds, double music) {
     std::printf("%s: %.1f s of music, median %.0fx real time (best %.0fx, worst %.0fx)\n", what,
                 music, Median(speeds), *std::max_element(speeds.begin(), speeds.end()),
@@ -74,7 +31,7 @@ void Report(const char* what, const std::vector<double>& speeds, double music) {
 // One song in this process: the session's render, soundfont loading included.
 bool BenchSong(const QString& folder, int runs) {
     const std::string song = QFile::encodeName(folder + "/song.pks").toStdString();
-    Write(folder + "/song.pks", Song(1));
+    WriteBenchFile(folder + "/song.pks", BandSong(1));
     TMachineSession session;
     if (!session.Load(song).Loaded)
         return false;
@@ -98,7 +55,7 @@ bool BenchSong(const QString& folder, int runs) {
 
 // The four-machine project through the controller's command line.
 bool BenchProject(const QString& controller, const QString& folder, int runs) {
-    WriteProject(folder);
+    WriteBandProject(folder);
     std::vector<double> speeds;
     double music = 0;
     for (int run = 0; run < runs; ++run) {

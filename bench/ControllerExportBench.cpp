@@ -10,6 +10,8 @@
 // Without a program the controller is looked for beside this program and one folder up; it
 // starts the Plinkora beside itself.
 
+#include "BenchProject.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -26,48 +28,6 @@
 #include <vector>
 
 namespace {
-
-QString FindController(const QStringList& arguments) {
-    if (arguments.size() > 1)
-        return arguments[1];
-    const QDir here(QCoreApplication::applicationDirPath());
-    for (const QString& candidate : {here.filePath("PKControl"), here.filePath("../PKControl")})
-        if (QFile::exists(candidate))
-            return QDir::cleanPath(candidate);
-    return {};
-}
-
-void Write(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly))
-        file.write(text);
-}
-
-// Four songs of 16 steps, 8 patterns and a 32-line track each, and the project naming them.
-void WriteProject(const QString& folder) {
-    QByteArray project = "Plinkora Project\r\nV1\r\nNumMachines\r\n4\r\n";
-    for (int line = 4; line < 40; ++line)
-        project += "0\r\n";
-    Write(folder + "/band.pkp", project);
-    for (int slot = 1; slot <= 4; ++slot) {
-        QByteArray song = "Plinkora Song\r\n125 ms\r\n8 Pattern\r\n";
-        for (int pattern = 0; pattern < 8; ++pattern) {
-            for (int step = 0; step < 16; ++step)
-                song += QByteArray::number((step * 7 + pattern * 3 + slot) % 25) + " ";
-            song += "\r\n";
-        }
-        song += "32 Songlines\r\n";
-        for (int line = 0; line < 32; ++line)
-            song += QByteArray::number(line % 8 + 1) + " ";
-        song += "\r\n";
-        Write(folder + QString("/band%1.pks").arg(slot), song);
-    }
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // The median time (ms) of one machine exporting one song of the project.
 double OneMachineExportMs(const QString& machine, const QString& folder, int runs) {
@@ -156,7 +116,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     QTemporaryDir folder;
-    WriteProject(folder.path());
+    WriteBandProject(folder.path());
     std::map<QString, std::vector<double>> phases;
     std::vector<double> wholes;
     std::printf("PKControl --export-midi, four machines, %d runs\n", runs);

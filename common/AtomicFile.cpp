@@ -14,18 +14,6 @@ std::string TemporaryNameBeside(const std::string& path) {
     return path + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
 }
 
-bool WriteAll(int fd, std::string_view data) {
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), data.size());
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data.remove_prefix(static_cast<size_t>(written));
-    }
-    return true;
-}
-
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     if (slash == std::string::npos)
@@ -44,6 +32,18 @@ void FlushFolder(const std::string& folder) {
 }
 
 } // namespace
+
+bool WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t written = ::write(fd, data.data(), data.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data.remove_prefix(static_cast<size_t>(written));
+    }
+    return true;
+}
 
 TAtomicFileWriter::~TAtomicFileWriter() {
     Abandon();

@@ -3,6 +3,10 @@
 #include <string>
 #include <string_view>
 
+// Writes all of `data` to `fd`, as many calls as the file needs (one, for a regular file),
+// going on after an interrupted call; false when a write fails (errno tells why).
+bool WriteAll(int fd, std::string_view data);
+
 // Replaces the file at `path` with `data` so that at every moment, also after a crash or a
 // power loss, the file is either the old one or the new one, whole: the data goes to a new
 // file beside it, is flushed to the disk, renamed over the old one, and the folder is flushed

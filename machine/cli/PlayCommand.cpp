@@ -5,11 +5,11 @@
 #include "midi/Futex.h"
 #include "midi/MidiPortSystem.h"
 #include "midi/Midi_Errors.h"
+#include "midi/MonotonicClock.h"
 #include "session/MachineSession.h"
 
 #include <atomic>
 #include <cerrno>
-#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <ostream>
@@ -36,31 +36,13 @@ std::optional<double> ParseSeconds(const std::string& text) {
     return seconds;
 }
 
-timespec MonotonicAfter(double seconds) {
-    timespec at{};
-    clock_gettime(CLOCK_MONOTONIC, &at);
-    const double whole = std::floor(seconds);
-    at.tv_sec += static_cast<time_t>(whole);
-    at.tv_nsec += static_cast<long>((seconds - whole) * 1e9);
-    if (at.tv_nsec >= 1000000000L) {
-        at.tv_nsec -= 1000000000L;
-        ++at.tv_sec;
-    }
-    return at;
-}
-
-bool Reached(const timespec& end) {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec > end.tv_sec || (now.tv_sec == end.tv_sec && now.tv_nsec >= end.tv_nsec);
-}
-
 // Sleeps until the time is up or a signal comes, without waking in between. Beyond a billion
 // seconds (some 30 years, or "inf") there is no end but the signal.
 void WaitUntilDone(const std::optional<double>& seconds) {
     const bool limited = seconds && *seconds < 1e9;
-    const timespec end = MonotonicAfter(limited ? *seconds : 0);
-    while (interrupted.load() == 0 && !(limited && Reached(end)))
+    timespec end = MonotonicNow();
+    Advance(end, limited ? static_cast<long>(*seconds * 1e9) : 0);
+    while (interrupted.load() == 0 && !(limited && !Before(MonotonicNow(), end)))
         FutexWait(interrupted, 0, limited ? &end : nullptr);
 }
 

@@ -297,36 +297,32 @@ public:
     TStreamedNoteWriter(TAtomicFileWriter& file, const std::string& path)
         : file_(file), path_(path), buffer_(new char[BufferSize]) {}
 
-    void Delta(uint32_t delta) { at_ = PutDelta(Room(DeltaSize(delta)), delta); }
-    void Copy(const std::string& bytes) {
-        char* at = Room(bytes.size());
-        std::memcpy(at, bytes.data(), bytes.size());
-        at_ = at + bytes.size();
-    }
-    void Message(uint32_t message) { at_ = PutMessage(Room(3), message); }
+    void Delta(uint32_t delta) { Room(DeltaSize(delta)).Delta(delta); }
+    void Copy(const std::string& bytes) { Room(bytes.size()).Copy(bytes); }
+    void Message(uint32_t message) { Room(3).Message(message); }
     void Write(std::string_view bytes) {
         if (!file_.Write(bytes))
             throw FileError(CannotCreateMessage(path_));
     }
     void Flush() {
-        Write(std::string_view(buffer_.get(), static_cast<size_t>(at_ - buffer_.get())));
-        at_ = buffer_.get();
+        Write(std::string_view(buffer_.get(), static_cast<size_t>(put_.At - buffer_.get())));
+        put_.At = buffer_.get();
     }
 
 private:
     // Far more than one step needs: a pattern's events or a delta with its fillers.
     static constexpr size_t BufferSize = 1 << 20;
 
-    char* Room(size_t bytes) {
-        if (static_cast<size_t>(at_ - buffer_.get()) + bytes > BufferSize)
+    TNoteBytesWriter& Room(size_t bytes) {
+        if (static_cast<size_t>(put_.At - buffer_.get()) + bytes > BufferSize)
             Flush();
-        return at_;
+        return put_;
     }
 
     TAtomicFileWriter& file_;
     const std::string& path_;
     std::unique_ptr<char[]> buffer_;
-    char* at_ = buffer_.get();
+    TNoteBytesWriter put_{buffer_.get()};
 };
 
 // Puts the voice back on its channel and rebuilds the timelines when it goes out of scope.

@@ -1,11 +1,11 @@
 #include "MidiPortLog.h"
 
+#include "AtomicFile.h"
 #include "Futex.h"
 
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <cerrno>
 #include <charconv>
 #include <fcntl.h>
 #include <memory>
@@ -16,20 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-// One write call for the whole text where the file takes it, so that the lines of several
-// writers to one file never mix.
-bool WriteAll(int fd, std::string_view text) {
-    while (!text.empty()) {
-        const ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        text.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
 
 // One line, formatted on the stack.
 class TLogLine {
@@ -57,20 +43,13 @@ public:
     }
 
     // The line with its end.
-    void AppendTo(std::string& out) const {
-        out.append(text_.data(), used_);
+    std::string_view Ended() {
         if (used_ == 0 || text_[used_ - 1] != '\n')
-            out.push_back('\n');
+            Put("\n");
+        return {text_.data(), used_};
     }
 
-    bool WriteTo(int fd) const {
-        std::array<char, sizeof text_ + 1> text;
-        std::copy_n(text_.data(), used_, text.data());
-        size_t size = used_;
-        if (size == 0 || text[size - 1] != '\n')
-            text[size++] = '\n';
-        return WriteAll(fd, std::string_view(text.data(), size));
-    }
+    std::string_view Text() const { return {text_.data(), used_}; }
 
 private:
     std::array<char, 64> text_; // the longest line, "<20 digits> short 90 3C 7F\n", is 36
@@ -118,7 +97,7 @@ public:
         writer_.join();
         TLogLine line;
         line.Put(" close");
-        const bool written = line.WriteTo(fd_) && !failed_.load();
+        const bool written = WriteAll(fd_, line.Ended()) && !failed_.load();
         const bool closed = ::close(fd_) == 0;
         fd_ = -1;
         return written && closed ? MidiResult::Ok : MidiResult::Unspecified;
@@ -139,6 +118,7 @@ private:
             dropped_.fetch_add(1, std::memory_order_relaxed); // the writer says so in the log
             return MidiResult::Ok;
         }
+        line.Ended();
         ring_[head % RingLines].Line = line;
         head_.store(head + 1, std::memory_order_seq_cst);
         return MidiResult::Ok;
@@ -172,7 +152,7 @@ private:
                 batch.clear();
                 const uint64_t end = std::min(head, tail + BatchLines);
                 for (uint64_t line = tail; line != end; ++line)
-                    ring_[line % RingLines].Line.AppendTo(batch);
+                    batch.append(ring_[line % RingLines].Line.Text());
                 if (!WriteAll(fd_, batch))
                     failed_.store(true);
                 tail = end;
@@ -182,7 +162,7 @@ private:
                 TLogLine line;
                 line.Put(" dropped ");
                 line.PutNumber(static_cast<int64_t>(lost));
-                line.WriteTo(fd_);
+                WriteAll(fd_, line.Ended());
             }
             if (stopping_.load() && tail_.load() == head_.load())
                 return;
@@ -217,7 +197,7 @@ int32_t OpenLogMidiDevice(const std::string& path, int32_t deviceId,
     TLogLine line;
     line.Put(" open ");
     line.PutNumber(deviceId);
-    if (!line.WriteTo(fd)) {
+    if (!WriteAll(fd, line.Ended())) {
         ::close(fd);
         return MidiResult::NoDriver;
     }

@@ -1,6 +1,7 @@
 #include "PeriodicTimer.h"
 
 #include "Futex.h"
+#include "MonotonicClock.h"
 
 #include <cerrno>
 #include <pthread.h>
@@ -9,26 +10,9 @@
 
 namespace {
 
-constexpr long NanosPerSecond = 1000000000L;
 // After a stall this long (a suspended machine, a debugger) the timer starts afresh instead of
 // firing every missed tick at once.
 constexpr long MaxCatchUpNanos = NanosPerSecond;
-
-void Advance(timespec& at, long nanos) {
-    at.tv_nsec += nanos;
-    while (at.tv_nsec >= NanosPerSecond) {
-        at.tv_nsec -= NanosPerSecond;
-        ++at.tv_sec;
-    }
-}
-
-long NanosBetween(const timespec& from, const timespec& to) {
-    return (to.tv_sec - from.tv_sec) * NanosPerSecond + (to.tv_nsec - from.tv_nsec);
-}
-
-bool Before(const timespec& a, const timespec& b) {
-    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
-}
 
 bool AskForRealTime() {
     sched_param param{};
