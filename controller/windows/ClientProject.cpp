@@ -228,7 +228,7 @@ void Tclientform::ChooseMidiDirectory() {
 // Beside the program, else in the installed data folders.
 void Tclientform::OpenHelp(const QString& guide) {
     const QString path = TProgramPlaces(programDirectory_ + "PKControl").Guide(guide);
-    if (const QString problem = OpenGuide(path); !problem.isEmpty())
+    if (const QString problem = OpenGuide(path, DefaultLanguage); !problem.isEmpty())
         ShowFailure(problem);
 }
 

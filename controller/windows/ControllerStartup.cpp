@@ -16,7 +16,7 @@ int RunController(int argc, char** argv) {
     PreferX11(argc, argv);
     QApplication application(argc, argv);
     QApplication::setApplicationName("PKControl");
-    InstallQtGerman(application);
+    InstallQtLanguage(DefaultLanguage);
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
 

@@ -350,7 +350,7 @@ void TForm1::CreateMenus() {
 void TForm1::OpenUserGuide() {
     const QString guide =
         TProgramPlaces(QCoreApplication::applicationFilePath()).Guide(UserGuideFile);
-    if (const QString problem = OpenGuide(guide); !problem.isEmpty())
+    if (const QString problem = OpenGuide(guide, DefaultLanguage); !problem.isEmpty())
         Ask(problem, QMessageBox::Ok);
 }
 

@@ -301,7 +301,7 @@ int RunMachine(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("Plinkora");
     QApplication::setQuitOnLastWindowClosed(false);
-    InstallQtGerman(application);
+    InstallQtLanguage(DefaultLanguage);
     TMachineWindows windows(std::vector<std::string>(argv, argv + argc));
     windows.PublishServer();
     // A signal ends the machine as "EXIT" does, without the save question.
