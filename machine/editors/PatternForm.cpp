@@ -189,13 +189,29 @@ void TForm3::CreatePlayPanel() {
 void TForm3::CreatePopupMenu() {
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName("PopupMenu1");
-    const QString caption = QString::fromStdString(TextByNumber(351));
     for (int n = 1; n <= StepSliderCount; ++n) {
-        QAction* item = PopupMenu1->addAction(caption + QString::number(n));
+        QAction* item = PopupMenu1->addAction(QString());
         item->setObjectName(QString("l%1").arg(n));
         connect(item, &QAction::triggered, this, [this, item] { TonlaengenClick(item); });
         LengthItems[n] = item;
     }
+    ShowLengthCaptions();
+}
+
+void TForm3::ShowLengthCaptions() {
+    const QString caption = QString::fromStdString(TextByNumber(351));
+    for (int n = 1; n <= StepSliderCount; ++n)
+        LengthItems[n]->setText(caption + QString::number(n));
+}
+
+void TForm3::ShowTexts(const TLanguageTexts& before) {
+    SetHints();
+    const TLanguageTexts& texts = session_.Texts();
+    const QString shown = Edit1->text();
+    if (shown == QString::fromStdString(before.OffText))
+        Edit1->setText(QString::fromStdString(texts.OffText));
+    else if (shown == QString::fromStdString(before.NoteDescriptionText))
+        Edit1->setText(QString::fromStdString(texts.NoteDescriptionText));
 }
 
 void TForm3::CreateTimers() {

@@ -97,6 +97,11 @@ public:
     QString StepNoteName(int step) const;       // letter for the box above the slider
     void SetHint(int step);
     void SetHints();
+    // The note-length menu's items in the current language.
+    void ShowLengthCaptions();
+    // After the language changed: the step hints, and the note box when it shows one of
+    // `before`'s texts.
+    void ShowTexts(const TLanguageTexts& before);
     void shownotenames();
 
     // Sliders.

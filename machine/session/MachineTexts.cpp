@@ -1,5 +1,23 @@
 #include "MachineTexts.h"
 
+namespace {
+
+TLanguage currentLanguage = DefaultLanguage;
+
+} // namespace
+
+TLanguage CurrentLanguage() {
+    return currentLanguage;
+}
+
+void UseLanguage(TLanguage language) {
+    currentLanguage = language;
+}
+
+TLanguageTexts LoadMessageTexts() {
+    return LoadMessageTexts(LanguageTable(currentLanguage));
+}
+
 TLanguageTexts LoadMessageTexts(TLanguageTable table) {
     auto text = [table](int n) { return TextByNumber(table, n); };
     TLanguageTexts texts;

@@ -1,8 +1,11 @@
 #pragma once
 
-// The machine's string table: a translatable text is known by its number; the German table holds
-// the texts the windows and the machine's messages use. Plain C++: the windows apply the tagged
-// captions (shell/language.h), the session keeps the message texts it needs (the new-song name).
+// The machine's string tables: a translatable text is known by its number; the German and the
+// English table hold the same numbers, the texts the windows and the machine's messages use. Plain
+// C++: the windows apply the tagged captions (shell/language.h), the session keeps the message
+// texts it needs (the new-song name).
+
+#include "Language.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,7 +22,7 @@ struct TLanguageEntry {
 // A text is read into a buffer of this many characters, the last one being the terminator.
 inline constexpr std::size_t TextBufferLength = 60;
 
-// The program's one table, German. Sorted by number.
+// The German table, sorted by number.
 inline constexpr TLanguageEntry GermanTexts[] = {
     {1, "Neu"},
     {2, "Kopieren"},
@@ -85,6 +88,7 @@ inline constexpr TLanguageEntry GermanTexts[] = {
     {105, "Reglerweite"},
     {106, "Tonvorschau bei Wiedergabe"},
     {107, "Takt"},
+    {108, "Sprache"},
     {120, "Löschen"},
     {130, "Takteinstellung"},
     {131, "Faktor"},
@@ -135,6 +139,127 @@ inline constexpr TLanguageEntry GermanTexts[] = {
     {430, "Exportiere Audio..."},
     {431, "Die Audiodatei wird berechnet..."},
     {432, "Abbrechen"},
+    {433, "Typ 0 MidiFile (*.mid)"},
+};
+
+// The same numbers in English.
+inline constexpr TLanguageEntry EnglishTexts[] = {
+    {1, "New"},
+    {2, "Copy"},
+    {3, "Reset"},
+    {4, "PLAY PAT."},
+    {5, "STOP"},
+    {6, "Pattern Editor"},
+    {13, "1 Octave"},
+    {19, "Optimized for"},
+    {20, "MIDI Export"},
+    {21, "Export Options"},
+    {22, "Additional Information"},
+    {23, "Insert program change"},
+    {24, "monophonic phones"},
+    {25, "2 Octaves"},
+    {26, "Copyright"},
+    {27, "Instr."},
+    {28, "Description"},
+    {29, "Text"},
+    {30, "Save MIDI"},
+    {31, "Cancel"},
+    {32, "Track name"},
+    {37, "3 Octaves"},
+    {40, "Track Editor"},
+    {41, "No."},
+    {42, "PAT"},
+    {43, "Follow"},
+    {44, "Insert"},
+    {45, "Delete"},
+    {46, "PLAY SONG"},
+    {47, "STOP"},
+    {49, "4 Octaves"},
+    {60, "Plinkora"},
+    {61, "5 Octaves"},
+    {62, "STOP"},
+    {63, "PLAY SONG"},
+    {64, "MIDI RESET"},
+    {65, "Transp."},
+    {66, "Channel"},
+    {67, "Device"},
+    {68, "Pattern Editor"},
+    {69, "Track Editor"},
+    {70, "PLAY PAT."},
+    {80, "File"},
+    {81, "Options"},
+    {82, "Background"},
+    {83, "Info..."},
+    {84, "Edit"},
+    {85, "Undo"},
+    {86, "Redo"},
+    {90, "New"},
+    {91, "Project"},
+    {92, "Drum Track"},
+    {93, "Song (Keep Patterns)"},
+    {94, "Open"},
+    {95, "Save"},
+    {96, "Save As"},
+    {97, "Export MIDI"},
+    {98, "Exit"},
+    {100, "Folders"},
+    {101, "Song (*.pks) Folder"},
+    {102, "MIDI (*.mid) Folder"},
+    {105, "Slider Range"},
+    {106, "Tone Preview During Playback"},
+    {107, "Bar"},
+    {108, "Language"},
+    {120, "Clear"},
+    {130, "Time Signature"},
+    {131, "Factor"},
+    {132, "Track Properties"},
+    {140, "Off"},
+    {141, "Opened"},
+    {142, "Playing"},
+    {143, "Stopped"},
+    {144, "New Song"},
+    {150, "Choose a folder for your Plinkora songs"},
+    {151, "Choose a folder for your MIDI files"},
+    {152, "Do you want to save the current song?"},
+    {153, "Overwrite the existing file?"},
+    {160, "Project Statistics"},
+    {161, "Patterns used in the track:"},
+    {162, "Unused patterns:"},
+    {163, "Statistics"},
+    {164, "Total number of patterns:"},
+    {165, "Track length (in patterns):"},
+    {200, "Help"},
+    {201, "Contents"},
+    {300, " The chosen device is already in use "},
+    {350, "Not used in GM"},
+    {351, "Note Length "},
+    {360, "Note Limit"},
+    {361, "Random"},
+    {400, "Change Note"},
+    {401, "Change Note Length"},
+    {402, "New Pattern"},
+    {403, "Copy Pattern"},
+    {404, "Reset Pattern"},
+    {405, "Random Notes"},
+    {406, "Pattern Up"},
+    {407, "Pattern Down"},
+    {408, "Pattern Left"},
+    {409, "Pattern Right"},
+    {410, "Pattern Name"},
+    {411, "Insert Song Line"},
+    {412, "Delete Song Line"},
+    {413, "Change Song Line"},
+    {414, "Tempo"},
+    {415, "Transposition"},
+    {416, "Channel"},
+    {417, "Instrument"},
+    {418, "Bank"},
+    {419, "Device"},
+    {420, "Note Range"},
+    {430, "Export Audio..."},
+    {431, "Rendering the sound file..."},
+    {432, "Cancel"},
+    {433, "Type 0 MIDI file (*.mid)"},
 };
 
 // The undo steps are named by these text numbers.
@@ -165,6 +290,16 @@ enum TStepText : int32_t {
 using TLanguageTable = std::span<const TLanguageEntry>;
 
 inline constexpr TLanguageTable GermanTable{GermanTexts};
+inline constexpr TLanguageTable EnglishTable{EnglishTexts};
+
+inline constexpr TLanguageTable LanguageTable(TLanguage language) {
+    return language == TLanguage::English ? EnglishTable : GermanTable;
+}
+
+// The language whose table the texts without a table argument come from (German until chosen
+// otherwise); the whole program uses one language at a time.
+TLanguage CurrentLanguage();
+void UseLanguage(TLanguage language);
 
 // The first TextBufferLength - 1 characters of a UTF-8 text (characters, not bytes: the table
 // was 8-bit text, one byte per character).
@@ -187,7 +322,7 @@ inline std::string TextByNumber(TLanguageTable table, int n) {
 }
 
 inline std::string TextByNumber(int n) {
-    return TextByNumber(GermanTable, n);
+    return TextByNumber(LanguageTable(CurrentLanguage()), n);
 }
 
 // The texts the code uses after start-up, read once by the loader (number in brackets).
@@ -208,8 +343,9 @@ struct TLanguageTexts {
     std::string NoteDescriptionText;   // (350) drum key outside General MIDI, channel 10
 };
 
-// Step 1 of loading: the message texts of `table`.
-TLanguageTexts LoadMessageTexts(TLanguageTable table = GermanTable);
+// Step 1 of loading: the message texts of `table` (the current language's when not given).
+TLanguageTexts LoadMessageTexts(TLanguageTable table);
+TLanguageTexts LoadMessageTexts();
 
 // An Options menu folder entry: label + "  ->  " + folder.
 std::string FolderEntryCaption(std::string_view label, std::string_view folder);

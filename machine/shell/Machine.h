@@ -4,6 +4,7 @@
 #include "shell/iniform.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,11 @@ struct TMachine {
     explicit TMachine(std::unique_ptr<TMidiPort> port = nullptr);
 
     TMachineSession Session;
-    // The command line, argument 0 included.
+    // The command line, argument 0 included, without the language option.
     std::vector<std::string> Arguments;
+    // The language chosen for this run (on the command line, or later in the menu); when none,
+    // the settings' language.
+    std::optional<TLanguage> RunLanguage;
     // The settings file and what it holds; the path is chosen at start unless set before.
     std::string SettingsPath;
     TSettings Settings;

@@ -315,6 +315,7 @@ void TForm1::CreateMenus() {
     }
     PreviewofTones1 = Item(options, "PreviewofTones1", "Tone Preview while Playback", 106);
     PreviewofTones1->setCheckable(true);
+    CreateLanguageMenu(*SubMenu(options, "Language1", "Language", 108));
 
     Statistics1 = bar->addAction("Statistics");
     Statistics1->setObjectName("Statistics1");
@@ -347,10 +348,32 @@ void TForm1::CreateMenus() {
     connect(Redo1, &QAction::triggered, this, [this] { session_.Redo(); });
 }
 
+// Each language's name is written in that language, so either can be found in the other.
+void TForm1::CreateLanguageMenu(QMenu& menu) {
+    auto* group = new QActionGroup(this);
+    German1 = Item(&menu, "German1", "Deutsch", 0);
+    English1 = Item(&menu, "English1", "English", 0);
+    for (const auto& [item, language] :
+         {std::pair{German1, TLanguage::German}, std::pair{English1, TLanguage::English}}) {
+        item->setCheckable(true);
+        group->addAction(item);
+        connect(item, &QAction::triggered, this, [this, language] {
+            if (ChooseLanguage)
+                ChooseLanguage(language);
+        });
+    }
+    ShowLanguage(CurrentLanguage());
+}
+
+void TForm1::ShowLanguage(TLanguage language) {
+    (language == TLanguage::English ? English1 : German1)->setChecked(true);
+}
+
 void TForm1::OpenUserGuide() {
-    const QString guide =
-        TProgramPlaces(QCoreApplication::applicationFilePath()).Guide(UserGuideFile);
-    if (const QString problem = OpenGuide(guide, DefaultLanguage); !problem.isEmpty())
+    const TLanguage language = CurrentLanguage();
+    const QString guide = TProgramPlaces(QCoreApplication::applicationFilePath())
+                              .Guide(GuideFile("Plinkora", language));
+    if (const QString problem = OpenGuide(guide, language); !problem.isEmpty())
         Ask(problem, QMessageBox::Ok);
 }
 
@@ -434,7 +457,7 @@ void TForm1::CreateDialogs() {
         return dialog.selectedFiles().first();
     };
     ChooseMidiToSave = [this](const QString& folder, const QString& proposed) {
-        return RunSaveDialog("mid", "Typ 0 MidiFile (*.mid)", folder, proposed);
+        return RunSaveDialog("mid", QString::fromStdString(TextByNumber(433)), folder, proposed);
     };
     ChooseAudioToSave = [this](const QString& folder, const QString& proposed) {
         return RunSaveDialog("wav", AudioFileFilter(), folder, proposed);

@@ -28,7 +28,7 @@ public:
     TForm1(TMachine& machine, Tserverform& server, QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // Texts the windows show that the German table replaces at start.
+    // Texts the windows show, replaced by the current language's texts.
     QString SaveQuestion = "Do you want to save the current song?";
     QString OverwriteQuestion = "Overwrite the existing file?";
     QString UndoText = "Undo";
@@ -81,6 +81,8 @@ public:
     QAction* MidiDirectory1;
     QAction* Octave[5]; // "1 Octave" .. "5 Octaves"
     QAction* PreviewofTones1;
+    QAction* German1;  // Options > Language > "Deutsch"
+    QAction* English1; // Options > Language > "English"
     QAction* Statistics1;
     QAction* Skin1;
     QAction* Contents1;
@@ -107,9 +109,13 @@ public:
     void PatchClick(int program);
     void RangeClick(int range);
     void PreviewofTones1Click();
-    // Help > Contents: the user guide beside the program, or a message saying why not.
+    // Help > Contents: the user guide in the current language beside the program, or a message
+    // saying why not.
     void OpenUserGuide();
-    static constexpr char UserGuideFile[] = "Plinkora Anleitung.html";
+    // Options > Language: the start-up applies the choice to every window (set by it).
+    std::function<void(TLanguage)> ChooseLanguage;
+    // Ticks the language item of `language`.
+    void ShowLanguage(TLanguage language);
 
     // File menu. DoLoadSong is false at once for a missing file; other failures leave the
     // song as it was and put the reason into `error` when given.
@@ -175,6 +181,7 @@ protected:
 private:
     void CreateControls();
     void CreateMenus();
+    void CreateLanguageMenu(QMenu& menu);
     void CreatePatchMenu();
     void CreateDialogs();
     QFileDialog& OpenDialog();

@@ -37,7 +37,11 @@ TMachineWindows::TMachineWindows(std::vector<std::string> arguments, std::string
     Connect();
     ConnectEditors();
     InstallKeys();
+    UseLanguageOfRun();
     LoadLanguageTexts();
+    // The note box's first text, before any step is shown.
+    if (const std::string& off = Machine.Session.Texts().OffText; !off.empty())
+        Form3.Edit1->setText(QString::fromStdString(off));
     FinishStartUp();
 }
 
@@ -46,7 +50,9 @@ TMachineWindows::~TMachineWindows() {
 }
 
 // The machine's arguments and settings path must be in place before the main window reads them.
+// A language named on the command line is for this run only; it is not an argument of the song.
 TMachine& TMachineWindows::Prepared(std::vector<std::string> arguments, std::string settingsPath) {
+    Machine.RunLanguage = TakeLanguageOption(arguments).Language;
     Machine.Arguments = std::move(arguments);
     Machine.SettingsPath = std::move(settingsPath);
     return Machine;
@@ -70,6 +76,7 @@ void TMachineWindows::Connect() {
         Form8.setsignature(session.Song().Steps);
         return Form8.exec();
     };
+    Form1.ChooseLanguage = [this](TLanguage language) { ChooseLanguage(language); };
     Form8.SignatureChosen = [&session](int numerator, int denominator) {
         session.SetTimeSignature(numerator, denominator);
     };
@@ -157,13 +164,33 @@ void TMachineWindows::AddKey(QWidget& window, const QKeySequence& sequence,
     connect(key, &QShortcut::activated, this, action);
 }
 
-// The German texts, applied to every window created so far, in creation order.
+// The command line's language, else the one the settings keep.
+void TMachineWindows::UseLanguageOfRun() {
+    const TLanguage language = Machine.RunLanguage.value_or(Machine.Settings.Language);
+    UseLanguage(language);
+    InstallQtLanguage(language);
+    Form1.ShowLanguage(language);
+}
+
+// The user's choice takes effect at once in every window and is kept in the settings.
+void TMachineWindows::ChooseLanguage(TLanguage language) {
+    const TLanguageTexts before = Machine.Session.Texts();
+    Machine.RunLanguage = language;
+    Machine.Settings.Language = language;
+    UseLanguageOfRun();
+    LoadLanguageTexts();
+    Form3.ShowTexts(before);
+    Form9.updatestatistics();
+    SetHints({&Form1, &Form3, &Form5});
+    Form1.MakeIniFile();
+}
+
+// The current language's texts, applied to every window created so far, in creation order.
 void TMachineWindows::LoadLanguageTexts() {
     const TLanguageTexts texts =
         LoadLanguage({&Server, &Form1, &Form3, &Form2, &Form4, &Form5, &Form6, &Form8, &Form9});
     Machine.Session.UseTexts(texts);
-    if (!texts.OffText.empty()) // the note box's first text, before any step is shown
-        Form3.Edit1->setText(QString::fromStdString(texts.OffText));
+    Form3.ShowLengthCaptions();
     Form1.SaveQuestion = QString::fromStdString(texts.SaveQuestion);
     Form1.UndoText = QString::fromStdString(TextByNumber(85));
     Form1.RedoText = QString::fromStdString(TextByNumber(86));
@@ -301,7 +328,6 @@ int RunMachine(int argc, char** argv) {
     QApplication application(argc, argv);
     QApplication::setApplicationName("Plinkora");
     QApplication::setQuitOnLastWindowClosed(false);
-    InstallQtLanguage(DefaultLanguage);
     TMachineWindows windows(std::vector<std::string>(argv, argv + argc));
     windows.PublishServer();
     // A signal ends the machine as "EXIT" does, without the save question.

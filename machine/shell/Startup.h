@@ -20,14 +20,15 @@
 #include <vector>
 
 // The machine's windows, created in their fixed order, with the start-up steps that follow:
-// the German texts, a song named on the command line, window placement, skin and hints. It does
-// for the command server what only the windows can do.
+// the texts of the chosen language, a song named on the command line, window placement, skin and
+// hints. It does for the command server what only the windows can do.
 class QMessageBox;
 
 class TMachineWindows : public QObject, public TMachineView {
     Q_OBJECT
 public:
-    // `arguments` is the command line with argument 0; `settingsPath` overrides the settings
+    // `arguments` is the command line with argument 0 ("--language de|en" chooses the language
+    // for this run); `settingsPath` overrides the settings
     // file beside the program (for tests).
     // `port` replaces the system's MIDI ports (for tests).
     explicit TMachineWindows(std::vector<std::string> arguments, std::string settingsPath = {},
@@ -72,6 +73,8 @@ private:
     QMessageBox* failureBox_ = nullptr; // owned by the main window
     TMachine& Prepared(std::vector<std::string> arguments, std::string settingsPath);
     void Connect();
+    void UseLanguageOfRun();
+    void ChooseLanguage(TLanguage language);
     void LoadLanguageTexts();
     void ConnectEditors();
     void InstallKeys();

@@ -21,6 +21,7 @@ constexpr char TonePreviewOnText[] = "Tone Preview On";
 constexpr char TonePreviewOffText[] = "Tone Preview Off";
 constexpr char LineEnd[] = "\r\n";
 constexpr int32_t UnreadLine = 15; // the step capacity is written only
+constexpr int32_t LanguageLine = 17;
 
 bool EndsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() &&
@@ -120,6 +121,10 @@ bool TakeAll(TSettings& settings, LineTaker& take) {
         !take.Text(UnreadLine + 1, copyright))
         return false;
     settings.Copyright = Windows1252ToUtf8(copyright);
+    // Older files end before the language line: they keep the default language.
+    std::string code;
+    if (take.Text(LanguageLine, code))
+        settings.Language = LanguageFromCode(code).value_or(DefaultLanguage);
     return true;
 }
 
@@ -219,6 +224,7 @@ std::vector<std::string> SettingsLines(const TSettings& settings) {
         settings.TonePreview ? TonePreviewOnText : TonePreviewOffText,
         std::to_string(settings.StepCapacity),
         OneLine(Utf8ToWindows1252(settings.Copyright)),
+        std::string(LanguageCode(settings.Language)),
     };
 }
 

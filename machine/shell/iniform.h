@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Language.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,7 +20,7 @@ constexpr uint8_t dpRight = 6; // track editor (and server window) right
 constexpr int32_t MainWindowWidth = 398;
 constexpr int32_t MainWindowHeight = 129;
 
-constexpr int32_t SettingsLineCount = 17;
+constexpr int32_t SettingsLineCount = 18;
 constexpr int32_t SkinCount = 23; // skins 0 (none) to 22
 
 // The window docking and the remembered positions, shared by the windows for the whole run.
@@ -46,9 +48,10 @@ struct TSettings {
     // Line 13 holds the skin shown; this is one less, because the end of start-up selects the
     // next skin once, which restores the saved one. May be -1 (saved skin 0).
     int32_t SkinNumber = 2;
-    bool TonePreview = false;  // line 14
-    int32_t StepCapacity = 16; // line 15, written only
-    std::string Copyright;     // line 16, the MIDI export's copyright text (UTF-8)
+    bool TonePreview = false;             // line 14
+    int32_t StepCapacity = 16;            // line 15, written only
+    std::string Copyright;                // line 16, the MIDI export's copyright text (UTF-8)
+    TLanguage Language = DefaultLanguage; // line 17, "de" or "en": the language chosen last
 
     bool operator==(const TSettings&) const = default;
 };
@@ -78,7 +81,8 @@ struct TSettingsReadResult {
     bool MustWrite = false;
 };
 
-// Takes lines 0 to 14 and 16 in order into `settings`, which should hold the defaults. At the
+// Takes lines 0 to 14, 16 and 17 (when there; an unknown language reads as German) in order
+// into `settings`, which should hold the defaults. At the
 // first missing line, a number line that does not convert, or a value outside its field's
 // range (note range, docking places, skin 0 to 22), it stops: the values taken stay, both
 // folders return to the default folder and the range to 37.
@@ -90,10 +94,10 @@ TSettingsReadResult TakeSettingsLines(TSettings& settings, const std::vector<std
 TSettingsReadResult ReadSettings(TSettings& settings, const std::string& path,
                                  const std::string& programFolder);
 
-// The 17 lines of the file, in order. Line breaks inside a text become spaces.
+// The 18 lines of the file, in order. Line breaks inside a text become spaces.
 std::vector<std::string> SettingsLines(const TSettings& settings);
 
-// Writes all 17 lines with CR LF ends, replacing the file only once the new one is complete.
+// Writes all 18 lines with CR LF ends, replacing the file only once the new one is complete.
 // Throws FileError ("Cannot create file ...") when it cannot be written. The caller refreshes
 // the folder captions of the Options menu afterwards (FolderCaption).
 void MakeIni(const TSettings& settings, const std::string& path);

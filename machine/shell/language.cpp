@@ -14,43 +14,49 @@ namespace {
 
 constexpr THintEntry HintTexts[] = {
     // Pattern editor.
-    {"Form3", "Button1", "Neuen Pattern erzeugen"},
-    {"Form3", "Button2", "Dupliziert den aktuellen Pattern"},
-    {"Form3", "Button3", "Setzt alle Töne auf eine Tonhöhe"},
-    {"Form3", "Button10", "Erzeugt Zufallstöne"},
-    {"Form3", "SpeedButton3", "Verschiebt alle Regler nach oben"},
-    {"Form3", "SpeedButton4", "Verschiebt alle Regler nach unten"},
-    {"Form3", "SpeedButton2", "Verschiebt Pattern nach rechts"},
-    {"Form3", "SpeedButton1", "Verschiebt Pattern nach links"},
-    {"Form3", "SpeedButton14", "Wiedergabe Pattern"},
-    {"Form3", "SpeedButton15", "Wiedergabe Stop"},
-    {"Form3", "CheckBox2", "Tonartraster Ein/Aus"},
-    {"Form3", "CheckBox1", "Anzeige folgt der Wiedergabe"},
-    {"Form3", "Edit2", "Eingabefeld für eine Textbeschreibung"},
-    {"Form3", "SpinEdit1", "Nummer des angezeigten Patterns"},
+    {"Form3", "Button1", "Neuen Pattern erzeugen", "Create a new pattern"},
+    {"Form3", "Button2", "Dupliziert den aktuellen Pattern", "Duplicate the current pattern"},
+    {"Form3", "Button3", "Setzt alle Töne auf eine Tonhöhe", "Set all notes to one pitch"},
+    {"Form3", "Button10", "Erzeugt Zufallstöne", "Create random notes"},
+    {"Form3", "SpeedButton3", "Verschiebt alle Regler nach oben", "Move all sliders up"},
+    {"Form3", "SpeedButton4", "Verschiebt alle Regler nach unten", "Move all sliders down"},
+    {"Form3", "SpeedButton2", "Verschiebt Pattern nach rechts", "Move the pattern to the right"},
+    {"Form3", "SpeedButton1", "Verschiebt Pattern nach links", "Move the pattern to the left"},
+    {"Form3", "SpeedButton14", "Wiedergabe Pattern", "Play the pattern"},
+    {"Form3", "SpeedButton15", "Wiedergabe Stop", "Stop playback"},
+    {"Form3", "CheckBox2", "Tonartraster Ein/Aus", "Key grid on/off"},
+    {"Form3", "CheckBox1", "Anzeige folgt der Wiedergabe", "The display follows the playback"},
+    {"Form3", "Edit2", "Eingabefeld für eine Textbeschreibung",
+     "A text description of the pattern"},
+    {"Form3", "SpinEdit1", "Nummer des angezeigten Patterns", "Number of the pattern shown"},
     // Track editor.
-    {"Form5", "Button1", "Fügt dem Track einen Pattern hinzu"},
-    {"Form5", "Button4", "Pattern Auswahl"},
-    {"Form5", "Button3", "Pattern Auswahl"},
-    {"Form5", "Button2", "Entfernt den markierten Pattern aus dem Track"},
-    {"Form5", "SpeedButton1", "Stumm schalten"},
-    {"Form5", "SpeedButton14", "Wiedergabe Track"},
-    {"Form5", "SpeedButton15", "Wiedergabe Stop"},
-    {"Form5", "WheelBar20031", "Lautstärke"},
-    {"Form5", "CheckBox1", "Trackanzeige folgt der Wiedergabe"},
+    {"Form5", "Button1", "Fügt dem Track einen Pattern hinzu", "Add a pattern to the track"},
+    {"Form5", "Button4", "Pattern Auswahl", "Choose the pattern"},
+    {"Form5", "Button3", "Pattern Auswahl", "Choose the pattern"},
+    {"Form5", "Button2", "Entfernt den markierten Pattern aus dem Track",
+     "Remove the marked pattern from the track"},
+    {"Form5", "SpeedButton1", "Stumm schalten", "Mute"},
+    {"Form5", "SpeedButton14", "Wiedergabe Track", "Play the track"},
+    {"Form5", "SpeedButton15", "Wiedergabe Stop", "Stop playback"},
+    {"Form5", "WheelBar20031", "Lautstärke", "Volume"},
+    {"Form5", "CheckBox1", "Trackanzeige folgt der Wiedergabe",
+     "The track display follows the playback"},
     // Main window.
-    {"Form1", "Button3", "Zurücksetzen des Midigerätes"},
-    {"Form1", "SpeedButton1", "Wiedergabe starten"},
-    {"Form1", "SpeedButton2", "Wiedergabe Stop"},
-    {"Form1", "SpeedButton3", "Abspielmodus Pattern"},
-    {"Form1", "SpeedButton4", "Abspielmodus Track"},
-    {"Form1", "SpeedButton5", "Instrumentenliste"},
-    {"Form1", "ScrollBar2", "Abspielgeschwindigkeit"},
-    {"Form1", "ComboBox1", "Auswahl des Abspielgerätes"},
-    {"Form1", "SpinEdit1", "Instrument Wahlschalter"},
-    {"Form1", "SpinEdit2", "Ändert den Basiston aller Pattern"},
-    {"Form1", "SpinEdit3", "Midi Ausgabekanal (10 = Schlagzeug)"},
-    {"Form1", "SpinEdit4", "Auswahlmöglichkeit für eine Midi Instrumentenbank"},
+    {"Form1", "Button3", "Zurücksetzen des Midigerätes", "Reset the MIDI device"},
+    {"Form1", "SpeedButton1", "Wiedergabe starten", "Start playback"},
+    {"Form1", "SpeedButton2", "Wiedergabe Stop", "Stop playback"},
+    {"Form1", "SpeedButton3", "Abspielmodus Pattern", "Play mode pattern"},
+    {"Form1", "SpeedButton4", "Abspielmodus Track", "Play mode track"},
+    {"Form1", "SpeedButton5", "Instrumentenliste", "Instrument list"},
+    {"Form1", "ScrollBar2", "Abspielgeschwindigkeit", "Playback speed"},
+    {"Form1", "ComboBox1", "Auswahl des Abspielgerätes", "Choose the output device"},
+    {"Form1", "SpinEdit1", "Instrument Wahlschalter", "Choose the instrument"},
+    {"Form1", "SpinEdit2", "Ändert den Basiston aller Pattern",
+     "Change the base note of all patterns"},
+    {"Form1", "SpinEdit3", "Midi Ausgabekanal (10 = Schlagzeug)",
+     "MIDI output channel (10 = drums)"},
+    {"Form1", "SpinEdit4", "Auswahlmöglichkeit für eine Midi Instrumentenbank",
+     "Choose a MIDI instrument bank"},
 };
 
 QString ToQString(std::string_view text) {
@@ -119,6 +125,10 @@ std::span<const THintEntry> HintTable() {
     return HintTexts;
 }
 
+std::string_view HintText(const THintEntry& entry, TLanguage language) {
+    return language == TLanguage::English ? entry.EnglishHint : entry.Hint;
+}
+
 TLanguageTexts LoadLanguage(const std::vector<QWidget*>& windows, TLanguageTable table) {
     TLanguageTexts texts = LoadMessageTexts(table);
     for (QWidget* window : windows)
@@ -164,7 +174,7 @@ void SetHints(const std::vector<QWidget*>& windows) {
             if (window->objectName() != ToQString(entry.Window))
                 continue;
             if (QObject* control = FindControl(*window, ToQString(entry.Control)))
-                SetHint(*control, ToQString(entry.Hint));
+                SetHint(*control, ToQString(HintText(entry, CurrentLanguage())));
         }
     }
 }

@@ -1,9 +1,9 @@
 #pragma once
 
-// The machine's German texts. Windows are designed with English captions; a control that is to
-// be translated carries its text number in the dynamic property "Tag" (int). At start-up the
-// loader replaces those captions with the texts of the table below and keeps the message texts
-// the code needs later.
+// The machine's texts in the current language (German unless English was chosen). Windows are
+// designed with English captions; a control that is to be translated carries its text number in the
+// dynamic property "Tag" (int). At start-up the loader replaces those captions with the texts of
+// the table below and keeps the message texts the code needs later.
 //
 // The table itself and the message texts are plain C++ (session/MachineTexts.h); this unit
 // applies them to the windows.
@@ -23,16 +23,18 @@
 #include <string_view>
 #include <vector>
 
-// One control hint: window and control object names and the German hint.
+// One control hint: window and control object names, the German and the English hint.
 struct THintEntry {
     std::string_view Window;
     std::string_view Control;
     std::string_view Hint;
+    std::string_view EnglishHint;
 };
 
 // Every control hint of the machine's windows: main window "Form1", pattern editor "Form3",
 // track editor "Form5".
 std::span<const THintEntry> HintTable();
+std::string_view HintText(const THintEntry& entry, TLanguage language);
 
 // ---- Appliers (Qt) ----
 
@@ -50,10 +52,10 @@ class QWidget;
 // parented to this one (their own caption is set when they come in the list themselves); dialogs
 // must be children of their window to be found.
 TLanguageTexts LoadLanguage(const std::vector<QWidget*>& windows,
-                            TLanguageTable table = GermanTable);
+                            TLanguageTable table = LanguageTable(CurrentLanguage()));
 
 // Step 2 for one window.
-void ApplyTaggedTexts(QWidget& window, TLanguageTable table = GermanTable);
+void ApplyTaggedTexts(QWidget& window, TLanguageTable table = LanguageTable(CurrentLanguage()));
 
 // Step 3: title + " v" + version text.
 void ApplyMainWindowCaption(QWidget& mainWindow, std::string_view title,
@@ -67,7 +69,7 @@ void ApplyFolderEntries(QAction& songFolderEntry, QAction& midiFolderEntry,
 // Step 5: the pattern editor (when it exists) shows the current pattern in its caption.
 void ApplyPatternEditorCaption(QWidget* patternEditor, int currentPattern);
 
-// Gives every control of HintTable() that exists its hint (tool tip). Each window is matched by
-// its object name, each control by object name among the window's descendants (a QWidget or a
-// QAction); windows and controls that do not exist are skipped.
+// Gives every control of HintTable() that exists its hint (tool tip) in the current language. Each
+// window is matched by its object name, each control by object name among the window's descendants
+// (a QWidget or a QAction); windows and controls that do not exist are skipped.
 void SetHints(const std::vector<QWidget*>& windows);

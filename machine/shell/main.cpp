@@ -1,13 +1,19 @@
+#include "Language.h"
 #include "cli/CommandLine.h"
 #include "shell/Startup.h"
 
 #include <iostream>
 
 // Options starting with "--" run without windows; anything else starts the machine's windows
-// (the arguments then name a song to load).
+// (the arguments then name a song to load). "--language de|en" may come with either.
 int main(int argc, char** argv) {
-    if (argc > 1 && std::string_view(argv[1]).starts_with("--"))
-        return RunCommandLine(std::vector<std::string>(argv + 1, argv + argc), std::cout,
-                              std::cerr);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const TLanguageOption language = TakeLanguageOption(args);
+    if (!language.Error.empty()) {
+        std::cerr << "Plinkora: " << language.Error << "\n";
+        return 2;
+    }
+    if (!args.empty() && std::string_view(args[0]).starts_with("--"))
+        return RunCommandLine(args, std::cout, std::cerr);
     return RunMachine(argc, argv);
 }

@@ -209,3 +209,34 @@ TEST(PublishedMachine, AnswersCommandsFromAnotherProgram) {
     }
     qputenv("XDG_RUNTIME_DIR", previous);
 }
+
+// What a controller reads and what it gets on disk must not depend on the language.
+TEST(CommandsInBothLanguages, GiveTheSameRepliesAndTheSameFiles) {
+    std::vector<QString> replies[2];
+    std::string files[2];
+    const char* codes[2] = {"de", "en"};
+    for (int i = 0; i < 2; ++i) {
+        TempDir dir;
+        TMachineWindows windows({"Plinkora", "--language", codes[i]}, dir.File("Plinkora.ini"),
+                                std::make_unique<TRecordingMidiPort>());
+        QSignalSpy spy{&windows.Server, &Tserverform::StatusChanged};
+        const QString folder = QString::fromStdString(dir.Path().string());
+        const QString song = QString::fromStdString(
+            dir.Write("a.pks", "Plinkora Song\r\n100 ms\r\n1 Pattern\r\n1 2 \r\n1 Songlines\r\n"
+                               "1 \r\n"));
+        for (const QStringList& macro : {QStringList{"CONNECT", "2"},
+                                         {"LOAD", song},
+                                         {"LOAD", folder + "/none.pks"},
+                                         {"DOYOUNEEDSAVE"},
+                                         {"SAVEMIDI", folder + "/tune"},
+                                         {"SAVE", folder + "/p.pkp"},
+                                         {"UNKNOWN", "1"}})
+            windows.Commands.TestTopicExecuteMacro(macro);
+        for (const QList<QVariant>& reply : spy)
+            replies[i].push_back(reply.at(0).toString().replace(folder, "<dir>"));
+        files[i] = TempDir::Read(dir.File("tune2.mid")) + TempDir::Read(dir.File("p2.pks"));
+    }
+    EXPECT_EQ(replies[0].size(), 7u);
+    EXPECT_EQ(replies[0], replies[1]);
+    EXPECT_EQ(files[0], files[1]);
+}

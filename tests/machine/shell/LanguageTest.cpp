@@ -91,6 +91,7 @@ const std::map<int, std::string> ExpectedTexts = {
     {105, "Reglerweite"},
     {106, "Tonvorschau bei Wiedergabe"},
     {107, "Takt"},
+    {108, "Sprache"},
     {120, "L\xC3\xB6schen"},
     {130, "Takteinstellung"},
     {131, "Faktor"},
@@ -143,6 +144,7 @@ const std::map<int, std::string> ExpectedTexts = {
     {430, "Exportiere Audio..."},
     {431, "Die Audiodatei wird berechnet..."},
     {432, "Abbrechen"},
+    {433, "Typ 0 MidiFile (*.mid)"},
 };
 
 QString Q(const char* utf8) {
@@ -160,6 +162,18 @@ TEST(LanguageTable, HoldsEveryTextExactlyAndNothingElse) {
     EXPECT_EQ(GermanTable.size(), ExpectedTexts.size());
     EXPECT_TRUE(std::is_sorted(GermanTable.begin(), GermanTable.end(),
                                [](auto& a, auto& b) { return a.Number < b.Number; }));
+}
+
+TEST(LanguageTable, EnglishHoldsTheSameNumbersAndEveryTextFitsTheBuffer) {
+    ASSERT_EQ(EnglishTable.size(), GermanTable.size());
+    for (std::size_t i = 0; i < GermanTable.size(); ++i) {
+        EXPECT_EQ(EnglishTable[i].Number, GermanTable[i].Number) << "entry " << i;
+        EXPECT_FALSE(EnglishTable[i].Text.empty()) << "text number " << EnglishTable[i].Number;
+        for (const TLanguageEntry& entry : {GermanTable[i], EnglishTable[i]})
+            EXPECT_EQ(CutToTextBuffer(entry.Text), entry.Text) << "text number " << entry.Number;
+    }
+    for (const THintEntry& hint : HintTable())
+        EXPECT_FALSE(hint.EnglishHint.empty()) << hint.Window << " " << hint.Control;
 }
 
 TEST(LanguageTable, UmlautsReachTheWindowsAsSingleCharacters) {

@@ -48,7 +48,8 @@ std::vector<std::string> CustomLines() {
             "5",
             "Tone Preview On",
             "16",
-            "(C) Ann \xE4\xF6\xFC \x80"}; // Windows-1252
+            "(C) Ann \xE4\xF6\xFC \x80", // Windows-1252
+            "en"};
 }
 
 struct Started {
@@ -113,7 +114,7 @@ TEST(Settings, FirstStartWritesACompleteFile) {
     EXPECT_EQ(start.settings, DefaultSettings(Folder, ScreenHeight));
 
     const auto lines = FileLines(path);
-    ASSERT_EQ(lines.size(), 17u);
+    ASSERT_EQ(lines.size(), 18u);
     EXPECT_EQ(lines[0], "/opt/plinkora/PKSongs");
     EXPECT_EQ(lines[1], "/opt/plinkora/PKSongs");
     EXPECT_EQ(lines[2], "37");
@@ -155,6 +156,7 @@ TEST(Settings, EveryLineRoundTrips) {
     EXPECT_EQ(s.SkinNumber, 4); // the start-up's next-skin step shows skin 5
     EXPECT_TRUE(s.TonePreview);
     EXPECT_EQ(s.Copyright, "(C) Ann äöü €");
+    EXPECT_EQ(s.Language, TLanguage::English);
 
     // Written back after the next-skin step, the file is the same byte for byte.
     TSettings shown = s;
@@ -186,7 +188,7 @@ TEST(Settings, AShortFileKeepsWhatItHasAndIsRewritten) {
     expected.Layout.MainTop = -12;
     EXPECT_EQ(start.settings, expected);
     const auto lines = FileLines(path);
-    ASSERT_EQ(lines.size(), 17u);
+    ASSERT_EQ(lines.size(), 18u);
     EXPECT_EQ(lines[0], "/opt/plinkora/PKSongs");
     EXPECT_EQ(lines[2], "37");
     EXPECT_EQ(lines[3], "7");
@@ -197,7 +199,7 @@ TEST(Settings, ALineOfSixteenIsStillShort) {
     // Line 15 is never read, but line 16 must be there.
     TempDir dir;
     auto lines = CustomLines();
-    lines.pop_back();
+    lines.resize(16);
     TSettings s = DefaultSettings(Folder, ScreenHeight);
     const auto result = ReadSettings(s, dir.Write("16.ini", Join(lines, "\r\n")), Folder);
     EXPECT_FALSE(result.SettingsRead);
@@ -211,6 +213,12 @@ TEST(Settings, ALineOfSixteenIsStillShort) {
     s = DefaultSettings(Folder, ScreenHeight);
     EXPECT_TRUE(ReadSettings(s, dir.Write("17.ini", Join(lines, "\r\n")), Folder).SettingsRead);
     EXPECT_EQ(s.Copyright, "");
+    EXPECT_EQ(s.Language, TLanguage::German); // files of older versions end here
+
+    lines.push_back("fr");
+    s.Language = TLanguage::English;
+    EXPECT_TRUE(ReadSettings(s, dir.Write("18.ini", Join(lines, "\r\n")), Folder).SettingsRead);
+    EXPECT_EQ(s.Language, TLanguage::German);
 }
 
 TEST(Settings, ADamagedLineStopsTheReading) {
@@ -234,7 +242,7 @@ TEST(Settings, ADamagedLineStopsTheReading) {
         EXPECT_EQ(s.Layout.MainLeft, c.line > 3 ? 7 : 100); // lines before the damage stay
         EXPECT_EQ(s.SkinNumber, 2);                         // lines after it keep their defaults
         EXPECT_FALSE(s.TonePreview);
-        EXPECT_EQ(FileLines(path).size(), 17u);
+        EXPECT_EQ(FileLines(path).size(), 18u);
     }
 }
 
@@ -253,7 +261,7 @@ TEST(Settings, TextsStayOnTheirLine) {
     s.Copyright = "two\r\nlines";
     s.SongFolder = "/a\nb";
     const auto lines = SettingsLines(s);
-    ASSERT_EQ(lines.size(), 17u);
+    ASSERT_EQ(lines.size(), 18u);
     EXPECT_EQ(lines[16], "two  lines");
     EXPECT_EQ(lines[0], "/a b");
 }

@@ -67,6 +67,40 @@ TEST(StartUp, TheEditorsComeUpInGermanWithTheirHints) {
     EXPECT_EQ(windows.Form5.WheelBar20031->toolTip(), QString::fromUtf8("Lautstärke"));
 }
 
+TEST(StartUp, TheCommandLineChoosesTheLanguageForTheRunAndTheMenuSwitchesEveryWindow) {
+    TempDir dir;
+    const std::string settings = dir.File("Plinkora.ini");
+    {
+        TMachineWindows windows({"Plinkora", "--language", "en"}, settings);
+        TForm1& form = windows.Form1;
+        EXPECT_EQ(MenuItem(form, "File1")->text(), "File");
+        EXPECT_EQ(form.Button6->text(), "PLAY PAT.");
+        EXPECT_EQ(windows.Form9.windowTitle(), "Project Statistics");
+        EXPECT_EQ(windows.Form3.Button1->toolTip(), "Create a new pattern");
+        EXPECT_EQ(windows.Form3.LengthItems[2]->text(), "Note Length 2");
+        EXPECT_EQ(windows.Machine.Session.Song().Name, "New Song");
+        EXPECT_TRUE(form.English1->isChecked());
+        EXPECT_EQ(windows.Machine.Settings.Language, TLanguage::German) << "for this run only";
+
+        form.German1->trigger();
+        EXPECT_EQ(MenuItem(form, "File1")->text(), "Datei");
+        EXPECT_EQ(MenuItem(form, "Language1")->text(), "Sprache");
+        EXPECT_EQ(windows.Form5.CheckBox1->text(), "Folgen");
+        EXPECT_EQ(windows.Form3.Button1->toolTip(), "Neuen Pattern erzeugen");
+        EXPECT_EQ(windows.Form3.LengthItems[2]->text(), QString::fromUtf8("Tonlänge 2"));
+        EXPECT_EQ(windows.Form3.Edit1->text(), "Aus");
+        EXPECT_EQ(windows.Machine.Session.Song().Name, "Neuer Song");
+        EXPECT_FALSE(windows.Machine.Session.Song().SongModified);
+
+        form.English1->trigger();
+        EXPECT_EQ(windows.Form5.Button1->text(), "Insert");
+        EXPECT_EQ(windows.Form3.Edit1->text(), "Off");
+    }
+    TMachineWindows next({"Plinkora"}, settings);
+    EXPECT_EQ(MenuItem(next.Form1, "Exit1")->text(), "Exit") << "the choice was kept";
+    EXPECT_TRUE(next.Form1.English1->isChecked());
+}
+
 TEST(StartUp, ClosingTheMainWindowAsksTheSaveQuestionOnce) {
     TempDir dir;
     TMachineWindows windows({"Plinkora"}, dir.File("Plinkora.ini"));
