@@ -9,13 +9,16 @@
 
 namespace {
 
-const char* const HelpText = R"(Usage: PKControl [PROJECT.pkp]
+const char* const HelpText = R"(Usage: PKControl [--language de|en] [PROJECT.pkp]
        PKControl --combine OUT.mid IN1.mid [IN2.mid [IN3.mid [IN4.mid]]]
-       PKControl --export-midi PROJECT.pkp OUT.mid [--timings]
-       PKControl --render PROJECT.pkp OUT.wav
+       PKControl [--language de|en] --export-midi PROJECT.pkp OUT.mid [--timings]
+       PKControl [--language de|en] --render PROJECT.pkp OUT.wav
        PKControl --help | --version
 
   PROJECT.pkp              start the window and open this project (its machines start)
+  --language de|en         German or English for this run, instead of the language chosen
+                           in the window (which is kept in the settings); the machines the
+                           controller starts speak it too
   --combine OUT IN...      join up to four MIDI files into one format 1 file, one track each
                            (the header and division of IN1)
   --export-midi PROJECT OUT
@@ -43,11 +46,11 @@ int Usage(const QString& problem, QTextStream& err) {
     return 2;
 }
 
-int Render(const QStringList& args, const QString& programDirectory, QTextStream& out,
-           QTextStream& err) {
+int Render(const QStringList& args, const QString& programDirectory, TLanguage language,
+           QTextStream& out, QTextStream& err) {
     if (args.size() != 3)
         return Usage("--render needs a project file and a sound file", err);
-    const TRenderResult result = RenderProject(args[1], args[2], programDirectory);
+    const TRenderResult result = RenderProject(args[1], args[2], programDirectory, language);
     if (result.State != TRenderResult::TState::Written) {
         err << "PKControl: " << QString::fromStdString(result.Error) << "\n";
         return 1;
@@ -66,12 +69,12 @@ int Combine(const QStringList& args, QTextStream& err) {
     return 0;
 }
 
-int ExportMidi(const QStringList& args, const QString& programDirectory, QTextStream& out,
-               QTextStream& err) {
+int ExportMidi(const QStringList& args, const QString& programDirectory, TLanguage language,
+               QTextStream& out, QTextStream& err) {
     const bool timings = args.size() == 4 && args[3] == "--timings";
     if (args.size() != 3 && !timings)
         return Usage("--export-midi needs a project file and a MIDI file", err);
-    const TExportResult result = ExportProjectMidi(args[1], args[2], programDirectory);
+    const TExportResult result = ExportProjectMidi(args[1], args[2], programDirectory, language);
     if (!result.Ok) {
         err << "PKControl: " << result.Error << "\n";
         return 1;
@@ -95,7 +98,7 @@ QString ControlVersionText() {
 }
 
 int RunControlCommandLine(const QStringList& args, const QString& programDirectory,
-                          QTextStream& out, QTextStream& err) {
+                          QTextStream& out, QTextStream& err, TLanguage language) {
     const QString option = args.value(0);
     try {
         if (option == "--help") {
@@ -109,9 +112,9 @@ int RunControlCommandLine(const QStringList& args, const QString& programDirecto
         if (option == "--combine")
             return Combine(args, err);
         if (option == "--export-midi")
-            return ExportMidi(args, programDirectory, out, err);
+            return ExportMidi(args, programDirectory, language, out, err);
         if (option == "--render")
-            return Render(args, programDirectory, out, err);
+            return Render(args, programDirectory, language, out, err);
     } catch (const TControlError& error) {
         err << "PKControl: " << error.what() << "\n";
         return 1;

@@ -143,9 +143,11 @@ private:
 
 class TExportRun {
 public:
-    TExportRun(const TPrivateMachines& machines, const QString& programDirectory)
+    TExportRun(const TPrivateMachines& machines, const QString& programDirectory,
+               TLanguage language)
         : machines_(machines), core_(MakeLinks(machines.WorkingDirectory()),
                                      machines.WorkingDirectory(), programDirectory) {
+        core_.SetLanguage(language);
         for (const auto& [slot, link] : links_)
             link->SetOutputFile(machines.OutputFile());
         QObject::connect(&core_, &TClientCore::Failed,
@@ -164,6 +166,7 @@ public:
     void Start(const QString& projectFile, int machineCount) {
         for (int slot = 1; slot <= machineCount; ++slot) {
             links_[slot]->SetStartCommand(TClientCore::StartCommandLine(slot));
+            links_[slot]->SetStartLanguage(core_.Language());
             links_[slot]->Launch();
         }
         if (!core_.OpenProject(projectFile))
@@ -280,7 +283,7 @@ private:
 } // namespace
 
 TExportResult ExportProjectMidi(const QString& projectFile, const QString& output,
-                                const QString& programDirectory) {
+                                const QString& programDirectory, TLanguage language) {
     TExportResult result;
     QElapsedTimer clock;
     clock.start();
@@ -294,7 +297,7 @@ TExportResult ExportProjectMidi(const QString& projectFile, const QString& outpu
         if (project.MachineCount < 1)
             throw std::runtime_error(projectFile.toStdString() + " has no machines");
         TPrivateMachines machines;
-        TExportRun run(machines, programDirectory);
+        TExportRun run(machines, programDirectory, language);
         run.Prepare();
         result.Times.Prepare = lap();
         run.Start(path, project.MachineCount);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Language.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -22,6 +24,8 @@ struct TExportResult {
 // working directory it prepares the slot programs (from the Plinkora beside `programDirectory`,
 // which ends in '/'), starts the project's machines offscreen, opens the project in them as the
 // controller does, has them write their MIDI files, joins those into `output`, ends the
-// machines and removes everything it made. On failure `output` is untouched.
+// machines and removes everything it made. On failure `output` is untouched. The machines
+// speak `language`.
 TExportResult ExportProjectMidi(const QString& projectFile, const QString& output,
-                                const QString& programDirectory);
+                                const QString& programDirectory,
+                                TLanguage language = DefaultLanguage);

@@ -18,7 +18,8 @@ TRenderResult Failed(const QString& error) {
 } // namespace
 
 TRenderResult RenderProject(const QString& projectFile, const QString& output,
-                            const QString& programDirectory, std::function<bool(double)> progress) {
+                            const QString& programDirectory, TLanguage language,
+                            std::function<bool(double)> progress) {
     TRenderRequest request;
     request.OutputPath = QFile::encodeName(output).toStdString();
     request.Synth = SynthOptionsFromEnvironment();
@@ -28,7 +29,7 @@ TRenderResult RenderProject(const QString& projectFile, const QString& output,
     if (!folder.isValid())
         return Failed("cannot create a temporary folder: " + folder.errorString());
     const QString midi = folder.filePath("project.mid");
-    const TExportResult exported = ExportProjectMidi(projectFile, midi, programDirectory);
+    const TExportResult exported = ExportProjectMidi(projectFile, midi, programDirectory, language);
     if (!exported.Ok)
         return Failed(exported.Error);
     if (QString error; !ProjectAudioRequest(midi, output, request, error))

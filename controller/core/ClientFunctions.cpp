@@ -1,5 +1,7 @@
 #include "ClientFunctions.h"
 
+#include "LogTexts.h"
+
 #include <algorithm>
 
 namespace {
@@ -13,14 +15,15 @@ QString SetLinkLogLine(int slot) {
            ": SetLink successful";
 }
 
-QString OpenLinkLogLine(int slot, bool opened) {
+QString OpenLinkLogLine(int slot, bool opened, TLanguage language) {
     static const char* const openedLines[] = {
         "PK0: OpenLink successful", "PK1: OpenLink successful", "PK2: OpenLink successful",
         "Plinkora3: OpenLink successful"};
     static const char* const failedLines[] = {"Plinkora: Openlink failed", "Openlink PK1 failed",
-                                              "Plinkora2: Openlink failed",
-                                              "Plinkora3: Openlink gescheitert"};
-    return opened ? openedLines[slot - 1] : failedLines[slot - 1];
+                                              "Plinkora2: Openlink failed"};
+    if (opened)
+        return openedLines[slot - 1];
+    return slot == 4 ? LogTexts(language).LastLinkFailed : failedLines[slot - 1];
 }
 
 } // namespace
@@ -119,10 +122,11 @@ void TClientCore::SendVolumeAndMute(int slot) {
 void TClientCore::OpenSlot(int slot) {
     TMachineLink& link = *Link(slot);
     link.SetStartCommand(StartCommandLine(slot));
+    link.SetStartLanguage(language_);
     link.SetLink(ServiceName(slot), Topic);
     AppendLog(SetLinkLogLine(slot));
     link.Subscribe(StatusItem);
-    AppendLog(OpenLinkLogLine(slot, link.Open()));
+    AppendLog(OpenLinkLogLine(slot, link.Open(), language_));
     // Counted whether or not the link opened (StartMachine): commands to it are then dropped.
     SendCommand(slot, "CONNECT", QString::number(slot));
     if (LayoutNumber() != 4)
@@ -174,10 +178,10 @@ void TClientCore::ShutDown(int slot) {
 void TClientCore::MachineEnded(int slot) {
     if (!Running(slot))
         return;
-    AppendLog("Maschine " + QString::number(slot) + " beendet");
+    AppendLog(LogTexts(language_).MachineEnded.arg(slot));
     ShutDown(slot);
     if (export_.Abandon(slot)) {
-        AppendLog("Midi-Export gescheitert: " + export_.Error());
+        AppendLog(LogTexts(language_).MidiExportFailed + export_.Error());
         Fail(export_.Error());
         emit StateChanged();
     }
@@ -265,11 +269,12 @@ void TClientCore::Select(int slot, bool selected) {
 
 void TClientCore::SetSpeed(int position) {
     const int value = std::clamp(position, 30, 1000);
-    SendToRunning("SETSPEED\r\n" + QString::number(value) + "\r\n", "SETSPEED Abgesetzt");
+    SendToRunning("SETSPEED\r\n" + QString::number(value) + "\r\n",
+                  "SETSPEED " + LogTexts(language_).Sent);
 }
 
 void TClientCore::Skin() {
-    SendToRunning("SKIN", "SKIN Abgesetzt");
+    SendToRunning("SKIN", "SKIN " + LogTexts(language_).Sent);
 }
 
 void TClientCore::Layout(int layout) {

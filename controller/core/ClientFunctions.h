@@ -16,7 +16,7 @@ class TClientPrompts {
 public:
     enum class TAnswer { Yes, No, Cancel };
     virtual ~TClientPrompts() = default;
-    // "Wollen Sie das aktuelle Projekt speichern?" with Yes, No and Cancel.
+    // "Do you want to save the current project?" with Yes, No and Cancel.
     virtual TAnswer AskSaveFirst() = 0;
     // The project save dialog; a confirmed name goes to TClientCore::SaveProjectAs. True when
     // the project was saved.
@@ -72,6 +72,8 @@ public:
     // The project path without extension last opened or saved: proposes the MIDI file name.
     QString CurrentProjectName() const { return currentProjectName_; }
     const TMidiExportWait& MidiExport() const { return export_; }
+    // The language of this run: the log lines and the machines started from now on speak it.
+    TLanguage Language() const { return language_; }
 
     TClientPrompts* Prompts = nullptr;
 
@@ -154,9 +156,15 @@ public:
     // One tick of the export poll; logs the outcome once the export ends.
     TMidiExportWait::TState PollMidiExport();
 
+    // --- language ---
+    // For this run only (e.g. chosen on the command line); the settings keep theirs.
+    void SetLanguage(TLanguage language);
+    // The user's choice: for this run and kept in the settings.
+    void ChooseLanguage(TLanguage language);
+
     // --- settings and the end ---
     // Reads the settings file (writing it at once when it is missing). False with Failed when
-    // it cannot be read; the defaults stay.
+    // it cannot be read; the defaults stay. A language kept there becomes the run's.
     bool ReadSettings(const QString& path);
     // The settings came from a file (not a first start): its window place is the user's.
     bool SettingsFound() const { return settingsFound_; }
@@ -176,6 +184,7 @@ signals:
     void VolumeChanged(int slot, int position);
     // An operation failed; the message is for the user.
     void Failed(const QString& message);
+    void LanguageChanged();
 
 private:
     static bool ValidSlot(int slot) { return slot >= 1 && slot <= Slots; }
@@ -207,6 +216,7 @@ private:
     bool modified_ = false;
     bool settingsFound_ = false;
     TPlayRequest playRequest_ = TPlayRequest::None;
+    TLanguage language_ = DefaultLanguage;
     QStringList log_;
     QString projectFileName_;
     QString projectFileFolder_;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Language.h"
+
 #include <QString>
 #include <functional>
 
@@ -14,6 +16,8 @@ public:
     // What starts the machine when nobody answers: a program file in the working directory
     // and its argument, e.g. "PK0 default1.pks".
     virtual void SetStartCommand(const QString& commandLine) = 0;
+    // The language a machine this link starts speaks; one already running keeps its own.
+    virtual void SetStartLanguage(TLanguage language) = 0;
     // Names the link without connecting.
     virtual void SetLink(const QString& service, const QString& topic) = 0;
     // The item whose every change is delivered to StatusChanged once the link is open.

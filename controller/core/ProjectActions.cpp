@@ -2,6 +2,7 @@
 
 #include "ClientFunctions.h"
 #include "LocalFileNames.h"
+#include "LogTexts.h"
 #include "TextLines.h"
 
 #include <QFile>
@@ -203,9 +204,9 @@ bool TClientCore::StartMidiExportTo(const QString& base, const QString& output, 
 TMidiExportWait::TState TClientCore::PollMidiExport() {
     const auto state = export_.Poll();
     if (state == TMidiExportWait::TState::TimedOut) {
-        AppendLog("Midi-Export abgebrochen, es fehlen: " + export_.MissingFiles().join(", "));
+        AppendLog(LogTexts(language_).MidiExportMissing + export_.MissingFiles().join(", "));
     } else if (state == TMidiExportWait::TState::Failed) {
-        AppendLog("Midi-Export gescheitert: " + export_.Error());
+        AppendLog(LogTexts(language_).MidiExportFailed + export_.Error());
         Fail(export_.Error());
     }
     if (state != TMidiExportWait::TState::Waiting)
@@ -218,6 +219,7 @@ bool TClientCore::ReadSettings(const QString& path) {
         settingsFound_ = ReadControllerSettings(path, settings_) == TSettingsRead::Read;
         if (!settingsFound_)
             return WriteSettings(path);
+        SetLanguage(settings_.Language.value_or(DefaultLanguage));
     } catch (const TControlError& error) {
         Fail(QString::fromStdString(error.what()));
         return false;
@@ -234,6 +236,18 @@ bool TClientCore::WriteSettings(const QString& path) {
         return false;
     }
     return true;
+}
+
+void TClientCore::SetLanguage(TLanguage language) {
+    if (language == language_)
+        return;
+    language_ = language;
+    emit LanguageChanged();
+}
+
+void TClientCore::ChooseLanguage(TLanguage language) {
+    settings_.Language = language;
+    SetLanguage(language);
 }
 
 void TClientCore::SetWindowPosition(int left, int top) {

@@ -37,12 +37,17 @@ TSettingsRead ReadControllerSettings(const QString& path, TControllerSettings& s
     const int layout = text.Number(4);
     read.LayoutNumber = layout >= 1 && layout <= 4 ? layout : DefaultLayoutNumber;
     read.MidiDirectory = text.Text(5);
+    if (text.Count() > 6)
+        read.Language = LanguageFromCode(text.Text(6).trimmed().toStdString());
     settings = read;
     return TSettingsRead::Read;
 }
 
 void WriteControllerSettings(const QString& path, const TControllerSettings& settings) {
-    WriteTextLines(path, {QString::number(settings.SlotCount), QString::number(settings.Left),
-                          QString::number(settings.Top), settings.ProjectDirectory,
-                          QString::number(settings.LayoutNumber), settings.MidiDirectory});
+    QStringList lines{QString::number(settings.SlotCount),    QString::number(settings.Left),
+                      QString::number(settings.Top),          settings.ProjectDirectory,
+                      QString::number(settings.LayoutNumber), settings.MidiDirectory};
+    if (settings.Language)
+        lines << QString::fromUtf8(LanguageCode(*settings.Language));
+    WriteTextLines(path, lines);
 }

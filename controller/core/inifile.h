@@ -1,12 +1,16 @@
 #pragma once
 
+#include "Language.h"
+
 #include <QPoint>
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <optional>
 
 // The controller's settings file: the program path + ".ini" (installed:
-// <config>/plinkora/PKControl.ini), six lines with CR LF.
+// <config>/plinkora/PKControl.ini), six lines with CR LF and a seventh, "de" or "en", once the
+// user chose a language (older versions read only the six).
 struct TControllerSettings {
     int SlotCount = 4; // configured slots, 0 to 4: bounds every broadcast
     int Left = 258;    // window position
@@ -14,6 +18,7 @@ struct TControllerSettings {
     QString ProjectDirectory; // no trailing '/' when chosen by the user
     int LayoutNumber = 2;     // 1 to 4
     QString MidiDirectory;
+    std::optional<TLanguage> Language; // none: not chosen (German); an unknown code reads so
 };
 
 inline constexpr int DefaultSlotCount = 4;
@@ -43,5 +48,6 @@ enum class TSettingsRead { Read, Missing };
 // falls back to its default.
 TSettingsRead ReadControllerSettings(const QString& path, TControllerSettings& settings);
 
-// Writes the six lines atomically; throws TControlError ("Cannot create file <path>").
+// Writes the six lines (seven with a language) atomically; throws TControlError ("Cannot create
+// file <path>").
 void WriteControllerSettings(const QString& path, const TControllerSettings& settings);

@@ -39,6 +39,10 @@ void TRemoteLink::SetStartCommand(const QString& commandLine) {
     startCommand_ = commandLine;
 }
 
+void TRemoteLink::SetStartLanguage(TLanguage language) {
+    startLanguage_ = language;
+}
+
 void TRemoteLink::SetLink(const QString& service, const QString& topic) {
     client_.SetLink(service, topic);
 }
@@ -60,19 +64,20 @@ bool TRemoteLink::Open() {
     return open;
 }
 
-// "PK0 default1.pks": the program file in the working directory and its argument.
 bool TRemoteLink::Launch() {
     launchedAhead_ = StartProcess();
     return launchedAhead_;
 }
 
+// "PK0 default1.pks": the program file in the working directory and its argument, then the
+// language (not first: a first argument starting with "--" runs the machine without windows).
 bool TRemoteLink::StartProcess() {
     if (startCommand_.isEmpty())
         return false;
     const qsizetype space = startCommand_.indexOf(' ');
     const QString program = workingDirectory_ + startCommand_.left(space);
-    const QStringList arguments =
-        space < 0 ? QStringList() : QStringList{startCommand_.mid(space + 1)};
+    QStringList arguments = space < 0 ? QStringList() : QStringList{startCommand_.mid(space + 1)};
+    arguments << "--language" << QString::fromUtf8(LanguageCode(startLanguage_));
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);

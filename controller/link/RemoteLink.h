@@ -19,6 +19,7 @@ public:
     explicit TRemoteLink(QString workingDirectory, QObject* parent = nullptr);
 
     void SetStartCommand(const QString& commandLine) override;
+    void SetStartLanguage(TLanguage language) override;
     void SetLink(const QString& service, const QString& topic) override;
     void Subscribe(const QString& item) override;
     bool Open() override;
@@ -47,6 +48,7 @@ private:
 
     QString workingDirectory_;
     QString startCommand_;
+    TLanguage startLanguage_ = DefaultLanguage;
     QString item_;
     QString outputFile_;
     qint64 launchedPid_ = 0;

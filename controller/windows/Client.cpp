@@ -1,10 +1,12 @@
 #include "Client.h"
 
+#include "DesktopSupport.h"
 #include "PlaceControl.h"
 #include "RemoteInfo.h"
 #include "Trackframe2.h"
 #include "WheelBar2003.h"
 
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QLabel>
@@ -170,6 +172,7 @@ void Tclientform::CreateMenus() {
                                   [this] { ChooseProjectDirectory(); });
     MidiDirectory1 = AddAction(folders, "MidiDirectory1", "Midi (*.mid) Directory",
                                [this] { ChooseMidiDirectory(); });
+    CreateLanguageMenu(options);
 
     QMenu* skin = menuBar()->addMenu("Skin");
     skin->setObjectName("Skin1");
@@ -184,10 +187,26 @@ void Tclientform::CreateMenus() {
     QMenu* help = menuBar()->addMenu("Help");
     help->setObjectName("Help1");
     AddAction(help, "Info1", "Info...", [this] { AboutBox->show(); });
-    AddAction(help, "HelpPlinkora1", " Help - Plinkora",
-              [this] { OpenHelp("Plinkora Anleitung.html"); });
+    AddAction(help, "HelpPlinkora1", " Help - Plinkora", [this] { OpenHelp("Plinkora"); });
     AddAction(help, "HelpControl1", " Help - Plinkora Control",
-              [this] { OpenHelp(texts_.HelpPage); });
+              [this] { OpenHelp("Plinkora Control"); });
+}
+
+// Each language by its own name, whichever language the window speaks.
+void Tclientform::CreateLanguageMenu(QMenu* options) {
+    QMenu* languages = options->addMenu("Language");
+    languages->setObjectName("LanguageMenu");
+    auto* group = new QActionGroup(this);
+    group->setExclusive(true);
+    const auto add = [&](const char* name, const QString& caption, TLanguage language) {
+        QAction* action =
+            AddAction(languages, name, caption, [this, language] { ChooseLanguage(language); });
+        action->setCheckable(true);
+        group->addAction(action);
+        return action;
+    };
+    LanguageGerman = add("LanguageGerman", "Deutsch", TLanguage::German);
+    LanguageEnglish = add("LanguageEnglish", "English", TLanguage::English);
 }
 
 void Tclientform::Connect() {
@@ -226,6 +245,7 @@ void Tclientform::Connect() {
     connect(&core_, &TClientCore::LogReplaced, Memo1,
             [this](const QStringList& lines) { Memo1->setPlainText(lines.join('\n')); });
     connect(&core_, &TClientCore::Failed, this, &Tclientform::ShowFailure);
+    connect(&core_, &TClientCore::LanguageChanged, this, &Tclientform::ShowLanguage);
     core_.Prompts = this;
 
     Ask = [this](const QString& text, QMessageBox::StandardButtons buttons) {
@@ -250,9 +270,25 @@ void Tclientform::ShowState() {
 }
 
 void Tclientform::ShowFolderCaptions() {
-    MidiDirectory1->setText(texts_.MidiFolderItem + " -> " + core_.Settings().MidiDirectory);
-    ProjectDirectory1->setText(texts_.ProjectFolderItem + " -> " +
+    MidiDirectory1->setText(Texts().MidiFolderItem + " -> " + core_.Settings().MidiDirectory);
+    ProjectDirectory1->setText(Texts().ProjectFolderItem + " -> " +
                                core_.Settings().ProjectDirectory);
+}
+
+void Tclientform::ShowLanguage() {
+    const TLanguage language = core_.Language();
+    ApplyControlLanguage(*this, *Panel, language);
+    InstallQtLanguage(language);
+    setWindowTitle(Texts().Title + " v1.2");
+    ShowFolderCaptions();
+    AboutBox->adjustSize();
+    LanguageGerman->setChecked(language == TLanguage::German);
+    LanguageEnglish->setChecked(language == TLanguage::English);
+}
+
+void Tclientform::ChooseLanguage(TLanguage language) {
+    core_.ChooseLanguage(language);
+    ShowLanguage(); // also when the run already spoke it: the menu's tick follows the click
 }
 
 // The step time runs the other way: fast on the right.
@@ -269,7 +305,7 @@ void Tclientform::ScrollBar2Scroll(int code) {
 }
 
 TClientPrompts::TAnswer Tclientform::AskSaveFirst() {
-    switch (Ask(texts_.SaveQuestion, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
+    switch (Ask(Texts().SaveQuestion, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel)) {
     case QMessageBox::Yes:
         return TAnswer::Yes;
     case QMessageBox::No:

@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QCheckBox;
@@ -36,9 +37,9 @@ public:
     Tclientform(TClientCore& core, QString programDirectory, QWidget* parent = nullptr);
     ~Tclientform() override;
 
-    // Start-up once the window exists: German texts, settings and window position, the slot
-    // program files.
-    void StartUp(const QString& settingsFile);
+    // Start-up once the window exists: settings and window position, the texts in the language
+    // of the settings or `runLanguage` (chosen for this run only), the slot program files.
+    void StartUp(const QString& settingsFile, std::optional<TLanguage> runLanguage = {});
     // Opens the project named on the command line, as if chosen in the open dialog, when that
     // file exists.
     void OpenStartProject(const QString& projectFile);
@@ -73,8 +74,11 @@ public:
     void Timer2Timer();
     void ChooseProjectDirectory();
     void ChooseMidiDirectory();
-    // Opens a user guide by file name (beside the program, else where it was installed).
-    void OpenHelp(const QString& guide);
+    // Opens the guide of `program` ("Plinkora" or "Plinkora Control") in the core's language
+    // (beside the program, else where it was installed).
+    void OpenHelp(const QString& program);
+    // The user's choice from the language menu: for this run and kept in the settings.
+    void ChooseLanguage(TLanguage language);
 
     QWidget* Panel;
     std::array<QToolButton*, 9> SpeedButton{}; // 1-4 start, 5-8 stop (index = number)
@@ -96,6 +100,8 @@ public:
     QTimer* Timer2; // the export poll
     QAction* ProjectDirectory1;
     QAction* MidiDirectory1;
+    QAction* LanguageGerman;
+    QAction* LanguageEnglish;
     TAboutBox* AboutBox;
 
 protected:
@@ -106,9 +112,14 @@ private:
     void CreateControls();
     void CreateSlotControls();
     void CreateMenus();
+    void CreateLanguageMenu(QMenu* options);
     void Connect();
     void ShowState();
     void ShowFolderCaptions();
+    // Every caption and hint, Qt's own texts and the language menu's tick in the core's
+    // language.
+    void ShowLanguage();
+    const TControlTexts& Texts() const { return ControlTexts(core_.Language()); }
     void ShowFailure(const QString& message);
     bool ConfirmOverwrite(const QString& file);
     QString ProjectDialogFolder();
@@ -122,7 +133,6 @@ private:
     TClientCore& core_;
     QString programDirectory_;
     QString settingsFile_;
-    TControlTexts texts_;
     // The sound file waiting for the combined MIDI export, and the folder that export goes to.
     QString audioTarget_;
     std::unique_ptr<QTemporaryDir> audioFolder_;

@@ -64,7 +64,7 @@ QPoint FirstPlaceOnScreen(QSize size) {
 
 } // namespace
 
-void Tclientform::StartUp(const QString& settingsFile) {
+void Tclientform::StartUp(const QString& settingsFile, std::optional<TLanguage> runLanguage) {
     settingsFile_ = settingsFile;
     ChooseFile = [this](const QString& caption, const QString& folder, const QString& name,
                         const QString& filter, bool save) {
@@ -73,15 +73,15 @@ void Tclientform::StartUp(const QString& settingsFile) {
     ChooseFolder = [this](const QString& prompt, const QString& folder) {
         return QFileDialog::getExistingDirectory(this, prompt, folder);
     };
-    ApplyControlLanguage(*this, *Panel);
-    setWindowTitle(texts_.Title + " v1.2");
     ScrollBar2->setValue(TempoStart);
     ScrollBar2Change();
     core_.ReadSettings(settingsFile_);
+    if (runLanguage)
+        core_.SetLanguage(*runLanguage);
+    ShowLanguage();
     move(core_.SettingsFound()
              ? OnScreen(QPoint(core_.Settings().Left, core_.Settings().Top), size())
              : FirstPlaceOnScreen(size()));
-    ShowFolderCaptions();
     core_.PrepareServers();
 }
 
@@ -110,7 +110,7 @@ QString Tclientform::ActionText(const char* name) const {
 }
 
 bool Tclientform::ConfirmOverwrite(const QString& file) {
-    return !QFileInfo::exists(file) || Ask(texts_.OverwriteQuestion + "\n" + file,
+    return !QFileInfo::exists(file) || Ask(Texts().OverwriteQuestion + "\n" + file,
                                            QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
@@ -197,7 +197,7 @@ void Tclientform::RenderExportedProject(bool joined) {
     if (!ProjectAudioRequest(core_.MidiExport().Output(), target, request, error))
         return ShowFailure(error);
     const TRenderResult result =
-        RenderWithProgress(this, std::move(request), texts_.RenderingText, texts_.CancelText);
+        RenderWithProgress(this, std::move(request), Texts().RenderingText, Texts().CancelText);
     if (result.State == TRenderResult::TState::Failed)
         ShowFailure(QString::fromLocal8Bit(result.Error.c_str()));
 }
@@ -214,21 +214,23 @@ void Tclientform::Timer2Timer() {
 
 void Tclientform::ChooseProjectDirectory() {
     const QString folder =
-        ChooseFolder(texts_.ProjectFolderPrompt, core_.Settings().ProjectDirectory);
+        ChooseFolder(Texts().ProjectFolderPrompt, core_.Settings().ProjectDirectory);
     if (!folder.isEmpty())
         core_.ChooseProjectDirectory(folder);
 }
 
 void Tclientform::ChooseMidiDirectory() {
-    const QString folder = ChooseFolder(texts_.MidiFolderPrompt, core_.Settings().MidiDirectory);
+    const QString folder = ChooseFolder(Texts().MidiFolderPrompt, core_.Settings().MidiDirectory);
     if (!folder.isEmpty())
         core_.ChooseMidiDirectory(folder);
 }
 
 // Beside the program, else in the installed data folders.
-void Tclientform::OpenHelp(const QString& guide) {
-    const QString path = TProgramPlaces(programDirectory_ + "PKControl").Guide(guide);
-    if (const QString problem = OpenGuide(path, DefaultLanguage); !problem.isEmpty())
+void Tclientform::OpenHelp(const QString& program) {
+    const TLanguage language = core_.Language();
+    const QString path =
+        TProgramPlaces(programDirectory_ + "PKControl").Guide(GuideFile(program, language));
+    if (const QString problem = OpenGuide(path, language); !problem.isEmpty())
         ShowFailure(problem);
 }
 

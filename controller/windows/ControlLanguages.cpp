@@ -2,55 +2,71 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QWidget>
 
 namespace {
 
-struct TControlText {
-    const char* Name;
-    const char* Caption; // nullptr: the caption stays
-    const char* Hint;    // nullptr: the hint stays
+constexpr TControlText WindowTextTable[] = {
+    {"File1", {"Datei", "File"}, {}},
+    {"NewProject1", {"Neues Projekt", "New Project"}, {}},
+    {"New1Machine", {"1 Maschine", "1 Machine"}, {}},
+    {"New2Machine", {"2 Maschinen", "2 Machines"}, {}},
+    {"New3Machine", {"3 Maschinen", "3 Machines"}, {}},
+    {"New4Machine", {"4 Maschinen", "4 Machines"}, {}},
+    {"LoadProject", {"Projekt Öffnen", "Open Project"}, {}},
+    {"SaveProjectAs1", {"Projekt Speichern unter", "Save Project As"}, {}},
+    {"SaveProject1", {"Projekt Speichern", "Save Project"}, {}},
+    {"ExportMidi", {"Exportiere Midi", "Export MIDI"}, {}},
+    {"ExportAudio", {"Exportiere Audio...", "Export Audio..."}, {}},
+    {"Exit1", {"Beenden", "Exit"}, {}},
+    {"Options1", {"Optionen", "Options"}, {}},
+    {"Directorys1", {"Verzeichnisse", "Directories"}, {}},
+    {"LanguageMenu", {"Sprache", "Language"}, {}},
+    {"Skin1", {"Hintergrund", "Skin"}, {}},
+    {"Help1", {"Hilfe", "Help"}, {}},
+    {"HelpPlinkora1", {"Hilfe - Plinkora", "Help - Plinkora"}, {}},
+    {"HelpControl1", {"Hilfe - Plinkora Control", "Help - Plinkora Control"}, {}},
+    {"AboutText",
+     {"Bis zu vier Plinkora Maschinen als ein Projekt",
+      "Up to four Plinkora machines as one project"},
+     {}},
+    {"SpeedButton11",
+     {"Kopieren", "Copy"},
+     {"Kopiert den aktuellen Pattern aller ausgewählten Maschinen",
+      "Copies the current pattern of all selected machines"}},
+    {"SpeedButton13", {}, {"Wiedergabe Track - Alle Maschinen", "Play Song - All Machines"}},
+    {"SpeedButton14", {}, {"Wiedergabe Pattern - Alle Maschinen", "Play Pattern - All Machines"}},
+    {"SpeedButton15", {}, {"STOP - Alle Maschinen", "STOP - All Machines"}},
+    {"Button4", {}, {"Midigeräte zurücksetzen", "Reset all MIDI devices"}},
+    {"ScrollBar2", {}, {"Abspielgeschwindigkeit", "Playback speed"}},
+    {"NextSpeedButton",
+     {},
+     {"Springt zum nächsten Pattern im Song", "Jumps to the next pattern in the song"}},
+    {"PrevSpeedButton",
+     {},
+     {"Springt zum vorherigen Pattern im Song", "Jumps to the previous pattern in the song"}},
+    {"SpeedButton9",
+     {},
+     {"Verschiebt alle Regler der ausgewählten Maschinen nach oben",
+      "Moves all sliders of the selected machines up"}},
+    {"SpeedButton10",
+     {},
+     {"Verschiebt alle Regler der ausgewählten Maschinen nach unten",
+      "Moves all sliders of the selected machines down"}},
 };
 
-constexpr TControlText WindowTexts[] = {
-    {"File1", "Datei", nullptr},
-    {"NewProject1", "Neues Projekt", nullptr},
-    {"New1Machine", "1 Maschine", nullptr},
-    {"New2Machine", "2 Maschinen", nullptr},
-    {"New3Machine", "3 Maschinen", nullptr},
-    {"New4Machine", "4 Maschinen", nullptr},
-    {"LoadProject", "Projekt Öffnen", nullptr},
-    {"SaveProjectAs1", "Projekt Speichern unter", nullptr},
-    {"SaveProject1", "Projekt Speichern", nullptr},
-    {"ExportMidi", "Exportiere Midi", nullptr},
-    {"ExportAudio", "Exportiere Audio...", nullptr},
-    {"Exit1", "Beenden", nullptr},
-    {"Options1", "Optionen", nullptr},
-    {"Directorys1", "Verzeichnisse", nullptr},
-    {"Skin1", "Hintergrund", nullptr},
-    {"Help1", "Hilfe", nullptr},
-    {"HelpPlinkora1", "Hilfe - Plinkora", nullptr},
-    {"HelpControl1", "Hilfe - Plinkora Control", nullptr},
-    {"SpeedButton11", "Kopieren", "Kopiert den aktuellen Pattern aller ausgewählten Maschinen"},
-    {"SpeedButton13", nullptr, "Wiedergabe Track - Alle Maschinen"},
-    {"SpeedButton14", nullptr, "Wiedergabe Pattern - Alle Maschinen"},
-    {"SpeedButton15", nullptr, "STOP - Alle Maschinen"},
-    {"Button4", nullptr, "Midigeräte zurücksetzen"},
-    {"ScrollBar2", nullptr, "Abspielgeschwindigkeit"},
-    {"NextSpeedButton", nullptr, "Springt zum nächsten Pattern im Song"},
-    {"PrevSpeedButton", nullptr, "Springt zum vorherigen Pattern im Song"},
-    {"SpeedButton9", nullptr, "Verschiebt alle Regler der ausgewählten Maschinen nach oben"},
-    {"SpeedButton10", nullptr, "Verschiebt alle Regler der ausgewählten Maschinen nach unten"},
+constexpr TControlText FrameHintTable[] = {
+    {"WheelBar1", {}, {"Lautstärke - Maschine ", "Volume - Machine "}},
+    {"SpeedButton2", {}, {"STOP - Maschine ", "STOP - Machine "}},
+    {"SpeedButton10", {}, {"Stummschalten - Maschine ", "Mute - Machine "}},
+    {"SpeedButton1", {}, {"Wiedergabe Pattern - Maschine ", "Play Pattern - Machine "}},
 };
 
-// The same control in each slot's frame, its hint ending in the machine number.
-constexpr TControlText FrameHints[] = {
-    {"WheelBar1", nullptr, "Lautstärke - Maschine "},
-    {"SpeedButton2", nullptr, "STOP - Maschine "},
-    {"SpeedButton10", nullptr, "Stummschalten - Maschine "},
-    {"SpeedButton1", nullptr, "Wiedergabe Pattern - Maschine "},
-};
+// The hints of the start and stop buttons, ending in the machine number.
+constexpr TBothLanguages StartHint{"Starten - Maschine ", "Start - Machine "};
+constexpr TBothLanguages StopHint{"Herunterfahren - Maschine ", "Shut Down - Machine "};
 
 void SetCaption(QObject* control, const QString& caption) {
     if (auto* action = qobject_cast<QAction*>(control))
@@ -59,6 +75,8 @@ void SetCaption(QObject* control, const QString& caption) {
         menu->setTitle(caption);
     else if (auto* button = qobject_cast<QAbstractButton*>(control))
         button->setText(caption);
+    else if (auto* label = qobject_cast<QLabel*>(control))
+        label->setText(caption);
 }
 
 void SetHint(QObject* control, const QString& hint) {
@@ -68,40 +86,80 @@ void SetHint(QObject* control, const QString& hint) {
         widget->setToolTip(hint);
 }
 
-void Apply(QObject* control, const TControlText& text, const QString& hintEnd = {}) {
+void Apply(QObject* control, const TControlText& text, TLanguage language,
+           const QString& hintEnd = {}) {
     if (!control)
         return;
-    if (text.Caption)
-        SetCaption(control, QString::fromUtf8(text.Caption));
-    if (text.Hint)
-        SetHint(control, QString::fromUtf8(text.Hint) + hintEnd);
+    if (const char* caption = text.Caption.In(language))
+        SetCaption(control, QString::fromUtf8(caption));
+    if (const char* hint = text.Hint.In(language))
+        SetHint(control, QString::fromUtf8(hint) + hintEnd);
+}
+
+QObject* WindowControl(QWidget& window, QWidget& panel, const char* name) {
+    if (auto* control = panel.findChild<QObject*>(name, Qt::FindDirectChildrenOnly))
+        return control;
+    if (auto* action = window.findChild<QAction*>(name))
+        return action;
+    if (auto* menu = window.findChild<QMenu*>(name))
+        return menu;
+    return window.findChild<QLabel*>(name);
+}
+
+void ApplySlotTexts(QWidget& panel, int slot, TLanguage language) {
+    const QString n = QString::number(slot);
+    const auto button = [&](int number) {
+        return panel.findChild<QObject*>("SpeedButton" + QString::number(number),
+                                         Qt::FindDirectChildrenOnly);
+    };
+    SetCaption(button(slot), "PK " + n);
+    SetHint(button(slot), QString::fromUtf8(StartHint.In(language)) + n);
+    SetCaption(button(slot + 4), "PK " + n);
+    SetHint(button(slot + 4), QString::fromUtf8(StopHint.In(language)) + n);
+    if (QWidget* frame = panel.findChild<QWidget*>("TrackControl" + n))
+        for (const TControlText& text : FrameHintTable)
+            Apply(frame->findChild<QObject*>(text.Name), text, language, n);
 }
 
 } // namespace
 
-void ApplyControlLanguage(QWidget& window, QWidget& panel) {
-    for (const TControlText& text : WindowTexts) {
-        QObject* control = panel.findChild<QObject*>(text.Name, Qt::FindDirectChildrenOnly);
-        if (!control)
-            control = window.findChild<QAction*>(text.Name);
-        if (!control)
-            control = window.findChild<QMenu*>(text.Name);
-        Apply(control, text);
-    }
-    for (int slot = 1; slot <= 4; ++slot) {
-        const QString n = QString::number(slot);
-        const auto button = [&](int number) {
-            return panel.findChild<QObject*>("SpeedButton" + QString::number(number),
-                                             Qt::FindDirectChildrenOnly);
-        };
-        SetCaption(button(slot), "PK " + n);
-        SetHint(button(slot), "Starten - Maschine " + n);
-        SetCaption(button(slot + 4), "PK " + n);
-        SetHint(button(slot + 4), "Herunterfahren - Maschine " + n);
-        QWidget* frame = panel.findChild<QWidget*>("TrackControl" + n);
-        if (!frame)
-            continue;
-        for (const TControlText& text : FrameHints)
-            Apply(frame->findChild<QObject*>(text.Name), text, n);
-    }
+const TControlTexts& ControlTexts(TLanguage language) {
+    static const TControlTexts german{
+        "Plinkora Control",
+        "Wollen Sie das aktuelle Projekt speichern?",
+        "Soll die existierende Datei überschrieben werden?",
+        "Wählen Sie ein Verzeichnis für Ihre Projekte",
+        "Wählen Sie ein Verzeichnis für Ihre Midi Dateien",
+        "Midi (*.mid) Verzeichnis",
+        "Projekt (*.pkp) Verzeichnis",
+        "Die Audiodatei wird berechnet...",
+        "Abbrechen",
+    };
+    static const TControlTexts english{
+        "Plinkora Control",
+        "Do you want to save the current project?",
+        "Overwrite the existing file?",
+        "Choose a directory for your projects",
+        "Choose a directory for your MIDI files",
+        "MIDI (*.mid) Directory",
+        "Project (*.pkp) Directory",
+        "Rendering the audio file...",
+        "Cancel",
+    };
+    return language == TLanguage::English ? english : german;
+}
+
+std::span<const TControlText> WindowTexts() {
+    return WindowTextTable;
+}
+
+std::span<const TControlText> FrameHints() {
+    return FrameHintTable;
+}
+
+void ApplyControlLanguage(QWidget& window, QWidget& panel, TLanguage language) {
+    for (const TControlText& text : WindowTextTable)
+        Apply(WindowControl(window, panel, text.Name), text, language);
+    for (int slot = 1; slot <= 4; ++slot)
+        ApplySlotTexts(panel, slot, language);
 }

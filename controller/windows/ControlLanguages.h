@@ -1,25 +1,65 @@
 #pragma once
 
+#include "Language.h"
+
 #include <QString>
+#include <QStringList>
+#include <span>
 
 class QWidget;
 
-// The controller's German texts: the window is built with English captions, and at start-up
-// these replace them (captions, menu items, hints) wherever the table has a text.
+// The controller window's texts in German and English: the window is built with English design
+// captions, and these replace them (captions, menu items, hints) wherever the table has a text.
+
+// The texts the window uses when it asks or tells something.
 struct TControlTexts {
-    QString Title = "Plinkora Control";
-    QString SaveQuestion = "Wollen Sie das aktuelle Projekt speichern?";
-    QString OverwriteQuestion = "Soll die existierende Datei überschrieben werden?";
-    QString ProjectFolderPrompt = "Wählen Sie ein Verzeichnis für Ihre Projekte";
-    QString MidiFolderPrompt = "Wählen Sie ein Verzeichnis für Ihre Midi Dateien";
-    QString MidiFolderItem = "Midi (*.mid) Verzeichnis";
-    QString ProjectFolderItem = "Projekt (*.pkp) Verzeichnis";
-    QString HelpPage = "Plinkora Control Anleitung.html";
-    QString RenderingText = "Die Audiodatei wird berechnet...";
-    QString CancelText = "Abbrechen";
+    QString Title;
+    QString SaveQuestion;
+    QString OverwriteQuestion;
+    QString ProjectFolderPrompt;
+    QString MidiFolderPrompt;
+    QString MidiFolderItem;
+    QString ProjectFolderItem;
+    QString RenderingText;
+    QString CancelText;
+
+    QStringList All() const {
+        return {Title,
+                SaveQuestion,
+                OverwriteQuestion,
+                ProjectFolderPrompt,
+                MidiFolderPrompt,
+                MidiFolderItem,
+                ProjectFolderItem,
+                RenderingText,
+                CancelText};
+    }
 };
 
+const TControlTexts& ControlTexts(TLanguage language);
+
+// A text in both languages; both nullptr: the control keeps what it shows.
+struct TBothLanguages {
+    const char* German;
+    const char* English;
+    const char* In(TLanguage language) const {
+        return language == TLanguage::English ? English : German;
+    }
+};
+
+// A control found by its object name, with its caption and hint.
+struct TControlText {
+    const char* Name;
+    TBothLanguages Caption;
+    TBothLanguages Hint;
+};
+
+// The window's controls (on the panel, its actions and menus, the about box) and the controls
+// of each slot's frame, whose hints end in the machine number.
+std::span<const TControlText> WindowTexts();
+std::span<const TControlText> FrameHints();
+
 // Replaces the captions and hints of the controller window's controls, found by their object
-// names: the controls on `panel` (its direct children), the window's actions and menus; the
-// track control frames "TrackControl1" to "TrackControl4" get their slot's hints.
-void ApplyControlLanguage(QWidget& window, QWidget& panel);
+// names: the controls on `panel` (its direct children), the window's actions, menus and labels;
+// the track control frames "TrackControl1" to "TrackControl4" get their slot's hints.
+void ApplyControlLanguage(QWidget& window, QWidget& panel, TLanguage language);

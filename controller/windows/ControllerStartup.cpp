@@ -12,11 +12,10 @@
 #include <QMessageBox>
 #include <QTimer>
 
-int RunController(int argc, char** argv) {
+int RunController(int argc, char** argv, std::optional<TLanguage> runLanguage) {
     PreferX11(argc, argv);
     QApplication application(argc, argv);
     QApplication::setApplicationName("PKControl");
-    InstallQtLanguage(DefaultLanguage);
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
 
@@ -38,7 +37,7 @@ int RunController(int argc, char** argv) {
     EndOnSignals(window, [&window] { window.EndWithoutQuestions(); });
     if (const QString problem = MakeFolder(QFileInfo(settingsFile).path()); !problem.isEmpty())
         QMessageBox::warning(nullptr, "Plinkora Control", problem);
-    window.StartUp(settingsFile);
+    window.StartUp(settingsFile, runLanguage);
     window.show();
     const QString project = arguments.join(' ');
     QTimer::singleShot(0, &window, [&window, project] { window.OpenStartProject(project); });

@@ -27,8 +27,10 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     auto* ok = new QPushButton("OK", this);
     connect(ok, &QPushButton::clicked, this, &QDialog::hide);
     layout->addWidget(icon);
-    for (QLabel* line : {product, new QLabel("Version 1.206", this),
-                         new QLabel("Bis zu vier Plinkora Maschinen als ein Projekt", this)}) {
+    // Its caption comes with the window's language.
+    auto* about = new QLabel("Up to four Plinkora machines as one project", this);
+    about->setObjectName("AboutText");
+    for (QLabel* line : {product, new QLabel("Version 1.206", this), about}) {
         line->setAlignment(Qt::AlignCenter);
         layout->addWidget(line);
     }

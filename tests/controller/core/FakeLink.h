@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 
 // Texts in failure messages, quoted so that their spaces show.
@@ -33,6 +34,7 @@ public:
     TFakeLink(TJournal& journal, QString name) : journal_(journal), service_(std::move(name)) {}
 
     void SetStartCommand(const QString& commandLine) override { startCommand = commandLine; }
+    void SetStartLanguage(TLanguage language) override { startLanguage = language; }
     void SetLink(const QString& service, const QString&) override { service_ = service; }
     void Subscribe(const QString& item) override { subscribed = item; }
     bool Open() override {
@@ -59,6 +61,7 @@ public:
     std::map<QString, QString> answers;
     bool open = false;
     QString startCommand;
+    std::optional<TLanguage> startLanguage;
     QString subscribed;
     // Every macro this link sent, as the bytes the command wire carries.
     QList<QByteArray> wire;

@@ -200,6 +200,32 @@ TEST(Settings, MissingFileGivesDefaultsAndIsWrittenAtOnce) {
     EXPECT_EQ(c.core->Settings().MidiDirectory, "/m") << "nothing of the bad file applied";
 }
 
+TEST(Settings, AChosenLanguageIsASeventhLineARunsLanguageIsNot) {
+    TFakeController c;
+    const QString path = c.Folder() + "PKControl.ini";
+    const QStringList six{"4", "10", "20", "/p", "2", "/m"};
+    c.dir.Write("PKControl.ini", Lines(six));
+    ASSERT_TRUE(c.core->ReadSettings(path));
+    EXPECT_EQ(c.core->Language(), TLanguage::German) << "a file of an older version";
+
+    c.core->SetLanguage(TLanguage::English); // --language en
+    ASSERT_TRUE(c.core->WriteSettings(path));
+    EXPECT_EQ(TempDir::Read(path.toStdString()), Lines(six)) << "the run's language is not kept";
+
+    c.core->ChooseLanguage(TLanguage::English);
+    ASSERT_TRUE(c.core->WriteSettings(path));
+    EXPECT_EQ(TempDir::Read(path.toStdString()), Lines(QStringList(six) << "en"));
+    TFakeController next;
+    ASSERT_TRUE(next.core->ReadSettings(path));
+    EXPECT_EQ(next.core->Language(), TLanguage::English);
+    EXPECT_EQ(next.core->Settings().MidiDirectory, "/m");
+
+    c.dir.Write("PKControl.ini", Lines(QStringList(six) << "fr"));
+    TFakeController unknown;
+    ASSERT_TRUE(unknown.core->ReadSettings(path));
+    EXPECT_EQ(unknown.core->Language(), TLanguage::German);
+}
+
 TEST(Settings, AFirstStartPlacesTheWindowBesideTheMachinesWhereThereIsRoom) {
     const QSize window(394, 320);
     EXPECT_EQ(FirstStartPlace(QRect(0, 0, 1920, 1080), window), QPoint(MachinesWidth, 0));

@@ -59,9 +59,16 @@ public:
 TEST(ControllerEndToEnd, StartsTwoMachinesCommandsThemAndSeesThemGo) {
     RealController c;
     c.core->PrepareServers();
+    c.core->StartMachine(1);
+    c.core->SetLanguage(TLanguage::English);
     c.core->StartMachine(2);
     EXPECT_TRUE(c.WaitReply(1, "Machine 1 ready  "));
     EXPECT_TRUE(c.WaitReply(2, "Machine 2 ready  "));
+    QFile command(QString("/proc/%1/cmdline").arg(c.links[1]->LaunchedPid()));
+    ASSERT_TRUE(command.open(QIODevice::ReadOnly));
+    EXPECT_EQ(command.readAll().split('\0').mid(1, 3),
+              QByteArrayList({"default2.pks", "--language", "en"}))
+        << "the song first, then the language the controller spoke when it started the machine";
     EXPECT_TRUE(QFileInfo::exists(c.Folder() + "PK1.ini")) << "each slot keeps its own settings";
 
     EXPECT_FALSE(c.core->NeedsSaving()) << "both answers are in when the question returns";
@@ -214,6 +221,11 @@ TEST_F(ExportMidiCommand, ABadProjectFailsAndLeavesTheOutput) {
     dir.Write("out.mid", "old");
     dir.Write("bad.pkp", "Plinkora Project\r\nV1\r\nNumMachines\r\nviele\r\n");
     EXPECT_EQ(Run(PKCONTROL_PROGRAM, {"--export-midi", File("bad.pkp"), File("out.mid")}), 1);
+    EXPECT_EQ(Run(PKCONTROL_PROGRAM,
+                  {"--language", "en", "--export-midi", File("bad.pkp"), File("out.mid")}),
+              1)
+        << "the language is taken out before the option is looked at";
+    EXPECT_EQ(Run(PKCONTROL_PROGRAM, {"--language", "fr", "--help"}), 2);
     Project(0);
     std::filesystem::remove(dir.File("band2.pks"));
     EXPECT_EQ(Run(PKCONTROL_PROGRAM, {"--export-midi", File("band.pkp"), File("out.mid")}), 1);

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QMenu>
 #include <QTest>
 #include <QToolButton>
 #include <fstream>
@@ -129,6 +130,55 @@ TEST_F(ClientForm, OneWheelNotchOnAVolumeSliderMovesItsSlotByFive) {
     TurnWheel(slider, 120);
     EXPECT_EQ(c.journal.Sent().last(), "PK1 <- SETVOLUME 50");
     EXPECT_EQ(c.core->Volume(1), 0) << "the other slots stay";
+}
+
+TEST_F(ClientForm, TheLanguageMenuSwitchesEveryTextAtOnceAndBack) {
+    const auto* file = window.findChild<QMenu*>("File1");
+    const auto* languages = window.findChild<QMenu*>("LanguageMenu");
+    const auto* about = window.findChild<QLabel*>("AboutText");
+    EXPECT_EQ(file->title(), "Datei");
+    EXPECT_EQ(languages->title(), "Sprache");
+    EXPECT_TRUE(window.findChild<QAction*>("LanguageGerman")->isChecked());
+
+    Trigger("LanguageEnglish");
+    EXPECT_EQ(file->title(), "File");
+    EXPECT_EQ(languages->title(), "Language");
+    EXPECT_EQ(window.findChild<QAction*>("LanguageGerman")->text(), "Deutsch");
+    EXPECT_TRUE(window.findChild<QAction*>("LanguageEnglish")->isChecked());
+    EXPECT_FALSE(window.findChild<QAction*>("LanguageGerman")->isChecked());
+    EXPECT_EQ(window.findChild<QAction*>("LoadProject")->text(), "Open Project");
+    EXPECT_EQ(window.SpeedButton[2]->toolTip(), "Start - Machine 2");
+    EXPECT_EQ(window.TrackControl[3]->WheelBar1->toolTip(), "Volume - Machine 3");
+    EXPECT_EQ(window.SpeedButton15->toolTip(), "STOP - All Machines");
+    EXPECT_EQ(about->text(), "Up to four Plinkora machines as one project");
+    EXPECT_TRUE(window.ProjectDirectory1->text().startsWith("Project (*.pkp) Directory -> "));
+    c.core->StartMachine(1);
+    window.close();
+    EXPECT_EQ(questions.value(0), "Do you want to save the current project?");
+
+    Trigger("LanguageGerman");
+    EXPECT_EQ(file->title(), "Datei");
+    EXPECT_EQ(window.SpeedButton[2]->toolTip(), "Starten - Maschine 2");
+    EXPECT_EQ(window.SpeedButton15->toolTip(), "STOP - Alle Maschinen");
+    EXPECT_EQ(about->text(), "Bis zu vier Plinkora Maschinen als ein Projekt");
+}
+
+TEST_F(ClientForm, EveryTextInTheTablesHasItsControl) {
+    for (const TControlText& text : WindowTexts())
+        EXPECT_TRUE(window.findChild<QObject*>(text.Name)) << text.Name;
+    for (const TControlText& text : FrameHints())
+        EXPECT_TRUE(window.TrackControl[1]->findChild<QObject*>(text.Name)) << text.Name;
+}
+
+TEST(ClientFormLanguage, ALanguageForTheRunShowsButIsNotKept) {
+    TFakeController c;
+    Tclientform window(*c.core, c.Folder());
+    const QString settings = c.Folder() + "PKControl.ini";
+    window.StartUp(settings, TLanguage::English);
+    EXPECT_EQ(window.findChild<QMenu*>("File1")->title(), "File");
+    EXPECT_TRUE(window.findChild<QAction*>("LanguageEnglish")->isChecked());
+    window.close();
+    EXPECT_EQ(QString::fromStdString(TempDir::Read(settings.toStdString())).count("\r\n"), 6);
 }
 
 TEST_F(ClientForm, ClosingAsksOnlyWhenSomethingWouldBeLost) {

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "Language.h"
+
+#include <QString>
+#include <QStringList>
+
+// The core's log lines that read differently in each language. Everything else it logs or
+// sends is the same in both: command words, link lines, the machines' replies.
+struct TLogTexts {
+    QString MachineEnded;      // "%1": the slot
+    QString LastLinkFailed;    // the fourth slot's link did not open
+    QString MidiExportMissing; // followed by the missing files
+    QString MidiExportFailed;  // followed by the reason
+    QString Sent;              // after a word sent to every running machine
+
+    QStringList All() const {
+        return {MachineEnded, LastLinkFailed, MidiExportMissing, MidiExportFailed, Sent};
+    }
+};
+
+const TLogTexts& LogTexts(TLanguage language);
