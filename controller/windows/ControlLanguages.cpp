@@ -143,7 +143,7 @@ const TControlTexts& ControlTexts(TLanguage language) {
         "Choose a directory for your MIDI files",
         "MIDI (*.mid) Directory",
         "Project (*.pkp) Directory",
-        "Rendering the audio file...",
+        "Rendering the sound file...",
         "Cancel",
     };
     return language == TLanguage::English ? english : german;
