@@ -22,6 +22,7 @@ const char* const HelpText = R"(Usage: Plinkora [SONG.pks]
        Plinkora --list-devices
        Plinkora --play SONG.pks [--pattern N] [--seconds S] [--device N]
        Plinkora --help | --version
+       (each may also take --language de|en)
 
   SONG.pks                 start the windows and load this song (arguments are joined with
                            spaces, so a path with spaces needs no quotes)
@@ -35,6 +36,8 @@ const char* const HelpText = R"(Usage: Plinkora [SONG.pks]
                            the built-in synthesizer) for S seconds or until Ctrl+C
   --help                   show this text
   --version                show the program version
+  --language de|en         German or English for this run (windows, messages, the guide);
+                           without it, the language last chosen in the Options menu
 )";
 
 int Convert(const std::string& in, const std::string& out, std::ostream& err) {
