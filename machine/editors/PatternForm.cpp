@@ -14,6 +14,9 @@
 
 namespace {
 
+// The key grid's modes ("Dur", "Moll") by text number, in the order of ModeNames.
+constexpr int ModeNameTexts[ScaleModeCount] = {434, 435};
+
 constexpr int ClientWidth = 392;
 constexpr int ClientHeight = 296;
 constexpr int SliderTop = 22;
@@ -195,13 +198,15 @@ void TForm3::CreatePopupMenu() {
         connect(item, &QAction::triggered, this, [this, item] { TonlaengenClick(item); });
         LengthItems[n] = item;
     }
-    ShowLengthCaptions();
+    ShowTableTexts();
 }
 
-void TForm3::ShowLengthCaptions() {
+void TForm3::ShowTableTexts() {
     const QString caption = QString::fromStdString(TextByNumber(351));
     for (int n = 1; n <= StepSliderCount; ++n)
         LengthItems[n]->setText(caption + QString::number(n));
+    for (int mode = 0; mode < ComboBox2->count(); ++mode)
+        ComboBox2->setItemText(mode, QString::fromStdString(TextByNumber(ModeNameTexts[mode])));
 }
 
 void TForm3::ShowTexts(const TLanguageTexts& before) {

@@ -97,8 +97,9 @@ public:
     QString StepNoteName(int step) const;       // letter for the box above the slider
     void SetHint(int step);
     void SetHints();
-    // The note-length menu's items in the current language.
-    void ShowLengthCaptions();
+    // The texts of the current language that are not captions: the note-length menu's items and
+    // the key grid's modes.
+    void ShowTableTexts();
     // After the language changed: the step hints, and the note box when it shows one of
     // `before`'s texts.
     void ShowTexts(const TLanguageTexts& before);

@@ -140,6 +140,8 @@ inline constexpr TLanguageEntry GermanTexts[] = {
     {431, "Die Audiodatei wird berechnet..."},
     {432, "Abbrechen"},
     {433, "Typ 0 MidiFile (*.mid)"},
+    {434, "Dur"},
+    {435, "Moll"},
 };
 
 // The same numbers in English.
@@ -260,6 +262,8 @@ inline constexpr TLanguageEntry EnglishTexts[] = {
     {431, "Rendering the sound file..."},
     {432, "Cancel"},
     {433, "Type 0 MIDI file (*.mid)"},
+    {434, "Major"},
+    {435, "Minor"},
 };
 
 // The undo steps are named by these text numbers.

@@ -190,7 +190,7 @@ void TMachineWindows::LoadLanguageTexts() {
     const TLanguageTexts texts =
         LoadLanguage({&Server, &Form1, &Form3, &Form2, &Form4, &Form5, &Form6, &Form8, &Form9});
     Machine.Session.UseTexts(texts);
-    Form3.ShowLengthCaptions();
+    Form3.ShowTableTexts();
     Form1.SaveQuestion = QString::fromStdString(texts.SaveQuestion);
     Form1.UndoText = QString::fromStdString(TextByNumber(85));
     Form1.RedoText = QString::fromStdString(TextByNumber(86));

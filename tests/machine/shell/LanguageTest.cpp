@@ -145,6 +145,8 @@ const std::map<int, std::string> ExpectedTexts = {
     {431, "Die Audiodatei wird berechnet..."},
     {432, "Abbrechen"},
     {433, "Typ 0 MidiFile (*.mid)"},
+    {434, "Dur"},
+    {435, "Moll"},
 };
 
 QString Q(const char* utf8) {
