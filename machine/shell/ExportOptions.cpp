@@ -147,6 +147,9 @@ void TForm2::Open() {
     const QString instrument = Text(session_.InstrumentName());
     Edit3->setText(instrument);
     Edit1->setText(QFile::decodeName(session_.Song().Name.c_str()) + " - " + instrument);
+    // A text longer than its field shows its beginning, not its end.
+    for (QLineEdit* field : {Edit1, Edit2, Edit3})
+        field->setCursorPosition(0);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     show();

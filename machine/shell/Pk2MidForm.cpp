@@ -235,7 +235,7 @@ void TForm1::CreateControls() {
     SpinEdit3 = Place(new QSpinBox(strip), "SpinEdit3", 250, 52, 44, 22);
     SpinEdit3->setRange(0, 17);
     SpinEdit3->setValue(1);
-    Caption(strip, "Label7", "Transpose:", 298, 54, 56, 65);
+    Caption(strip, "Label7", "Transpose:", 298, 54, 54, 65);
     SpinEdit2 = Place(new QSpinBox(strip), "SpinEdit2", 352, 52, 44, 22);
     SpinEdit2->setRange(TransposeFloor, 71);
 

@@ -42,6 +42,7 @@ TEST_F(ToolWindows, TheExportDialogDecidesWhatTheFileHolds) {
     EXPECT_EQ(windows.Form2.windowTitle(), "Midi Export");
     EXPECT_EQ(windows.Form2.Edit3->text(), "Acoustic Grand Piano");
     EXPECT_EQ(windows.Form2.Edit1->text(), "Neuer Song - Acoustic Grand Piano");
+    EXPECT_EQ(windows.Form2.Edit1->cursorPosition(), 0) << "the name shows from its start";
 
     const std::string full = Export("full.mid");
     EXPECT_EQ(proposedMidi, "Neuer Song.mid");
