@@ -353,15 +353,17 @@ void TForm1::CreateLanguageMenu(QMenu& menu) {
     auto* group = new QActionGroup(this);
     German1 = Item(&menu, "German1", "Deutsch", 0);
     English1 = Item(&menu, "English1", "English", 0);
-    for (const auto& [item, language] :
-         {std::pair{German1, TLanguage::German}, std::pair{English1, TLanguage::English}}) {
+    const auto choose = [this](QAction* item, TLanguage language) {
         item->setCheckable(true);
-        group->addAction(item);
         connect(item, &QAction::triggered, this, [this, language] {
             if (ChooseLanguage)
                 ChooseLanguage(language);
         });
-    }
+    };
+    choose(German1, TLanguage::German);
+    choose(English1, TLanguage::English);
+    group->addAction(German1);
+    group->addAction(English1);
     ShowLanguage(CurrentLanguage());
 }
 
