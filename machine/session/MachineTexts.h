@@ -262,8 +262,8 @@ inline constexpr TLanguageEntry EnglishTexts[] = {
     {431, "Rendering the sound file..."},
     {432, "Cancel"},
     {433, "Type 0 MIDI file (*.mid)"},
-    {434, "Major"},
-    {435, "Minor"},
+    {434, "Maj"},
+    {435, "Min"},
 };
 
 // The undo steps are named by these text numbers.

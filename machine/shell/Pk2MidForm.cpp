@@ -36,6 +36,12 @@ QLabel* Caption(QWidget* parent, const char* name, const char* text, int left, i
     return Place(new QLabel(text, parent), name, left, top, width, 20, tag);
 }
 
+// The export options and statistics windows stay on top; a dialog or question of the main window
+// (the export's own save dialog and overwrite question among them) must not open beneath them.
+void KeepAboveToolWindows(QDialog& dialog) {
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+}
+
 QAction* Item(QMenu* menu, const char* name, const char* text, int tag) {
     QAction* action = menu->addAction(text);
     action->setObjectName(name);
@@ -428,6 +434,7 @@ QFileDialog& TForm1::OpenDialog() {
         OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
         OpenDialog1->setFileMode(QFileDialog::ExistingFile);
         OpenDialog1->setNameFilter("*.pks");
+        KeepAboveToolWindows(*OpenDialog1);
     }
     return *OpenDialog1;
 }
@@ -441,6 +448,7 @@ QFileDialog& TForm1::SaveDialog() {
         // The overwrite question is the program's own, and "No" keeps the dialog open.
         SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
         FollowSelectedFilterSuffix(*SaveDialog1);
+        KeepAboveToolWindows(*SaveDialog1);
     }
     return *SaveDialog1;
 }
@@ -448,6 +456,7 @@ QFileDialog& TForm1::SaveDialog() {
 void TForm1::CreateDialogs() {
     Ask = [this](const QString& question, QMessageBox::StandardButtons buttons) {
         QMessageBox box(QMessageBox::NoIcon, "Plinkora", question, buttons, this);
+        KeepAboveToolWindows(box);
         return static_cast<QMessageBox::StandardButton>(box.exec());
     };
     ChooseSongToOpen = [this](const QString& folder) {

@@ -78,7 +78,7 @@ TEST(StartUp, TheCommandLineChoosesTheLanguageForTheRunAndTheMenuSwitchesEveryWi
         EXPECT_EQ(windows.Form9.windowTitle(), "Project Statistics");
         EXPECT_EQ(windows.Form3.Button1->toolTip(), "Create a new pattern");
         EXPECT_EQ(windows.Form3.LengthItems[2]->text(), "Note Length 2");
-        EXPECT_EQ(windows.Form3.ComboBox2->itemText(1), "Minor");
+        EXPECT_EQ(windows.Form3.ComboBox2->itemText(1), "Min");
         EXPECT_EQ(windows.Machine.Session.Song().Name, "New Song");
         EXPECT_TRUE(form.English1->isChecked());
         EXPECT_EQ(windows.Machine.Settings.Language, TLanguage::German) << "for this run only";

@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
@@ -41,7 +42,17 @@ QString TextOf(const QWidget& control) {
     return {};
 }
 
-// Every text of the window's own controls that is wider than its room, as "name: text".
+// The room beside a list box's arrow.
+int RoomInList(const QComboBox& list) {
+    QStyleOptionComboBox option;
+    option.initFrom(&list);
+    return list.style()
+        ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, &list)
+        .width();
+}
+
+// Every text of the window's own controls that is wider than its room, as "name: text"; a list
+// box counts with each of its entries.
 QStringList CutTexts(QWidget& window) {
     window.ensurePolished();
     if (window.layout())
@@ -53,6 +64,10 @@ QStringList CutTexts(QWidget& window) {
         const QString text = TextOf(*control);
         if (!text.isEmpty() && Advance(*control, text) > RoomForText(*control))
             cut << control->objectName() + ": " + text;
+        if (auto* list = qobject_cast<QComboBox*>(control))
+            for (int i = 0; i < list->count(); ++i)
+                if (Advance(*list, list->itemText(i)) > RoomInList(*list))
+                    cut << list->objectName() + ": " + list->itemText(i);
     }
     return cut;
 }
