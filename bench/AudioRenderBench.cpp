@@ -83,8 +83,8 @@ bool BenchProject(const QString& controller, const QString& folder, int runs) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const QString controller = FindController(app.arguments());
-    const int runs = app.arguments().size() > 2 ? app.arguments()[2].toInt() : 5;
+    const QString controller = FindProgram(app.arguments(), "PKControl");
+    const int runs = RunsWanted(app.arguments());
     if (controller.isEmpty() || runs < 1) {
         std::fprintf(stderr, "usage: AudioRenderBench [PKCONTROL_PROGRAM] [RUNS]\n");
         return 2;

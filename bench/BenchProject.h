@@ -1,25 +1,13 @@
 #pragma once
 
-// What the benchmarks that run the controller share: where the controller is, the four-machine
-// project they play, and the median of their runs.
+// What the benchmarks that run the controller share: the four-machine project they play and the
+// median of their runs.
 
-#include <QCoreApplication>
-#include <QDir>
+#include "BenchProgram.h"
+
 #include <QFile>
-#include <QStringList>
 #include <algorithm>
 #include <vector>
-
-// The program named as the first argument, else PKControl beside this program or one folder up.
-inline QString FindController(const QStringList& arguments) {
-    if (arguments.size() > 1)
-        return arguments[1];
-    const QDir here(QCoreApplication::applicationDirPath());
-    for (const QString& candidate : {here.filePath("PKControl"), here.filePath("../PKControl")})
-        if (QFile::exists(candidate))
-            return QDir::cleanPath(candidate);
-    return {};
-}
 
 inline void WriteBenchFile(const QString& path, const QByteArray& text) {
     QFile file(path);

@@ -109,8 +109,8 @@ double CloseWithFourMachinesMs(const QString& controller, const QString& folder,
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const QString controller = FindController(app.arguments());
-    const int runs = app.arguments().size() > 2 ? app.arguments()[2].toInt() : 5;
+    const QString controller = FindProgram(app.arguments(), "PKControl");
+    const int runs = RunsWanted(app.arguments());
     if (controller.isEmpty() || runs < 1) {
         std::fprintf(stderr, "usage: ControllerExportBench [PKCONTROL_PROGRAM] [RUNS]\n");
         return 2;

@@ -6,6 +6,7 @@
 //
 // Without an argument the machine program is looked for beside this program and one folder up.
 
+#include "BenchProgram.h"
 #include "RemoteClient.h"
 
 #include <QCoreApplication>
@@ -25,16 +26,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int Warmup = 500;
 constexpr int RoundTrips = 10000;
 constexpr char Service[] = "PKBench";
-
-QString FindMachineProgram(const QStringList& arguments) {
-    if (arguments.size() > 1)
-        return arguments[1];
-    const QDir here(QCoreApplication::applicationDirPath());
-    for (const QString& candidate : {here.filePath("Plinkora"), here.filePath("../Plinkora")})
-        if (QFile::exists(candidate))
-            return QDir::cleanPath(candidate);
-    return {};
-}
 
 // The program copied into `folder` under the service name, started offscreen with its MIDI
 // going to a message log and its socket inside `folder`.
@@ -110,7 +101,7 @@ void EndMachine(TRemoteClient& client, QProcess& machine) {
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
-    const QString program = FindMachineProgram(application.arguments());
+    const QString program = FindProgram(application.arguments(), "Plinkora");
     if (program.isEmpty()) {
         std::fputs("usage: RemoteRoundTripBench [PLINKORA_PROGRAM]\n", stderr);
         return 64;

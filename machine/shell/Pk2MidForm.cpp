@@ -42,6 +42,18 @@ void KeepAboveToolWindows(QDialog& dialog) {
     dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
 }
 
+// A file dialog of the main window, titled by its text number, which the loader finds on it
+// again when the language changes.
+QFileDialog* NewFileDialog(QWidget& parent, const char* name, int tag,
+                           QFileDialog::AcceptMode mode) {
+    auto* dialog = new QFileDialog(&parent, QString::fromStdString(TextByNumber(tag)));
+    dialog->setObjectName(name);
+    dialog->setProperty("Tag", tag);
+    dialog->setAcceptMode(mode);
+    KeepAboveToolWindows(*dialog);
+    return dialog;
+}
+
 QAction* Item(QMenu* menu, const char* name, const char* text, int tag) {
     QAction* action = menu->addAction(text);
     action->setObjectName(name);
@@ -428,27 +440,19 @@ void TForm1::CreatePatchMenu() {
 
 QFileDialog& TForm1::OpenDialog() {
     if (!OpenDialog1) {
-        OpenDialog1 = new QFileDialog(this, OpenDialogTitle);
-        OpenDialog1->setObjectName("OpenDialog1");
-        OpenDialog1->setProperty("Tag", 94);
-        OpenDialog1->setAcceptMode(QFileDialog::AcceptOpen);
+        OpenDialog1 = NewFileDialog(*this, "OpenDialog1", 94, QFileDialog::AcceptOpen);
         OpenDialog1->setFileMode(QFileDialog::ExistingFile);
         OpenDialog1->setNameFilter("*.pks");
-        KeepAboveToolWindows(*OpenDialog1);
     }
     return *OpenDialog1;
 }
 
 QFileDialog& TForm1::SaveDialog() {
     if (!SaveDialog1) {
-        SaveDialog1 = new QFileDialog(this, SaveDialogTitle);
-        SaveDialog1->setObjectName("SaveDialog1");
-        SaveDialog1->setProperty("Tag", 96);
-        SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+        SaveDialog1 = NewFileDialog(*this, "SaveDialog1", 96, QFileDialog::AcceptSave);
         // The overwrite question is the program's own, and "No" keeps the dialog open.
         SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite);
         FollowSelectedFilterSuffix(*SaveDialog1);
-        KeepAboveToolWindows(*SaveDialog1);
     }
     return *SaveDialog1;
 }

@@ -62,10 +62,8 @@ public:
     TSkins* Skins; // the background skin shared by the windows
     // The file dialogs are made when first shown: a machine that never shows one (as under a
     // controller's export) starts faster and leaves the toolkit's dialog settings file alone.
-    QFileDialog* OpenDialog1 = nullptr;  // the song open dialog
-    QFileDialog* SaveDialog1 = nullptr;  // the save dialog shared by songs and MIDI files
-    QString OpenDialogTitle = "Load";    // text 94
-    QString SaveDialogTitle = "Save As"; // text 96
+    QFileDialog* OpenDialog1 = nullptr; // the song open dialog
+    QFileDialog* SaveDialog1 = nullptr; // the save dialog shared by songs and MIDI files
 
     // Menu items.
     QAction* NewProject1;

@@ -196,8 +196,6 @@ void TMachineWindows::LoadLanguageTexts() {
     Form1.RedoText = QString::fromStdString(TextByNumber(86));
     Form1.RenderingText = QString::fromStdString(TextByNumber(431));
     Form1.CancelText = QString::fromStdString(TextByNumber(432));
-    Form1.OpenDialogTitle = QString::fromStdString(TextByNumber(94));
-    Form1.SaveDialogTitle = QString::fromStdString(TextByNumber(96));
     Form1.ShowHistory();
     Form1.OverwriteQuestion = QString::fromStdString(texts.OverwriteQuestion);
     ApplyMainWindowCaption(Form1, "Plinkora", Form1.VersionText.toStdString());
