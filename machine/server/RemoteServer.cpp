@@ -165,6 +165,9 @@ bool TRemoteServer::IsListening() const {
 void TRemoteServer::Bind(Tserverform& form) {
     statusText_ = form.StatusText();
     connect(&form, &Tserverform::StatusChanged, this, &TRemoteServer::SetStatusText);
+    // Queued: the window may close, and that must not happen inside the server's own handler.
+    connect(this, &TRemoteServer::MacroAnswered, &form, &Tserverform::CommandAnswered,
+            Qt::QueuedConnection);
 }
 
 void TRemoteServer::SetStatusText(const QString& text) {
@@ -272,6 +275,7 @@ void TRemoteServer::RunMacro(Link& link, const QByteArray& macro) {
     }
     executing_ = false;
     Send(link, "ACK\n");
+    emit MacroAnswered();
     // What arrived on other connections while the macro ran waits for the event loop.
     QMetaObject::invokeMethod(this, &TRemoteServer::Resume, Qt::QueuedConnection);
 }

@@ -76,11 +76,15 @@ public:
     QString StatusText() const { return statusText_; }
     // Sets the status item and notifies every advising client, even when the text is the same.
     void SetStatusText(const QString& text);
-    // Follows the server window's status item: every setting there is a setting here.
+    // Follows the server window's status item: every setting there is a setting here. Tells the
+    // window when a command has been acknowledged, so a shutdown it asked for need not wait longer.
     void Bind(Tserverform& form);
 
     // Open connections, including those whose closing is under way.
     int ClientCount() const { return static_cast<int>(links_.size()); }
+
+signals:
+    void MacroAnswered(); // a macro has run and its acknowledgement has been sent
 
 private:
     struct Link;

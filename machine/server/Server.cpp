@@ -121,8 +121,20 @@ void Tserverform::closeEvent(QCloseEvent* event) {
         emit Closed();
 }
 
+void Tserverform::StartShutdown() {
+    shutdownByCommand_ = true;
+    Timer1->start();
+}
+
+// The command that asked for the shutdown is over: waiting on would only delay the end.
+void Tserverform::CommandAnswered() {
+    if (shutdownByCommand_ && Timer1->isActive())
+        Timer1Timer();
+}
+
 void Tserverform::Timer1Timer() {
     Timer1->stop();
+    shutdownByCommand_ = false;
     Timer1->setProperty("Tag", 1);
     const bool connected = Connected && Connected();
     if (!connected && !EndWithoutQuestion && AskCloseQuestion && !AskCloseQuestion())

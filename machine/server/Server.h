@@ -36,8 +36,10 @@ public:
     void SetStatusText(const QString& text);
     void AppendLog(const QString& line);
     void ClearLog();
-    // "EXIT": the shutdown runs after the command that asked for it has returned.
-    void StartShutdown() { Timer1->start(); }
+    // "EXIT": the shutdown runs after the command that asked for it has returned, when its
+    // acknowledgement has gone out (CommandAnswered) or at the latest when Timer1 runs out.
+    void StartShutdown();
+    void CommandAnswered();
     bool CloseConfirmed() const { return Timer1->property("Tag").toInt() == 1; }
 
     QPlainTextEdit* Memo1;
@@ -59,4 +61,5 @@ private:
     void Timer1Timer();
     QString statusText_;
     QTimer* dropTimer_;
+    bool shutdownByCommand_ = false;
 };

@@ -264,6 +264,22 @@ TEST_F(RemoteWireTest, TheServerWindowsStatusReachesAdvisedClients) {
     ExpectValue(*client, "SHUTDOWN\r\n");
 }
 
+// The shutdown timer is only a bound: the end comes once "EXIT" has been acknowledged.
+TEST_F(RemoteWireTest, AnExitEndsOnceItsAcknowledgementHasGone) {
+    Tserverform form;
+    form.Connected = [] { return true; };
+    server.Bind(form);
+    bool closed = false;
+    QObject::connect(&form, &Tserverform::Closed, [&] { closed = true; });
+    duringMacro = [&](const QStringList&) { form.StartShutdown(); };
+    auto client = Linked();
+    client->Send("EXECUTE 4\nEXIT");
+    EXPECT_EQ(client->NextHeader(), "ACK");
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(form.Timer1->isActive());
+}
+
 // --- publishing the service ---
 
 namespace {
