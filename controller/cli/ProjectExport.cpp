@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
+#include <limits>
 #include <csignal>
 #include <map>
 #include <memory>
@@ -94,27 +95,23 @@ bool IsLoadReply(const QString& text) {
     return reply.endsWith(" loaded") || reply.endsWith(" loading failed");
 }
 
-// The machines see only this export: their own socket folder, settings and windows offscreen.
+// The machines see only this export: their own socket folder and settings, and no sound.
 class TPrivateMachines {
 public:
     TPrivateMachines()
         : oldRuntime_(qgetenv("XDG_RUNTIME_DIR")),
           hadRuntime_(qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")),
-          oldPlatform_(qgetenv("QT_QPA_PLATFORM")),
-          hadPlatform_(qEnvironmentVariableIsSet("QT_QPA_PLATFORM")),
           oldMidiLog_(qgetenv("PLINKORA_MIDI_LOG")),
           hadMidiLog_(qEnvironmentVariableIsSet("PLINKORA_MIDI_LOG")) {
         if (!dir_.isValid())
             throw std::runtime_error("cannot create a temporary folder: " +
                                      dir_.errorString().toStdString());
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(dir_.path()));
-        qputenv("QT_QPA_PLATFORM", "offscreen");
         // No sound is made: loading a song must not wait for a synthesizer to start.
         qputenv("PLINKORA_MIDI_LOG", QFile::encodeName(dir_.filePath("midi.log")));
     }
     ~TPrivateMachines() {
         Restore("XDG_RUNTIME_DIR", hadRuntime_, oldRuntime_);
-        Restore("QT_QPA_PLATFORM", hadPlatform_, oldPlatform_);
         Restore("PLINKORA_MIDI_LOG", hadMidiLog_, oldMidiLog_);
     }
     TPrivateMachines(const TPrivateMachines&) = delete;
@@ -135,8 +132,6 @@ private:
     QTemporaryDir dir_{QDir::tempPath() + "/pkcontrol-XXXXXX"};
     QByteArray oldRuntime_;
     bool hadRuntime_;
-    QByteArray oldPlatform_;
-    bool hadPlatform_;
     QByteArray oldMidiLog_;
     bool hadMidiLog_;
 };
@@ -148,8 +143,10 @@ public:
         : machines_(machines), core_(MakeLinks(machines.WorkingDirectory()),
                                      machines.WorkingDirectory(), programDirectory) {
         core_.SetLanguage(language);
-        for (const auto& [slot, link] : links_)
+        for (const auto& [slot, link] : links_) {
             link->SetOutputFile(machines.OutputFile());
+            link->SetStartWithoutWindows(true);
+        }
         QObject::connect(&core_, &TClientCore::Failed,
                          [this](const QString& message) { failure_ = message; });
         QObject::connect(&core_, &TClientCore::StatusReceived,
@@ -214,12 +211,14 @@ public:
                                              .arg(slot)
                                              .arg(MachineOutput())
                                              .toStdString());
-        core_.StartMidiExportTo(base, output, ExportWaitMs / PollMs);
+        // The files are looked for after every event (each machine's acknowledgement comes once
+        // its file is written), so only the time bounds the waits.
+        core_.StartMidiExportTo(base, output, std::numeric_limits<int>::max());
         auto state = TMidiExportWait::TState::Waiting;
-        while (state == TMidiExportWait::TState::Waiting) {
-            Pause(PollMs);
-            state = core_.PollMidiExport();
-        }
+        WaitFor([&] { return (state = core_.PollMidiExport()) != TMidiExportWait::TState::Waiting; },
+                ExportWaitMs);
+        if (state == TMidiExportWait::TState::Waiting)
+            state = TMidiExportWait::TState::TimedOut;
         if (state == TMidiExportWait::TState::TimedOut)
             throw std::runtime_error("the machines did not write their MIDI files in time: " +
                                      core_.MidiExport().MissingFiles().join(", ").toStdString());

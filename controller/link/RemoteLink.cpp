@@ -70,13 +70,16 @@ bool TRemoteLink::Launch() {
 }
 
 // "PK0 default1.pks": the program file in the working directory and its argument, then the
-// language (not first: a first argument starting with "--" runs the machine without windows).
+// language (not first: a first argument starting with "--" runs the machine without windows, which
+// is wanted only with "--serve").
 bool TRemoteLink::StartProcess() {
     if (startCommand_.isEmpty())
         return false;
     const qsizetype space = startCommand_.indexOf(' ');
     const QString program = workingDirectory_ + startCommand_.left(space);
-    QStringList arguments = space < 0 ? QStringList() : QStringList{startCommand_.mid(space + 1)};
+    QStringList arguments = withoutWindows_ ? QStringList{"--serve"} : QStringList();
+    if (space >= 0)
+        arguments << startCommand_.mid(space + 1);
     arguments << "--language" << QString::fromUtf8(LanguageCode(startLanguage_));
     QProcess process;
     process.setProgram(program);

@@ -30,6 +30,8 @@ public:
     // Where a started machine's standard output and error go (appended); empty: the
     // controller's own.
     void SetOutputFile(const QString& path) { outputFile_ = path; }
+    // Starts machines that build no windows ("--serve"): for a run that only wants their files.
+    void SetStartWithoutWindows(bool withoutWindows) { withoutWindows_ = withoutWindows; }
     // Starts the machine with the start command without waiting for it; a later Open waits for
     // this machine instead of starting another. False when it could not be started.
     bool Launch();
@@ -53,5 +55,6 @@ private:
     QString outputFile_;
     qint64 launchedPid_ = 0;
     bool launchedAhead_ = false;
+    bool withoutWindows_ = false;
     TRemoteClient client_;
 };

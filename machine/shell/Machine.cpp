@@ -1,6 +1,40 @@
 #include "Machine.h"
 
+#include "LocalFileNames.h"
+#include "ProgramPlaces.h"
 #include "midi/MidiPortSystem.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
 
 TMachine::TMachine(std::unique_ptr<TMidiPort> port)
     : Session(port ? std::move(port) : MakeSystemMidiPort()) {}
+
+TSettingsReadResult TMachine::ReadSettingsFile(int32_t screenHeight, std::string& folderProblem) {
+    const TProgramPlaces places(QCoreApplication::applicationFilePath());
+    DocumentHome = Local(places.DocumentHome(FromLocal(ProgramFolder(Arguments))));
+    if (SettingsPath.empty()) {
+        const QString path = places.SettingsFile(
+            FromLocal(SettingsFileName(Local(QCoreApplication::applicationFilePath()))));
+        SettingsPath = Local(path);
+        folderProblem = Local(MakeFolder(QFileInfo(path).path()));
+    }
+    Settings = DefaultSettings(DocumentHome, screenHeight);
+    const TSettingsReadResult read = ReadSettings(Settings, SettingsPath, DocumentHome);
+    SettingsRead = read.SettingsRead;
+    Session.TakeSettings(Settings.Range, Settings.TonePreview, Settings.Copyright);
+    return read;
+}
+
+std::string TMachine::SongArgument() const {
+    std::string joined;
+    for (size_t i = 1; i < Arguments.size(); ++i)
+        joined += (i > 1 ? " " : "") + Arguments[i];
+    return joined;
+}
+
+TLanguage TMachine::UseLanguageOfRun() const {
+    const TLanguage language = RunLanguage.value_or(Settings.Language);
+    UseLanguage(language);
+    return language;
+}

@@ -28,4 +28,14 @@ struct TMachine {
     // The folder that holds the default song folder PKSongs: the program folder, or for an
     // installed program <music>/Plinkora (chosen with the settings path).
     std::string DocumentHome;
+
+    // Chooses the document home and, unless set before, the settings file (making its folder;
+    // `folderProblem` says why that failed), reads the settings over the defaults and hands the
+    // session its part of them. The caller writes a fresh file when the result asks for it.
+    TSettingsReadResult ReadSettingsFile(int32_t screenHeight, std::string& folderProblem);
+    // The song named on the command line: arguments 1..n joined with single spaces, so that a
+    // path with spaces survives being split.
+    std::string SongArgument() const;
+    // The command line's language, else the one the settings keep; made the current one.
+    TLanguage UseLanguageOfRun() const;
 };

@@ -118,26 +118,16 @@ TForm1::TForm1(TMachine& machine, Tserverform& server, QWidget* parent)
 // Reads the settings file (writing a complete one when it was missing or damaged) and shows
 // what it holds.
 void TForm1::ReadMachineSettings() {
-    const TProgramPlaces places(QCoreApplication::applicationFilePath());
-    machine_.DocumentHome =
-        Local(places.DocumentHome(FromLocal(ProgramFolder(machine_.Arguments))));
-    const std::string& folder = machine_.DocumentHome;
-    if (machine_.SettingsPath.empty()) {
-        const QString path = places.SettingsFile(
-            FromLocal(SettingsFileName(Local(QCoreApplication::applicationFilePath()))));
-        machine_.SettingsPath = Local(path);
-        if (const QString problem = MakeFolder(QFileInfo(path).path()); !problem.isEmpty())
-            QMessageBox::warning(this, "Plinkora", problem);
-    }
     const QScreen* screen = QGuiApplication::primaryScreen();
-    machine_.Settings = DefaultSettings(folder, screen ? screen->geometry().height() : 768);
-    const TSettingsReadResult read = ReadSettings(machine_.Settings, machine_.SettingsPath, folder);
-    machine_.SettingsRead = read.SettingsRead;
+    std::string folderProblem;
+    const TSettingsReadResult read =
+        machine_.ReadSettingsFile(screen ? screen->geometry().height() : 768, folderProblem);
+    if (!folderProblem.empty())
+        QMessageBox::warning(this, "Plinkora", FromLocal(folderProblem));
     if (read.MustWrite)
         MakeIniFile();
 
     const TSettings& settings = machine_.Settings;
-    session_.TakeSettings(settings.Range, settings.TonePreview, settings.Copyright);
     MoveOntoScreen(settings.Layout.MainLeft, settings.Layout.MainTop);
     Skins->SetSkinNumber(settings.SkinNumber);
     ShowFolderCaptions();

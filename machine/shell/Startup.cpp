@@ -13,18 +13,6 @@
 #include <QShortcut>
 #include <cstdio>
 
-namespace {
-
-// Arguments 1..n joined with single spaces: a path with spaces survives being split.
-QString SongArgument(const std::vector<std::string>& arguments) {
-    std::string joined;
-    for (size_t i = 1; i < arguments.size(); ++i)
-        joined += (i > 1 ? " " : "") + arguments[i];
-    return FromLocal(joined);
-}
-
-} // namespace
-
 TMachineWindows::TMachineWindows(std::vector<std::string> arguments, std::string settingsPath,
                                  std::unique_ptr<TMidiPort> port)
     : Machine(std::move(port)),
@@ -166,8 +154,7 @@ void TMachineWindows::AddKey(QWidget& window, const QKeySequence& sequence,
 
 // The command line's language, else the one the settings keep.
 void TMachineWindows::UseLanguageOfRun() {
-    const TLanguage language = Machine.RunLanguage.value_or(Machine.Settings.Language);
-    UseLanguage(language);
+    const TLanguage language = Machine.UseLanguageOfRun();
     InstallQtLanguage(language);
     Form1.ShowLanguage(language);
 }
@@ -204,7 +191,7 @@ void TMachineWindows::LoadLanguageTexts() {
 }
 
 void TMachineWindows::FinishStartUp() {
-    const QString song = SongArgument(Machine.Arguments);
+    const QString song = FromLocal(Machine.SongArgument());
     if (!song.isEmpty() && QFileInfo(song).isFile()) {
         QString error;
         if (!Form1.DoLoadSong(song, &error) && !error.isEmpty())

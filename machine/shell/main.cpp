@@ -1,5 +1,6 @@
 #include "Language.h"
 #include "cli/CommandLine.h"
+#include "shell/ServingMachine.h"
 #include "shell/Startup.h"
 
 #include <iostream>
@@ -13,6 +14,8 @@ int main(int argc, char** argv) {
         std::cerr << "Plinkora: " << language.Error << "\n";
         return 2;
     }
+    if (!args.empty() && args[0] == "--serve")
+        return RunServingMachine(argc, argv);
     if (!args.empty() && std::string_view(args[0]).starts_with("--"))
         return RunCommandLine(args, std::cout, std::cerr);
     return RunMachine(argc, argv);

@@ -37,7 +37,7 @@ public:
     MachineProcess(const MachineProcess&) = delete;
     MachineProcess& operator=(const MachineProcess&) = delete;
 
-    bool Start() {
+    bool Start(const QStringList& arguments = {}) {
         if (!QFile::copy(PLINKORA_PROGRAM, Program()))
             return false;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -45,7 +45,7 @@ public:
         environment.insert("PLINKORA_MIDI_LOG", File("midi.log"));
         environment.insert("XDG_RUNTIME_DIR", runtime_.Path());
         process.setProcessEnvironment(environment);
-        process.start(Program(), {});
+        process.start(Program(), arguments);
         return process.waitForStarted(StartMs);
     }
 
@@ -235,6 +235,35 @@ TEST_F(EndToEnd, ConnectedMachineNumbersItsFilesAndEndsWithoutAsking) {
     EXPECT_EQ(settings[10], "3") << "pattern editor above";
     EXPECT_EQ(settings[11], "SongFree");
     EXPECT_EQ(settings[13], "5") << "on a first run machine 2 gets skin 2 + 3";
+}
+
+// The machine without windows answers as the one with windows does and writes the same file.
+TEST_F(EndToEnd, AMachineWithoutWindowsAnswersAndExportsAsTheOneWithWindows) {
+    const QString song = WriteSong("tune.pks", "Plinkora Song\r\n140 ms\r\n2 Pattern\r\n"
+                                               "1 0 5 7 \r\n20 20 0 12 \r\n3 Songlines\r\n"
+                                               "1 2 1 \r\n");
+    EXPECT_EQ(link.Ask("LOAD", song), QStringList({song + " loaded "}));
+    MachineProcess serving{"PK3"};
+    ASSERT_TRUE(serving.Start({"--serve", song}));
+    Link other;
+    ASSERT_TRUE(other.Open(serving.Service())) << serving.Errors().toStdString();
+    for (auto [client, name] : {std::pair{&link, "windows"}, std::pair{&other, "serving"}}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(client->Ask("CONNECT", "2"), QStringList({"Machine 2 ready"}));
+        EXPECT_EQ(client->Ask("SHIFTPATTERNUP"), QStringList());
+        EXPECT_EQ(client->Ask("DOYOUNEEDSAVE"), QStringList({"NEEDSAVE"}));
+        EXPECT_EQ(client->Ask("LAYOUT", "3"), QStringList());
+        EXPECT_EQ(client->Ask("SAVEMIDI", machine.File(name)), QStringList({"MIDISAVED"}));
+    }
+    const std::string exported = TempDir::Read(machine.File("serving2.mid").toStdString());
+    EXPECT_EQ(exported.substr(0, 4), "MThd");
+    EXPECT_TRUE(exported == TempDir::Read(machine.File("windows2.mid").toStdString()));
+
+    EXPECT_TRUE(other.Send("EXIT"));
+    ASSERT_TRUE(serving.WaitEnded());
+    EXPECT_EQ(serving.process.exitCode(), 0) << serving.Errors().toStdString();
+    EXPECT_EQ(other.replies.last(), "SHUTDOWN");
+    EXPECT_FALSE(QFile::exists(serving.SettingsFile())) << "it keeps no settings of its own";
 }
 
 TEST_F(EndToEnd, StandAloneMachineWithUnsavedEditsAsksBeforeEnding) {
