@@ -1,9 +1,12 @@
 #include "RemoteLink.h"
 
+#include "RemoteWire.h"
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileSystemWatcher>
 #include <QProcess>
 #include <QTimer>
 #include <cerrno>
@@ -12,13 +15,6 @@
 namespace {
 
 constexpr int RetryMs = 20;
-
-// Waits without taking the user's input meanwhile: no second command starts in the middle.
-void Pause(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-}
 
 } // namespace
 
@@ -94,15 +90,22 @@ bool TRemoteLink::StartProcess() {
 }
 
 // The one further connect after a start waits until the new machine publishes its service,
-// or gives up when the machine has ended or the time is over.
+// or gives up when the machine has ended or the time is over. It tries again the moment the
+// socket folder changes (the service's socket appears there), else every RetryMs: the folder may
+// not exist yet.
 bool TRemoteLink::WaitUntilAnswering() {
+    QFileSystemWatcher folder;
+    folder.addPath(RemoteWire::SocketFolder());
     const QDeadlineTimer deadline(StartWaitMs);
     while (!deadline.hasExpired()) {
         if (client_.Connect(ConnectWaitMs))
             return true;
         if (ProcessEnded(launchedPid_))
             return false;
-        Pause(RetryMs);
+        QEventLoop loop;
+        QTimer::singleShot(RetryMs, &loop, &QEventLoop::quit);
+        connect(&folder, &QFileSystemWatcher::directoryChanged, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
     return false;
 }
