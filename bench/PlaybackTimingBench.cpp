@@ -21,11 +21,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
@@ -309,6 +312,62 @@ void PrintPlayingMachine(const std::string& program, const std::filesystem::path
                 cpuMsPerS, cpuMsPerS / 10.0, switchesPerS);
 }
 
+// What this system charges for the least a playing machine must do, without any of its code:
+// one thread sleeping to absolute deadlines a step apart and, when `writeLines`, handing each
+// moment to a second thread that writes one log line. CPU ms per second of the process.
+double PlatformFloorCpu(bool writeLines, double seconds, const std::filesystem::path& folder) {
+    std::mutex mutex;
+    std::condition_variable moment;
+    int pending = 0;
+    bool done = false;
+    std::thread writer;
+    const int file = ::open((folder / "floor.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (writeLines)
+        writer = std::thread([&] {
+            std::unique_lock lock(mutex);
+            while (!done || pending > 0) {
+                moment.wait(lock, [&] { return done || pending > 0; });
+                for (; pending > 0; --pending)
+                    [[maybe_unused]] const auto put =
+                        ::write(file, "12345678 short 90 3c 64\n", 24);
+            }
+        });
+    const int64_t cpu0 = Nanos(CLOCK_PROCESS_CPUTIME_ID);
+    timespec deadline{};
+    clock_gettime(CLOCK_MONOTONIC, &deadline);
+    for (int step = 0; step < static_cast<int>(seconds * 1000 / StepTime); ++step) {
+        deadline.tv_nsec += StepTime * 1000000L;
+        deadline.tv_sec += deadline.tv_nsec / 1000000000L;
+        deadline.tv_nsec %= 1000000000L;
+        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr);
+        if (writeLines) {
+            std::lock_guard lock(mutex);
+            ++pending;
+            moment.notify_one();
+        }
+    }
+    {
+        std::lock_guard lock(mutex);
+        done = true;
+        moment.notify_one();
+    }
+    if (writer.joinable())
+        writer.join();
+    const double cpuMsPerS =
+        static_cast<double>(Nanos(CLOCK_PROCESS_CPUTIME_ID) - cpu0) / 1e6 / seconds;
+    ::close(file);
+    return cpuMsPerS;
+}
+
+void PrintPlatformFloor(const std::filesystem::path& folder) {
+    const double sleeping = PlatformFloorCpu(false, 10, folder);
+    const double writing = PlatformFloorCpu(true, 10, folder);
+    std::printf("platform floor (no Plinkora code, a wake-up every %d ms, 10 s): sleeping thread "
+                "%.3f ms CPU per second (%.3f %% of a core); with a writer thread writing a log "
+                "line per wake-up %.3f ms (%.3f %%)\n",
+                StepTime, sleeping, sleeping / 10.0, writing, writing / 10.0);
+}
+
 // The machine program with its windows offscreen while nothing plays: CPU ms per second.
 double MachineIdleCpu(const std::string& program, const std::filesystem::path& folder,
                       double seconds) {
@@ -389,6 +448,7 @@ int main(int argc, char** argv) {
     std::printf("playback thread CPU: %.1f %% of the 1 ms ticker's\n",
                 100.0 * sleeping.ThreadCpuMsPerS / everyTick.ThreadCpuMsPerS);
     std::printf("process idle (this program waiting): %.3f ms per second\n", idleCpuMsPerS);
+    PrintPlatformFloor(folder);
     const std::string machine = FindMachine(argc, argv);
     if (machine.empty()) {
         std::printf("machine idle: Plinkora not found beside this program\n");
