@@ -21,6 +21,7 @@ const char* const HelpText = R"(Usage: Plinkora [SONG.pks]
        Plinkora --render SONG.pks OUT.wav
        Plinkora --list-devices
        Plinkora --play SONG.pks [--pattern N] [--seconds S] [--device N]
+       Plinkora --serve [SONG.pks]
        Plinkora --help | --version
        (each may also take --language de|en)
 
@@ -34,6 +35,8 @@ const char* const HelpText = R"(Usage: Plinkora [SONG.pks]
   --list-devices           list the MIDI output devices ("Midi Mapper" first)
   --play SONG              play the track in a loop (or pattern N) through device N (default -1,
                            the built-in synthesizer) for S seconds or until Ctrl+C
+  --serve [SONG]           answer remote commands without windows (load the song first) until
+                           "EXIT" or a termination signal; no settings are written
   --help                   show this text
   --version                show the program version
   --language de|en         German or English for this run (windows, messages, the guide);
