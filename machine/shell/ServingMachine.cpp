@@ -63,6 +63,8 @@ int RunServingMachine(int argc, char** argv) {
     TakeArguments(machine, argc, argv);
     std::string folderProblem;
     machine.ReadSettingsFile(768, folderProblem);
+    if (!folderProblem.empty())
+        Report(FromLocal(folderProblem));
     const TLanguage language = machine.UseLanguageOfRun();
     machine.Session.UseTexts(LoadMessageTexts(LanguageTable(language)));
     LoadSongArgument(machine);
@@ -79,8 +81,10 @@ int RunServingMachine(int argc, char** argv) {
     };
     remote.ReportFailure = Report;
     remote.Bind(server);
-    if (!remote.Publish(QFile::decodeName(argv[0])))
+    if (!remote.Listen(TRemoteServer::ServiceNameForProgram(QFile::decodeName(argv[0])))) {
+        Report(remote.ErrorString()); // serving is all it is for
         return 1;
+    }
     EndOnSignals(server, [&server] { server.StartShutdown(); });
     QObject::connect(&server, &Tserverform::Closed, &application, &QApplication::quit);
     return application.exec();
