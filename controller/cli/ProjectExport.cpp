@@ -16,8 +16,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
-#include <limits>
 #include <csignal>
+#include <limits>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -215,8 +215,9 @@ public:
         // its file is written), so only the time bounds the waits.
         core_.StartMidiExportTo(base, output, std::numeric_limits<int>::max());
         auto state = TMidiExportWait::TState::Waiting;
-        WaitFor([&] { return (state = core_.PollMidiExport()) != TMidiExportWait::TState::Waiting; },
-                ExportWaitMs);
+        WaitFor(
+            [&] { return (state = core_.PollMidiExport()) != TMidiExportWait::TState::Waiting; },
+            ExportWaitMs);
         if (state == TMidiExportWait::TState::Waiting)
             state = TMidiExportWait::TState::TimedOut;
         if (state == TMidiExportWait::TState::TimedOut)

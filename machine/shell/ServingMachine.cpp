@@ -23,8 +23,12 @@ public:
     void ShowConnected(int32_t, bool) override {}
     void NextSkin() override {}
     bool Layout(int layout, int32_t) override { return layout >= 1 && layout <= 3; }
-    void SetSongFolder(const std::string& folder) override { machine_.Settings.SongFolder = folder; }
-    void SetMidiFolder(const std::string& folder) override { machine_.Settings.MidiFolder = folder; }
+    void SetSongFolder(const std::string& folder) override {
+        machine_.Settings.SongFolder = folder;
+    }
+    void SetMidiFolder(const std::string& folder) override {
+        machine_.Settings.MidiFolder = folder;
+    }
 
 private:
     TMachine& machine_;
