@@ -22,10 +22,10 @@ struct TExportResult {
 
 // Exports a whole project as one format 1 MIDI file without windows: in a private temporary
 // working directory it prepares the slot programs (from the Plinkora beside `programDirectory`,
-// which ends in '/'), starts the project's machines without windows, opens the project in them as the
-// controller does, has them write their MIDI files, joins those into `output`, ends the
-// machines and removes everything it made. On failure `output` is untouched. The machines
-// speak `language`.
+// which ends in '/'), starts the project's machines without windows ("--serve"), opens the
+// project in them as the controller does, has them write their MIDI files, joins those into
+// `output`, ends the machines and removes everything it made. On failure `output` is untouched.
+// The machines speak `language`.
 TExportResult ExportProjectMidi(const QString& projectFile, const QString& output,
                                 const QString& programDirectory,
                                 TLanguage language = DefaultLanguage);
