@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <ostream>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 
 namespace {
 
@@ -59,9 +61,9 @@ std::string Help() {
     std::string formats;
     for (const std::string& extension : RenderableExtensions())
         formats += (formats.empty() ? "." : ", .") + extension;
-    std::string text = HelpText;
-    text.replace(text.find("%s"), 2, formats);
-    return text;
+    const std::string_view text = HelpText;
+    const size_t at = text.find("%s");
+    return std::string(text.substr(0, at)) + formats + std::string(text.substr(at + 2));
 }
 
 int Usage(const std::string& problem, std::ostream& err) {
