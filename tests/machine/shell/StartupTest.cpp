@@ -53,6 +53,24 @@ TEST(StartUp, ASongNamedOnTheCommandLineIsLoadedEvenWithSpacesInItsPath) {
         << "a missing song starts the default";
 }
 
+// A settings file that ends early is rewritten whole, with the values it still had.
+TEST(StartUp, AShortSettingsFileIsRewrittenWithTheValuesItHad) {
+    TempDir dir;
+    const std::string path = dir.File("Plinkora.ini");
+    { TMachineWindows first({"Plinkora"}, path); } // writes a complete file
+    std::string text = TempDir::Read(path);
+    const size_t preview = text.find("Tone Preview Off");
+    ASSERT_NE(preview, std::string::npos);
+    text = text.substr(0, preview) + "Tone Preview On\r\n"; // and nothing after it
+    dir.Write("Plinkora.ini", text);
+    {
+        TMachineWindows windows({"Plinkora"}, path);
+        EXPECT_TRUE(windows.Machine.Session.PreviewWhilePlaying());
+    }
+    const std::string rewritten = TempDir::Read(path);
+    EXPECT_NE(rewritten.find("Tone Preview On"), std::string::npos) << rewritten;
+}
+
 TEST(StartUp, TheEditorsComeUpInGermanWithTheirHints) {
     TempDir dir;
     TMachineWindows windows({"Plinkora"}, dir.File("Plinkora.ini"));
