@@ -1,5 +1,6 @@
 #include "Machine.h"
 
+#include "Language.h"
 #include "LocalFileNames.h"
 #include "ProgramPlaces.h"
 #include "midi/MidiPortSystem.h"
@@ -9,6 +10,11 @@
 
 TMachine::TMachine(std::unique_ptr<TMidiPort> port)
     : Session(port ? std::move(port) : MakeSystemMidiPort()) {}
+
+void TMachine::TakeCommandLine(std::vector<std::string> arguments) {
+    RunLanguage = TakeLanguageOption(arguments).Language;
+    Arguments = std::move(arguments);
+}
 
 TSettingsReadResult TMachine::ReadSettingsFile(int32_t screenHeight, std::string& folderProblem) {
     const TProgramPlaces places(QCoreApplication::applicationFilePath());

@@ -29,6 +29,11 @@ struct TMachine {
     // installed program <music>/Plinkora (chosen with the settings path).
     std::string DocumentHome;
 
+    // The command line, argument 0 included: a language option chooses the run's language and
+    // is taken out; the rest are the arguments.
+    void TakeCommandLine(std::vector<std::string> arguments);
+    // The screen height the window defaults assume where no screen is known.
+    static constexpr int32_t FallbackScreenHeight = 768;
     // Chooses the document home and, unless set before, the settings file (making its folder;
     // `folderProblem` says why that failed), reads the settings over the defaults and hands the
     // session its part of them. The caller writes a fresh file when the result asks for it.

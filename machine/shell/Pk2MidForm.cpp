@@ -120,8 +120,8 @@ TForm1::TForm1(TMachine& machine, Tserverform& server, QWidget* parent)
 void TForm1::ReadMachineSettings() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     std::string folderProblem;
-    const TSettingsReadResult read =
-        machine_.ReadSettingsFile(screen ? screen->geometry().height() : 768, folderProblem);
+    const TSettingsReadResult read = machine_.ReadSettingsFile(
+        screen ? screen->geometry().height() : TMachine::FallbackScreenHeight, folderProblem);
     if (!folderProblem.empty())
         QMessageBox::warning(this, "Plinkora", FromLocal(folderProblem));
     if (read.MustWrite)

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -38,12 +39,13 @@ void Report(const QString& text) {
     std::fprintf(stderr, "Plinkora: %s\n", text.toLocal8Bit().constData());
 }
 
-// The command line without "--serve" and without the language option.
-void TakeArguments(TMachine& machine, int argc, char** argv) {
+// The command line without "--serve" (the first one: a song may have that name).
+std::vector<std::string> ServingArguments(int argc, char** argv) {
     std::vector<std::string> arguments(argv, argv + argc);
-    machine.RunLanguage = TakeLanguageOption(arguments).Language;
-    arguments.erase(arguments.begin() + 1); // "--serve", now first
-    machine.Arguments = std::move(arguments);
+    if (const auto serve = std::find(arguments.begin() + 1, arguments.end(), "--serve");
+        serve != arguments.end())
+        arguments.erase(serve);
+    return arguments;
 }
 
 // A song that does not load leaves the new song; the machine serves all the same.
@@ -64,9 +66,9 @@ int RunServingMachine(int argc, char** argv) {
     QApplication::setApplicationName("Plinkora");
     QApplication::setQuitOnLastWindowClosed(false);
     TMachine machine;
-    TakeArguments(machine, argc, argv);
+    machine.TakeCommandLine(ServingArguments(argc, argv));
     std::string folderProblem;
-    machine.ReadSettingsFile(768, folderProblem);
+    machine.ReadSettingsFile(TMachine::FallbackScreenHeight, folderProblem);
     if (!folderProblem.empty())
         Report(FromLocal(folderProblem));
     const TLanguage language = machine.UseLanguageOfRun();

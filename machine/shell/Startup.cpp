@@ -40,8 +40,7 @@ TMachineWindows::~TMachineWindows() {
 // The machine's arguments and settings path must be in place before the main window reads them.
 // A language named on the command line is for this run only; it is not an argument of the song.
 TMachine& TMachineWindows::Prepared(std::vector<std::string> arguments, std::string settingsPath) {
-    Machine.RunLanguage = TakeLanguageOption(arguments).Language;
-    Machine.Arguments = std::move(arguments);
+    Machine.TakeCommandLine(std::move(arguments));
     Machine.SettingsPath = std::move(settingsPath);
     return Machine;
 }
