@@ -15,8 +15,9 @@ declare -A allowed=(
     [session]="song files midi"
     [cli]="song files midi session"
     [server]="song files midi session"
-    [editors]="song files midi session"
-    [shell]="song files midi session cli server editors"
+    [widgets]="song files midi session"
+    [editors]="song files midi session widgets"
+    [shell]="song files midi session cli server widgets editors"
 )
 qt_free="song files midi session cli"
 

@@ -44,20 +44,8 @@ TForm3::TForm3(TMachineSession& session, QWidget* parent)
     small.setPointSize(8);
     setFont(small);
 
-    dropTimer_ = new QTimer(this);
-    dropTimer_->setSingleShot(true);
-    dropTimer_->setInterval(250);
-    connect(dropTimer_, &QTimer::timeout, this, [this] {
-        dragging_ = false;
-        programPos_ = pos();
-        if (Dropped)
-            Dropped(QCursor::pos());
-    });
-    auto* debuggerKey = new QShortcut(QKeySequence("Ctrl+D"), this);
-    connect(debuggerKey, &QShortcut::activated, this, [this] {
-        if (ToggleDebugger)
-            ToggleDebugger();
-    });
+    Drop = new TDropWatch(*this, [this](const QMoveEvent& event) { return UsersMove(event); });
+    connect(Drop, &TDropWatch::Dropped, this, [this] { programPos_ = pos(); });
 
     CreateControls();
     CreateTimers();
@@ -180,13 +168,14 @@ void TForm3::CreateKeyGrid() {
 }
 
 void TForm3::CreatePlayPanel() {
-    Panel2 = Place(new QWidget(this), "Panel2", 0, ClientHeight - 25, ClientWidth, 25);
-    SpeedButton14 =
-        ToolButton(Panel2, "SpeedButton14", QString::fromUtf8("\u25B6 PAT."), 6, 1, 60, 22);
-    SpeedButton14->setCheckable(true);
-    SpeedButton15 = ToolButton(Panel2, "SpeedButton15", QString::fromUtf8("\u25A0"), 68, 1, 24, 22);
-    connect(SpeedButton14, &QToolButton::clicked, this, &TForm3::SpeedButton14Click);
-    connect(SpeedButton15, &QToolButton::clicked, this, &TForm3::SpeedButton15Click);
+    Panel2 =
+        Place(new TPlayPanel(this, session_, TPlayMode::Pattern, QString::fromUtf8("\u25B6 PAT.")),
+              "Panel2", 0, ClientHeight - 25, ClientWidth, 25);
+    Panel2->PlaceButtons({6, 1, 60, 22}, {68, 1, 24, 22});
+    SpeedButton14 = Panel2->Play;
+    SpeedButton14->setObjectName("SpeedButton14");
+    SpeedButton15 = Panel2->Stop;
+    SpeedButton15->setObjectName("SpeedButton15");
 }
 
 void TForm3::CreatePopupMenu() {
@@ -273,10 +262,8 @@ void TForm3::SessionChanged(TChanges changes) {
         FollowSong();
     if (changes & (chCurrentPattern | chPatterns | chLoaded))
         ShowPattern();
-    if (changes & chTransport) {
-        ShowPlayState();
+    if (changes & chTransport)
         RefreshSoon();
-    }
 }
 
 void TForm3::ShowKeyGrid() {
@@ -303,13 +290,6 @@ void TForm3::FollowSong() {
     HideScrollbars();
     LoadPatternIntoSliders(CurrentPattern());
     SetHints();
-}
-
-void TForm3::paintEvent(QPaintEvent*) {
-    if (!PaintSkin)
-        return;
-    QPainter painter(this);
-    PaintSkin(painter);
 }
 
 void TForm3::wheelEvent(QWheelEvent* event) {
@@ -362,22 +342,14 @@ void TForm3::closeEvent(QCloseEvent* event) {
         event->ignore();
 }
 
-// A move the user makes (the window system reports it) undocks the window; it counts as dropped
-// once no move came for 250 ms. Moves the program makes itself, and their echo, are ignored.
-void TForm3::moveEvent(QMoveEvent* event) {
-    QWidget::moveEvent(event);
-    if (!isVisible() || !event->spontaneous()) {
+// A move the user makes (the window system reports it) undocks the window. Moves the program
+// makes itself, and their echo, are not the user's.
+bool TForm3::UsersMove(const QMoveEvent& event) {
+    if (!isVisible() || !event.spontaneous()) {
         programPos_ = pos();
-        return;
+        return false;
     }
-    if (!dragging_ && pos() == programPos_)
-        return;
-    if (!dragging_) {
-        dragging_ = true;
-        if (DragStarted)
-            DragStarted();
-    }
-    dropTimer_->start();
+    return Drop->Dragging() || pos() != programPos_;
 }
 
 void TForm3::enterEvent(QEnterEvent* event) {

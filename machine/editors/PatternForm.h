@@ -3,6 +3,8 @@
 #include "WheelBar2003.h"
 #include "session/MachineSession.h"
 #include "song/scales.h"
+#include "widgets/DropWatch.h"
+#include "widgets/PlayPanel.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -66,7 +68,7 @@ public:
     QCheckBox* CheckBox2;       // key grid on/off
     QComboBox* ComboBox1;       // key
     QComboBox* ComboBox2;       // "Dur", "Moll"
-    QWidget* Panel2;            // the play/stop panel
+    TPlayPanel* Panel2;         // the play/stop panel
     QToolButton* SpeedButton14; // "PAT.": play the pattern
     QToolButton* SpeedButton15; // stop
     QTimer* Timer1;             // 30 ms: dirty flags, playback cursor, pointer tracking
@@ -145,8 +147,6 @@ public:
     void Timer1Timer();
     void Timer2Timer();
     void Timer3Timer();
-    void SpeedButton14Click();
-    void SpeedButton15Click();
 
     // Finds the slider and number box under the global position (Timer1 does it every tick).
     void TrackPointer(const QPoint& globalPos);
@@ -155,19 +155,13 @@ public:
     // The pitch "Reset" and "New" fill with.
     int FillPitch() const;
 
-    // Set by the start-up.
-    std::function<void()> ToggleDebugger;          // Ctrl+D
-    std::function<void()> DragStarted;             // the user started moving the window
-    std::function<void(QPoint dropPoint)> Dropped; // ... and let it rest (screen co-ordinates)
-    std::function<void(QPainter&)> PaintSkin;      // the machine's skin
+    TDropWatch* Drop; // the user moved the window and let it rest
     // The editors live as long as the machine: they close only once it ends.
     bool MayClose = false;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -192,7 +186,6 @@ private:
     void ShowNoteWhileMoving(QScrollBar* bar);
     bool SnapToKeyGrid(QScrollBar* bar);
     void FinishEdit(int step);
-    void ShowPlayState();
     bool Playing() const;
     int CurrentPattern() const { return session_.CurrentPattern(); }
 
@@ -201,7 +194,6 @@ private:
     std::array<int, StepSliderCount + 1> sliderValues_{}; // last position of each slider
     int fillValue_ = 0;                                   // last position of ScrollBar1
     uint32_t shownSteps_ = 0;
-    QTimer* dropTimer_;
+    bool UsersMove(const QMoveEvent& event);
     QPoint programPos_;
-    bool dragging_ = false;
 };

@@ -166,7 +166,6 @@ void TForm3::TrackPointer(const QPoint& globalPos) {
 }
 
 void TForm3::Timer1Timer() {
-    session_.CatchUpWithPlayback(); // a pattern the tick moved to is reported
     const TPlaybackState& state = session_.Transport();
     const uint32_t shown = state.ShownSteps.load(std::memory_order_acquire);
     if (shown != shownSteps_) {
@@ -178,7 +177,7 @@ void TForm3::Timer1Timer() {
         shownotenames();
     if (PatternDirty)
         LoadPatternIntoSliders(CurrentPattern());
-    ShowPlayState();
+    Panel2->ShowPlayState();
     // Nothing plays and nothing waits to be shown: the editor sits still until asked again.
     if (!Playing() && !PatternDirty && !NamesDirty &&
         state.ShownSteps.load(std::memory_order_acquire) == shownSteps_)
@@ -197,20 +196,4 @@ void TForm3::ShowStep(int n) {
         Edit1->setText(GetNoteDescription(step));
     }
     setWindowTitle(CaptionFor(CurrentPattern()));
-}
-
-void TForm3::ShowPlayState() {
-    const bool patternPlays = Playing() && session_.PlayMode() == TPlayMode::Pattern;
-    if (SpeedButton14->isChecked() != patternPlays)
-        SpeedButton14->setChecked(patternPlays);
-}
-
-void TForm3::SpeedButton14Click() {
-    session_.PlayInMode(TPlayMode::Pattern);
-    ShowPlayState();
-}
-
-void TForm3::SpeedButton15Click() {
-    session_.StopToggle();
-    ShowPlayState();
 }

@@ -19,9 +19,7 @@ namespace {
 
 constexpr int RowHeight = 20;
 constexpr int ColumnWidth = 36;
-constexpr int FollowInterval = 30;
 constexpr int RepeatInterval = 200;
-constexpr int DropDelay = 250;
 constexpr int ClientWidth = 176;
 constexpr int DesignHeight = 296;
 // Everything below the list and the volume wheel: the play/stop panel.
@@ -47,13 +45,8 @@ TForm5::TForm5(TMachineSession& session, QWidget* parent)
     small.setPointSize(8);
     setFont(small);
 
-    dropTimer_ = new QTimer(this);
-    dropTimer_->setSingleShot(true);
-    dropTimer_->setInterval(DropDelay);
-    connect(dropTimer_, &QTimer::timeout, this, [this] {
-        dragging_ = false;
-        if (Dropped)
-            Dropped(QCursor::pos());
+    Drop = new TDropWatch(*this, [this](const QMoveEvent&) {
+        return isVisible() && (Drop->Dragging() || IsUsersMove());
     });
 
     CreateControls();
@@ -88,9 +81,6 @@ void TForm5::CreateControls() {
     CreateVolumeControls();
     CreatePlayPanel();
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName("Timer1");
-    Timer1->setInterval(FollowInterval);
     Timer2 = new QTimer(this);
     Timer2->setObjectName("Timer2");
     Timer2->setInterval(RepeatInterval);
@@ -154,13 +144,13 @@ void TForm5::CreateVolumeControls() {
 }
 
 void TForm5::CreatePlayPanel() {
-    Panel3 = new QWidget(this);
+    Panel3 = new TPlayPanel(this, session_, TPlayMode::Track, QString::fromUtf8("\u25B6 TRACK"));
     Panel3->setObjectName("Panel3");
-    SpeedButton14 = Place(new QToolButton(Panel3), "SpeedButton14", 0, 0, 62, 24);
-    SpeedButton14->setText(QString::fromUtf8("\u25B6 TRACK"));
-    SpeedButton14->setCheckable(true);
-    SpeedButton15 = Place(new QToolButton(Panel3), "SpeedButton15", 64, 0, 26, 24);
-    SpeedButton15->setText(QString::fromUtf8("\u25A0"));
+    Panel3->PlaceButtons({0, 0, 62, 24}, {64, 0, 26, 24});
+    SpeedButton14 = Panel3->Play;
+    SpeedButton14->setObjectName("SpeedButton14");
+    SpeedButton15 = Panel3->Stop;
+    SpeedButton15->setObjectName("SpeedButton15");
 }
 
 // The list and the two wheels take the height the window has; the rest keeps its place.
@@ -190,15 +180,7 @@ void TForm5::ConnectControls() {
     connect(SetVolume, &QAction::triggered, this, &TForm5::SetVolumeExecute);
     connect(WheelBar20031, &TWheelBar2003::Change, this, &TForm5::WheelBar20031BarChange);
     connect(WheelBar20031, &TWheelBar2003::Scroll, this, &TForm5::WheelBar20031BarScroll);
-    connect(SpeedButton14, &QToolButton::clicked, this, &TForm5::SpeedButton14Click);
-    connect(SpeedButton15, &QToolButton::clicked, this, &TForm5::SpeedButton15Click);
-    connect(Timer1, &QTimer::timeout, this, &TForm5::FollowPlayback);
     connect(Timer2, &QTimer::timeout, this, &TForm5::Timer2Timer);
-    auto* debugger = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_D), this);
-    connect(debugger, &QShortcut::activated, this, [this] {
-        if (ToggleDebugger)
-            ToggleDebugger();
-    });
 }
 
 void TForm5::FormCreate() {
@@ -212,8 +194,7 @@ void TForm5::FormCreate() {
     ShowVolume();
     resize(ClientWidth, DesignHeight);
     Mute->setEnabled(true);
-    lastFollowedPosition_ = session_.TrackPosition();
-    Timer1->start();
+    CheckBox1->setChecked(session_.Follow());
 }
 
 // What the editor shows follows what the session reports.
@@ -228,12 +209,8 @@ void TForm5::SessionChanged(TChanges changes) {
         ShowVolume();
     if (changes & chMute)
         Mute->setChecked(session_.Muted());
-    if (changes & chTrackPosition)
-        FollowTrackPosition();
-    if (changes & chTransport) {
-        ShowPlayState();
-        Timer1->start(); // follows the track while something plays
-    }
+    if (changes & chFollow)
+        CheckBox1->setChecked(session_.Follow());
 }
 
 void TForm5::ShowVolume() {
@@ -248,13 +225,6 @@ int TForm5::TopRow() const {
 
 int TForm5::VisibleRows() const {
     return std::max(1, StringGrid1->viewport()->height() / RowHeight);
-}
-
-void TForm5::paintEvent(QPaintEvent*) {
-    if (!PaintSkin)
-        return;
-    QPainter painter(this);
-    PaintSkin(painter);
 }
 
 // FormMouseWheel: one notch moves the position by one entry; turning the wheel away from the
@@ -310,20 +280,6 @@ bool TForm5::IsUsersMove() const {
     const QRect frame = frameGeometry();
     const bool arranged = ArrangedPlace && frame.topLeft() == ArrangedPlace();
     return !arranged && frame.contains(QCursor::pos());
-}
-
-void TForm5::moveEvent(QMoveEvent* event) {
-    QWidget::moveEvent(event);
-    if (!isVisible())
-        return;
-    if (!dragging_) {
-        if (!IsUsersMove())
-            return;
-        dragging_ = true;
-        if (DragStarted)
-            DragStarted();
-    }
-    dropTimer_->start();
 }
 
 void TForm5::resizeEvent(QResizeEvent* event) {

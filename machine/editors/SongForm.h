@@ -2,6 +2,8 @@
 
 #include "WheelBar2003.h"
 #include "session/MachineSession.h"
+#include "widgets/DropWatch.h"
+#include "widgets/PlayPanel.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -30,8 +32,9 @@ struct TGridRect {
 // The track editor: the song's track as a two-column list (entry number, pattern number) that
 // scrolls under a fixed selection line, the third visible row. The position wheel beside the
 // list picks the selected entry (the session's selected song line). Insert, Delete, "+" and "-"
-// edit the selected entry; the window also mutes, sets the volume of every note, follows track
-// playback and starts and stops it. Every change is an operation of the session.
+// edit the selected entry; the window also mutes, sets the volume of every note, shows whether
+// the selection follows track playback and starts and stops it. Every change is an operation of
+// the session.
 //
 // The list's rows 0..2 are blank and entry j sits in row j + 2; below the track there are at
 // least two blank rows, and as many more as it takes to let every entry scroll up to the
@@ -55,12 +58,11 @@ public:
     TWheelBar2003* WheelBar20031 = nullptr; // volume: the inverse position 0..127
     QLineEdit* Edit2 = nullptr;             // the volume in decimal
     QLineEdit* Edit1 = nullptr;             // the song's name (its file-name part)
-    QWidget* Panel3 = nullptr;              // the play/stop panel
+    TPlayPanel* Panel3 = nullptr;           // the play/stop panel
     QToolButton* SpeedButton14 = nullptr;   // "TRACK": play the track
     QToolButton* SpeedButton15 = nullptr;   // stop
     QAction* Mute = nullptr;                // mute toggle
     QAction* SetVolume = nullptr;           // "Set Volume": every velocity := the volume
-    QTimer* Timer1 = nullptr;               // 30 ms: follows the track position during playback
     QTimer* Timer2 = nullptr;               // 200 ms: auto-repeat of "-" and "+"
 
     // The display list: three empty strings, then every song line's pattern number.
@@ -69,7 +71,7 @@ public:
     void FillTrackList();
     // Rebuilds the list from the song and re-applies the selection.
     void RefreshTrackGrid();
-    // Moves the position wheel to entry j (what following playback does).
+    // Moves the position wheel to entry j.
     void SelectTrackEntry(int j);
     // The selected entry (the position wheel's value).
     int SelectedEntry() const { return WheelBar20032->value(); }
@@ -94,27 +96,16 @@ public:
     void WheelBar20031BarChange();
     void WheelBar20031BarScroll(TWheelBar2003::TScrollCode code);
     void SetVolumeExecute();
-    void SpeedButton14Click();
-    void SpeedButton15Click();
-    // Timer1: the selection follows the entry that plays.
-    void FollowPlayback();
 
-    // Set by the start-up. Ctrl+D shows or hides the MIDI debugger.
-    std::function<void()> ToggleDebugger;
-    // The user started moving the window / the move ended at `dropPoint` (screen co-ordinates).
-    std::function<void()> DragStarted;
-    std::function<void(QPoint dropPoint)> Dropped;
+    TDropWatch* Drop = nullptr; // the user moved the window and let it rest
     // Where the window arrangement last put the window: a move to there is the program's.
     std::function<QPoint()> ArrangedPlace;
-    std::function<void(QPainter&)> PaintSkin; // the machine's skin
     // The editors live as long as the machine: they close only once it ends.
     bool MayClose = false;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
     void wheelEvent(QWheelEvent* event) override; // FormMouseWheel
     void closeEvent(QCloseEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -137,14 +128,9 @@ private:
     void SizeGrid();
     void ApplySelection();
     void ShowSelection();
-    void ShowPlayState();
-    void FollowTrackPosition();
 
     TMachineSession& session_;
     int listener_ = 0;
     TGridRect FSelection{0, 3, 1, 3};
-    int lastFollowedPosition_ = 0;
     int repeatDelta_ = 0;
-    QTimer* dropTimer_ = nullptr;
-    bool dragging_ = false;
 };

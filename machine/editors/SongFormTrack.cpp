@@ -121,31 +121,8 @@ void TForm5::Timer2Timer() {
     session_.StepLinePattern(repeatDelta_);
 }
 
-// "Follow" on: back to the line that plays.
 void TForm5::CheckBox1Click() {
-    if (CheckBox1->isChecked())
-        FollowTrackPosition();
-}
-
-// An operation moved the line that plays: with "Follow", the selection goes with it.
-void TForm5::FollowTrackPosition() {
-    if (!CheckBox1->isChecked())
-        return;
-    lastFollowedPosition_ = session_.TrackPosition();
-    session_.SelectLine(lastFollowedPosition_);
-}
-
-void TForm5::FollowPlayback() {
-    ShowPlayState();
-    if (!Playing())
-        Timer1->stop(); // runs again when playback starts
-    if (!Playing() || !CheckBox1->isChecked())
-        return;
-    const int position = session_.TrackPosition();
-    if (position == lastFollowedPosition_)
-        return;
-    lastFollowedPosition_ = position;
-    session_.SelectLine(position);
+    session_.SetFollow(CheckBox1->isChecked());
 }
 
 void TForm5::MuteExecute() {
@@ -164,19 +141,4 @@ void TForm5::WheelBar20031BarScroll(TWheelBar2003::TScrollCode code) {
 
 void TForm5::SetVolumeExecute() {
     session_.SetVolume(Volume());
-}
-
-void TForm5::SpeedButton14Click() {
-    session_.PlayInMode(TPlayMode::Track);
-    ShowPlayState();
-}
-
-void TForm5::SpeedButton15Click() {
-    session_.StopToggle();
-    ShowPlayState();
-}
-
-// The "TRACK" button stays pressed while the track plays.
-void TForm5::ShowPlayState() {
-    SpeedButton14->setChecked(Playing() && session_.PlayMode() == TPlayMode::Track);
 }

@@ -1,11 +1,10 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 // What only the machine's windows can do for a remote command: arranging, minimising and
-// restoring them, the controlled mode and the skin, and the folders of their file dialogs. The
-// start-up implements it; the command server knows no window but its own.
+// restoring them, the controlled mode and the skin. The windowed start-up implements it; a
+// machine without windows does nothing of it.
 class TMachineView {
 public:
     virtual ~TMachineView() = default;
@@ -19,6 +18,14 @@ public:
     // The window places of layout 1, 2 or 3 for machine `number`; false, changing nothing, for
     // any other layout.
     virtual bool Layout(int layout, int32_t number) = 0;
-    virtual void SetSongFolder(const std::string& folder) = 0;
-    virtual void SetMidiFolder(const std::string& folder) = 0;
+};
+
+// A machine without windows: the commands that move, show or paint windows have none to act on.
+class TNoWindows : public TMachineView {
+public:
+    void MinimizeWindows() override {}
+    void RestoreWindows() override {}
+    void ShowConnected(int32_t, bool) override {}
+    void NextSkin() override {}
+    bool Layout(int layout, int32_t) override { return layout >= 1 && layout <= 3; }
 };

@@ -1,7 +1,7 @@
 #include "RemoteServer.h"
 
+#include "CommandChannel.h"
 #include "RemoteWire.h"
-#include "Server.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -141,15 +141,6 @@ bool TRemoteServer::Listen(const QString& service) {
     return true;
 }
 
-bool TRemoteServer::Publish(const QString& programPath) {
-    const QString service = ServiceNameForProgram(programPath);
-    if (Listen(service))
-        return true;
-    std::fprintf(stderr, "%s: %s; running without a command server\n",
-                 qUtf8Printable(QFileInfo(programPath).fileName()), qUtf8Printable(error_));
-    return false;
-}
-
 void TRemoteServer::Close() {
     if (server_->isListening())
         server_->close();
@@ -162,11 +153,11 @@ bool TRemoteServer::IsListening() const {
     return server_->isListening();
 }
 
-void TRemoteServer::Bind(Tserverform& form) {
-    statusText_ = form.StatusText();
-    connect(&form, &Tserverform::StatusChanged, this, &TRemoteServer::SetStatusText);
-    // Queued: the window may close, and that must not happen inside the server's own handler.
-    connect(this, &TRemoteServer::MacroAnswered, &form, &Tserverform::CommandAnswered,
+void TRemoteServer::Bind(TCommandChannel& channel) {
+    statusText_ = channel.StatusText();
+    connect(&channel, &TCommandChannel::StatusChanged, this, &TRemoteServer::SetStatusText);
+    // Queued: the machine may end, and that must not happen inside the server's own handler.
+    connect(this, &TRemoteServer::MacroAnswered, &channel, &TCommandChannel::CommandAnswered,
             Qt::QueuedConnection);
 }
 

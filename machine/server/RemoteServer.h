@@ -9,7 +9,7 @@
 class QLocalServer;
 class QLocalSocket;
 class QTimer;
-class Tserverform;
+class TCommandChannel;
 namespace RemoteWire {
 struct TClientMessage;
 }
@@ -56,9 +56,6 @@ public:
     // socket folder is not private to this user, or another server already answers under the
     // name; a socket left behind by a server that is gone is replaced.
     bool Listen(const QString& service);
-    // Listen under the program's service name; on failure says so on standard error, and the
-    // machine runs on without a server.
-    bool Publish(const QString& programPath);
     // Stops publishing and closes every connection.
     void Close();
     bool IsListening() const;
@@ -76,9 +73,10 @@ public:
     QString StatusText() const { return statusText_; }
     // Sets the status item and notifies every advising client, even when the text is the same.
     void SetStatusText(const QString& text);
-    // Follows the server window's status item: every setting there is a setting here. Tells the
-    // window when a command has been acknowledged, so a shutdown it asked for need not wait longer.
-    void Bind(Tserverform& form);
+    // Follows the channel's status item: every setting there is a setting here. Tells the
+    // channel when a command has been acknowledged, so a shutdown it asked for need not wait
+    // longer.
+    void Bind(TCommandChannel& channel);
 
     // Open connections, including those whose closing is under way.
     int ClientCount() const { return static_cast<int>(links_.size()); }

@@ -1,12 +1,15 @@
 #include "ServerCommands.h"
 
+#include "CommandChannel.h"
 #include "LocalFileNames.h"
 #include "MachineView.h"
-#include "Server.h"
+#include "RemoteWords.h"
 #include "StringConvert.h"
 #include "session/MachineSession.h"
 
-#include <QGuiApplication>
+#include <algorithm>
+
+namespace Word = RemoteWords;
 
 namespace {
 
@@ -28,45 +31,45 @@ void TServerCommands::TestTopicExecuteMacro(const QStringList& lines) {
 
 // The commands that ignore their argument, in the order the machine tests them.
 bool TServerCommands::Simple(const QString& word, const QString& line1) {
-    if (word == "EXIT") {
-        server_.StartShutdown();
-    } else if (word == "MINIMIZE") {
+    if (word == Word::Exit) {
+        channel_.RequestEnd(true);
+    } else if (word == Word::Minimize) {
         view_.MinimizeWindows();
-    } else if (word == "MAXIMIZE") {
+    } else if (word == Word::Maximize) {
         view_.RestoreWindows();
-    } else if (word == "DOYOUNEEDSAVE") {
-        Reply(session_.Song().SongModified ? "NEEDSAVE" : "NOSAVE");
-    } else if (word == "PLAYSONG") {
+    } else if (word == Word::DoYouNeedSave) {
+        Reply(session_.Song().SongModified ? Word::NeedSave : Word::NoSave);
+    } else if (word == Word::PlaySong) {
         session_.PlaySongFromStart();
         Log(line1);
-    } else if (word == "PLAYPATTERN") {
+    } else if (word == Word::PlayPattern) {
         session_.PlayInMode(TPlayMode::Pattern);
         Log(line1);
-    } else if (word == "MIDIRESET") {
+    } else if (word == Word::MidiReset) {
         session_.ResetOutput();
         Log(line1);
-    } else if (word == "COPYPATTERN") {
+    } else if (word == Word::CopyPattern) {
         session_.CopyPattern();
         Log(line1);
-    } else if (word == "PREVIUSPATTERN" || word == "NEXTPATTERN") {
-        session_.StepTrack(word == "NEXTPATTERN" ? 1 : -1);
+    } else if (word == Word::PreviousPattern || word == Word::NextPattern) {
+        session_.StepTrack(word == Word::NextPattern ? 1 : -1);
         Log(line1);
-    } else if (word == "SHIFTPATTERNUP") {
+    } else if (word == Word::ShiftPatternUp) {
         session_.ShiftPatternUp();
         Log(line1);
-    } else if (word == "SHIFTPATTERNDOWN") {
+    } else if (word == Word::ShiftPatternDown) {
         session_.ShiftPatternDown();
         Log(line1);
-    } else if (word == "UNDO") {
+    } else if (word == Word::Undo) {
         session_.Undo();
         Log(line1);
-    } else if (word == "REDO") {
+    } else if (word == Word::Redo) {
         session_.Redo();
         Log(line1);
-    } else if (word == "SKIN") {
+    } else if (word == Word::Skin) {
         view_.NextSkin();
         Log(line1);
-    } else if (word == "STOP") {
+    } else if (word == Word::Stop) {
         session_.StopToggle();
         Log(line1);
     } else {
@@ -77,33 +80,33 @@ bool TServerCommands::Simple(const QString& word, const QString& line1) {
 
 bool TServerCommands::WithArgument(const QString& word, const QString& line1,
                                    const QString& argument) {
-    if (word == "CONNECT") {
+    if (word == Word::Connect) {
         Connect(argument);
-    } else if (word == "LOAD") {
+    } else if (word == Word::Load) {
         Log(line1 + " - " + argument);
         Load(argument);
-    } else if (word == "SAVE") {
+    } else if (word == Word::Save) {
         Log(line1 + " - " + argument);
         Save(argument);
-    } else if (word == "SAVEMIDI") {
+    } else if (word == Word::SaveMidi) {
         Log(line1 + " - " + argument);
         SaveMidi(argument);
-    } else if (word == "SETSPEED") {
+    } else if (word == Word::SetSpeed) {
         Log(line1);
         SetSpeed(argument);
-    } else if (word == "SETVOLUME") {
+    } else if (word == Word::SetVolume) {
         Log(line1);
         SetVolume(argument);
-    } else if (word == "MUTE") {
+    } else if (word == Word::Mute) {
         Log(line1);
         session_.ToggleMute();
-    } else if (word == "DIRECTORY") {
+    } else if (word == Word::Directory) {
         Log(line1);
-        view_.SetSongFolder(Local(argument));
-    } else if (word == "MIDIDIRECTORY") {
+        folders_.Songs = Local(argument);
+    } else if (word == Word::MidiDirectory) {
         Log(line1);
-        view_.SetMidiFolder(Local(argument));
-    } else if (word == "LAYOUT") {
+        folders_.Midi = Local(argument);
+    } else if (word == Word::Layout) {
         Log(line1);
         view_.Layout(Number(argument), static_cast<int32_t>(session_.MachineNumber()));
     } else {
@@ -113,12 +116,11 @@ bool TServerCommands::WithArgument(const QString& word, const QString& line1,
 }
 
 void TServerCommands::Connect(const QString& argument) {
-    server_.ClearLog();
+    channel_.ClearLog();
     const int32_t n = Number(argument);
-    Reply("Machine " + QString::number(n) + " ready");
+    Reply(Word::MachineReady + QString::number(n) + Word::Ready);
     const bool first = !session_.Connected();
     session_.Connect(n);
-    QGuiApplication::setApplicationDisplayName(ApplicationTitle());
     view_.ShowConnected(n, first);
 }
 
@@ -130,7 +132,7 @@ QString TServerCommands::ApplicationTitle() const {
 
 void TServerCommands::Load(const QString& path) {
     const bool loaded = session_.Load(Local(path)).Loaded;
-    Reply(path + (loaded ? " loaded " : " loading failed "));
+    Reply(path + (loaded ? Word::Loaded : Word::LoadingFailed));
 }
 
 // The path without a three-letter extension, then the machine number.
@@ -141,13 +143,13 @@ QString TServerCommands::NumberedBase(const QString& path) const {
 void TServerCommands::Save(const QString& path) {
     const QString base = NumberedBase(path);
     session_.SaveUnderName(Local(base));
-    Reply(base + ".pks" + " saved ");
+    Reply(base + ".pks" + Word::Saved);
     Reply(base);
 }
 
 void TServerCommands::SaveMidi(const QString& path) {
     session_.ExportMidiForController(Local(NumberedBase(path) + ".mid"));
-    Reply("MIDISAVED");
+    Reply(Word::MidiSaved);
 }
 
 // The tempo bar's position; held within the bar's range.
@@ -161,9 +163,9 @@ void TServerCommands::SetVolume(const QString& argument) {
 }
 
 void TServerCommands::Log(const QString& line) {
-    server_.AppendLog(line);
+    channel_.AppendLog(line);
 }
 
 void TServerCommands::Reply(const QString& text) {
-    server_.SetStatusText(text);
+    channel_.SetStatusText(text);
 }

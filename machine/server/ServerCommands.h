@@ -2,21 +2,31 @@
 
 #include <QString>
 #include <QStringList>
+#include <string>
 
+class TCommandChannel;
 class TMachineSession;
 class TMachineView;
-class Tserverform;
 
-// The remote commands: each one is an operation of the machine session, or of the view for what
-// only the windows can do (layout, minimise and restore, the controlled mode). Unknown words are
-// ignored without reply. A numeric argument that is no decimal integer throws ConvertError after
-// the command's log line.
+// The folders of the file dialogs that "DIRECTORY" and "MIDIDIRECTORY" set: settings of the
+// machine, written to the settings file at shutdown.
+struct TDialogFolders {
+    std::string& Songs;
+    std::string& Midi;
+};
+
+// The remote commands: each one is an operation of the machine session, of the channel (the
+// log, the replies, the shutdown), of the settings (the folders) or of the view for what only
+// windows can do (layout, minimise and restore, the controlled mode). Unknown words are ignored
+// without reply. A numeric argument that is no decimal integer throws ConvertError after the
+// command's log line.
 class TServerCommands {
 public:
-    TServerCommands(TMachineSession& session, Tserverform& server, TMachineView& view)
-        : session_(session), server_(server), view_(view) {}
+    TServerCommands(TMachineSession& session, TCommandChannel& channel, TDialogFolders folders,
+                    TMachineView& view)
+        : session_(session), channel_(channel), folders_(folders), view_(view) {}
 
-    // The server window's macro handler: line 1 is the command word, line 2 the argument.
+    // The macro handler: line 1 is the command word, line 2 the argument.
     void TestTopicExecuteMacro(const QStringList& lines);
 
     // The application's title: "Plinkora", then " " + n once connected as machine n.
@@ -36,6 +46,7 @@ private:
     QString NumberedBase(const QString& path) const;
 
     TMachineSession& session_;
-    Tserverform& server_;
+    TCommandChannel& channel_;
+    TDialogFolders folders_;
     TMachineView& view_;
 };

@@ -75,6 +75,8 @@ public:
     uint8_t Volume() const { return volume_; }
     // The song line the track editor selects, 1..max(1, SonglineCount).
     int32_t SelectedLine() const { return selectedLine_; }
+    // "Follow": the selection goes with the song line that plays (on at start).
+    bool Follow() const { return follow_; }
     const TKeyGrid& KeyGrid() const { return keyGrid_; }
     bool PreviewWhilePlaying() const { return playback_->PreviewWhilePlaying(); }
     bool Connected() const { return connected_; }
@@ -153,8 +155,10 @@ public:
     // The controller's "PLAYSONG": the track from its first song line.
     void PlaySongFromStart();
     void ResetOutput();
-    // A pattern the tick moved to (track playback) is reported as the current pattern.
-    void CatchUpWithPlayback();
+    // What playback moved since the last call, called on the user-interface thread while
+    // something plays: a pattern the tick moved to (track playback) is reported as the current
+    // pattern and, with Follow, the selection goes to a song line that began playing.
+    void FollowPlayback();
     // Stops the timer without the rest of the stop path (the machine is closing).
     void StopTicks();
     void TogglePreview();
@@ -223,6 +227,8 @@ public:
     // move one line, stopping at either end.
     void StepTrack(int32_t delta);
     void SetVolume(uint8_t volume);
+    // Follow on selects the line that plays at once.
+    void SetFollow(bool on);
 
 private:
     friend class TSessionReport;
@@ -250,6 +256,7 @@ private:
     void ReportStart(TStartResult result);
     void ReportTrackStart(bool wasPlaying, int32_t patternBefore);
     void ChooseMode(TPlayMode mode);
+    void FollowLineThatPlays();
 
     TPkSong song_;
     TMelodies melodies_;
@@ -268,6 +275,8 @@ private:
     TKeyGrid keyGrid_;
     uint8_t volume_ = DefaultVelocity;
     int32_t selectedLine_ = 1;
+    bool follow_ = true;
+    int32_t lastFollowedLine_ = 1; // the line that played when the selection last followed
     bool playToggleDown_ = false;
     TStartResult lastStart_ = TStartResult::Idle;
     bool connected_ = false;

@@ -34,6 +34,7 @@ enum TChange : TChanges {
     chConnection = 1u << 24,    // linked to a controller, or renumbered
     chTimeSignature = 1u << 25, // the time signature
     chHistory = 1u << 26,       // what can be undone or redone
+    chFollow = 1u << 27,        // whether the selected song line follows playback
 };
 
 // Everything a new song (load, New) may change.

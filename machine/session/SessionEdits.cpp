@@ -220,9 +220,11 @@ void TMachineSession::StepLinePattern(int32_t delta) {
         SelectPattern(pattern);
 }
 
-// The selection stays within the track, so at either end nothing moves.
+// The selection stays within the track, so at either end nothing moves. It steps from where
+// playback has got to.
 void TMachineSession::StepTrack(int32_t delta) {
     TSessionReport report(*this);
+    FollowPlayback();
     const int32_t position = std::clamp(selectedLine_ + delta, 1, std::max(1, song_.SonglineCount));
     if (position != selectedLine_)
         SelectLine(position);
@@ -230,7 +232,15 @@ void TMachineSession::StepTrack(int32_t delta) {
         return;
     SelectPattern(song_.Songlines[position]);
     playback_->WithTicksPaused([&] { state_.TrackPosition = position; });
+    lastFollowedLine_ = position;
     Report(chTrackPosition);
+}
+
+void TMachineSession::SetFollow(bool on) {
+    TSessionReport report(*this);
+    follow_ = on;
+    Report(chFollow);
+    FollowLineThatPlays();
 }
 
 void TMachineSession::SetVolume(uint8_t volume) {

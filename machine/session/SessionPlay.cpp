@@ -39,13 +39,15 @@ TStartResult TMachineSession::PlayPattern() {
 }
 
 // Starting the track from stopped makes the pattern of its song line current and moves the line
-// that plays.
+// that plays; with Follow the selection goes with it.
 void TMachineSession::ReportTrackStart(bool wasPlaying, int32_t patternBefore) {
     if (wasPlaying || PlayMode() != TPlayMode::Track)
         return;
     ShowedPattern(patternBefore);
-    if (Playing())
-        Report(chTrackPosition);
+    if (!Playing())
+        return;
+    Report(chTrackPosition);
+    FollowLineThatPlays();
 }
 
 TStartResult TMachineSession::PlaySong() {
@@ -67,11 +69,14 @@ void TMachineSession::Stop() {
     Report(chTransport);
 }
 
-// The play toggle stays down while the output is open; it comes up when the start failed.
+// The play toggle stays down while the output is open; it comes up when the start failed. From
+// stopped in track mode the track starts over at its first song line, which is selected.
 void TMachineSession::PlayToggle() {
     TSessionReport report(*this);
     const bool wasPlaying = Playing();
     const int32_t patternBefore = CurrentPattern();
+    if (!wasPlaying && PlayMode() == TPlayMode::Track)
+        SelectLine(1);
     ReportStart(playback_->PlayToggle());
     ReportTrackStart(wasPlaying, patternBefore);
     playToggleDown_ = support_->DeviceOpen;
@@ -118,6 +123,7 @@ void TMachineSession::PlaySongFromStart() {
     if (song_.SonglineCount > 0)
         SelectPattern(song_.Songlines[1]);
     Report(chTrackPosition);
+    FollowLineThatPlays();
     PlayInMode(TPlayMode::Track);
 }
 
@@ -125,9 +131,20 @@ void TMachineSession::ResetOutput() {
     playback_->ResetOutput();
 }
 
-void TMachineSession::CatchUpWithPlayback() {
+void TMachineSession::FollowPlayback() {
+    TSessionReport report(*this);
     if (state_.PatternChanged.exchange(0) != 0)
         Report(chCurrentPattern);
+    if (Playing() && follow_ && TrackPosition() != lastFollowedLine_)
+        FollowLineThatPlays();
+}
+
+// Lines the user selects while the track plays stay selected until the next line plays.
+void TMachineSession::FollowLineThatPlays() {
+    if (!follow_)
+        return;
+    lastFollowedLine_ = TrackPosition();
+    SelectLine(lastFollowedLine_);
 }
 
 void TMachineSession::StopTicks() {

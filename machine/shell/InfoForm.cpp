@@ -56,10 +56,6 @@ void TForm4::Button1Click() {
 
 void TForm4::paintEvent(QPaintEvent*) {
     Panel1->setText("Plinkora v" + versionText_);
-    if (!PaintSkin)
-        return;
-    QPainter painter(this);
-    PaintSkin(painter);
 }
 
 void TForm4::showEvent(QShowEvent* event) {

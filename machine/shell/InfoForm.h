@@ -22,7 +22,6 @@ public:
     QWidget* Panel2; // holds the logo
     TOvixLogo* OvixLogo1;
     QPushButton* Button1; // "OK"
-    std::function<void(QPainter&)> PaintSkin;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

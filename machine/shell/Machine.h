@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/PlaybackFollower.h"
 #include "session/MachineSession.h"
 #include "shell/iniform.h"
 
@@ -16,6 +17,7 @@ struct TMachine {
     explicit TMachine(std::unique_ptr<TMidiPort> port = nullptr);
 
     TMachineSession Session;
+    TPlaybackFollower Follower{Session};
     // The command line, argument 0 included, without the language option.
     std::vector<std::string> Arguments;
     // The language chosen for this run (on the command line, or later in the menu); when none,

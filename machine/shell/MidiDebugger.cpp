@@ -5,16 +5,6 @@
 #include <QScrollBar>
 #include <QShortcut>
 
-bool IsDebuggerKey(const QKeyEvent& event) {
-    return event.key() == Qt::Key_D && (event.modifiers() & Qt::ControlModifier);
-}
-
-void InstallDebuggerKey(QWidget& window, std::function<void()> toggle) {
-    auto* key = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_D), &window);
-    key->setContext(Qt::WindowShortcut);
-    QObject::connect(key, &QShortcut::activated, &window, std::move(toggle));
-}
-
 TForm6::TForm6(TMidiDebugLog& log, QWidget* parent) : QWidget(parent, Qt::Tool), log_(log) {
     setObjectName("Form6");
     setWindowTitle("Midi Debugger");
@@ -32,7 +22,6 @@ TForm6::TForm6(TMidiDebugLog& log, QWidget* parent) : QWidget(parent, Qt::Tool),
     Button1->setMaximumWidth(75);
     connect(Button1, &QPushButton::clicked, this, &TForm6::Button1Click);
 
-    InstallDebuggerKey(*this, [this] { ToggleVisible(); });
     log_.Changed = [this] { ShowLines(); };
     ShowLines();
 }
@@ -61,13 +50,6 @@ void TForm6::ToggleVisible() {
 void TForm6::PlaceBeside(const QWidget& mainWindow) {
     const QRect frame = mainWindow.frameGeometry();
     move(frame.right() + 1, frame.top());
-}
-
-void TForm6::paintEvent(QPaintEvent*) {
-    if (!PaintSkin)
-        return;
-    QPainter painter(this);
-    PaintSkin(painter);
 }
 
 void TForm6::resizeEvent(QResizeEvent*) {

@@ -26,18 +26,10 @@ public:
     // Top at the main window's top, left at its right edge.
     void PlaceBeside(const QWidget& mainWindow);
 
-    std::function<void(QPainter&)> PaintSkin;
-
 protected:
-    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void ShowLines();
     TMidiDebugLog& log_;
 };
-
-// Ctrl+D, the key that shows or hides the debugger from every window that has it; D alone
-// does nothing.
-bool IsDebuggerKey(const QKeyEvent& event);
-void InstallDebuggerKey(QWidget& window, std::function<void()> toggle);

@@ -8,7 +8,7 @@
 #include "ProgramPlaces.h"
 #include "cli/CommandLine.h"
 #include "midi/ProgramNames.h"
-#include "server/Server.h"
+#include "server/CommandChannel.h"
 #include "shell/MidiDebugger.h"
 
 #include <QActionGroup>
@@ -87,19 +87,15 @@ int WrapValue(int value, int low, int high) {
     return value;
 }
 
-TForm1::TForm1(TMachine& machine, Tserverform& server, QWidget* parent)
-    : QMainWindow(parent), machine_(machine), session_(machine.Session), server_(server) {
+TForm1::TForm1(TMachine& machine, TCommandChannel& channel, QWidget* parent)
+    : QMainWindow(parent), machine_(machine), session_(machine.Session), channel_(channel) {
     setObjectName("Form1");
     setProperty("Tag", 60);
     Skins = new TSkins(this);
     Skins->Attach(this);
-    dropTimer_ = new QTimer(this);
-    dropTimer_->setSingleShot(true);
-    dropTimer_->setInterval(250);
-    connect(dropTimer_, &QTimer::timeout, this, [this] {
-        if (Dropped)
-            Dropped();
-    });
+    // A move ends in a drop once the window rests. Arranging is idempotent, so a move the
+    // program made itself does no harm.
+    Drop = new TDropWatch(*this, [this](const QMoveEvent&) { return isVisible(); });
     CreateControls();
     CreateMenus();
     CreatePatchMenu();
@@ -335,18 +331,13 @@ void TForm1::CreateMenus() {
     Contents1 = Item(help, "Contents1", "Contents", 201);
     Info1 = Item(help, "Info1", "Info", 83);
 
-    InstallDebuggerKey(*this, [this] {
-        if (ToggleDebugger)
-            ToggleDebugger();
-    });
-
     connect(NewProject1, &QAction::triggered, this, &TForm1::NewProjectClick);
     connect(Drumsession1, &QAction::triggered, this, &TForm1::DrumsessionClick);
     connect(SongKeepPatterns1, &QAction::triggered, this, &TForm1::SongKeepPatternsClick);
     connect(Load1, &QAction::triggered, this, &TForm1::LoadClick);
     connect(Save1, &QAction::triggered, this, &TForm1::SaveClick);
     connect(SaveAs1, &QAction::triggered, this, &TForm1::SaveAsClick);
-    connect(Exit1, &QAction::triggered, &server_, &QWidget::close);
+    connect(Exit1, &QAction::triggered, this, [this] { channel_.RequestClose(); });
     connect(PreviewofTones1, &QAction::triggered, this, &TForm1::PreviewofTones1Click);
     connect(SongDirectory1, &QAction::triggered, this, &TForm1::SongDirectory1Click);
     connect(Skin1, &QAction::triggered, this, &TForm1::Skin1Click);
@@ -503,19 +494,6 @@ void TForm1::Skin1Click() {
     Skins->NextSkin(QSize(392, 296));
 }
 
-void TForm1::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    Skins->PaintSkin(painter);
-}
-
-// A move ends in a drop once the window rests. Arranging is idempotent, so a move the program
-// made itself does no harm.
-void TForm1::moveEvent(QMoveEvent* event) {
-    QMainWindow::moveEvent(event);
-    if (isVisible())
-        dropTimer_->start();
-}
-
 void TForm1::enterEvent(QEnterEvent* event) {
     QMainWindow::enterEvent(event);
     activateWindow();
@@ -523,12 +501,11 @@ void TForm1::enterEvent(QEnterEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    if (server_.CloseConfirmed()) { // the shutdown already asked and is ending the program
+    if (channel_.HasEnded()) { // the shutdown already asked and is ending the program
         event->accept();
         return;
     }
     if (session_.Song().SongModified && !AskSaveQuestion(false)) {
-        server_.Cancelled = true;
         event->ignore();
         return;
     }
@@ -536,6 +513,6 @@ void TForm1::closeEvent(QCloseEvent* event) {
     CloseAnswered = true;
     session_.StopTicks();
     MakeIniFile();
-    if (!server_.Closing)
-        server_.close();
+    if (!channel_.Closing())
+        channel_.RequestClose();
 }

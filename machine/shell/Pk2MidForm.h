@@ -3,6 +3,7 @@
 #include "Machine.h"
 #include "Skins.h"
 #include "WheelBar2003.h"
+#include "widgets/DropWatch.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -18,14 +19,14 @@
 #include <QTimer>
 #include <QToolButton>
 
-class Tserverform;
+class TCommandChannel;
 
 // The main window: menus, tempo, transport, device, patch, bank, transposition and channel. Its
 // controls call the session's operations and show what the session reports.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
-    TForm1(TMachine& machine, Tserverform& server, QWidget* parent = nullptr);
+    TForm1(TMachine& machine, TCommandChannel& channel, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Texts the windows show, replaced by the current language's texts.
@@ -152,7 +153,7 @@ public:
     void Skin1Click();
     void MidiDirectory1Click();
     // The user dropped the window after moving it (no move for a moment).
-    std::function<void()> Dropped;
+    TDropWatch* Drop;
     // Questions and file dialogs; tests replace them.
     std::function<QMessageBox::StandardButton(const QString& question,
                                               QMessageBox::StandardButtons buttons)>
@@ -161,8 +162,6 @@ public:
     std::function<QString(const QString& folder)> ChooseSongToOpen;
     std::function<QString(const QString& folder, const QString& proposed)> ChooseMidiToSave;
     std::function<QString(const QString& folder, const QString& proposed)> ChooseAudioToSave;
-    // Ctrl+D: shows or hides the MIDI debugger.
-    std::function<void()> ToggleDebugger;
 
     // The export sequence through the shared save dialog; true when a file was written.
     bool ExportMidiFile();
@@ -172,8 +171,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
-    void moveEvent(QMoveEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
 
 private:
@@ -205,8 +202,7 @@ private:
 
     TMachine& machine_;
     TMachineSession& session_;
-    Tserverform& server_;
-    QTimer* dropTimer_;
+    TCommandChannel& channel_;
     int listener_ = 0;
 };
 

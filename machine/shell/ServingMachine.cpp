@@ -2,38 +2,13 @@
 
 #include "EndSignals.h"
 #include "LocalFileNames.h"
-#include "Machine.h"
-#include "server/MachineView.h"
-#include "server/RemoteServer.h"
-#include "server/Server.h"
-#include "server/ServerCommands.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <algorithm>
 #include <cstdio>
 
 namespace {
-
-// The commands that move, show or paint windows have none to act on.
-class TNoWindows : public TMachineView {
-public:
-    explicit TNoWindows(TMachine& machine) : machine_(machine) {}
-    void MinimizeWindows() override {}
-    void RestoreWindows() override {}
-    void ShowConnected(int32_t, bool) override {}
-    void NextSkin() override {}
-    bool Layout(int layout, int32_t) override { return layout >= 1 && layout <= 3; }
-    void SetSongFolder(const std::string& folder) override {
-        machine_.Settings.SongFolder = folder;
-    }
-    void SetMidiFolder(const std::string& folder) override {
-        machine_.Settings.MidiFolder = folder;
-    }
-
-private:
-    TMachine& machine_;
-};
 
 void Report(const QString& text) {
     std::fprintf(stderr, "Plinkora: %s\n", text.toLocal8Bit().constData());
@@ -59,39 +34,35 @@ void LoadSongArgument(TMachine& machine) {
 
 } // namespace
 
-int RunServingMachine(int argc, char** argv) {
-    // Never shown, so nothing needs a screen or fonts.
-    qputenv("QT_QPA_PLATFORM", "minimal");
-    QApplication application(argc, argv);
-    QApplication::setApplicationName("Plinkora");
-    QApplication::setQuitOnLastWindowClosed(false);
-    TMachine machine;
-    machine.TakeCommandLine(ServingArguments(argc, argv));
+TServingMachine::TServingMachine(std::vector<std::string> arguments, std::string settingsPath,
+                                 std::unique_ptr<TMidiPort> port)
+    : Machine(std::move(port)) {
+    Machine.TakeCommandLine(std::move(arguments));
+    Machine.SettingsPath = std::move(settingsPath);
     std::string folderProblem;
-    machine.ReadSettingsFile(TMachine::FallbackScreenHeight, folderProblem);
+    Machine.ReadSettingsFile(TMachine::FallbackScreenHeight, folderProblem);
     if (!folderProblem.empty())
         Report(FromLocal(folderProblem));
-    const TLanguage language = machine.UseLanguageOfRun();
-    machine.Session.UseTexts(LoadMessageTexts(LanguageTable(language)));
-    LoadSongArgument(machine);
+    const TLanguage language = Machine.UseLanguageOfRun();
+    Machine.Session.UseTexts(LoadMessageTexts(LanguageTable(language)));
+    LoadSongArgument(Machine);
+    TMachineSession& session = Machine.Session;
+    Server.Channel.Connected = [&session] { return session.Connected(); };
+    Server.Channel.StopPlayback = [&session] { session.Stop(); };
+    Server.Remote.ReportFailure = Report;
+}
 
-    Tserverform server;
-    server.EndWithoutQuestion = true;
-    server.Connected = [&machine] { return machine.Session.Connected(); };
-    server.StopPlayback = [&machine] { machine.Session.Stop(); };
-    TNoWindows view(machine);
-    TServerCommands commands(machine.Session, server, view);
-    TRemoteServer remote;
-    remote.HandleMacro = [&commands](const QStringList& lines) {
-        commands.TestTopicExecuteMacro(lines);
-    };
-    remote.ReportFailure = Report;
-    remote.Bind(server);
-    if (!remote.Listen(TRemoteServer::ServiceNameForProgram(QFile::decodeName(argv[0])))) {
-        Report(remote.ErrorString()); // serving is all it is for
+int RunServingMachine(int argc, char** argv) {
+    QCoreApplication application(argc, argv); // no display, no platform plug-in
+    QCoreApplication::setApplicationName("Plinkora");
+    TServingMachine serving(ServingArguments(argc, argv));
+    TMachineServer& server = serving.Server;
+    if (!server.Publish(QFile::decodeName(argv[0]))) {
+        Report(server.Remote.ErrorString()); // serving is all it is for
         return 1;
     }
-    EndOnSignals(server, [&server] { server.StartShutdown(); });
-    QObject::connect(&server, &Tserverform::Closed, &application, &QApplication::quit);
+    EndOnSignals(server.Channel, [&server] { server.Channel.RequestEnd(false); });
+    QObject::connect(&server.Channel, &TCommandChannel::Ended, &application,
+                     &QCoreApplication::quit);
     return application.exec();
 }

@@ -1,5 +1,6 @@
 #include "shell/Skins.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QRadialGradient>
 #include <QWidget>
@@ -509,4 +510,13 @@ void TSkins::PaintSkin(QPainter& painter) const {
 
 void TSkins::Attach(QWidget* window) {
     connect(this, &TSkins::SkinChanged, window, qOverload<>(&QWidget::update));
+    window->installEventFilter(this);
+}
+
+bool TSkins::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint && watched->isWidgetType()) {
+        QPainter painter(static_cast<QWidget*>(watched));
+        PaintSkin(painter);
+    }
+    return false;
 }

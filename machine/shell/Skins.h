@@ -37,7 +37,8 @@ public:
     // selected and nothing otherwise, so that the window's plain background shows.
     void PaintSkin(QPainter& painter) const;
 
-    // The window is repainted after every skin change, as long as it lives.
+    // The window shows the skin (painted at its top-left under whatever the window paints) and
+    // is repainted after every skin change, as long as it lives.
     void Attach(QWidget* window);
 
     // The artwork of skin 1 to 22 (a null image for any other number).
@@ -45,6 +46,9 @@ public:
 
 signals:
     void SkinChanged(int skin);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildSkinBitmap(QSize patternEditorSize);

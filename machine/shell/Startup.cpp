@@ -16,7 +16,7 @@
 TMachineWindows::TMachineWindows(std::vector<std::string> arguments, std::string settingsPath,
                                  std::unique_ptr<TMidiPort> port)
     : Machine(std::move(port)),
-      Form1(Prepared(std::move(arguments), std::move(settingsPath)), Server),
+      Form1(Prepared(std::move(arguments), std::move(settingsPath)), Channel),
       Form3(Machine.Session), Form2(Machine.Session, &Form1), Form4(Form1.VersionText, &Form1),
       Form5(Machine.Session), Form6(Machine.Session.DebugLog(), &Form1),
       Form8(Machine.Session.Tempo(), Machine.Session.Song().Steps),
@@ -47,17 +47,16 @@ TMachine& TMachineWindows::Prepared(std::vector<std::string> arguments, std::str
 
 void TMachineWindows::Connect() {
     TMachineSession& session = Machine.Session;
-    connect(&Server, &Tserverform::Closed, this, [this] {
+    connect(&Channel, &TCommandChannel::Ended, this, [this] {
         Form3.MayClose = Form5.MayClose = true;
         emit Ended();
     });
-    Server.Connected = [&session] { return session.Connected(); };
-    Server.AskCloseQuestion = [this, &session] {
+    Channel.Connected = [&session] { return session.Connected(); };
+    Channel.AskCloseQuestion = [this, &session] {
         return Form1.CloseAnswered || !session.Song().SongModified || Form1.AskSaveQuestion(false);
     };
-    Server.StopPlayback = [&session] { session.Stop(); };
-    Server.WriteSettings = [this] { Form1.MakeIniFile(); };
-    Server.PaintSkin = [this](QPainter& painter) { Form1.Skins->PaintSkin(painter); };
+    Channel.StopPlayback = [&session] { session.Stop(); };
+    Channel.WriteSettings = [this] { Form1.MakeIniFile(); };
     Form1.Skins->Attach(&Server);
     Form1.AskStepCount = [this, &session] {
         Form8.setsignature(session.Song().Steps);
@@ -82,38 +81,34 @@ void TMachineWindows::Connect() {
     });
     connect(Form1.Info1, &QAction::triggered, &Form4, &TForm4::Toggle);
     // The MIDI debugger.
-    Form1.ToggleDebugger = [this] { Form6.ToggleVisible(); };
     Form6.PlaceBeside(Form1);
     // Skins.
-    const auto paintSkin = [this](QPainter& painter) { Form1.Skins->PaintSkin(painter); };
-    Form4.PaintSkin = paintSkin;
-    Form6.PaintSkin = paintSkin;
     for (QWidget* window : {static_cast<QWidget*>(&Form4), static_cast<QWidget*>(&Form6)})
         Form1.Skins->Attach(window);
 }
 
 void TMachineWindows::ConnectEditors() {
     TLayoutState& layout = Machine.Settings.Layout;
-    const auto paintSkin = [this](QPainter& painter) { Form1.Skins->PaintSkin(painter); };
-    Form3.PaintSkin = paintSkin;
-    Form5.PaintSkin = paintSkin;
     Form1.Skins->Attach(&Form3);
     Form1.Skins->Attach(&Form5);
-    Form3.ToggleDebugger = [this] { Form6.ToggleVisible(); };
-    Form5.ToggleDebugger = [this] { Form6.ToggleVisible(); };
-    Form3.DragStarted = [&layout] { PatternDragStarted(layout); };
-    Form3.Dropped = [this, &layout](QPoint drop) { PatternDropped(windows_, layout, drop); };
-    Form5.DragStarted = [&layout] { TrackDragStarted(layout); };
-    Form5.Dropped = [this, &layout](QPoint drop) { TrackDropped(windows_, layout, drop); };
+    connect(Form3.Drop, &TDropWatch::DragStarted, this, [&layout] { PatternDragStarted(layout); });
+    connect(Form3.Drop, &TDropWatch::Dropped, this,
+            [this, &layout](QPoint drop) { PatternDropped(windows_, layout, drop); });
+    connect(Form5.Drop, &TDropWatch::DragStarted, this, [&layout] { TrackDragStarted(layout); });
+    connect(Form5.Drop, &TDropWatch::Dropped, this,
+            [this, &layout](QPoint drop) { TrackDropped(windows_, layout, drop); });
     Form5.ArrangedPlace = [&layout] { return QPoint(layout.TrackLeft, layout.TrackTop); };
-    Server.Dropped = [this, &layout](QPoint drop) { ServerDropped(windows_, layout, drop); };
+    connect(Server.Drop, &TDropWatch::Dropped, this,
+            [this, &layout](QPoint drop) { ServerDropped(windows_, layout, drop); });
     Form3.move(layout.PatternLeft, layout.PatternTop);
     Form5.move(layout.TrackLeft, layout.TrackTop);
 }
 
 // The same keys in the main window and both editors; they take effect only where no text or
-// number box claims the key (a space typed into a name stays a space).
+// number box claims the key (a space typed into a name stays a space). Ctrl+D shows or hides the
+// MIDI debugger.
 void TMachineWindows::InstallKeys() {
+    const QKeySequence DebuggerKey(Qt::CTRL | Qt::Key_D);
     const auto playOrStop = [this](TPlayMode mode) {
         TMachineSession& session = Machine.Session;
         if (session.Playing() && session.PlayMode() == mode)
@@ -130,11 +125,13 @@ void TMachineWindows::InstallKeys() {
         {QKeySequence(Qt::Key_Space), [playOrStop] { playOrStop(TPlayMode::Pattern); }},
         {QKeySequence(Qt::CTRL | Qt::Key_Space), [playOrStop] { playOrStop(TPlayMode::Track); }},
         {QKeySequence(Qt::Key_F1), [this] { Form1.OpenUserGuide(); }},
+        {DebuggerKey, [this] { Form6.ToggleVisible(); }},
     };
     for (QWidget* window : {static_cast<QWidget*>(&Form1), static_cast<QWidget*>(&Form3),
                             static_cast<QWidget*>(&Form5)})
         for (const auto& [sequence, action] : keys)
             AddKey(*window, sequence, action);
+    AddKey(Form6, DebuggerKey, [this] { Form6.ToggleVisible(); }); // it hides itself too
     // The main window has them on its Edit menu.
     for (QWidget* editor : {static_cast<QWidget*>(&Form3), static_cast<QWidget*>(&Form5)}) {
         for (const QKeySequence& undo : Form1.Undo1->shortcuts())
@@ -203,7 +200,8 @@ void TMachineWindows::FinishStartUp() {
     Form1.activateWindow();
     TakeRememberedPositions(windows_, Machine.Settings.Layout);
     PlaceServerAtStart(windows_, Machine.Settings.Layout);
-    Form1.Dropped = [this] { MainDropped(windows_, Machine.Settings.Layout); };
+    connect(Form1.Drop, &TDropWatch::Dropped, this,
+            [this] { MainDropped(windows_, Machine.Settings.Layout); });
     if (Machine.Session.Connected())
         Server.show();
     Form1.Skin1Click(); // the saved skin was kept one below: "next" restores it
@@ -225,6 +223,7 @@ void TMachineWindows::RestoreWindows() {
 // A repeated CONNECT renumbers the machine: the windows are already in controlled mode and must
 // not shrink again.
 void TMachineWindows::ShowConnected(int32_t number, bool first) {
+    QGuiApplication::setApplicationDisplayName(Commands.ApplicationTitle());
     RestoreWindows();
     if (first)
         EnterControlledMode();
@@ -277,22 +276,11 @@ bool TMachineWindows::Layout(int layout, int32_t number) {
     return true;
 }
 
-void TMachineWindows::SetSongFolder(const std::string& folder) {
-    Machine.Settings.SongFolder = folder;
-}
-
-void TMachineWindows::SetMidiFolder(const std::string& folder) {
-    Machine.Settings.MidiFolder = folder;
-}
-
 bool TMachineWindows::PublishServer() {
-    Remote.HandleMacro = [this](const QStringList& lines) {
-        Commands.TestTopicExecuteMacro(lines);
-    };
     // A bad argument must not stop the next command: the message does not wait for an answer.
     // One message box shows the latest failure: a client sending many bad commands must not
     // open a window for each.
-    Remote.ReportFailure = [this](const QString& reason) {
+    CommandServer.Remote.ReportFailure = [this](const QString& reason) {
         std::fprintf(stderr, "Plinkora: %s\n", reason.toLocal8Bit().constData());
         if (!failureBox_) {
             failureBox_ =
@@ -302,9 +290,14 @@ bool TMachineWindows::PublishServer() {
         failureBox_->setText(reason);
         failureBox_->show();
     };
-    Remote.Bind(Server);
-    return Remote.Publish(
-        QFile::decodeName(Machine.Arguments.empty() ? "Plinkora" : Machine.Arguments[0].c_str()));
+    const QString program =
+        QFile::decodeName(Machine.Arguments.empty() ? "Plinkora" : Machine.Arguments[0].c_str());
+    if (CommandServer.Publish(program))
+        return true;
+    std::fprintf(stderr, "%s: %s; running without a command server\n",
+                 qUtf8Printable(QFileInfo(program).fileName()),
+                 qUtf8Printable(CommandServer.Remote.ErrorString()));
+    return false;
 }
 
 int RunMachine(int argc, char** argv) {
@@ -315,10 +308,7 @@ int RunMachine(int argc, char** argv) {
     TMachineWindows windows(std::vector<std::string>(argv, argv + argc));
     windows.PublishServer();
     // A signal ends the machine as "EXIT" does, without the save question.
-    EndOnSignals(windows.Server, [&windows] {
-        windows.Server.EndWithoutQuestion = true;
-        windows.Server.StartShutdown();
-    });
+    EndOnSignals(windows.Server, [&windows] { windows.Channel.RequestEnd(false); });
     QObject::connect(&windows, &TMachineWindows::Ended, &application, &QApplication::quit);
     return application.exec();
 }

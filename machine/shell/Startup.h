@@ -7,12 +7,11 @@
 #include "MidiDebugger.h"
 #include "NewOptions.h"
 #include "Pk2MidForm.h"
+#include "Server.h"
 #include "editors/PatternForm.h"
 #include "editors/SongForm.h"
+#include "server/MachineServer.h"
 #include "server/MachineView.h"
-#include "server/RemoteServer.h"
-#include "server/Server.h"
-#include "server/ServerCommands.h"
 #include "statistics.h"
 
 #include <QObject>
@@ -37,7 +36,11 @@ public:
 
     // In creation order.
     TMachine Machine;
-    Tserverform Server;
+    TMachineServer CommandServer{
+        Machine.Session, {Machine.Settings.SongFolder, Machine.Settings.MidiFolder}, *this};
+    TCommandChannel& Channel = CommandServer.Channel;
+    TServerCommands& Commands = CommandServer.Commands;
+    Tserverform Server{Channel};
     TForm1 Form1;
     TForm3 Form3; // pattern editor
     TForm2 Form2; // MIDI export options
@@ -49,13 +52,10 @@ public:
 
     const TWindowSet& Windows() const { return windows_; }
 
-    // Publishes the command server under the program's name (argument 0) and hands its macros
-    // to the command handler. False, with a line on standard error, when another machine
-    // already answers under that name.
+    // Publishes the command server under the program's name (argument 0). False, with a line on
+    // standard error, when another machine already answers under that name: the machine then
+    // runs without one.
     bool PublishServer();
-
-    TServerCommands Commands{Machine.Session, Server, *this};
-    TRemoteServer Remote;
 
     // What the command server asks of the windows.
     void MinimizeWindows() override;
@@ -63,8 +63,6 @@ public:
     void ShowConnected(int32_t number, bool first) override;
     void NextSkin() override;
     bool Layout(int layout, int32_t number) override;
-    void SetSongFolder(const std::string& folder) override;
-    void SetMidiFolder(const std::string& folder) override;
 
 signals:
     void Ended(); // the shutdown went through

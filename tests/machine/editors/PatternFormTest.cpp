@@ -430,13 +430,3 @@ TEST_F(PatternEditor, TheRefreshTimerAppliesTheDirtyFlags) {
     EXPECT_TRUE(editor->NamesDirty) << "the reload marks the names for the next tick";
     EXPECT_FALSE(editor->PatternDirty);
 }
-
-TEST_F(PatternEditor, CtrlDTogglesTheDebugger) {
-    int toggles = 0;
-    editor->ToggleDebugger = [&toggles] { ++toggles; };
-    editor->show();
-    editor->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(editor.get()));
-    QTest::keyClick(editor->Edit2, Qt::Key_D, Qt::ControlModifier);
-    EXPECT_EQ(toggles, 1);
-}

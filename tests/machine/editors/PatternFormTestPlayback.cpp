@@ -130,6 +130,7 @@ TEST_F(PatternEditor, TrackPlaybackMovesTheShownPattern) {
     port->Clear();
     Tick(3201);
     ASSERT_EQ(machine.Session.Transport().CurrentPattern, 1);
+    machine.Session.FollowPlayback();
     editor->Timer1Timer();
     EXPECT_EQ(editor->SpinEdit1->value(), 1);
     EXPECT_EQ(editor->Edit2->text(), "(1) ");

@@ -220,21 +220,21 @@ TEST_F(TrackEditor, TheSelectionFollowsTrackPlayback) {
     EXPECT_EQ(form5->SelectedEntry(), 1);
     PlayOnePass();
     EXPECT_EQ(machine.Session.Transport().TrackPosition, 2);
-    form5->FollowPlayback();
+    machine.Session.FollowPlayback();
     EXPECT_EQ(form5->SelectedEntry(), 2);
 
     form5->WheelBar20032->setValue(3); // the user looks elsewhere: no jump back
-    form5->FollowPlayback();
+    machine.Session.FollowPlayback();
     EXPECT_EQ(form5->SelectedEntry(), 3);
 
     form5->CheckBox1->click(); // off
     PlayOnePass();
-    form5->FollowPlayback();
+    machine.Session.FollowPlayback();
     EXPECT_EQ(form5->SelectedEntry(), 3);
     form5->CheckBox1->click(); // on: back to the entry that plays
     EXPECT_EQ(form5->SelectedEntry(), 3);
     PlayOnePass();
-    QTest::qWait(100); // the window's own timer
+    QTest::qWait(100); // the machine's own follower
     EXPECT_EQ(form5->SelectedEntry(), 1);
 
     form5->SpeedButton15->click();
@@ -255,6 +255,10 @@ TEST_F(TrackEditor, ClicksSelectSongLinesAndTrackPlayLeavesThemWithoutFollow) {
     form5->SelectTrackEntry(3);
     form5->SpeedButton14->click();
     ASSERT_TRUE(machine.Session.Playback().Playing());
+    EXPECT_EQ(form5->SelectedEntry(), 1) << "the track starts over at its first line";
+    form5->SelectTrackEntry(3);
+    PlayOnePass();
+    machine.Session.FollowPlayback();
     EXPECT_EQ(form5->SelectedEntry(), 3) << "the position stays where the user put it";
 }
 
@@ -282,13 +286,7 @@ TEST_F(TrackEditor, FollowsTheSongsNameAndLoads) {
     MakeSong(2, {2, 1, 2});
     EXPECT_EQ(form5->SelectedEntry(), 1) << "a loaded song starts on its first line";
 
-    int toggles = 0;
-    form5->ToggleDebugger = [&] { ++toggles; };
     ShowWindow();
-    form5->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(form5.get()));
-    QTest::keyClick(form5.get(), Qt::Key_D, Qt::ControlModifier);
-    EXPECT_EQ(toggles, 1);
 
     form5->SpeedButton14->click();
     ASSERT_TRUE(machine.Session.Support().TimerRunning());
@@ -299,8 +297,9 @@ TEST_F(TrackEditor, FollowsTheSongsNameAndLoads) {
 TEST_F(TrackEditor, OnlyTheUsersMovesAreDrags) {
     int started = 0;
     std::vector<QPoint> drops;
-    form5->DragStarted = [&] { ++started; };
-    form5->Dropped = [&](QPoint point) { drops.push_back(point); };
+    QObject::connect(form5->Drop, &TDropWatch::DragStarted, [&] { ++started; });
+    QObject::connect(form5->Drop, &TDropWatch::Dropped,
+                     [&](QPoint point) { drops.push_back(point); });
     form5->ArrangedPlace = [] { return QPoint(300, 200); };
     ShowWindow();
     QCursor::setPos(10, 10);
@@ -325,4 +324,48 @@ TEST_F(TrackEditor, OnlyTheUsersMovesAreDrags) {
     QTest::qWait(400);
     ASSERT_EQ(drops.size(), 1u);
     EXPECT_EQ(drops[0], form5->frameGeometry().center());
+}
+
+// Undo and redo show the pattern the step belonged to, whatever the track editor selects.
+TEST_F(TrackEditor, UndoAndRedoShowTheEditedPattern) {
+    MakeSong(3, {1, 2, 3});
+    for (const bool follow : {true, false}) {
+        for (const bool playing : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "follow " << follow << ", playing " << playing);
+            machine.Session.SetFollow(follow);
+            if (playing)
+                form5->SpeedButton14->click();
+            machine.Session.SelectPattern(3);
+            machine.Session.SetStepNote(1, 9);
+            machine.Session.Undo();
+            EXPECT_EQ(machine.Session.CurrentPattern(), 3);
+            EXPECT_EQ(form3->SpinEdit1->value(), 3);
+            machine.Session.Redo();
+            EXPECT_EQ(machine.Session.CurrentPattern(), 3);
+            EXPECT_EQ(form3->SpinEdit1->value(), 3);
+            machine.Session.StopToggle();
+        }
+    }
+}
+
+// From stopped in track mode the play toggle starts the track over at its first line and
+// selects it, with Follow or without, even when the output cannot be opened.
+TEST_F(TrackEditor, ThePlayToggleSelectsTheFirstLineWithoutFollow) {
+    MakeSong(2, {1, 2, 1});
+    machine.Session.SetFollow(false);
+    EXPECT_FALSE(form5->CheckBox1->isChecked());
+    form5->SelectTrackEntry(3);
+    machine.Session.PlayPattern();
+    machine.Session.Stop(); // the output is closed
+    machine.Session.ChooseTrackMode();
+    port->OpenResult = MidiResult::Allocated; // another program holds the device
+    machine.Session.PlayToggle();
+    ASSERT_FALSE(machine.Session.Playing());
+    EXPECT_EQ(form5->SelectedEntry(), 1);
+    port->OpenResult = MidiResult::Ok;
+    form5->SelectTrackEntry(2);
+    machine.Session.PlayToggle();
+    ASSERT_TRUE(machine.Session.Playing());
+    EXPECT_EQ(form5->SelectedEntry(), 1);
+    EXPECT_EQ(machine.Session.TrackPosition(), 1);
 }

@@ -2,7 +2,7 @@
 
 #include "RemoteServerTestSupport.h"
 #include "RemoteWire.h"
-#include "server/Server.h"
+#include "server/CommandChannel.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -250,34 +250,34 @@ TEST_F(RemoteWireTest, AFailingMacroIsReportedAndStillAcknowledged) {
     EXPECT_EQ(client->NextHeader(), "ACK");
 }
 
-TEST_F(RemoteWireTest, TheServerWindowsStatusReachesAdvisedClients) {
-    Tserverform form;
-    form.SetStatusText("before");
-    server.Bind(form);
+TEST_F(RemoteWireTest, TheChannelsStatusReachesAdvisedClients) {
+    TCommandChannel channel;
+    channel.SetStatusText("before");
+    server.Bind(channel);
     EXPECT_EQ(server.StatusText(), "before");
     auto client = Linked();
     client->Send("ADVISE TestItem\n");
     EXPECT_EQ(client->NextHeader(), "OK");
-    form.SetStatusText("Machine 2 ready");
+    channel.SetStatusText("Machine 2 ready");
     ExpectValue(*client, "Machine 2 ready\r\n");
-    form.close(); // the shutdown reports itself
+    channel.RequestClose(); // the shutdown reports itself
     ExpectValue(*client, "SHUTDOWN\r\n");
 }
 
 // The shutdown timer is only a bound: the end comes once "EXIT" has been acknowledged.
 TEST_F(RemoteWireTest, AnExitEndsOnceItsAcknowledgementHasGone) {
-    Tserverform form;
-    form.Connected = [] { return true; };
-    server.Bind(form);
-    bool closed = false;
-    QObject::connect(&form, &Tserverform::Closed, [&] { closed = true; });
-    duringMacro = [&](const QStringList&) { form.StartShutdown(); };
+    TCommandChannel channel;
+    channel.Connected = [] { return true; };
+    server.Bind(channel);
+    bool ended = false;
+    QObject::connect(&channel, &TCommandChannel::Ended, [&] { ended = true; });
+    duringMacro = [&](const QStringList&) { channel.RequestEnd(true); };
     auto client = Linked();
     client->Send("EXECUTE 4\nEXIT");
     EXPECT_EQ(client->NextHeader(), "ACK");
     QCoreApplication::processEvents();
-    EXPECT_TRUE(closed);
-    EXPECT_FALSE(form.Timer1->isActive());
+    EXPECT_TRUE(ended);
+    EXPECT_FALSE(channel.ShutdownPending());
 }
 
 // --- publishing the service ---
@@ -330,9 +330,8 @@ TEST_F(Publishing, ASecondMachineUnderTheSameNameRunsWithoutServer) {
     EXPECT_FALSE(second.Listen("PK0"));
     EXPECT_TRUE(second.ErrorString().contains("another machine already answers under the name"));
     EXPECT_FALSE(second.IsListening());
-    EXPECT_FALSE(second.Publish("/opt/pk/PK0")); // says so on standard error
     EXPECT_TRUE(Answers("PK0")) << "the first machine keeps its socket";
-    EXPECT_TRUE(neighbour.Publish("/opt/pk/PK1"));
+    EXPECT_TRUE(neighbour.Listen(TRemoteServer::ServiceNameForProgram("/opt/pk/PK1")));
     EXPECT_EQ(neighbour.ServiceName(), "PK1");
 
     first.Close();

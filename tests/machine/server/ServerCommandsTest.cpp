@@ -32,7 +32,7 @@ protected:
 
     TempDir dir;
     TMachineWindows windows;
-    QSignalSpy replies{&windows.Server, &Tserverform::StatusChanged};
+    QSignalSpy replies{&windows.Channel, &TCommandChannel::StatusChanged};
 };
 
 QString Reply(const QSignalSpy& spy, int i) {
@@ -67,14 +67,14 @@ TEST_F(Commands, ConnectTakesTheNumberAndSwitchesToControlledMode) {
 }
 
 TEST_F(Commands, WordsAreUpperCasedButSpacesMakeNoCommand) {
-    QSignalSpy ended(&windows.Server, &Tserverform::Closed);
+    QSignalSpy ended(&windows.Channel, &TCommandChannel::Ended);
     Send(" EXIT");
-    EXPECT_FALSE(windows.Server.Timer1->isActive());
+    EXPECT_FALSE(windows.Channel.ShutdownPending());
     Send("Nonsense", "1");
     EXPECT_EQ(replies.count(), 0);
     windows.Machine.Session.Connect(1); // no save question
     Send("exit");
-    EXPECT_TRUE(windows.Server.Timer1->isActive()) << "the shutdown waits for the command's end";
+    EXPECT_TRUE(windows.Channel.ShutdownPending()) << "the shutdown waits for the command's end";
     ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() == 1; }, 5000));
     EXPECT_EQ(Reply(replies, replies.count() - 1), "SHUTDOWN");
 }
@@ -219,7 +219,7 @@ TEST(CommandsInBothLanguages, GiveTheSameRepliesAndTheSameFiles) {
         TempDir dir;
         TMachineWindows windows({"Plinkora", "--language", codes[i]}, dir.File("Plinkora.ini"),
                                 std::make_unique<TRecordingMidiPort>());
-        QSignalSpy spy{&windows.Server, &Tserverform::StatusChanged};
+        QSignalSpy spy{&windows.Channel, &TCommandChannel::StatusChanged};
         const QString folder = QString::fromStdString(dir.Path().string());
         const QString song = QString::fromStdString(
             dir.Write("a.pks", "Plinkora Song\r\n100 ms\r\n1 Pattern\r\n1 2 \r\n1 Songlines\r\n"

@@ -1,7 +1,7 @@
 #include "TempDir.h"
 #include "WavSound.h"
 #include "midi/MidiPortRecording.h"
-#include "server/Server.h"
+#include "server/CommandChannel.h"
 #include "shell/Pk2MidForm.h"
 
 #include <QTest>
@@ -19,7 +19,7 @@ class MainWindow : public ::testing::Test {
 protected:
     MainWindow() : machine(Recording()) {
         machine.SettingsPath = dir.File("Plinkora.ini");
-        form = std::make_unique<TForm1>(machine, server);
+        form = std::make_unique<TForm1>(machine, channel);
         machine.Session.Support().TicksByHand = true;
         form->Ask = [this](const QString& question, QMessageBox::StandardButtons) {
             questions.push_back(question);
@@ -46,7 +46,7 @@ protected:
 
     TRecordingMidiPort* port = nullptr;
     TMachine machine;
-    Tserverform server;
+    TCommandChannel channel;
     std::unique_ptr<TForm1> form;
     std::vector<QString> questions;
     std::vector<QMessageBox::StandardButton> answers;
@@ -303,7 +303,7 @@ TEST_F(MainWindow, CancellingTheCloseQuestionKeepsTheMachineRunning) {
     machine.Session.SetPatternName("edited");
     answers = {QMessageBox::Cancel};
     form->close();
-    EXPECT_TRUE(server.Cancelled);
+    EXPECT_FALSE(channel.Closing());
     EXPECT_EQ(questions.size(), 1u);
 }
 
@@ -323,8 +323,8 @@ TEST(MainWindowSettings, TheSavedRangePreviewAndPositionAreShownAtStart) {
                                                      "140\r\n219\r\n538\r\n219\r\n"
                                                      "PatternFixed\r\n4\r\nSongFixed\r\n6\r\n"
                                                      "5\r\nTone Preview On\r\n16\r\n(C) me\r\n");
-    Tserverform server;
-    TForm1 form(machine, server);
+    TCommandChannel channel;
+    TForm1 form(machine, channel);
     EXPECT_EQ(machine.Session.Song().Range, 49);
     EXPECT_TRUE(form.Octave[3]->isChecked());
     EXPECT_EQ(form.SpinEdit2->maximum(), 12);

@@ -105,6 +105,16 @@ TEST_F(ToolWindows, CtrlDTogglesTheDebuggerAndDAloneDoesNothing) {
     EXPECT_TRUE(windows.Form6.isVisible());
     QTest::keyClick(&windows.Form1, Qt::Key_D, Qt::ControlModifier);
     EXPECT_FALSE(windows.Form6.isVisible());
+
+    // The editors have the key too, even in the pattern's name box.
+    for (QWidget* editor :
+         {static_cast<QWidget*>(windows.Form3.Edit2), static_cast<QWidget*>(&windows.Form5)}) {
+        editor->window()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(editor->window()));
+        const bool shown = windows.Form6.isVisible();
+        QTest::keyClick(editor, Qt::Key_D, Qt::ControlModifier);
+        EXPECT_NE(windows.Form6.isVisible(), shown) << editor->objectName().toStdString();
+    }
 }
 
 TEST_F(ToolWindows, TheDebuggerShowsEveryReportedCallAndKeepsAtMost51Lines) {
