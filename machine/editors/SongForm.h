@@ -121,7 +121,6 @@ private:
     void SessionChanged(TChanges changes);
     void ShowVolume();
 
-    bool Playing() const;
     bool IsUsersMove() const;
     int SonglineCount() const { return session_.Song().SonglineCount; }
     int VisibleRows() const;

@@ -23,10 +23,6 @@ void SetCellText(QTableWidget& grid, int row, int column, const QString& text) {
 
 } // namespace
 
-bool TForm5::Playing() const {
-    return session_.Playing();
-}
-
 uint8_t TForm5::Volume() const {
     return static_cast<uint8_t>(std::clamp(WheelBar20031->PositionInverse(), 0, 127));
 }
