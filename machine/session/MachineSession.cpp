@@ -159,7 +159,7 @@ void TMachineSession::NewSong(const TNewSong& request) {
         state_.PlayMode = TPlayMode::Pattern;
     ShowedPattern(patternBefore);
     StartHistory(!song_.SongModified);
-    Report(chNewSong | chTransport);
+    Report(chNewSong | chTransport | chRangeChosen);
 }
 
 void TMachineSession::NewSongKeepPatterns() {

@@ -172,7 +172,8 @@ public:
     void SetBank(int32_t bank);
     // Returns the result code of opening the device.
     int32_t SetDevice(int32_t deviceId);
-    // False, changing nothing, when a pattern holds a note the range cannot show.
+    // False, changing nothing, when a pattern holds a note the range cannot show. An accepted
+    // choice is reported, the range the song already has too (chRangeChosen).
     bool SetRange(int32_t range);
 
     // --- the pattern editor (on the current pattern) ---

@@ -34,6 +34,8 @@ enum TChange : TChanges {
     chConnection = 1u << 24,    // linked to a controller, or renumbered
     chTimeSignature = 1u << 25, // the time signature
     chHistory = 1u << 26,       // what can be undone or redone
+    chRangeChosen = 1u << 27,   // a range was chosen, the same one too (the range menu, New):
+                                // the pattern editor's fill pitch starts over
 };
 
 // Everything a new song (load, New) may change.

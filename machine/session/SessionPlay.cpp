@@ -236,7 +236,7 @@ bool TMachineSession::SetRange(int32_t range) {
     TSessionReport report(*this, stRange);
     if (!ChangeRange(song_, range))
         return false;
-    Report(chRange);
+    Report(chRange | chRangeChosen);
     if (Transposition() > TransposeCeiling(song_))
         SetTransposition(TransposeCeiling(song_));
     return true;
