@@ -84,6 +84,9 @@ public:
     bool IsNewSongName(const std::string& name) const;
     // The General MIDI name of the song's program.
     std::string InstrumentName() const;
+    // The song's name as the editors and the export show it: without the folder that a remote
+    // save gives it.
+    std::string ShownSongName() const;
     // "Midi Mapper", then every device of the port.
     const std::vector<std::string>& DeviceNames() const { return deviceNames_; }
     int32_t DeviceCount() const;
@@ -129,6 +132,9 @@ public:
     TRenderResult RenderAudio(const std::string& path,
                               std::function<bool(double done)> progress = {});
     void SetExportOptions(const TExportOptions& options);
+    // The export dialog opens: the instrument text := the instrument's name, the track name :=
+    // "<shown song name> - <instrument>".
+    void NameExportTrack();
 
     // --- the New commands (after the save question) ---
     struct TNewSong {
@@ -245,6 +251,7 @@ private:
     void KeyGridOff();
     void SwitchPattern(int32_t pattern);
     std::string SongFilePathFor(const std::string& name) const;
+    TExportOptions WithSongNames(TExportOptions options) const;
     TExportOptions ControllerExportOptions() const;
     void WriteSongTo(const std::string& path);
     void KeepInstrumentName();
