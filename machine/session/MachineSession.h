@@ -82,7 +82,8 @@ public:
     // The name a new song takes ("New Song", or the table's text).
     const std::string& NewSongName() const { return newSongName_; }
     bool IsNewSongName(const std::string& name) const;
-    // The General MIDI name of the song's program.
+    // The name of the song's program: a drum kit on channel 10, the General MIDI program
+    // elsewhere.
     std::string InstrumentName() const;
     // The song's name as the editors and the export show it: without the folder that a remote
     // save gives it.
@@ -244,6 +245,7 @@ private:
     void Restore(const TSongState& state);
     void ApplyLoadedSong(bool chooseDevice);
     void ResetTrack();
+    void ResetExportNames();
     void ShowedPattern(int32_t patternBefore);
     void KeepSelectionInTrack();
     void AddedPattern(int32_t n);
