@@ -258,6 +258,8 @@ void TForm3::CreateScrollBars() {
 void TForm3::SessionChanged(TChanges changes) {
     if (changes & chKeyGrid)
         ShowKeyGrid();
+    if (changes & chRangeChosen)
+        ChangeRange();
     if (changes & (chNewSong | chSteps | chPatterns | chTrack | chRange))
         FollowSong();
     if (changes & (chCurrentPattern | chPatterns | chLoaded))
@@ -281,8 +283,8 @@ void TForm3::ShowKeyGrid() {
 
 void TForm3::FollowSong() {
     const TPkSong& song = session_.Song();
-    if (ScrollBar1->maximum() != song.Range)
-        ChangeRange();
+    if (ScrollBar1->maximum() != song.Range) // a load or an undo: the fill pitch stays
+        ScaleSliders(std::min(FillPitch(), song.Range));
     {
         const QSignalBlocker quiet(SpinEdit1);
         SpinEdit1->setMaximum(std::max(song.PatternCount, 1) + 1);

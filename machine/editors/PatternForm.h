@@ -110,7 +110,11 @@ public:
     // Sliders.
     void CreateScrollBars();
     void HideScrollbars();
+    // Every slider takes the song's range; the fill pitch goes back to the default note.
     void ChangeRange();
+    // Every slider takes the song's range: the step sliders show their notes, the fill pitch
+    // `fillPitch`.
+    void ScaleSliders(int fillPitch);
     // p = 0 sets all 16 sliders to `value` as one-step notes.
     void LoadPatternIntoSliders(int p, int value = DefaultNote);
     void ScrollBarOnChange(QScrollBar* bar);

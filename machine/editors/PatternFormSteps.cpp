@@ -96,6 +96,10 @@ void TForm3::HideScrollbars() {
 }
 
 void TForm3::ChangeRange() {
+    ScaleSliders(DefaultNote);
+}
+
+void TForm3::ScaleSliders(int fillPitch) {
     const TPkSong& song = session_.Song();
     const int p = CurrentPattern();
     Reloading = true;
@@ -105,7 +109,7 @@ void TForm3::ChangeRange() {
         ScrBar[k]->setValue(song.Range - (stored ? song.Notes[p][k] : DefaultNote));
     }
     ScrollBar1->setRange(0, song.Range);
-    ScrollBar1->setValue(song.Range - DefaultNote);
+    ScrollBar1->setValue(song.Range - fillPitch);
     Reloading = false;
 }
 

@@ -188,7 +188,7 @@ void TForm5::FormCreate() {
     FillTrackList();
     WheelBar20032->setRange(1, std::max(1, SonglineCount()));
     WheelBar20032->setValue(1);
-    Edit1->setText(FileNamePart(FromLocal(session_.Song().Name)));
+    Edit1->setText(FromLocal(session_.ShownSongName()));
     RefreshTrackGrid();
     ShowSelection();
     ShowVolume();
@@ -204,7 +204,7 @@ void TForm5::SessionChanged(TChanges changes) {
     if (changes & (chSelectedLine | chTrack | chNewSong))
         ShowSelection();
     if (changes & chName)
-        Edit1->setText(FileNamePart(FromLocal(session_.Song().Name)));
+        Edit1->setText(FromLocal(session_.ShownSongName()));
     if (changes & chVolume)
         ShowVolume();
     if (changes & chMute)

@@ -48,3 +48,32 @@ std::string_view PercussionName(int32_t key) {
         return {};
     return ProgramName(index);
 }
+
+std::string_view DrumKitName(int32_t program) {
+    switch (program) {
+    case 0:
+        return "Standard Kit";
+    case 8:
+        return "Room Kit";
+    case 16:
+        return "Power Kit";
+    case 24:
+        return "Electronic Kit";
+    case 25:
+        return "TR-808 Kit";
+    case 32:
+        return "Jazz Kit";
+    case 40:
+        return "Brush Kit";
+    case 48:
+        return "Orchestra Kit";
+    case 56:
+        return "SFX Kit";
+    default:
+        return "Drum Kit";
+    }
+}
+
+std::string_view ChannelProgramName(int32_t channel, int32_t program) {
+    return channel == DrumKitChannel ? DrumKitName(program) : ProgramName(program);
+}

@@ -16,3 +16,14 @@ std::string_view ProgramName(int32_t index);
 
 // The name of percussion key `key` (35..81); empty for other keys.
 std::string_view PercussionName(int32_t key);
+
+// The MIDI channel (1..16) on which the program chooses a drum kit.
+constexpr int32_t DrumKitChannel = 10;
+
+// The name of the drum kit that program `program` chooses: one of the standard kits, or
+// "Drum Kit" for any other number.
+std::string_view DrumKitName(int32_t program);
+
+// The name of program `program` on MIDI channel `channel`: a drum kit on the drum channel, the
+// General MIDI program elsewhere.
+std::string_view ChannelProgramName(int32_t channel, int32_t program);

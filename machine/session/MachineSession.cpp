@@ -73,7 +73,7 @@ bool TMachineSession::IsNewSongName(const std::string& name) const {
 }
 
 std::string TMachineSession::InstrumentName() const {
-    return std::string(ProgramName(song_.Patch));
+    return std::string(ChannelProgramName(song_.Channel, song_.Patch));
 }
 
 int32_t TMachineSession::DeviceCount() const {
@@ -128,16 +128,21 @@ void TMachineSession::SetTimeSignature(int32_t numerator, int32_t denominator) {
     Report(chTimeSignature);
 }
 
-// A new track of one line and the export options of a new song. The copyright is the user's
-// setting: a new song must not throw it away.
+// A new track of one line.
 void TMachineSession::ResetTrack() {
     playback_->WithTicksPaused([this] {
         state_.TrackPosition = 1;
         ResetTrackLines(song_, newSongName_);
     });
-    ResetExportOptions(exportOptions_, song_.Name, InstrumentName(), exportOptions_.Copyright);
-    Report(chTrack | chName | chExportOptions);
+    Report(chTrack | chName);
     KeepSelectionInTrack();
+}
+
+// The export options of a new song. The copyright is the user's setting: a new song must not
+// throw it away.
+void TMachineSession::ResetExportNames() {
+    ResetExportOptions(exportOptions_, ShownSongName(), InstrumentName(), exportOptions_.Copyright);
+    Report(chExportOptions);
 }
 
 void TMachineSession::NewSong(const TNewSong& request) {
@@ -154,17 +159,19 @@ void TMachineSession::NewSong(const TNewSong& request) {
     });
     SetChannel(song_.Channel);
     SetTransposition(song_.Transpose[1]);
+    ResetExportNames(); // the instrument on the new song's channel, not yet edited
     BuildAllMelodies(song_, melodies_, out_->Voice);
     if (Playing())
         state_.PlayMode = TPlayMode::Pattern;
     ShowedPattern(patternBefore);
     StartHistory(!song_.SongModified);
-    Report(chNewSong | chTransport);
+    Report(chNewSong | chTransport | chRangeChosen);
 }
 
 void TMachineSession::NewSongKeepPatterns() {
     TSessionReport report(*this);
     ResetTrack();
+    ResetExportNames();
     StartHistory(!song_.SongModified);
     Report(chSongShape);
 }

@@ -84,8 +84,12 @@ public:
     // The name a new song takes ("New Song", or the table's text).
     const std::string& NewSongName() const { return newSongName_; }
     bool IsNewSongName(const std::string& name) const;
-    // The General MIDI name of the song's program.
+    // The name of the song's program: a drum kit on channel 10, the General MIDI program
+    // elsewhere.
     std::string InstrumentName() const;
+    // The song's name as the editors and the export show it: without the folder that a remote
+    // save gives it.
+    std::string ShownSongName() const;
     // "Midi Mapper", then every device of the port.
     const std::vector<std::string>& DeviceNames() const { return deviceNames_; }
     int32_t DeviceCount() const;
@@ -131,6 +135,9 @@ public:
     TRenderResult RenderAudio(const std::string& path,
                               std::function<bool(double done)> progress = {});
     void SetExportOptions(const TExportOptions& options);
+    // The export dialog opens: the instrument text := the instrument's name, the track name :=
+    // "<shown song name> - <instrument>".
+    void NameExportTrack();
 
     // --- the New commands (after the save question) ---
     struct TNewSong {
@@ -176,7 +183,8 @@ public:
     void SetBank(int32_t bank);
     // Returns the result code of opening the device.
     int32_t SetDevice(int32_t deviceId);
-    // False, changing nothing, when a pattern holds a note the range cannot show.
+    // False, changing nothing, when a pattern holds a note the range cannot show. An accepted
+    // choice is reported, the range the song already has too (chRangeChosen).
     bool SetRange(int32_t range);
 
     // --- the pattern editor (on the current pattern) ---
@@ -243,6 +251,7 @@ private:
     void Restore(const TSongState& state);
     void ApplyLoadedSong(bool chooseDevice);
     void ResetTrack();
+    void ResetExportNames();
     void ShowedPattern(int32_t patternBefore);
     void KeepSelectionInTrack();
     void AddedPattern(int32_t n);
@@ -250,6 +259,7 @@ private:
     void KeyGridOff();
     void SwitchPattern(int32_t pattern);
     std::string SongFilePathFor(const std::string& name) const;
+    TExportOptions WithSongNames(TExportOptions options) const;
     TExportOptions ControllerExportOptions() const;
     void WriteSongTo(const std::string& path);
     void KeepInstrumentName();

@@ -35,6 +35,8 @@ enum TChange : TChanges {
     chTimeSignature = 1u << 25, // the time signature
     chHistory = 1u << 26,       // what can be undone or redone
     chFollow = 1u << 27,        // whether the selected song line follows playback
+    chRangeChosen = 1u << 28,   // a range was chosen, the same one too (the range menu, New):
+                                // the pattern editor's fill pitch starts over
 };
 
 // Everything a new song (load, New) may change.

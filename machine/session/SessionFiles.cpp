@@ -17,6 +17,14 @@ std::string FolderOf(const std::string& path) {
     return absolute.lexically_normal().parent_path().string();
 }
 
+// A text of the export options that changes counts as edited, as a change of its field does.
+void SetEditedText(std::string& text, bool& edited, const std::string& value) {
+    if (text == value)
+        return;
+    text = value;
+    edited = true;
+}
+
 } // namespace
 
 TMachineSession::TLoadResult TMachineSession::Load(const std::string& path, bool chooseDevice) {
@@ -55,7 +63,7 @@ void TMachineSession::ApplyLoadedSong(bool chooseDevice) {
     song_.SongReady = true;
     BuildAllMelodies(song_, melodies_, out_->Voice);
 
-    exportOptions_.TrackName = song_.Name;
+    exportOptions_.TrackName = ShownSongName();
     exportOptions_.TrackNameEdited = false;
     exportOptions_.InstrumentEdited = false;
     SetTransposition(song_.Transpose[1]);
@@ -100,8 +108,8 @@ void TMachineSession::SaveAs(const std::string& path) {
     TSessionReport report(*this);
     WriteSongTo(path);
     song_.Name = StripExtension(FileNamePart(path));
-    if (!exportOptions_.TrackNameEdited && exportOptions_.TrackName != song_.Name) {
-        exportOptions_.TrackName = song_.Name;
+    if (!exportOptions_.TrackNameEdited && exportOptions_.TrackName != ShownSongName()) {
+        exportOptions_.TrackName = ShownSongName();
         exportOptions_.TrackNameEdited = true;
         Report(chExportOptions);
     }
@@ -120,14 +128,25 @@ std::string TMachineSession::ExportMidi(const std::string& path) {
     return ExportSongToMidi(song_, melodies_, out_->Voice, tempo_, exportOptions_, path);
 }
 
-// The options a controller's export uses: track name "<song> - <instrument>", the instrument,
-// not monophone.
-TExportOptions TMachineSession::ControllerExportOptions() const {
-    TExportOptions options = exportOptions_;
+std::string TMachineSession::ShownSongName() const {
+    return FileNamePart(song_.Name);
+}
+
+// The export dialog's opening and a controller's export name the track and the instrument alike.
+TExportOptions TMachineSession::WithSongNames(TExportOptions options) const {
     const std::string instrument = InstrumentName();
-    options.Instrument = instrument;
-    options.TrackName = FileNamePart(song_.Name) + " - " + instrument;
-    options.InstrumentEdited = options.TrackNameEdited = true;
+    SetEditedText(options.Instrument, options.InstrumentEdited, instrument);
+    SetEditedText(options.TrackName, options.TrackNameEdited, ShownSongName() + " - " + instrument);
+    return options;
+}
+
+void TMachineSession::NameExportTrack() {
+    SetExportOptions(WithSongNames(exportOptions_));
+}
+
+// The options a controller's export uses: the song's names, not monophone.
+TExportOptions TMachineSession::ControllerExportOptions() const {
+    TExportOptions options = WithSongNames(exportOptions_);
     options.Monophone = false;
     return options;
 }

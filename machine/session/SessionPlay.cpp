@@ -197,13 +197,14 @@ void TMachineSession::SetChannel(int32_t channel) {
     out_->Voice.OutChannel = static_cast<uint8_t>(channel - 1);
     SetSongValue(song_, song_.Channel, channel);
     out_->SetPatch(song_.Patch);
+    KeepInstrumentName(); // to or from a drum kit
     BuildAllMelodies(song_, melodies_, out_->Voice);
     if (Playing())
         out_->Reset();
     Report(chChannel | chSteps);
 }
 
-// An instrument text the user has not edited follows the program once.
+// An instrument text the user has not edited follows the program (and the channel) once.
 void TMachineSession::KeepInstrumentName() {
     const std::string name = InstrumentName();
     if (exportOptions_.InstrumentEdited || exportOptions_.Instrument == name)
@@ -253,7 +254,7 @@ bool TMachineSession::SetRange(int32_t range) {
     TSessionReport report(*this, stRange);
     if (!ChangeRange(song_, range))
         return false;
-    Report(chRange);
+    Report(chRange | chRangeChosen);
     if (Transposition() > TransposeCeiling(song_))
         SetTransposition(TransposeCeiling(song_));
     return true;

@@ -1,6 +1,5 @@
 #include "ExportOptions.h"
 
-#include <QFile>
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -144,9 +143,7 @@ void TForm2::ShowOptions() {
 }
 
 void TForm2::Open() {
-    const QString instrument = Text(session_.InstrumentName());
-    Edit3->setText(instrument);
-    Edit1->setText(QFile::decodeName(session_.Song().Name.c_str()) + " - " + instrument);
+    session_.NameExportTrack();
     // A text longer than its field shows its beginning, not its end.
     for (QLineEdit* field : {Edit1, Edit2, Edit3})
         field->setCursorPosition(0);

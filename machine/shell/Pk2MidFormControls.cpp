@@ -1,16 +1,10 @@
 #include "Pk2MidForm.h"
 #include "midi/MidiPortSystem.h"
 #include "midi/Midi_Errors.h"
-#include "midi/ProgramNames.h"
 
 #include <QMessageBox>
 
 namespace {
-
-QString ProgramText(int program) {
-    const std::string_view name = ProgramName(program);
-    return QString::fromUtf8(name.data(), int(name.size()));
-}
 
 void SetQuietly(QSpinBox* box, int value) {
     const QSignalBlocker quiet(box);
@@ -61,7 +55,7 @@ void TForm1::ShowOutput() {
         ComboBox1->setCurrentIndex(session_.Out().DeviceId + 1);
     }
     SetQuietly(SpinEdit1, song.Patch);
-    Edit1->setText(ProgramText(song.Patch));
+    Edit1->setText(QString::fromStdString(session_.InstrumentName()));
     SetQuietly(SpinEdit4, song.Bank);
     SetQuietly(SpinEdit2, session_.Transposition());
     SetQuietly(SpinEdit3, song.Channel);

@@ -1,5 +1,6 @@
 #include "PatternFormTest.h"
 
+#include "SessionSongs.h"
 #include "shell/language.h"
 #include "song/PatternFunctions.h"
 
@@ -395,6 +396,29 @@ TEST_F(PatternEditor, TheRangeMenuRescalesTheSliders) {
     EXPECT_EQ(editor->ScrollBar1->maximum() - editor->ScrollBar1->value(), 10);
     EXPECT_FALSE(machine.Session.SetRange(13));
     EXPECT_EQ(Slider(2)->maximum(), 61) << "refused: note 20 does not fit one octave";
+}
+
+TEST_F(PatternEditor, EveryRangeChoiceAndANewProjectSetTheFillPitchBackToTen) {
+    const auto setFillPitch = [this](int note) {
+        editor->ScrollBar1->setValue(editor->ScrollBar1->maximum() - note);
+    };
+    setFillPitch(20);
+    ASSERT_TRUE(machine.Session.SetRange(37)); // the range it already has
+    EXPECT_EQ(editor->FillPitch(), 10);
+
+    setFillPitch(20);
+    machine.Session.NewSong({16, false});
+    editor->Button1Click();
+    EXPECT_EQ(Note(1, 2), 10) << "New > Project: the next new pattern has the default note";
+
+    setFillPitch(20);
+    machine.Session.SetStepNote(1, 14);
+    EXPECT_FALSE(machine.Session.SetRange(13)) << "note 14 does not fit one octave";
+    TPkSong wide = PatternsAndTrack(2, {1});
+    wide.Range = 61;
+    ASSERT_TRUE(LoadSong(machine.Session, wide, dir));
+    EXPECT_EQ(editor->ScrollBar1->maximum(), 61);
+    EXPECT_EQ(editor->FillPitch(), 20) << "a refused choice, an edit and a load keep it";
 }
 
 TEST_F(PatternEditor, TheWheelEditsTheSliderOrTheNumberBoxUnderThePointer) {

@@ -77,6 +77,19 @@ TEST(ProgramNames, TableHoldsProgramsThenPercussionKeys) {
     EXPECT_TRUE(ProgramName(175).empty());
 }
 
+TEST(ProgramNames, ChannelTenNamesDrumKits) {
+    const std::pair<int32_t, const char*> kits[] = {
+        {0, "Standard Kit"},    {8, "Room Kit"},       {16, "Power Kit"},
+        {24, "Electronic Kit"}, {25, "TR-808 Kit"},    {32, "Jazz Kit"},
+        {40, "Brush Kit"},      {48, "Orchestra Kit"}, {56, "SFX Kit"}};
+    for (const auto& [program, kit] : kits)
+        EXPECT_EQ(ChannelProgramName(10, program), kit) << program;
+    EXPECT_EQ(ChannelProgramName(10, 1), "Drum Kit");
+    EXPECT_EQ(ChannelProgramName(10, 127), "Drum Kit");
+    EXPECT_EQ(ChannelProgramName(9, 56), "Trumpet");
+    EXPECT_EQ(ChannelProgramName(11, 0), "Acoustic Grand Piano");
+}
+
 TEST(ProgramNames, PercussionNamesByKey) {
     EXPECT_EQ(PercussionName(35), "Acoustic Bass Drum");
     EXPECT_EQ(PercussionName(38), "Acoustic Snare");

@@ -187,6 +187,21 @@ TEST_F(Session, AWiderRangeHoldsTheTranspositionBelowItsCeiling) {
     EXPECT_EQ(session.Song().Transpose[1], 0);
 }
 
+TEST_F(Session, OnChannelTenTheProgramNamesADrumKit) {
+    session.SetChannel(10);
+    EXPECT_EQ(session.InstrumentName(), "Standard Kit");
+    EXPECT_EQ(session.ExportOptions().Instrument, "Standard Kit")
+        << "an untouched instrument text follows the channel";
+    session.SetPatch(25);
+    EXPECT_EQ(session.ExportOptions().Instrument, "Standard Kit") << "once";
+    session.SetPatch(3);
+    session.ExportMidiForController(dir.File("drums.mid"));
+    EXPECT_EQ(session.ExportOptions().TrackName, "New Song - Drum Kit");
+    EXPECT_EQ(session.ExportOptions().Instrument, "Drum Kit");
+    session.SetChannel(9);
+    EXPECT_EQ(session.InstrumentName(), "Honky-tonk Piano");
+}
+
 TEST_F(Session, TextsAndTheTimeSignatureOfANewSong) {
     TLanguageTexts texts;
     texts.NewSongName = "Neuer Song";

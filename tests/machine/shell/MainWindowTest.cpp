@@ -288,6 +288,7 @@ TEST_F(MainWindow, NewCommandsAskFirstAndCancelStops) {
     EXPECT_EQ(machine.Session.Song().Steps, 8);
     EXPECT_EQ(machine.Session.Song().Channel, 10);
     EXPECT_EQ(form->SpinEdit3->value(), 10);
+    EXPECT_EQ(form->Edit1->text(), "Standard Kit");
     EXPECT_EQ(machine.Session.Song().Transpose[1], -1);
     EXPECT_EQ(machine.Session.Song().Range, 49);
     EXPECT_TRUE(form->Octave[3]->isChecked());

@@ -80,6 +80,13 @@ TEST_F(ToolWindows, SaveAsNamesAnUntouchedTrackOnce) {
     EXPECT_EQ(windows.Form2.Edit1->text(), "Tune");
 }
 
+TEST_F(ToolWindows, TheExportDialogNamesTheTrackWithoutTheFolderOfARemoteSave) {
+    windows.Machine.Session.SaveUnderName(dir.File("proj0"));
+    EXPECT_EQ(windows.Form5.Edit1->text(), "proj0");
+    windows.Form1.ExportMidi1->trigger();
+    EXPECT_EQ(windows.Form2.Edit1->text(), "proj0 - Acoustic Grand Piano");
+}
+
 TEST_F(ToolWindows, MonophoneExportsOnChannelOneAndKeepsTheChannel) {
     windows.Form1.SpinEdit3->setValue(10);
     windows.Form1.ExportMidi1->trigger();
