@@ -3,6 +3,7 @@
 #include "LogTexts.h"
 #include "RemoteWire.h"
 #include "RemoteWords.h"
+#include "TempoBar.h"
 
 #include <algorithm>
 
@@ -276,7 +277,7 @@ void TClientCore::Select(int slot, bool selected) {
 }
 
 void TClientCore::SetSpeed(int position) {
-    const int value = std::clamp(position, 30, 1000);
+    const int value = std::clamp(position, TempoBar::MinStepTime, TempoBar::MaxStepTime);
     SendToRunning(Macro(RemoteWords::SetSpeed, QString::number(value)),
                   QString(RemoteWords::SetSpeed) + " " + LogTexts(language_).Sent);
 }

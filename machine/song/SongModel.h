@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TempoBar.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,8 +20,8 @@ constexpr int32_t DefaultNote = 10;
 constexpr uint8_t DefaultVelocity = 127;
 constexpr int32_t DefaultRange = 37;
 constexpr int32_t DefaultStepTime = 200;
-constexpr int32_t MinStepTime = 30;
-constexpr int32_t MaxStepTime = 1000;
+constexpr int32_t MinStepTime = TempoBar::MinStepTime; // what the tempo bar can show
+constexpr int32_t MaxStepTime = TempoBar::MaxStepTime;
 constexpr int32_t MaxSteps = 16;
 constexpr int32_t MaxPatterns = 255; // the pattern editor addresses patterns with one byte
 constexpr int32_t OctaveRanges[] = {13, 25, 37, 49, 61};
