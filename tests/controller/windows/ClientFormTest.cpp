@@ -204,6 +204,23 @@ TEST_F(ClientForm, CancelOnClosingKeepsTheWindowAndTheMachines) {
     EXPECT_EQ(questions.size(), 1);
 }
 
+TEST_F(ClientForm, FileDialogsAreTitledAfterTheirMenuItemsInTheCurrentLanguage) {
+    c.core->StartMachine(1);
+    QStringList titles;
+    window.ChooseFile = [&](const QString& title, const QString&, const QString&, const QString&,
+                            bool) {
+        titles << title;
+        return QString();
+    };
+    Trigger("ExportAudio");
+    Trigger("LoadProject");
+    Trigger("LanguageEnglish");
+    Trigger("ExportAudio");
+    Trigger("SaveProjectAs1");
+    EXPECT_EQ(titles, QStringList({"Exportiere Audio", "Projekt Öffnen", "Export Audio",
+                                   "Save Project As"}));
+}
+
 TEST_F(ClientForm, ExportAudioRendersTheJoinedExportOfTheRunningMachines) {
     c.core->StartMachine(1);
     c.ClearJournal();
