@@ -99,6 +99,16 @@ void NewDrumSession(TPkSong& song, int32_t steps, uint8_t volume, const std::str
 // Model side of "New > Song (Keep Patterns)".
 void NewSongKeepPatterns(TPkSong& song, const std::string& newSongName);
 
+// True when p names a pattern of the pool whose step arrays cover Steps.
+bool IsPatternNumber(const TPkSong& song, int32_t p);
+
+// The largest note value of pattern p (0 when all are rests, or p is no pattern), recorded in
+// song.MaxNote when it is above it.
+int32_t RecordPatternHighestNote(TPkSong& song, int32_t p);
+
+// Largest RecordPatternHighestNote over all patterns (each recorded as that does).
+int32_t SongHighestNote(TPkSong& song);
+
 // Sets the note range unless a pattern holds a note value that is not below it; returns
 // whether the range was changed.
 bool ChangeRange(TPkSong& song, int32_t range);
