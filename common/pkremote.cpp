@@ -1,6 +1,7 @@
 // pkremote: sends one command to a running machine and prints the status values it reports.
 
 #include "RemoteClient.h"
+#include "RemoteWords.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -43,7 +44,8 @@ std::optional<TOptions> ReadOptions(const QCoreApplication& app) {
     parser.addOption(wait);
     parser.addOption(timeout);
     parser.addPositionalArgument("SERVICE", "The machine's program name, e.g. PK0.");
-    parser.addPositionalArgument("WORD", "The command word, e.g. PLAYSONG.");
+    parser.addPositionalArgument("WORD",
+                                 QString("The command word, e.g. %1.").arg(RemoteWords::PlaySong));
     parser.addPositionalArgument("ARGUMENT", "The command's argument (empty when left out).",
                                  "[ARGUMENT]");
     if (!parser.parse(app.arguments())) {

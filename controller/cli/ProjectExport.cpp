@@ -4,6 +4,7 @@
 #include "LocalFileNames.h"
 #include "RemoteLink.h"
 #include "RemoteWire.h"
+#include "RemoteWords.h"
 #include "TextLines.h"
 #include "saveProject.h"
 
@@ -89,10 +90,16 @@ private:
     std::vector<std::unique_ptr<QSocketNotifier>> notifiers_;
 };
 
+// Whether a status line ends in `ending` (a reply's closing word between spaces), whatever
+// spaces follow it.
+bool EndsWithReply(const QString& text, const char* ending) {
+    return (text.trimmed() + ' ').endsWith(QString(ending));
+}
+
 // A machine's answer to "LOAD": the path, then " loaded " or " loading failed ".
 bool IsLoadReply(const QString& text) {
-    const QString reply = text.trimmed();
-    return reply.endsWith(" loaded") || reply.endsWith(" loading failed");
+    return EndsWithReply(text, RemoteWords::Loaded) ||
+           EndsWithReply(text, RemoteWords::LoadingFailed);
 }
 
 // The machines see only this export: their own socket folder and settings, and no sound.
@@ -196,7 +203,7 @@ public:
             if (!answered)
                 throw std::runtime_error(
                     QString("machine %1 did not answer its song load").arg(slot).toStdString());
-            if (reply.trimmed().endsWith(" loading failed"))
+            if (EndsWithReply(reply, RemoteWords::LoadingFailed))
                 throw std::runtime_error(
                     QString("machine %1: %2").arg(slot).arg(reply.trimmed()).toStdString());
         }

@@ -1,13 +1,14 @@
 #include "ClientFunctions.h"
 
 #include "LogTexts.h"
+#include "RemoteWire.h"
+#include "RemoteWords.h"
+#include "TempoBar.h"
 
 #include <algorithm>
 
 namespace {
 
-constexpr char Topic[] = "TestTopic";
-constexpr char StatusItem[] = "TestItem";
 constexpr int MaxLogLines = 2000;
 
 QString SetLinkLogLine(int slot) {
@@ -94,8 +95,16 @@ void TClientCore::Fail(const QString& message) {
 void TClientCore::SendCommand(int slot, const QString& command, const QString& argument) {
     if (!ValidSlot(slot))
         return;
-    Link(slot)->Execute(command + "\r\n" + argument + "\r\n"); // a dropped command is no error
-    AppendLog(command + " --> " + QString::number(slot));
+    Link(slot)->Execute(Macro(command, argument)); // a dropped command is no error
+    AppendLog(SentLogLine(command, slot));
+}
+
+QString TClientCore::Macro(const QString& command, const QString& argument) {
+    return command + "\r\n" + argument + "\r\n";
+}
+
+QString TClientCore::SentLogLine(const QString& command, int slot) {
+    return command + " --> " + QString::number(slot);
 }
 
 void TClientCore::BroadcastCommand(const QString& command, const QString& argument) {
@@ -114,23 +123,23 @@ void TClientCore::SendToRunning(const QString& macro, const QString& logLine) {
 
 // A machine starts at full volume, unmuted; the slot may show otherwise.
 void TClientCore::SendVolumeAndMute(int slot) {
-    SendCommand(slot, "SETVOLUME", QString::number(volumes_[slot - 1]));
+    SendCommand(slot, RemoteWords::SetVolume, QString::number(volumes_[slot - 1]));
     if (muted_[slot - 1])
-        SendCommand(slot, "MUTE", "0");
+        SendCommand(slot, RemoteWords::Mute, "0");
 }
 
 void TClientCore::OpenSlot(int slot) {
     TMachineLink& link = *Link(slot);
     link.SetStartCommand(StartCommandLine(slot));
     link.SetStartLanguage(language_);
-    link.SetLink(ServiceName(slot), Topic);
+    link.SetLink(ServiceName(slot), RemoteWire::TopicName);
     AppendLog(SetLinkLogLine(slot));
-    link.Subscribe(StatusItem);
+    link.Subscribe(RemoteWire::ItemName);
     AppendLog(OpenLinkLogLine(slot, link.Open(), language_));
     // Counted whether or not the link opened (StartMachine): commands to it are then dropped.
-    SendCommand(slot, "CONNECT", QString::number(slot));
+    SendCommand(slot, RemoteWords::Connect, QString::number(slot));
     if (LayoutNumber() != 4)
-        BroadcastCommand("LAYOUT", QString::number(LayoutNumber()));
+        BroadcastCommand(RemoteWords::Layout, QString::number(LayoutNumber()));
     SendVolumeAndMute(slot);
 }
 
@@ -160,7 +169,7 @@ bool TClientCore::StopMachine(int slot) {
     case TClientPrompts::TAnswer::No:
         break;
     }
-    SendCommand(slot, "EXIT", "0");
+    SendCommand(slot, RemoteWords::Exit, "0");
     ShutDown(slot);
     muted_[slot - 1] = true; // pressed without sending "MUTE": the machine is gone
     emit StateChanged();
@@ -192,15 +201,15 @@ void TClientCore::StatusReply(int slot, const QString& text) {
         return;
     log_ = QStringList{text};
     emit LogReplaced(log_);
-    if (text == "NEEDSAVE  ") {
+    if (text == AsStatusLine(RemoteWords::NeedSave)) {
         answers_[slot - 1] = TSaveAnswer::NeedSave;
         modified_ = true;
         emit StateChanged();
-    } else if (text == "NOSAVE  ") {
+    } else if (text == AsStatusLine(RemoteWords::NoSave)) {
         answers_[slot - 1] = TSaveAnswer::NoSave;
         emit StateChanged();
     }
-    if (log_.first() == "SHUTDOWN  ")
+    if (log_.first() == AsStatusLine(RemoteWords::Shutdown))
         MachineEnded(slot);
     emit StatusReceived(slot, text);
 }
@@ -213,33 +222,33 @@ TClientPrompts::TAnswer TClientCore::AskSaveFirst() {
 }
 
 void TClientCore::PlaySong() {
-    BroadcastCommand("PLAYSONG", "0");
+    BroadcastCommand(RemoteWords::PlaySong, "0");
     playRequest_ = TPlayRequest::Song;
     emit StateChanged();
 }
 
 void TClientCore::PlayPattern() {
-    BroadcastCommand("PLAYPATTERN", "0");
+    BroadcastCommand(RemoteWords::PlayPattern, "0");
     playRequest_ = TPlayRequest::Pattern;
     emit StateChanged();
 }
 
 void TClientCore::StopAll() {
-    BroadcastCommand("STOP", "0");
+    BroadcastCommand(RemoteWords::Stop, "0");
     playRequest_ = TPlayRequest::None;
     emit StateChanged();
 }
 
 void TClientCore::MidiReset() {
-    BroadcastCommand("MIDIRESET", "0");
+    BroadcastCommand(RemoteWords::MidiReset, "0");
 }
 
 void TClientCore::NextPattern() {
-    BroadcastCommand("NEXTPATTERN", "");
+    BroadcastCommand(RemoteWords::NextPattern, "");
 }
 
 void TClientCore::PreviousPattern() {
-    BroadcastCommand("PREVIUSPATTERN", "");
+    BroadcastCommand(RemoteWords::PreviousPattern, "");
 }
 
 void TClientCore::SendToSelected(const QString& command) {
@@ -249,15 +258,15 @@ void TClientCore::SendToSelected(const QString& command) {
 }
 
 void TClientCore::ShiftPatternUp() {
-    SendToSelected("SHIFTPATTERNUP");
+    SendToSelected(RemoteWords::ShiftPatternUp);
 }
 
 void TClientCore::ShiftPatternDown() {
-    SendToSelected("SHIFTPATTERNDOWN");
+    SendToSelected(RemoteWords::ShiftPatternDown);
 }
 
 void TClientCore::CopyPattern() {
-    SendToSelected("COPYPATTERN");
+    SendToSelected(RemoteWords::CopyPattern);
 }
 
 void TClientCore::Select(int slot, bool selected) {
@@ -268,37 +277,37 @@ void TClientCore::Select(int slot, bool selected) {
 }
 
 void TClientCore::SetSpeed(int position) {
-    const int value = std::clamp(position, 30, 1000);
-    SendToRunning("SETSPEED\r\n" + QString::number(value) + "\r\n",
-                  "SETSPEED " + LogTexts(language_).Sent);
+    const int value = std::clamp(position, TempoBar::MinStepTime, TempoBar::MaxStepTime);
+    SendToRunning(Macro(RemoteWords::SetSpeed, QString::number(value)),
+                  QString(RemoteWords::SetSpeed) + " " + LogTexts(language_).Sent);
 }
 
 void TClientCore::Skin() {
-    SendToRunning("SKIN", "SKIN " + LogTexts(language_).Sent);
+    SendToRunning(RemoteWords::Skin, QString(RemoteWords::Skin) + " " + LogTexts(language_).Sent);
 }
 
 void TClientCore::Layout(int layout) {
     if (layout < 1 || layout > 4)
         return;
-    BroadcastCommand("LAYOUT", QString::number(layout));
+    BroadcastCommand(RemoteWords::Layout, QString::number(layout));
     settings_.LayoutNumber = layout;
     emit StateChanged();
 }
 
 void TClientCore::Minimize() {
-    BroadcastCommand("MINIMIZE", "");
+    BroadcastCommand(RemoteWords::Minimize, "");
 }
 
 void TClientCore::Restore() {
-    BroadcastCommand("MAXIMIZE", "");
+    BroadcastCommand(RemoteWords::Maximize, "");
 }
 
 void TClientCore::PlayPatternOn(int slot) {
-    SendCommand(slot, "PLAYPATTERN", "0");
+    SendCommand(slot, RemoteWords::PlayPattern, "0");
 }
 
 void TClientCore::StopOn(int slot) {
-    SendCommand(slot, "STOP", "0");
+    SendCommand(slot, RemoteWords::Stop, "0");
 }
 
 void TClientCore::ToggleMute(int slot) {
@@ -306,7 +315,7 @@ void TClientCore::ToggleMute(int slot) {
         return;
     muted_[slot - 1] = !muted_[slot - 1];
     modified_ = true; // the project file keeps the mutes
-    SendCommand(slot, "MUTE", "0");
+    SendCommand(slot, RemoteWords::Mute, "0");
     emit StateChanged();
 }
 
@@ -318,13 +327,13 @@ void TClientCore::SetVolume(int slot, int position) {
         return;
     volumes_[slot - 1] = value;
     modified_ = true; // the project file keeps the volumes
-    SendCommand(slot, "SETVOLUME", QString::number(value));
+    SendCommand(slot, RemoteWords::SetVolume, QString::number(value));
     emit VolumeChanged(slot, value);
 }
 
 void TClientCore::CloseAll() {
     for (auto& link : links_)
-        link->ExecuteAndBlock("Exit");
+        link->ExecuteAndBlock(RemoteWords::ExitOnClose);
     for (auto& link : links_)
         link->Close();
     running_ = {};

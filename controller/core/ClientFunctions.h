@@ -190,6 +190,9 @@ private:
     static bool ValidSlot(int slot) { return slot >= 1 && slot <= Slots; }
     TMachineLink* Link(int slot) const { return links_[slot - 1].get(); }
     void AppendLog(const QString& line);
+    // The text a machine executes: the command, CR LF, the argument line (also when empty).
+    static QString Macro(const QString& command, const QString& argument);
+    static QString SentLogLine(const QString& command, int slot);
     void OpenSlot(int slot);
     void SendToSelected(const QString& command);
     void SendToRunning(const QString& macro, const QString& logLine);

@@ -38,3 +38,9 @@ public:
     // crashed); not told for Close.
     std::function<void()> Dropped;
 };
+
+// A status reply as StatusChanged delivers it: the line the machine set, its CR LF turned into
+// two spaces.
+inline QString AsStatusLine(const QString& reply) {
+    return reply + "  ";
+}

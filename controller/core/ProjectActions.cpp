@@ -3,6 +3,7 @@
 #include "ClientFunctions.h"
 #include "LocalFileNames.h"
 #include "LogTexts.h"
+#include "RemoteWords.h"
 #include "TextLines.h"
 
 #include <QFile>
@@ -17,8 +18,8 @@ bool TClientCore::NeedsSaving() {
             continue;
         answers_[slot - 1] = TSaveAnswer::None;
         // Handled before the link lets the next macro go, so the answer is in by then.
-        Link(slot)->ExecuteAndBlock("DOYOUNEEDSAVE\r\n\r\n");
-        AppendLog("DOYOUNEEDSAVE --> " + QString::number(slot));
+        Link(slot)->ExecuteAndBlock(Macro(RemoteWords::DoYouNeedSave, ""));
+        AppendLog(SentLogLine(RemoteWords::DoYouNeedSave, slot));
     }
     for (int slot = 1; slot <= Slots; ++slot)
         if (Running(slot) && answers_[slot - 1] != TSaveAnswer::NoSave)
@@ -61,7 +62,7 @@ void TClientCore::NewMachines(int count) {
 void TClientCore::NewProject() {
     for (int slot = 1; slot <= Slots; ++slot)
         if (Running(slot))
-            SendCommand(slot, "LOAD",
+            SendCommand(slot, RemoteWords::Load,
                         workingDirectory_ + "default" + QString::number(slot) + ".pks");
     modified_ = false;
     emit StateChanged();
@@ -103,7 +104,7 @@ bool TClientCore::SaveProjectAs(const QString& fileName) {
 void TClientCore::SaveAction(const QString& fileName) {
     currentProjectName_ = fileName;
     modified_ = false;
-    BroadcastCommand("SAVE", fileName);
+    BroadcastCommand(RemoteWords::Save, fileName);
     emit StateChanged();
 }
 
@@ -116,7 +117,7 @@ bool TClientCore::OpenProject(const QString& fileName) {
         Fail(QString::fromStdString(error.what()));
         return false;
     }
-    BroadcastCommand("STOP", "0");
+    BroadcastCommand(RemoteWords::Stop, "0");
     playRequest_ = TPlayRequest::None;
     // The machines beyond the project's count go, highest first; their questions are about the
     // project as it was.
@@ -125,7 +126,7 @@ bool TClientCore::OpenProject(const QString& fileName) {
             continue;
         if (!muted_[slot - 1]) {
             muted_[slot - 1] = true;
-            SendCommand(slot, "MUTE", "0");
+            SendCommand(slot, RemoteWords::Mute, "0");
         }
         if (!StopMachine(slot))
             return false; // the user cancelled
@@ -150,7 +151,7 @@ void TClientCore::ApplyProject(const QString& fileName, const TProjectFile& proj
     LoadProjectSongs(base, project.MachineCount);
     for (int slot = 1; slot <= Slots; ++slot)
         if (Running(slot))
-            SendCommand(slot, "SETVOLUME", QString::number(volumes_[slot - 1]));
+            SendCommand(slot, RemoteWords::SetVolume, QString::number(volumes_[slot - 1]));
     RestoreMutes(project);
     modified_ = false;
     emit StateChanged();
@@ -163,7 +164,7 @@ void TClientCore::LoadProjectSongs(const QString& base, int machineCount) {
         if (QFileInfo::exists(ProjectSongFile(base, j)))
             present << j;
     for (int slot = 1; slot <= machineCount; ++slot)
-        SendCommand(slot, "LOAD", ProjectSongFile(base, present.value(slot - 1, 0)));
+        SendCommand(slot, RemoteWords::Load, ProjectSongFile(base, present.value(slot - 1, 0)));
 }
 
 void TClientCore::RestoreMutes(const TProjectFile& project) {
@@ -174,13 +175,13 @@ void TClientCore::RestoreMutes(const TProjectFile& project) {
 
 void TClientCore::ChooseProjectDirectory(const QString& folder) {
     settings_.ProjectDirectory = folder;
-    BroadcastCommand("DIRECTORY", folder);
+    BroadcastCommand(RemoteWords::Directory, folder);
     emit StateChanged();
 }
 
 void TClientCore::ChooseMidiDirectory(const QString& folder) {
     settings_.MidiDirectory = folder;
-    BroadcastCommand("MIDIDIRECTORY", folder);
+    BroadcastCommand(RemoteWords::MidiDirectory, folder);
     emit StateChanged();
 }
 
@@ -195,7 +196,7 @@ bool TClientCore::StartMidiExportTo(const QString& base, const QString& output, 
         exporting[slot - 1] = Running(slot);
     if (std::find(exporting.begin(), exporting.end(), true) == exporting.end())
         return false;
-    BroadcastCommand("SAVEMIDI", base);
+    BroadcastCommand(RemoteWords::SaveMidi, base);
     export_.Start(base, output, exporting, maxWaits);
     emit StateChanged();
     return true;

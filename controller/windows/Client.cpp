@@ -3,6 +3,7 @@
 #include "DesktopSupport.h"
 #include "PlaceControl.h"
 #include "RemoteInfo.h"
+#include "TempoBar.h"
 #include "Trackframe2.h"
 #include "WheelBar2003.h"
 
@@ -92,7 +93,7 @@ void Tclientform::CreateControls() {
     Place(Text(Panel, "ms:"), "Label10", 330, 60, 22, 16);
     Label11 = Place(Text(Panel, "--"), "Label11", 352, 60, 32, 16);
     ScrollBar2 = Place(new TWheelBar2003(Qt::Horizontal, Panel), "ScrollBar2", 246, 80, 136, 17);
-    ScrollBar2->setRange(30, 1000);
+    ScrollBar2->setRange(TempoBar::MinStepTime, TempoBar::MaxStepTime);
     ScrollBar2->setPageStep(50);
     ScrollBar2->SetWheelStep(10);
     ScrollBar2->setToolTip("Playback Speed");
@@ -291,10 +292,9 @@ void Tclientform::ChooseLanguage(TLanguage language) {
     ShowLanguage(); // also when the run already spoke it: the menu's tick follows the click
 }
 
-// The step time runs the other way: fast on the right.
 void Tclientform::ScrollBar2Change() {
-    const int stepTime = ScrollBar2->maximum() + ScrollBar2->minimum() - ScrollBar2->value();
-    Label6->setText(QString::asprintf("%3.3f", 60000.0 / (4.0 * stepTime)));
+    const int stepTime = TempoBar::StepTimeAt(ScrollBar2->value());
+    Label6->setText(QString::fromStdString(TempoBar::BpmText(stepTime)));
     Label11->setText(QString::number(stepTime));
 }
 

@@ -124,8 +124,9 @@ private:
     bool ConfirmOverwrite(const QString& file);
     QString ProjectDialogFolder();
     QString Existing(const QString& folder);
-    // The caption an action shows, for the dialog it opens.
-    QString ActionText(const char* name) const;
+    // The title of the file dialog a menu item opens: the item's caption in the current
+    // language, without its "...".
+    QString DialogTitle(const char* menuItem) const;
     QAction* AddAction(QMenu* menu, const char* name, const QString& caption,
                        std::function<void()> handler);
     void RenderExportedProject(bool joined);

@@ -104,9 +104,11 @@ QString Tclientform::Existing(const QString& folder) {
     return folder;
 }
 
-QString Tclientform::ActionText(const char* name) const {
-    const auto* action = findChild<QAction*>(name);
-    return action ? action->text().trimmed() : QString();
+QString Tclientform::DialogTitle(const char* menuItem) const {
+    QString title = ControlCaption(menuItem, core_.Language());
+    if (title.endsWith("..."))
+        title.chop(3);
+    return title;
 }
 
 bool Tclientform::ConfirmOverwrite(const QString& file) {
@@ -120,7 +122,7 @@ bool Tclientform::ChooseProjectFileAndSave() {
         return false;
     QString name = FileNamePart(core_.ProjectFileName());
     for (;;) {
-        name = ChooseFile(ActionText("SaveProjectAs1"), ProjectDialogFolder(), name, ProjectFilter,
+        name = ChooseFile(DialogTitle("SaveProjectAs1"), ProjectDialogFolder(), name, ProjectFilter,
                           true);
         if (name.isEmpty())
             return false;
@@ -137,7 +139,7 @@ void Tclientform::LoadProjectExecute() {
     if (!core_.SaveFirst())
         return;
     const QString name =
-        ChooseFile(ActionText("LoadProject"), Existing(core_.Settings().ProjectDirectory), "",
+        ChooseFile(DialogTitle("LoadProject"), Existing(core_.Settings().ProjectDirectory), "",
                    ProjectFilter, false);
     if (!name.isEmpty())
         core_.OpenProject(name);
@@ -149,7 +151,7 @@ void Tclientform::ExportMidiExecute() {
     const QString current = core_.CurrentProjectName();
     QString name = current.isEmpty() ? QString() : FileNamePart(StripExtension(current));
     for (;;) {
-        name = ChooseFile(ActionText("ExportMidi"), Existing(core_.Settings().MidiDirectory), name,
+        name = ChooseFile(DialogTitle("ExportMidi"), Existing(core_.Settings().MidiDirectory), name,
                           MidiFilter, true);
         if (name.isEmpty())
             return;
@@ -167,8 +169,8 @@ void Tclientform::ExportAudioExecute() {
     QString name = current.isEmpty() ? QString() : FileNamePart(StripExtension(current)) + ".wav";
     QString target;
     do {
-        name = ChooseFile(ActionText("ExportAudio").remove("..."),
-                          Existing(core_.Settings().MidiDirectory), name, AudioFileFilter(), true);
+        name = ChooseFile(DialogTitle("ExportAudio"), Existing(core_.Settings().MidiDirectory),
+                          name, AudioFileFilter(), true);
         if (name.isEmpty())
             return;
         target = AudioTarget(name);

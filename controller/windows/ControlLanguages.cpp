@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QWidget>
+#include <cstring>
 
 namespace {
 
@@ -155,6 +156,13 @@ std::span<const TControlText> WindowTexts() {
 
 std::span<const TControlText> FrameHints() {
     return FrameHintTable;
+}
+
+QString ControlCaption(const char* name, TLanguage language) {
+    for (const TControlText& text : WindowTextTable)
+        if (std::strcmp(text.Name, name) == 0)
+            return QString::fromUtf8(text.Caption.In(language));
+    return {};
 }
 
 void ApplyControlLanguage(QWidget& window, QWidget& panel, TLanguage language) {

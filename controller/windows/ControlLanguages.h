@@ -59,6 +59,9 @@ struct TControlText {
 std::span<const TControlText> WindowTexts();
 std::span<const TControlText> FrameHints();
 
+// The caption WindowTexts() gives the control `name` in `language`; empty when it gives none.
+QString ControlCaption(const char* name, TLanguage language);
+
 // Replaces the captions and hints of the controller window's controls, found by their object
 // names: the controls on `panel` (its direct children), the window's actions, menus and labels;
 // the track control frames "TrackControl1" to "TrackControl4" get their slot's hints.

@@ -184,7 +184,7 @@ void TForm3::CreatePopupMenu() {
     for (int n = 1; n <= StepSliderCount; ++n) {
         QAction* item = PopupMenu1->addAction(QString());
         item->setObjectName(QString("l%1").arg(n));
-        connect(item, &QAction::triggered, this, [this, item] { TonlaengenClick(item); });
+        connect(item, &QAction::triggered, this, [this, n] { TonlaengenClick(n); });
         LengthItems[n] = item;
     }
     ShowTableTexts();
@@ -309,7 +309,6 @@ bool TForm3::eventFilter(QObject* watched, QEvent* event) {
         auto* wheel = static_cast<QWheelEvent*>(event);
         auto* bar = qobject_cast<QScrollBar*>(watched);
         HoverSlider = bar != nullptr && StepOf(bar) > 0 ? bar : nullptr;
-        HoverSliderName = HoverSlider ? HoverSlider->objectName() : QString();
         OverNumberBox = watched == SpinEdit1;
         const QPoint angle = wheel->angleDelta();
         if (FormMouseWheel(angle.y() != 0 ? angle.y() : angle.x()))

@@ -73,7 +73,7 @@ public:
     QToolButton* SpeedButton15; // stop
     QTimer* Timer1;             // 30 ms: dirty flags, playback cursor, pointer tracking
     QTimer* Timer2;             // 200 ms auto-repeat of the shift and rotate buttons
-    QTimer* Timer3;             // end of a tone preview; its "Tag" is the step
+    QTimer* Timer3;             // end of a tone preview
     QMenu* PopupMenu1;          // note lengths "l1".."l16"
     std::array<QAction*, StepSliderCount + 1> LengthItems{};
 
@@ -88,7 +88,6 @@ public:
     bool ResetDragging = false;        // "Reset" is being dragged
     bool OverNumberBox = false;        // the pointer is over the pattern number box
     QScrollBar* HoverSlider = nullptr; // the visible step slider under the pointer
-    QString HoverSliderName;
     int ResetDragY = 0;
     int LastPreviewNote = 0; // the note value a slider held before its last edit
     int PopupStep = 0;       // where the note-length menu was opened
@@ -120,7 +119,8 @@ public:
     void ScrollBarOnChange(QScrollBar* bar);
     void ScrollBarOnScroll(QScrollBar* bar, int scrollCode);
     void ScrollBarContextPopup(QScrollBar* bar);
-    void TonlaengenClick(QAction* item);
+    // The note-length menu's item for `length` steps.
+    void TonlaengenClick(int length);
 
     // The shown pattern and playback display.
     void ShowPattern();   // number box, caption and name of the current pattern
@@ -197,6 +197,8 @@ private:
     int listener_ = 0;
     std::array<int, StepSliderCount + 1> sliderValues_{}; // last position of each slider
     int fillValue_ = 0;                                   // last position of ScrollBar1
+    int repeatTag_ = 0;     // the button Timer2 repeats (MouseOnButtonDown's tag)
+    int previewedStep_ = 0; // the step whose tone preview Timer3 ends
     uint32_t shownSteps_ = 0;
     bool UsersMove(const QMoveEvent& event);
     QPoint programPos_;

@@ -79,7 +79,7 @@ void TForm3::Button10Click() {
 }
 
 void TForm3::MouseOnButtonDown(int tag) {
-    Timer2->setProperty("Tag", tag);
+    repeatTag_ = tag;
     Timer2->start();
 }
 
@@ -88,8 +88,7 @@ void TForm3::MouseOnButtonUp() {
 }
 
 void TForm3::Timer2Timer() {
-    const int tag = Timer2->property("Tag").toInt();
-    switch (tag) {
+    switch (repeatTag_) {
     case 1:
         Button4Click();
         break;
@@ -161,7 +160,6 @@ void TForm3::TrackPointer(const QPoint& globalPos) {
     QWidget* under = QApplication::widgetAt(globalPos);
     auto* bar = qobject_cast<QScrollBar*>(under);
     HoverSlider = bar != nullptr && bar->isVisible() && StepOf(bar) > 0 ? bar : nullptr;
-    HoverSliderName = HoverSlider ? HoverSlider->objectName() : QString();
     OverNumberBox = under != nullptr && (under == SpinEdit1 || SpinEdit1->isAncestorOf(under));
 }
 

@@ -208,7 +208,7 @@ void TForm3::ScrollBarOnScroll(QScrollBar* bar, int scrollCode) {
     else if (scrollCode == TWheelBar2003::scLineDown || scrollCode == TWheelBar2003::scPageDown)
         MovingUp = false;
     if (scrollCode == EndOfGesture)
-        FinishEdit(bar->objectName().mid(6).toInt());
+        FinishEdit(StepOf(bar));
 }
 
 // The end of a slider gesture on step k: the note (with the steps it covers) takes the slider's
@@ -238,21 +238,20 @@ void TForm3::PreviewStep(int step) {
     if (!session_.HasPreviewNote(step) || !session_.OpenForPreview() || Timer3->isActive())
         return;
     session_.PreviewStepOn(step);
-    Timer3->setProperty("Tag", step);
+    previewedStep_ = step;
     Timer3->setInterval(session_.Song().StepTime);
     Timer3->start();
 }
 
 void TForm3::Timer3Timer() {
     Timer3->stop();
-    session_.PreviewStepOff(Timer3->property("Tag").toInt());
+    session_.PreviewStepOff(previewedStep_);
 }
 
 void TForm3::ScrollBarContextPopup(QScrollBar* bar) {
     HoverSlider = bar;
-    HoverSliderName = bar->objectName();
     PopupPattern = CurrentPattern();
-    PopupStep = HoverSliderName.mid(6).toInt();
+    PopupStep = StepOf(bar);
     const TPkSong& song = session_.Song();
     for (int n = 1; n <= StepSliderCount; ++n)
         LengthItems[n]->setVisible(n <= song.Steps - PopupStep + 1);
@@ -261,6 +260,6 @@ void TForm3::ScrollBarContextPopup(QScrollBar* bar) {
         LengthItems[1]->setVisible(false);
 }
 
-void TForm3::TonlaengenClick(QAction* item) {
-    session_.SetNoteLength(PopupPattern, PopupStep, item->objectName().mid(1).toInt());
+void TForm3::TonlaengenClick(int length) {
+    session_.SetNoteLength(PopupPattern, PopupStep, length);
 }

@@ -53,13 +53,14 @@ enum class TStartResult {
 // never blocks, locks a mutex, allocates or logs.
 //
 // The operations are the transport rules behind the machine session's operations (which report
-// their changes to the windows): PlayPattern is the main window's "> PAT." (Button6Click), PlaySong
-// "> SONG" (Button1Click), Stop "STOP" (Button2Click), PlayToggle and StopToggle the play and stop
-// toggles (SpeedButton1Click, SpeedButton2Click), ChoosePatternMode and ChooseTrackMode "PAT." and
-// "TRACK" (SpeedButton3Click, SpeedButton4Click), ResetOutput "RESET" (Button3Click), ReleaseTempo
-// the end of a tempo-bar gesture (ScrollBar2Scroll), SetTransposition the transpose box
-// (SpinEdit2Change), ToggleMute the track editor's mute, SetVolume its volume wheel, TogglePreview
-// the "Tone Preview while Playback" menu item (PreviewofTones1Click).
+// their changes to the windows): PlayPattern plays the current pattern in a loop and PlaySong the
+// track from its current song line; Stop ends playback and silences the output. PlayToggle plays
+// in the chosen mode (the track from its first line when nothing plays), StopToggle stops.
+// ChoosePatternMode and ChooseTrackMode choose the mode and go on playing in it when something
+// plays. ResetOutput silences the output, ReleaseTempo applies the tempo once a tempo change is
+// complete, SetTransposition transposes every pattern, ToggleMute mutes or unmutes playback,
+// SetVolume gives every step one velocity, TogglePreview turns the preview of edits during
+// playback on or off.
 class TPlayback {
 public:
     TPlayback(TPkSong& song, TMelodies& melodies, TMidiOut& out, TMidiSupport& support,

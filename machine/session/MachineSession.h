@@ -172,9 +172,9 @@ public:
     void ToggleMute();
 
     // --- tempo and output ---
-    // The step time of the tempo bar at `position` (the bar runs from fast on the left).
+    // The step time of the tempo bar at `position` (TempoBar::StepTimeAt), for the command
+    // server's SETSPEED.
     static int32_t StepTimeAt(int32_t position);
-    static int32_t TempoBarPosition(int32_t stepTime);
     void SetStepTime(int32_t stepTime);
     // The boxes' values as the user steps them: one past an end wraps to the other end.
     void SetTransposition(int32_t semitones);

@@ -81,7 +81,7 @@ void TMachineSession::RandomizePattern() {
 // The shifted notes leave the key grid's scale, so the grid goes off.
 void TMachineSession::ShiftPatternUp() {
     const int32_t p = CurrentPattern();
-    if (!IsPatternNumber(song_, p) || PatternHighestNote(song_, p) >= song_.Range)
+    if (!IsPatternNumber(song_, p) || RecordPatternHighestNote(song_, p) >= song_.Range)
         return;
     TSessionReport report(*this, stShiftUp);
     KeyGridOff();

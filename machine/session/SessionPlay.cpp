@@ -2,6 +2,7 @@
 // the tone preview.
 #include "MachineSession.h"
 #include "SessionReport.h"
+#include "TempoBar.h"
 #include "song/PatternFunctions.h"
 
 #include <algorithm>
@@ -164,11 +165,7 @@ void TMachineSession::ToggleMute() {
 }
 
 int32_t TMachineSession::StepTimeAt(int32_t position) {
-    return MaxStepTime + MinStepTime - std::clamp(position, MinStepTime, MaxStepTime);
-}
-
-int32_t TMachineSession::TempoBarPosition(int32_t stepTime) {
-    return MaxStepTime + MinStepTime - stepTime;
+    return TempoBar::StepTimeAt(position);
 }
 
 void TMachineSession::SetStepTime(int32_t stepTime) {

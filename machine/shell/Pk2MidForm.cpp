@@ -403,9 +403,9 @@ void TForm1::CreatePatchMenu() {
             item->setAutoRaise(true);
             item->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
             layout->addWidget(item, firstRow + 1 + n % 8, column);
-            connect(item, &QToolButton::clicked, this, [this, item] {
+            connect(item, &QToolButton::clicked, this, [this, n] {
                 PatchMenu->close();
-                PatchClick(item->objectName().mid(6).toInt());
+                PatchClick(n);
             });
         }
     }

@@ -1,4 +1,5 @@
 #include "Pk2MidForm.h"
+#include "TempoBar.h"
 #include "midi/MidiPortSystem.h"
 #include "midi/Midi_Errors.h"
 
@@ -44,7 +45,7 @@ void TForm1::ShowHistory() {
 
 void TForm1::ShowTempo() {
     const QSignalBlocker quiet(ScrollBar2);
-    ScrollBar2->setValue(TMachineSession::TempoBarPosition(session_.Song().StepTime));
+    ScrollBar2->setValue(TempoBar::PositionOf(session_.Song().StepTime));
     ScrollBar2Change();
 }
 
@@ -117,12 +118,12 @@ void TForm1::SpeedButton4Click() {
 }
 
 int TForm1::StepTimeOfBar() const {
-    return TMachineSession::StepTimeAt(ScrollBar2->value());
+    return TempoBar::StepTimeAt(ScrollBar2->value());
 }
 
 void TForm1::ScrollBar2Change() {
     const int stepTime = StepTimeOfBar();
-    BpmValue->setText(QString::asprintf("%3.3f", 60000.0 / (4.0 * stepTime)));
+    BpmValue->setText(QString::fromStdString(TempoBar::BpmText(stepTime)));
     MsValue->setText(QString::number(stepTime));
 }
 

@@ -10,12 +10,6 @@ namespace {
 
 constexpr int32_t MaxVelocity = 127;
 
-bool StepsCovered(const TPkSong& song, int32_t p) {
-    const size_t needed = static_cast<size_t>(song.Steps) + 1;
-    return song.Notes[p].size() >= needed && song.Gates[p].size() >= needed &&
-           song.Lengths[p].size() >= needed && song.Velocities[p].size() >= needed;
-}
-
 bool IsNoteValue(const TPkSong& song, int32_t v) {
     return v >= 0 && v <= song.Range;
 }
@@ -103,16 +97,6 @@ void KeepCutRemainder(TPkSong& song, int p, int first, int pitch) {
 
 } // namespace
 
-bool IsPatternNumber(const TPkSong& song, int32_t p) {
-    if (p < 1 || p > song.PatternCount)
-        return false;
-    const size_t entries = static_cast<size_t>(p) + 1;
-    if (song.Notes.size() < entries || song.Gates.size() < entries ||
-        song.Lengths.size() < entries || song.Velocities.size() < entries)
-        return false;
-    return StepsCovered(song, p);
-}
-
 int32_t AddPattern(TPkSong& song, TMelodies& melodies, const TMidiVoice& voice, int32_t fillPitch,
                    uint8_t volume, int32_t transposition) {
     if (!CanAppend(song, transposition) || !IsNoteValue(song, fillPitch) || volume > MaxVelocity)
@@ -172,7 +156,7 @@ bool RandomizePattern(TPkSong& song, TMelodies& melodies, const TMidiVoice& voic
 }
 
 bool ShiftPatternUp(TPkSong& song, TMelodies& melodies, const TMidiVoice& voice, int32_t p) {
-    if (!IsPatternNumber(song, p) || PatternHighestNote(song, p) >= song.Range)
+    if (!IsPatternNumber(song, p) || RecordPatternHighestNote(song, p) >= song.Range)
         return false;
     ShiftSoundingNotes(song, p, +1);
     BuildMelody(song, melodies, voice, p);
@@ -218,16 +202,6 @@ bool SetAllVelocities(TPkSong& song, TMelodies& melodies, const TMidiVoice& voic
     return true;
 }
 
-int32_t PatternHighestNote(TPkSong& song, int32_t p) {
-    if (!IsPatternNumber(song, p))
-        return 0;
-    int32_t highest = 0;
-    for (int32_t s = 1; s <= song.Steps; ++s)
-        highest = std::max(highest, song.Notes[p][s]);
-    song.MaxNote = std::max(song.MaxNote, highest);
-    return highest;
-}
-
 int32_t PatternLowestNote(TPkSong& song, int32_t p) {
     if (!IsPatternNumber(song, p))
         return 127;
@@ -237,13 +211,6 @@ int32_t PatternLowestNote(TPkSong& song, int32_t p) {
             lowest = std::min(lowest, song.Notes[p][s]);
     song.MinNote = std::min(song.MinNote, lowest);
     return lowest;
-}
-
-int32_t SongHighestNote(TPkSong& song) {
-    int32_t highest = 0;
-    for (int32_t p = 1; p <= song.PatternCount; ++p)
-        highest = std::max(highest, PatternHighestNote(song, p));
-    return highest;
 }
 
 bool SetNoteLength(TPkSong& song, int32_t p, int32_t s, int32_t n) {

@@ -8,7 +8,8 @@
 class TMelodies;
 struct TMidiVoice;
 
-// Whole-pattern operations and the note-value scans that guard them. Patterns are 1-based;
+// Whole-pattern operations and the lowest-note scan that guards shifting down (the pattern
+// number check and the highest-note scan belong to the song model). Patterns are 1-based;
 // only steps 1..Steps are touched. Every operation that changes notes, gates, lengths or
 // velocities rebuilds the affected timelines before it returns.
 //
@@ -18,9 +19,6 @@ struct TMidiVoice;
 // operation changes no step and no timeline and reports it through its result.
 
 constexpr int32_t NoPattern = 0;
-
-// True when p names a pattern of the pool whose step arrays cover Steps.
-bool IsPatternNumber(const TPkSong& song, int32_t p);
 
 // Appends pattern n = PatternCount + 1 named "(n) " with transposition `transposition`, every
 // step a one-step note of `fillPitch` at `volume`. Returns n, which the caller makes current, or
@@ -72,13 +70,6 @@ bool SetAllVelocities(TPkSong& song, TMelodies& melodies, const TMidiVoice& voic
 // changed) when p, s or n is out of range.
 bool SetNoteLength(TPkSong& song, int32_t p, int32_t s, int32_t n);
 
-// Largest note value of pattern p (0 when all are rests, or p is no pattern); widens
-// song.MaxNote.
-int32_t PatternHighestNote(TPkSong& song, int32_t p);
-
 // Smallest non-zero note value of pattern p (127 when all are rests, or p is no pattern);
 // narrows song.MinNote.
 int32_t PatternLowestNote(TPkSong& song, int32_t p);
-
-// Largest PatternHighestNote over all patterns.
-int32_t SongHighestNote(TPkSong& song);

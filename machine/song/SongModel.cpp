@@ -1,6 +1,5 @@
 #include "SongModel.h"
 
-#include "PatternFunctions.h"
 #include "song/TempoInfo.h"
 
 #include <algorithm>
@@ -88,6 +87,43 @@ void NewDrumSession(TPkSong& song, int32_t steps, uint8_t volume, const std::str
 
 void NewSongKeepPatterns(TPkSong& song, const std::string& newSongName) {
     ResetTrackLines(song, newSongName);
+}
+
+namespace {
+
+bool StepsCovered(const TPkSong& song, int32_t p) {
+    const size_t needed = static_cast<size_t>(song.Steps) + 1;
+    return song.Notes[p].size() >= needed && song.Gates[p].size() >= needed &&
+           song.Lengths[p].size() >= needed && song.Velocities[p].size() >= needed;
+}
+
+} // namespace
+
+bool IsPatternNumber(const TPkSong& song, int32_t p) {
+    if (p < 1 || p > song.PatternCount)
+        return false;
+    const size_t entries = static_cast<size_t>(p) + 1;
+    if (song.Notes.size() < entries || song.Gates.size() < entries ||
+        song.Lengths.size() < entries || song.Velocities.size() < entries)
+        return false;
+    return StepsCovered(song, p);
+}
+
+int32_t RecordPatternHighestNote(TPkSong& song, int32_t p) {
+    if (!IsPatternNumber(song, p))
+        return 0;
+    int32_t highest = 0;
+    for (int32_t s = 1; s <= song.Steps; ++s)
+        highest = std::max(highest, song.Notes[p][s]);
+    song.MaxNote = std::max(song.MaxNote, highest);
+    return highest;
+}
+
+int32_t SongHighestNote(TPkSong& song) {
+    int32_t highest = 0;
+    for (int32_t p = 1; p <= song.PatternCount; ++p)
+        highest = std::max(highest, RecordPatternHighestNote(song, p));
+    return highest;
 }
 
 bool ChangeRange(TPkSong& song, int32_t range) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TempoBar.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,8 +20,8 @@ constexpr int32_t DefaultNote = 10;
 constexpr uint8_t DefaultVelocity = 127;
 constexpr int32_t DefaultRange = 37;
 constexpr int32_t DefaultStepTime = 200;
-constexpr int32_t MinStepTime = 30;
-constexpr int32_t MaxStepTime = 1000;
+constexpr int32_t MinStepTime = TempoBar::MinStepTime; // what the tempo bar can show
+constexpr int32_t MaxStepTime = TempoBar::MaxStepTime;
 constexpr int32_t MaxSteps = 16;
 constexpr int32_t MaxPatterns = 255; // the pattern editor addresses patterns with one byte
 constexpr int32_t OctaveRanges[] = {13, 25, 37, 49, 61};
@@ -96,6 +98,16 @@ void NewDrumSession(TPkSong& song, int32_t steps, uint8_t volume, const std::str
 
 // Model side of "New > Song (Keep Patterns)".
 void NewSongKeepPatterns(TPkSong& song, const std::string& newSongName);
+
+// True when p names a pattern of the pool whose step arrays cover Steps.
+bool IsPatternNumber(const TPkSong& song, int32_t p);
+
+// The largest note value of pattern p (0 when all are rests, or p is no pattern), recorded in
+// song.MaxNote when it is above it.
+int32_t RecordPatternHighestNote(TPkSong& song, int32_t p);
+
+// Largest RecordPatternHighestNote over all patterns (each recorded as that does).
+int32_t SongHighestNote(TPkSong& song);
 
 // Sets the note range unless a pattern holds a note value that is not below it; returns
 // whether the range was changed.

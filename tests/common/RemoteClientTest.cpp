@@ -1,5 +1,6 @@
 #include "RemoteClient.h"
 
+#include "RemoteWords.h"
 #include "TempDir.h"
 
 #include <QElapsedTimer>
@@ -13,6 +14,13 @@
 #include <sys/stat.h>
 
 namespace {
+
+namespace W = RemoteWords;
+
+// A message as it travels: its header line, then its payload.
+QByteArray Message(const QByteArray& header, const QByteArray& payload) {
+    return header + " " + QByteArray::number(payload.size()) + "\n" + payload;
+}
 
 // A scripted machine: records every message the client sends and answers each with the next
 // scripted reply ("" answers nothing).
@@ -135,25 +143,28 @@ TEST_F(RemoteClientTest, CommandsGoOutInTheirWireForm) {
     QSignalSpy acks(&client, &TRemoteClient::Acknowledged);
     fake.script = {"OK\n", "ACK\n", "ACK\n", "ACK\n"};
     EXPECT_TRUE(client.Advise());
-    EXPECT_TRUE(client.ExecuteCommand("PLAYSONG", "0"));
-    EXPECT_TRUE(client.ExecuteCommand("LOAD", QString::fromUtf8("/home/jürgen/a.pks")));
-    EXPECT_TRUE(client.ExecuteAndWait("Exit"));
+    EXPECT_TRUE(client.ExecuteCommand(W::PlaySong, "0"));
+    EXPECT_TRUE(client.ExecuteCommand(W::Load, QString::fromUtf8("/home/jürgen/a.pks")));
+    EXPECT_TRUE(client.ExecuteAndWait(W::ExitOnClose));
     ASSERT_TRUE(fake.WaitMessages(5));
     EXPECT_EQ(fake.messages[1], "ADVISE TestItem\n");
-    EXPECT_EQ(fake.messages[2], "EXECUTE 13\nPLAYSONG\r\n0\r\n");
-    EXPECT_EQ(fake.messages[3], "EXECUTE 27\nLOAD\r\n/home/j\xc3\xbcrgen/a.pks\r\n");
-    EXPECT_EQ(fake.messages[4], "EXECUTE 4\nExit");
+    EXPECT_EQ(fake.messages[2], Message("EXECUTE", QByteArray(W::PlaySong) + "\r\n0\r\n"));
+    EXPECT_EQ(fake.messages[3],
+              Message("EXECUTE", QByteArray(W::Load) + "\r\n/home/j\xc3\xbcrgen/a.pks\r\n"))
+        << "the length counts UTF-8 bytes";
+    EXPECT_EQ(fake.messages[4], Message("EXECUTE", W::ExitOnClose));
     EXPECT_EQ(acks.count(), 3);
 
     client.Disconnect();
-    EXPECT_FALSE(client.Execute("STOP")) << "nothing goes out on a closed link";
+    EXPECT_FALSE(client.Execute(W::Stop)) << "nothing goes out on a closed link";
     EXPECT_FALSE(client.Advise());
 }
 
 TEST_F(RemoteClientTest, NotificationsArriveInOrderHoweverTheyAreSplit) {
     FakeMachine& fake = Linked();
     QSignalSpy data(&client, &TRemoteClient::DataReceived);
-    const QByteArray stream = "DATA TestItem 8\nNOSAVE\r\nDATA TestItem 8\nNOSAVE\r\n"
+    const QByteArray noSave = QByteArray(W::NoSave) + "\r\n";
+    const QByteArray stream = Message("DATA TestItem", noSave) + Message("DATA TestItem", noSave) +
                               "DATA TestItem 15\nMaschine \xc3\xa4\r\n\r\n";
     fake.Write(stream.left(10));
     QTest::qWait(30);
@@ -161,8 +172,8 @@ TEST_F(RemoteClientTest, NotificationsArriveInOrderHoweverTheyAreSplit) {
     QTest::qWait(30);
     fake.Write(stream.mid(40));
     ASSERT_TRUE(QTest::qWaitFor([&] { return data.count() == 3; }, 2000));
-    EXPECT_EQ(data[0], QVariantList({"TestItem", "NOSAVE\r\n"}));
-    EXPECT_EQ(data[1], QVariantList({"TestItem", "NOSAVE\r\n"}));
+    EXPECT_EQ(data[0], QVariantList({"TestItem", QString(noSave)}));
+    EXPECT_EQ(data[1], QVariantList({"TestItem", QString(noSave)}));
     EXPECT_EQ(data[2], QVariantList({"TestItem", QString::fromUtf8("Maschine ä\r\n\r\n")}));
 }
 
@@ -194,7 +205,7 @@ TEST_F(RemoteClientTest, ABrokenWireEndsTheLink) {
     FakeMachine& fake = Linked();
     fake.script = {""};
     QTimer::singleShot(100, fake.peer, [&fake] { fake.peer->abort(); });
-    EXPECT_FALSE(client.ExecuteAndWait("EXIT", 5000)) << "the machine went before acknowledging";
+    EXPECT_FALSE(client.ExecuteAndWait(W::Exit, 5000)) << "the machine went before acknowledging";
     EXPECT_TRUE(client.ErrorString().contains("closed the link"));
 }
 
@@ -211,12 +222,13 @@ TEST_F(RemoteClientTest, ConnectWithinWaitsForAMachineThatIsStarting) {
 }
 
 TEST(RemoteClientTexts, CommandsAndReceivedValues) {
-    EXPECT_EQ(TRemoteClient::CommandText("NEXTPATTERN", ""), "NEXTPATTERN\r\n\r\n");
-    EXPECT_EQ(TRemoteClient::CommandText("LAYOUT", "2"), "LAYOUT\r\n2\r\n");
-    EXPECT_EQ(TRemoteClient::AsOneLine("NEEDSAVE\r\n"), "NEEDSAVE  ");
+    EXPECT_EQ(TRemoteClient::CommandText(W::NextPattern, ""), QString(W::NextPattern) + "\r\n\r\n");
+    EXPECT_EQ(TRemoteClient::CommandText(W::Layout, "2"), QString(W::Layout) + "\r\n2\r\n");
+    EXPECT_EQ(TRemoteClient::AsOneLine(QString(W::NeedSave) + "\r\n"), QString(W::NeedSave) + "  ");
     EXPECT_EQ(TRemoteClient::AsOneLine("a\tb\x1f"
                                        "c"),
               "a b c");
-    EXPECT_EQ(TRemoteClient::StripLineEnd("SHUTDOWN\r\n"), "SHUTDOWN");
-    EXPECT_EQ(TRemoteClient::StripLineEnd("SHUTDOWN\n"), "SHUTDOWN\n");
+    const QString shutdown = W::Shutdown;
+    EXPECT_EQ(TRemoteClient::StripLineEnd(shutdown + "\r\n"), shutdown);
+    EXPECT_EQ(TRemoteClient::StripLineEnd(shutdown + "\n"), shutdown + "\n");
 }

@@ -2,11 +2,19 @@
 // the argument line (also when it is empty), or a bare word.
 
 #include "FakeLink.h"
+#include "RemoteWords.h"
 
 #include <functional>
 #include <gtest/gtest.h>
 
 namespace {
+
+namespace W = RemoteWords;
+
+// A command word with its argument line, as a macro carries them.
+QByteArray Command(const char* word, const char* argument) {
+    return QByteArray(word) + "\r\n" + argument + "\r\n";
+}
 
 struct TWord {
     const char* action;
@@ -16,39 +24,44 @@ struct TWord {
 
 TEST(CommandWords, EveryWordReachesTheMachineByteForByte) {
     const std::vector<TWord> words = {
-        {"start", [](TClientCore& c, auto&) { c.StopAll(); }, "CONNECT\r\n1\r\n"},
-        {"start", [](TClientCore& c, auto&) { c.StopAll(); }, "LAYOUT\r\n2\r\n"},
-        {"start", [](TClientCore& c, auto&) { c.StopAll(); }, "SETVOLUME\r\n0\r\n"},
-        {"song", [](TClientCore& c, auto&) { c.PlaySong(); }, "PLAYSONG\r\n0\r\n"},
-        {"pattern", [](TClientCore& c, auto&) { c.PlayPattern(); }, "PLAYPATTERN\r\n0\r\n"},
-        {"stop", [](TClientCore& c, auto&) { c.StopAll(); }, "STOP\r\n0\r\n"},
-        {"reset", [](TClientCore& c, auto&) { c.MidiReset(); }, "MIDIRESET\r\n0\r\n"},
-        {"next", [](TClientCore& c, auto&) { c.NextPattern(); }, "NEXTPATTERN\r\n\r\n"},
-        {"previous", [](TClientCore& c, auto&) { c.PreviousPattern(); }, "PREVIUSPATTERN\r\n\r\n"},
-        {"up", [](TClientCore& c, auto&) { c.ShiftPatternUp(); }, "SHIFTPATTERNUP\r\n\r\n"},
-        {"down", [](TClientCore& c, auto&) { c.ShiftPatternDown(); }, "SHIFTPATTERNDOWN\r\n\r\n"},
-        {"copy", [](TClientCore& c, auto&) { c.CopyPattern(); }, "COPYPATTERN\r\n\r\n"},
-        {"tempo", [](TClientCore& c, auto&) { c.SetSpeed(830); }, "SETSPEED\r\n830\r\n"},
-        {"skin", [](TClientCore& c, auto&) { c.Skin(); }, "SKIN"},
-        {"layout", [](TClientCore& c, auto&) { c.Layout(1); }, "LAYOUT\r\n1\r\n"},
-        {"minimise", [](TClientCore& c, auto&) { c.Minimize(); }, "MINIMIZE\r\n\r\n"},
-        {"restore", [](TClientCore& c, auto&) { c.Restore(); }, "MAXIMIZE\r\n\r\n"},
-        {"frame play", [](TClientCore& c, auto&) { c.PlayPatternOn(1); }, "PLAYPATTERN\r\n0\r\n"},
-        {"frame stop", [](TClientCore& c, auto&) { c.StopOn(1); }, "STOP\r\n0\r\n"},
-        {"mute", [](TClientCore& c, auto&) { c.ToggleMute(1); }, "MUTE\r\n0\r\n"},
-        {"volume", [](TClientCore& c, auto&) { c.SetVolume(1, 40); }, "SETVOLUME\r\n40\r\n"},
-        {"save question", [](TClientCore& c, auto&) { c.NeedsSaving(); }, "DOYOUNEEDSAVE\r\n\r\n"},
-        {"new", [](TClientCore& c, auto&) { c.NewProject(); }, "LOAD\r\n<folder>default1.pks\r\n"},
+        {"start", [](TClientCore& c, auto&) { c.StopAll(); }, Command(W::Connect, "1")},
+        {"start", [](TClientCore& c, auto&) { c.StopAll(); }, Command(W::Layout, "2")},
+        {"start", [](TClientCore& c, auto&) { c.StopAll(); }, Command(W::SetVolume, "0")},
+        {"song", [](TClientCore& c, auto&) { c.PlaySong(); }, Command(W::PlaySong, "0")},
+        {"pattern", [](TClientCore& c, auto&) { c.PlayPattern(); }, Command(W::PlayPattern, "0")},
+        {"stop", [](TClientCore& c, auto&) { c.StopAll(); }, Command(W::Stop, "0")},
+        {"reset", [](TClientCore& c, auto&) { c.MidiReset(); }, Command(W::MidiReset, "0")},
+        {"next", [](TClientCore& c, auto&) { c.NextPattern(); }, Command(W::NextPattern, "")},
+        {"previous", [](TClientCore& c, auto&) { c.PreviousPattern(); },
+         Command(W::PreviousPattern, "")},
+        {"up", [](TClientCore& c, auto&) { c.ShiftPatternUp(); }, Command(W::ShiftPatternUp, "")},
+        {"down", [](TClientCore& c, auto&) { c.ShiftPatternDown(); },
+         Command(W::ShiftPatternDown, "")},
+        {"copy", [](TClientCore& c, auto&) { c.CopyPattern(); }, Command(W::CopyPattern, "")},
+        {"tempo", [](TClientCore& c, auto&) { c.SetSpeed(830); }, Command(W::SetSpeed, "830")},
+        {"skin", [](TClientCore& c, auto&) { c.Skin(); }, QByteArray(W::Skin)},
+        {"layout", [](TClientCore& c, auto&) { c.Layout(1); }, Command(W::Layout, "1")},
+        {"minimise", [](TClientCore& c, auto&) { c.Minimize(); }, Command(W::Minimize, "")},
+        {"restore", [](TClientCore& c, auto&) { c.Restore(); }, Command(W::Maximize, "")},
+        {"frame play", [](TClientCore& c, auto&) { c.PlayPatternOn(1); },
+         Command(W::PlayPattern, "0")},
+        {"frame stop", [](TClientCore& c, auto&) { c.StopOn(1); }, Command(W::Stop, "0")},
+        {"mute", [](TClientCore& c, auto&) { c.ToggleMute(1); }, Command(W::Mute, "0")},
+        {"volume", [](TClientCore& c, auto&) { c.SetVolume(1, 40); }, Command(W::SetVolume, "40")},
+        {"save question", [](TClientCore& c, auto&) { c.NeedsSaving(); },
+         Command(W::DoYouNeedSave, "")},
+        {"new", [](TClientCore& c, auto&) { c.NewProject(); },
+         Command(W::Load, "<folder>default1.pks")},
         {"save", [](TClientCore& c, const QString& f) { c.SaveProjectAs(f + "p.pkp"); },
-         "SAVE\r\n<folder>p.pkp\r\n"},
+         Command(W::Save, "<folder>p.pkp")},
         {"song folder", [](TClientCore& c, auto&) { c.ChooseProjectDirectory("/d"); },
-         "DIRECTORY\r\n/d\r\n"},
+         Command(W::Directory, "/d")},
         {"MIDI folder", [](TClientCore& c, auto&) { c.ChooseMidiDirectory("/m"); },
-         "MIDIDIRECTORY\r\n/m\r\n"},
+         Command(W::MidiDirectory, "/m")},
         {"export", [](TClientCore& c, const QString& f) { c.StartMidiExport(f + "x.mid"); },
-         "SAVEMIDI\r\n<folder>x\r\n"},
-        {"stop machine", [](TClientCore& c, auto&) { c.StopMachine(1); }, "EXIT\r\n0\r\n"},
-        {"close", [](TClientCore& c, auto&) { c.CloseAll(); }, "Exit"},
+         Command(W::SaveMidi, "<folder>x")},
+        {"stop machine", [](TClientCore& c, auto&) { c.StopMachine(1); }, Command(W::Exit, "0")},
+        {"close", [](TClientCore& c, auto&) { c.CloseAll(); }, QByteArray(W::ExitOnClose)},
     };
     for (const TWord& word : words) {
         TFakeController c;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ClientFunctions.h"
+#include "RemoteWords.h"
 #include "TempDir.h"
 
 #include <QStringList>
@@ -27,6 +28,18 @@ struct TJournal {
     QStringList steps;
     QStringList Sent() const { return steps.filter(" <- "); }
 };
+
+// The journal line of a macro a link sent: "PK0 <- SETSPEED 830", or "PK0 <- NEXTPATTERN" when
+// the argument line is empty.
+inline QString SentStep(const QString& service, const QString& command,
+                        const QString& argument = {}) {
+    return service + " <- " + (argument.isEmpty() ? command : command + " " + argument);
+}
+
+// The core's log line of a command sent to a slot: "CONNECT --> 1".
+inline QString SentLogLine(const QString& command, int slot) {
+    return command + " --> " + QString::number(slot);
+}
 
 class TFakeLink : public TMachineLink {
 public:

@@ -3,6 +3,7 @@
 
 #include "FakeLink.h"
 #include "LogTexts.h"
+#include "RemoteWords.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,7 @@ TEST(Language, EveryLogLineHasBothLanguages) {
 // The same session in either language: start, play, tempo, skin, mute, volume, the save
 // question, a machine ending and an export it breaks.
 void PlaySession(TFakeController& c) {
-    c.Fake(2).answers["DOYOUNEEDSAVE"] = "NOSAVE  ";
+    c.Fake(2).answers[RemoteWords::DoYouNeedSave] = AsStatusLine(RemoteWords::NoSave);
     c.core->StartMachine(3);
     c.core->PlaySong();
     c.core->SetSpeed(500);
@@ -51,8 +52,8 @@ TEST(Language, TheWireIsTheSameInBothLanguagesOnlyTheLogDiffers) {
     PlaySession(english);
     for (int slot = 1; slot <= 4; ++slot)
         EXPECT_EQ(Wire(german, slot), Wire(english, slot)) << "slot " << slot;
-    EXPECT_TRUE(german.core->Log().contains("SKIN Abgesetzt"));
-    EXPECT_TRUE(english.core->Log().contains("SKIN sent"));
+    EXPECT_TRUE(german.core->Log().contains(QString(RemoteWords::Skin) + " Abgesetzt"));
+    EXPECT_TRUE(english.core->Log().contains(QString(RemoteWords::Skin) + " sent"));
     EXPECT_TRUE(english.core->Log().contains("Machine 3 ended"));
     EXPECT_TRUE(english.core->Log().contains("MIDI export failed: machine 3 ended before the "
                                              "MIDI export was complete"));

@@ -1,6 +1,7 @@
 // Joining the machines' MIDI files and waiting for them.
 
 #include "FakeLink.h"
+#include "RemoteWords.h"
 #include "TextLines.h"
 
 #include <QFile>
@@ -80,8 +81,9 @@ TEST(MidiJoin, TheExportWaitsForEveryFileThenJoinsAndDeletesThem) {
     c.core->StartMachine(2);
     c.ClearJournal();
     ASSERT_TRUE(c.core->StartMidiExport(c.Folder() + "song.mid"));
-    EXPECT_EQ(c.journal.Sent(), QStringList({"PK1 <- SAVEMIDI " + c.Folder() + "song",
-                                             "PK0 <- SAVEMIDI " + c.Folder() + "song"}));
+    EXPECT_EQ(c.journal.Sent(),
+              QStringList({SentStep("PK1", RemoteWords::SaveMidi, c.Folder() + "song"),
+                           SentStep("PK0", RemoteWords::SaveMidi, c.Folder() + "song")}));
     c.dir.Write("song1.mid", MidiFile(96, "a"));
     EXPECT_EQ(c.core->PollMidiExport(), TMidiExportWait::TState::Waiting);
     c.dir.Write("song2.mid", MidiFile(96, "b"));

@@ -1,6 +1,7 @@
 // The project file, opening and saving projects, new projects and the settings file.
 
 #include "FakeLink.h"
+#include "RemoteWords.h"
 #include "TextLines.h"
 
 #include <QFile>
@@ -8,6 +9,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+namespace W = RemoteWords;
 
 std::string Lines(const QStringList& lines) {
     std::string text;
@@ -89,10 +92,13 @@ TEST_F(Projects, OpeningOneMachineWhileThreeRunStopsThreeAndTwo) {
     c.ClearJournal();
     ASSERT_TRUE(c.core->OpenProject(file));
     // The stops ask about the project as it was; its volumes come after them.
-    EXPECT_EQ(c.journal.Sent().filter(QRegularExpression("STOP|SETVOLUME|EXIT|LOAD")),
-              QStringList({"PK2 <- STOP 0", "PK1 <- STOP 0", "PK0 <- STOP 0", "PK2 <- EXIT 0",
-                           "PK1 <- EXIT 0", "PK0 <- LOAD " + c.Folder() + "P1.pks",
-                           "PK0 <- SETVOLUME 9"}));
+    const QStringList words{W::Stop, W::SetVolume, W::Exit, W::Load};
+    EXPECT_EQ(
+        c.journal.Sent().filter(QRegularExpression(words.join('|'))),
+        QStringList({SentStep("PK2", W::Stop, "0"), SentStep("PK1", W::Stop, "0"),
+                     SentStep("PK0", W::Stop, "0"), SentStep("PK2", W::Exit, "0"),
+                     SentStep("PK1", W::Exit, "0"), SentStep("PK0", W::Load, c.Folder() + "P1.pks"),
+                     SentStep("PK0", W::SetVolume, "9")}));
     EXPECT_EQ(prompts.asked, 2) << "machines that do not answer may have unsaved songs";
     EXPECT_EQ(c.core->Volume(1), 9);
     EXPECT_FALSE(c.core->Modified());
@@ -104,7 +110,7 @@ TEST_F(Projects, OpeningOneMachineWhileThreeRunStopsThreeAndTwo) {
 TEST_F(Projects, OpeningRightAfterASaveAsksNothing) {
     c.core->StartMachine(3);
     for (int slot = 1; slot <= 3; ++slot)
-        c.Fake(slot).answers["DOYOUNEEDSAVE"] = "NOSAVE  ";
+        c.Fake(slot).answers[W::DoYouNeedSave] = AsStatusLine(W::NoSave);
     ASSERT_TRUE(c.core->SaveProjectAs(c.Folder() + "Old.pkp"));
     ASSERT_TRUE(c.core->OpenProject(Project(1, {"50"})));
     EXPECT_EQ(prompts.asked, 0) << "the new project's volumes are no unsaved change";
@@ -116,17 +122,18 @@ TEST_F(Projects, SongsAreTakenInTheOrderPresentAndMutesRestored) {
     c.dir.Write("P3.pks", "song");
     const QString file = Project(2, {"0", "0", "0", "0", "0", "1"});
     ASSERT_TRUE(c.core->OpenProject(file));
-    EXPECT_EQ(c.journal.Sent().filter("LOAD"),
-              QStringList({"PK0 <- LOAD " + c.Folder() + "P1.pks",
-                           "PK1 <- LOAD " + c.Folder() + "P3.pks"}));
-    EXPECT_EQ(c.journal.Sent().last(), "PK1 <- MUTE 0");
+    EXPECT_EQ(c.journal.Sent().filter(W::Load),
+              QStringList({SentStep("PK0", W::Load, c.Folder() + "P1.pks"),
+                           SentStep("PK1", W::Load, c.Folder() + "P3.pks")}));
+    EXPECT_EQ(c.journal.Sent().last(), SentStep("PK1", W::Mute, "0"));
     EXPECT_TRUE(c.core->Muted(2));
     EXPECT_FALSE(c.core->Muted(1));
 
     c.ClearJournal();
     std::filesystem::remove(c.dir.File("P3.pks"));
     ASSERT_TRUE(c.core->OpenProject(file));
-    EXPECT_EQ(c.journal.Sent().filter("LOAD").last(), "PK1 <- LOAD " + c.Folder() + "P0.pks")
+    EXPECT_EQ(c.journal.Sent().filter(W::Load).last(),
+              SentStep("PK1", W::Load, c.Folder() + "P0.pks"))
         << "fewer song files than machines: number 0";
 }
 
@@ -152,8 +159,9 @@ TEST_F(Projects, SavingWritesTheRunningCountAndHasTheMachinesSaveBesideIt) {
     EXPECT_EQ(saved.MachineCount, 3);
     EXPECT_EQ(saved.Volumes[1], 35);
     EXPECT_EQ(TTextLines::Read(chosen).Count(), 40);
-    EXPECT_EQ(c.journal.Sent(), QStringList({"PK2 <- SAVE " + chosen, "PK1 <- SAVE " + chosen,
-                                             "PK0 <- SAVE " + chosen}));
+    EXPECT_EQ(c.journal.Sent(),
+              QStringList({SentStep("PK2", W::Save, chosen), SentStep("PK1", W::Save, chosen),
+                           SentStep("PK0", W::Save, chosen)}));
     EXPECT_TRUE(c.core->SaveProject());
     EXPECT_EQ(prompts.saveDialogs, 1);
 }
@@ -163,11 +171,11 @@ TEST_F(Projects, FourMachinesWithTwoRunningStartsThreeAndFourAndLoadsTheDefaults
     c.ClearJournal();
     c.core->NewMachines(4);
     EXPECT_EQ(c.journal.steps.filter("open "), QStringList({"open PK2", "open PK3"}));
-    EXPECT_EQ(c.journal.Sent().filter("LOAD"),
-              QStringList({"PK0 <- LOAD " + c.Folder() + "default1.pks",
-                           "PK1 <- LOAD " + c.Folder() + "default2.pks",
-                           "PK2 <- LOAD " + c.Folder() + "default3.pks",
-                           "PK3 <- LOAD " + c.Folder() + "default4.pks"}));
+    EXPECT_EQ(c.journal.Sent().filter(W::Load),
+              QStringList({SentStep("PK0", W::Load, c.Folder() + "default1.pks"),
+                           SentStep("PK1", W::Load, c.Folder() + "default2.pks"),
+                           SentStep("PK2", W::Load, c.Folder() + "default3.pks"),
+                           SentStep("PK3", W::Load, c.Folder() + "default4.pks")}));
     EXPECT_EQ(prompts.asked, 1) << "the save-first question";
 
     prompts.answer = TClientPrompts::TAnswer::Cancel;

@@ -1,6 +1,8 @@
 // Starting, linking, commanding and forgetting machine slots, against recording links.
 
 #include "FakeLink.h"
+#include "RemoteWire.h"
+#include "RemoteWords.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -8,22 +10,26 @@
 
 namespace {
 
+namespace W = RemoteWords;
+
 TEST(Slots, StartingSlotThreeStartsOneAndTwoFirstEachWithItsConnect) {
     TFakeController c;
     c.core->StartMachine(3);
     EXPECT_EQ(c.journal.steps.filter("open "), QStringList({"open PK0", "open PK1", "open PK2"}));
-    EXPECT_EQ(c.journal.Sent().filter("CONNECT"),
-              QStringList({"PK0 <- CONNECT 1", "PK1 <- CONNECT 2", "PK2 <- CONNECT 3"}));
+    EXPECT_EQ(c.journal.Sent().filter(W::Connect),
+              QStringList({SentStep("PK0", W::Connect, "1"), SentStep("PK1", W::Connect, "2"),
+                           SentStep("PK2", W::Connect, "3")}));
     EXPECT_EQ(c.core->RunningCount(), 3);
     EXPECT_TRUE(c.core->Running(1) && c.core->Running(2) && c.core->Running(3));
     EXPECT_FALSE(c.core->Running(4));
     EXPECT_EQ(c.Fake(3).startCommand, "PK2 default3.pks");
-    EXPECT_EQ(c.Fake(3).subscribed, "TestItem");
+    EXPECT_EQ(c.Fake(3).subscribed, RemoteWire::ItemName);
     // Slot 1's steps as logged: link, open, connect, the layout to the running slots, then the
     // slot's volume.
     EXPECT_EQ(c.core->Log().mid(0, 6),
-              QStringList({"PK0: SetLink successful", "PK0: OpenLink successful", "CONNECT --> 1",
-                           "LAYOUT --> 1", "SETVOLUME --> 1", "PK1: SetLink successful"}));
+              QStringList({"PK0: SetLink successful", "PK0: OpenLink successful",
+                           SentLogLine(W::Connect, 1), SentLogLine(W::Layout, 1),
+                           SentLogLine(W::SetVolume, 1), "PK1: SetLink successful"}));
     c.ClearJournal();
     c.core->StartMachine(2);
     EXPECT_TRUE(c.journal.steps.isEmpty()) << "a running slot is not started twice";
@@ -34,12 +40,12 @@ TEST(Slots, LayoutIsBroadcastOnStartUnlessItIsFour) {
     c.core->StartMachine(1);
     c.ClearJournal();
     c.core->StartMachine(2);
-    EXPECT_EQ(c.journal.steps.filter("LAYOUT"),
-              QStringList({"PK1 <- LAYOUT 2", "PK0 <- LAYOUT 2"}));
+    EXPECT_EQ(c.journal.steps.filter(W::Layout),
+              QStringList({SentStep("PK1", W::Layout, "2"), SentStep("PK0", W::Layout, "2")}));
     c.core->Layout(4);
     c.ClearJournal();
     c.core->StartMachine(3);
-    EXPECT_TRUE(c.journal.steps.filter("LAYOUT").isEmpty());
+    EXPECT_TRUE(c.journal.steps.filter(W::Layout).isEmpty());
 }
 
 TEST(Slots, FailedLinksAreLoggedPerSlotAndStillCounted) {
@@ -52,7 +58,7 @@ TEST(Slots, FailedLinksAreLoggedPerSlotAndStillCounted) {
                            "Plinkora2: Openlink failed", "Plinkora3: Openlink gescheitert"}));
     EXPECT_TRUE(c.core->Log().contains("Machine3: SetLink successful"));
     EXPECT_EQ(c.core->RunningCount(), 4);
-    EXPECT_EQ(c.journal.steps.filter("dropped CONNECT").size(), 4);
+    EXPECT_EQ(c.journal.steps.filter(QString("dropped ") + W::Connect).size(), 4);
 }
 
 TEST(Slots, BroadcastGoesToTheRunningSlotsFromTheSlotCountDown) {
@@ -61,11 +67,12 @@ TEST(Slots, BroadcastGoesToTheRunningSlotsFromTheSlotCountDown) {
     c.ClearJournal();
     c.core->NextPattern();
     EXPECT_EQ(c.core->Log().mid(c.core->Log().size() - 2),
-              QStringList({"NEXTPATTERN --> 2", "NEXTPATTERN --> 1"}));
-    EXPECT_EQ(c.journal.steps, QStringList({"PK1 <- NEXTPATTERN", "PK0 <- NEXTPATTERN"}));
+              QStringList({SentLogLine(W::NextPattern, 2), SentLogLine(W::NextPattern, 1)}));
+    EXPECT_EQ(c.journal.steps,
+              QStringList({SentStep("PK1", W::NextPattern), SentStep("PK0", W::NextPattern)}));
     c.ClearJournal();
-    c.core->SendCommand(0, "STOP", "0");
-    c.core->SendCommand(5, "STOP", "0");
+    c.core->SendCommand(0, W::Stop, "0");
+    c.core->SendCommand(5, W::Stop, "0");
     c.core->ToggleMute(7);
     c.core->SetVolume(-1, 3);
     EXPECT_TRUE(c.journal.steps.isEmpty());
@@ -77,10 +84,11 @@ TEST(Slots, TempoAndSkinGoToTheRunningMachinesWithOneLogLine) {
     c.ClearJournal();
     c.core->SetSpeed(830);
     c.core->Skin();
-    EXPECT_EQ(c.journal.steps, QStringList({"PK0 <- SETSPEED 830", "PK1 <- SETSPEED 830",
-                                            "PK0 <- SKIN", "PK1 <- SKIN"}));
+    EXPECT_EQ(c.journal.steps,
+              QStringList({SentStep("PK0", W::SetSpeed, "830"), SentStep("PK1", W::SetSpeed, "830"),
+                           SentStep("PK0", W::Skin), SentStep("PK1", W::Skin)}));
     EXPECT_EQ(c.core->Log().mid(c.core->Log().size() - 2),
-              QStringList({"SETSPEED Abgesetzt", "SKIN Abgesetzt"}));
+              QStringList({QString(W::SetSpeed) + " Abgesetzt", QString(W::Skin) + " Abgesetzt"}));
 }
 
 TEST(Slots, ShiftAndCopyGoToTheTickedSlotsInOrder) {
@@ -90,20 +98,24 @@ TEST(Slots, ShiftAndCopyGoToTheTickedSlotsInOrder) {
     c.core->Select(3, false);
     c.ClearJournal();
     c.core->ShiftPatternUp();
-    EXPECT_EQ(c.journal.steps, QStringList({"PK1 <- SHIFTPATTERNUP", "PK3 <- SHIFTPATTERNUP"}));
+    EXPECT_EQ(c.journal.steps, QStringList({SentStep("PK1", W::ShiftPatternUp),
+                                            SentStep("PK3", W::ShiftPatternUp)}));
 }
 
 TEST(Slots, RepliesAreRecognisedOnlyWithTheirExactSpacing) {
     TFakeController c;
     c.core->StartMachine(2);
-    for (const char* other : {"NEEDSAVE", "NEEDSAVE ", "needsave  ", " NEEDSAVE  "})
+    const QString needSave = W::NeedSave;
+    for (const QString& other :
+         {needSave, needSave + " ", AsStatusLine(needSave.toLower()), " " + AsStatusLine(needSave)})
         c.Fake(1).StatusChanged(other);
     EXPECT_EQ(c.core->SaveAnswer(1), TClientCore::TSaveAnswer::None);
     EXPECT_FALSE(c.core->Modified());
-    EXPECT_EQ(c.core->Log(), QStringList({" NEEDSAVE  "})) << "each reply replaces the log";
+    EXPECT_EQ(c.core->Log(), QStringList({" " + AsStatusLine(needSave)}))
+        << "each reply replaces the log";
 
-    c.Fake(2).StatusChanged("NOSAVE  ");
-    c.Fake(1).StatusChanged("NEEDSAVE  ");
+    c.Fake(2).StatusChanged(AsStatusLine(W::NoSave));
+    c.Fake(1).StatusChanged(AsStatusLine(W::NeedSave));
     EXPECT_EQ(c.core->SaveAnswer(1), TClientCore::TSaveAnswer::NeedSave);
     EXPECT_EQ(c.core->SaveAnswer(2), TClientCore::TSaveAnswer::NoSave);
     EXPECT_TRUE(c.core->Modified());
@@ -113,11 +125,11 @@ TEST(Slots, AMachineThatShutsDownIsForgottenOnce) {
     TFakeController c;
     c.core->StartMachine(2);
     c.ClearJournal();
-    c.Fake(2).StatusChanged("SHUTDOWN  ");
+    c.Fake(2).StatusChanged(AsStatusLine(W::Shutdown));
     EXPECT_FALSE(c.core->Running(2));
     EXPECT_EQ(c.core->RunningCount(), 1);
     EXPECT_EQ(c.journal.steps, QStringList({"close PK1"}));
-    c.Fake(2).StatusChanged("SHUTDOWN  ");
+    c.Fake(2).StatusChanged(AsStatusLine(W::Shutdown));
     EXPECT_EQ(c.core->RunningCount(), 1) << "a second report counts nothing";
     c.core->StartMachine(2);
     EXPECT_TRUE(c.core->Running(2)) << "a gone slot can start again";
@@ -134,11 +146,12 @@ TEST(Slots, AMachineThatEndsIsForgottenAndLeftOutOfBroadcasts) {
     EXPECT_TRUE(c.core->Log().contains("Maschine 2 beendet"));
     c.core->SetSpeed(500);
     c.core->StopAll();
-    EXPECT_EQ(c.journal.Sent(), QStringList({"PK0 <- SETSPEED 500", "PK2 <- SETSPEED 500",
-                                             "PK2 <- STOP 0", "PK0 <- STOP 0"}));
-    c.Fake(3).StatusChanged("SHUTDOWN  ");
+    EXPECT_EQ(c.journal.Sent(),
+              QStringList({SentStep("PK0", W::SetSpeed, "500"), SentStep("PK2", W::SetSpeed, "500"),
+                           SentStep("PK2", W::Stop, "0"), SentStep("PK0", W::Stop, "0")}));
+    c.Fake(3).StatusChanged(AsStatusLine(W::Shutdown));
     c.Fake(3).Drop();
-    EXPECT_EQ(c.core->Log(), QStringList({"SHUTDOWN  ", "Maschine 3 beendet"}))
+    EXPECT_EQ(c.core->Log(), QStringList({AsStatusLine(W::Shutdown), "Maschine 3 beendet"}))
         << "a machine that says goodbye and then drops ends once";
 }
 
@@ -146,8 +159,9 @@ TEST(Slots, AStartedMachineTakesItsSlotsVolume) {
     TFakeController c;
     c.core->SetVolume(2, 40);
     c.core->StartMachine(2);
-    EXPECT_EQ(c.journal.Sent().filter("SETVOLUME"),
-              QStringList({"PK0 <- SETVOLUME 0", "PK1 <- SETVOLUME 40"}));
+    EXPECT_EQ(
+        c.journal.Sent().filter(W::SetVolume),
+        QStringList({SentStep("PK0", W::SetVolume, "0"), SentStep("PK1", W::SetVolume, "40")}));
 }
 
 TEST(Slots, StoppingIsRefusedBelowARunningSlotAndAsksOtherwise) {
@@ -168,13 +182,14 @@ TEST(Slots, StoppingIsRefusedBelowARunningSlotAndAsksOtherwise) {
     EXPECT_EQ(prompts.asked, 2);
     EXPECT_EQ(prompts.saveDialogs, 1) << "Yes runs Save Project As";
     EXPECT_EQ(c.journal.steps.mid(c.journal.steps.size() - 4),
-              QStringList({"PK0 <- DOYOUNEEDSAVE (blocking)", "PK1 <- DOYOUNEEDSAVE (blocking)",
-                           "PK1 <- EXIT 0", "close PK1"}))
+              QStringList({SentStep("PK0", W::DoYouNeedSave) + " (blocking)",
+                           SentStep("PK1", W::DoYouNeedSave) + " (blocking)",
+                           SentStep("PK1", W::Exit, "0"), "close PK1"}))
         << "machines that do not answer may have unsaved songs";
     EXPECT_TRUE(c.core->Muted(2));
     c.core->StartMachine(2);
     for (int slot = 1; slot <= 2; ++slot)
-        c.Fake(slot).answers["DOYOUNEEDSAVE"] = "NOSAVE  ";
+        c.Fake(slot).answers[W::DoYouNeedSave] = AsStatusLine(W::NoSave);
     EXPECT_TRUE(c.core->StopMachine(2));
     EXPECT_EQ(prompts.asked, 2) << "nothing unsaved: no question";
     EXPECT_EQ(c.core->RunningCount(), 1);
@@ -187,9 +202,11 @@ TEST(Slots, ClosingSendsABlockingExitToAllFourLinks) {
     c.ClearJournal();
     c.core->CloseAll();
     EXPECT_EQ(c.journal.steps,
-              QStringList({"PK0 <- Exit (blocking)", "PK1 dropped Exit (blocking)",
-                           "PK2 dropped Exit (blocking)", "PK3 dropped Exit (blocking)",
-                           "close PK0", "close PK1", "close PK2", "close PK3"}));
+              QStringList({SentStep("PK0", W::ExitOnClose) + " (blocking)",
+                           QString("PK1 dropped ") + W::ExitOnClose + " (blocking)",
+                           QString("PK2 dropped ") + W::ExitOnClose + " (blocking)",
+                           QString("PK3 dropped ") + W::ExitOnClose + " (blocking)", "close PK0",
+                           "close PK1", "close PK2", "close PK3"}));
     EXPECT_EQ(c.core->RunningCount(), 0);
 }
 

@@ -2,6 +2,7 @@
 
 #include "ClientFunctions.h"
 #include "RemoteLink.h"
+#include "RemoteWords.h"
 #include "WavSound.h"
 #include "machine/server/RemoteServerTestSupport.h"
 
@@ -15,6 +16,11 @@ namespace {
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+// Machine n's answer to its CONNECT, as the core receives it.
+QString ReadyLine(int slot) {
+    return AsStatusLine(RemoteWords::MachineReady + QString::number(slot) + RemoteWords::Ready);
 }
 
 // A core over real links in a working folder of its own; the machines run offscreen and play
@@ -62,8 +68,8 @@ TEST(ControllerEndToEnd, StartsTwoMachinesCommandsThemAndSeesThemGo) {
     c.core->StartMachine(1);
     c.core->SetLanguage(TLanguage::English);
     c.core->StartMachine(2);
-    EXPECT_TRUE(c.WaitReply(1, "Machine 1 ready  "));
-    EXPECT_TRUE(c.WaitReply(2, "Machine 2 ready  "));
+    EXPECT_TRUE(c.WaitReply(1, ReadyLine(1)));
+    EXPECT_TRUE(c.WaitReply(2, ReadyLine(2)));
     QFile command(QString("/proc/%1/cmdline").arg(c.links[1]->LaunchedPid()));
     ASSERT_TRUE(command.open(QIODevice::ReadOnly));
     EXPECT_EQ(command.readAll().split('\0').mid(1, 3),
@@ -72,7 +78,7 @@ TEST(ControllerEndToEnd, StartsTwoMachinesCommandsThemAndSeesThemGo) {
     EXPECT_TRUE(QFileInfo::exists(c.Folder() + "PK1.ini")) << "each slot keeps its own settings";
 
     EXPECT_FALSE(c.core->NeedsSaving()) << "both answers are in when the question returns";
-    c.core->SendCommand(2, "SHIFTPATTERNUP", "");
+    c.core->SendCommand(2, RemoteWords::ShiftPatternUp, "");
     EXPECT_TRUE(c.core->NeedsSaving());
     EXPECT_EQ(c.core->SaveAnswer(2), TClientCore::TSaveAnswer::NeedSave);
 
@@ -83,7 +89,7 @@ TEST(ControllerEndToEnd, StartsTwoMachinesCommandsThemAndSeesThemGo) {
     TRemoteClient own;
     own.SetLink("PK0");
     ASSERT_TRUE(own.Connect());
-    own.ExecuteAndWait("EXIT");
+    own.ExecuteAndWait(RemoteWords::Exit);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !c.core->Running(1); }, 5000));
     EXPECT_EQ(c.core->RunningCount(), 0);
 }
@@ -93,7 +99,7 @@ TEST(ControllerEndToEnd, AKilledMachineIsNoticedAndEndsTheExportAtOnce) {
     c.core->PrepareServers();
     c.core->StartMachine(3);
     for (int slot = 1; slot <= 3; ++slot)
-        ASSERT_TRUE(c.WaitReply(slot, "Machine " + QString::number(slot) + " ready  "));
+        ASSERT_TRUE(c.WaitReply(slot, ReadyLine(slot)));
     QString failure;
     QObject::connect(c.core.get(), &TClientCore::Failed, [&](const QString& m) { failure = m; });
     // Files that never come: the machines write theirs under another name.
@@ -278,7 +284,7 @@ TEST(ControllerWindow, OpensAProjectsMachinesAndEndsThemWhenItEnds) {
         EXPECT_TRUE(QTest::qWaitFor(
             [&] {
                 status = client.Request();
-                return status && status->contains("loaded");
+                return status && status->contains(RemoteWords::Loaded);
             },
             8000))
             << service << " loaded its project song: " << status.value_or("").toStdString();

@@ -1,6 +1,7 @@
 // The controller window over recording links, offscreen.
 
 #include "Client.h"
+#include "RemoteWords.h"
 #include "SliderGestures.h"
 #include "Trackframe2.h"
 #include "WavSound.h"
@@ -17,6 +18,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+namespace W = RemoteWords;
 
 class ClientForm : public ::testing::Test {
 protected:
@@ -83,8 +86,9 @@ TEST_F(ClientForm, DraggingTheTempoShowsItAllAlongAndSendsItOnceOnRelease) {
     DragHandle(*window.ScrollBar2, -40);
     EXPECT_GE(shown.size(), 2) << "the labels follow the drag";
     EXPECT_EQ(window.Label11->text().toInt(), 1030 - window.ScrollBar2->value());
-    EXPECT_EQ(c.journal.Sent(),
-              QStringList({"PK0 <- SETSPEED " + QString::number(window.ScrollBar2->value())}));
+    EXPECT_EQ(
+        c.journal.Sent(),
+        QStringList({SentStep("PK0", W::SetSpeed, QString::number(window.ScrollBar2->value()))}));
 }
 
 TEST_F(ClientForm, StoppingALowerSlotIsRefusedAndTheTopOneAsks) {
@@ -106,7 +110,7 @@ TEST_F(ClientForm, FourMachinesWithTwoRunningStartsTheOtherTwoAndLoadsAllDefault
     c.ClearJournal();
     Trigger("New4Machine");
     EXPECT_EQ(c.journal.steps.filter("open "), QStringList({"open PK2", "open PK3"}));
-    EXPECT_EQ(c.journal.Sent().filter("LOAD").size(), 4);
+    EXPECT_EQ(c.journal.Sent().filter(W::Load).size(), 4);
     for (int slot = 1; slot <= 4; ++slot)
         EXPECT_TRUE(window.SpeedButton[slot + 4]->isVisible()) << slot;
 }
@@ -117,7 +121,8 @@ TEST_F(ClientForm, ShiftGoesToTheTickedMachinesOnly) {
     Click(window.CheckBox[3]);
     c.ClearJournal();
     Click(window.SpeedButton9);
-    EXPECT_EQ(c.journal.Sent(), QStringList({"PK1 <- SHIFTPATTERNUP", "PK3 <- SHIFTPATTERNUP"}));
+    EXPECT_EQ(c.journal.Sent(), QStringList({SentStep("PK1", W::ShiftPatternUp),
+                                             SentStep("PK3", W::ShiftPatternUp)}));
 }
 
 TEST_F(ClientForm, OneWheelNotchOnAVolumeSliderMovesItsSlotByFive) {
@@ -126,9 +131,9 @@ TEST_F(ClientForm, OneWheelNotchOnAVolumeSliderMovesItsSlotByFive) {
     c.ClearJournal();
     TWheelBar2003& slider = *window.TrackControl[2]->WheelBar1;
     TurnWheel(slider, -120); // towards the user: thumb down, quieter
-    EXPECT_EQ(c.journal.Sent(), QStringList({"PK1 <- SETVOLUME 55"}));
+    EXPECT_EQ(c.journal.Sent(), QStringList({SentStep("PK1", W::SetVolume, "55")}));
     TurnWheel(slider, 120);
-    EXPECT_EQ(c.journal.Sent().last(), "PK1 <- SETVOLUME 50");
+    EXPECT_EQ(c.journal.Sent().last(), SentStep("PK1", W::SetVolume, "50"));
     EXPECT_EQ(c.core->Volume(1), 0) << "the other slots stay";
 }
 
@@ -185,7 +190,7 @@ TEST_F(ClientForm, ClosingAsksOnlyWhenSomethingWouldBeLost) {
     window.close();
     EXPECT_TRUE(questions.isEmpty()) << "no machine runs";
     EXPECT_EQ(c.journal.Sent(), QStringList());
-    EXPECT_TRUE(c.journal.steps.contains("PK0 dropped Exit (blocking)"));
+    EXPECT_TRUE(c.journal.steps.contains(QString("PK0 dropped ") + W::ExitOnClose + " (blocking)"));
 }
 
 TEST_F(ClientForm, CancelOnClosingKeepsTheWindowAndTheMachines) {
@@ -194,9 +199,26 @@ TEST_F(ClientForm, CancelOnClosingKeepsTheWindowAndTheMachines) {
     EXPECT_FALSE(window.close());
     EXPECT_EQ(questions.size(), 1);
     EXPECT_TRUE(c.core->Running(1));
-    c.Fake(1).answers["DOYOUNEEDSAVE"] = "NOSAVE  ";
+    c.Fake(1).answers[W::DoYouNeedSave] = AsStatusLine(W::NoSave);
     EXPECT_TRUE(window.close()) << "every machine saved: no question";
     EXPECT_EQ(questions.size(), 1);
+}
+
+TEST_F(ClientForm, FileDialogsAreTitledAfterTheirMenuItemsInTheCurrentLanguage) {
+    c.core->StartMachine(1);
+    QStringList titles;
+    window.ChooseFile = [&](const QString& title, const QString&, const QString&, const QString&,
+                            bool) {
+        titles << title;
+        return QString();
+    };
+    Trigger("ExportAudio");
+    Trigger("LoadProject");
+    Trigger("LanguageEnglish");
+    Trigger("ExportAudio");
+    Trigger("SaveProjectAs1");
+    EXPECT_EQ(titles, QStringList({"Exportiere Audio", "Projekt Öffnen", "Export Audio",
+                                   "Save Project As"}));
 }
 
 TEST_F(ClientForm, ExportAudioRendersTheJoinedExportOfTheRunningMachines) {
@@ -210,9 +232,10 @@ TEST_F(ClientForm, ExportAudioRendersTheJoinedExportOfTheRunningMachines) {
     Trigger("ExportAudio");
     const QStringList sent = c.journal.Sent();
     ASSERT_EQ(sent.size(), 1);
-    ASSERT_TRUE(sent[0].startsWith("PK0 <- SAVEMIDI "));
+    const QString exportStep = SentStep("PK0", W::SaveMidi) + " ";
+    ASSERT_TRUE(sent[0].startsWith(exportStep));
     // What the machine writes: middle C a quarter second in (division 96 at 120 BPM).
-    const std::string machineFile = sent[0].mid(16).toStdString() + "1.mid";
+    const std::string machineFile = sent[0].mid(exportStep.size()).toStdString() + "1.mid";
     std::ofstream(machineFile, std::ios::binary)
         << std::string("MThd\0\0\0\x06\0\0\0\x01\0\x60MTrk\0\0\0\x0C"
                        "\x30\x90\x3C\x64\x60\x80\x3C\0\0\xFF\x2F\0",

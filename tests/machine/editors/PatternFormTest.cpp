@@ -427,7 +427,7 @@ TEST_F(PatternEditor, TheWheelEditsTheSliderOrTheNumberBoxUnderThePointer) {
                    Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(Slider(3), &up);
     EXPECT_EQ(Note(3), 11) << "one notch, whatever the size";
-    EXPECT_EQ(editor->HoverSliderName, "ScrBar3");
+    EXPECT_EQ(editor->HoverSlider, Slider(3));
     EXPECT_TRUE(machine.Session.Song().SongModified);
 
     editor->Button1Click();

@@ -291,7 +291,7 @@ TEST_F(PatternOperations, PatternsWithShortStepArraysAreRefused) {
     EXPECT_FALSE(RotatePatternLeft(song, melodies, voice, 2));
     EXPECT_FALSE(ShiftPatternUp(song, melodies, voice, 2));
     EXPECT_EQ(CopyPattern(song, melodies, voice, 2, 0), NoPattern);
-    EXPECT_EQ(PatternHighestNote(song, 2), 0);
+    EXPECT_EQ(RecordPatternHighestNote(song, 2), 0);
     EXPECT_EQ(PatternLowestNote(song, 2), 127);
     EXPECT_TRUE(SetAllVelocities(song, melodies, voice, 1)) << "the other patterns still change";
     EXPECT_EQ(song.Velocities[2], before.Velocities[2]);

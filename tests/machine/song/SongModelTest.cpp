@@ -152,11 +152,11 @@ TEST(NoteScans, WidenTheSongExtremes) {
     TTempoInfo tempo;
     TPkSong song = FreshSong(tempo);
     song.Notes[1] = {0, 0, 5, 0, 30, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10, 10};
-    EXPECT_EQ(PatternHighestNote(song, 1), 30);
+    EXPECT_EQ(RecordPatternHighestNote(song, 1), 30);
     EXPECT_EQ(song.MaxNote, 30);
     EXPECT_EQ(PatternLowestNote(song, 1), 5);
     EXPECT_EQ(song.MinNote, 5);
     FillPatternSteps(song, 1, 0, 127);
-    EXPECT_EQ(PatternHighestNote(song, 1), 0);
+    EXPECT_EQ(RecordPatternHighestNote(song, 1), 0);
     EXPECT_EQ(PatternLowestNote(song, 1), 127) << "all rests";
 }
