@@ -8,6 +8,7 @@
 
 #include "BenchProgram.h"
 #include "RemoteClient.h"
+#include "RemoteWords.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -90,7 +91,7 @@ double Percentile(std::vector<double> values, double fraction) {
 }
 
 void EndMachine(TRemoteClient& client, QProcess& machine) {
-    client.ExecuteAndWait(TRemoteClient::CommandText("EXIT", {}), 2000);
+    client.ExecuteAndWait(TRemoteClient::CommandText(RemoteWords::Exit, {}), 2000);
     if (!machine.waitForFinished(5000)) {
         machine.kill();
         machine.waitForFinished(2000);
@@ -121,7 +122,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    const QString command = TRemoteClient::CommandText("DOYOUNEEDSAVE", {});
+    const QString command = TRemoteClient::CommandText(RemoteWords::DoYouNeedSave, {});
     for (int i = 0; i < Warmup; ++i)
         trips.Once(command);
     std::vector<double> times;

@@ -1,8 +1,9 @@
 // The remote commands on any macro text: a started machine (windows offscreen, MIDI to a
 // recording port) takes the macro's lines as its command server hands them over. Up to four
 // macros, separated by NUL, go to the same machine. Paths of the commands that touch files are
-// moved into the fuzz folder, and a requested shutdown never runs.
+// moved into the fuzz folder, and "EXIT" is left out: its shutdown would end the process.
 #include "FuzzSupport.h"
+#include "RemoteWords.h"
 #include "midi/MidiPortRecording.h"
 #include "server/RemoteServer.h"
 #include "server/ServerCommands.h"
@@ -28,9 +29,12 @@ QString InFolder(QString argument) {
 void RunMacro(const QString& macro) {
     QStringList lines = SplitMacroLines(macro);
     const QString word = lines.value(0).toUpper();
+    namespace Word = RemoteWords;
+    if (word == Word::Exit)
+        return;
     // A missing argument is an empty one, which would name a file in the current folder.
-    if (word == "LOAD" || word == "SAVE" || word == "SAVEMIDI" || word == "DIRECTORY" ||
-        word == "MIDIDIRECTORY") {
+    if (word == Word::Load || word == Word::Save || word == Word::SaveMidi ||
+        word == Word::Directory || word == Word::MidiDirectory) {
         if (lines.size() < 2)
             lines.append(QString());
         lines[1] = InFolder(lines[1]);
@@ -39,7 +43,6 @@ void RunMacro(const QString& macro) {
         windows->Commands.TestTopicExecuteMacro(lines);
     } catch (const std::exception&) {
     }
-    windows->Server.Timer1->stop(); // EXIT's shutdown would end the process
 }
 
 // Qt warns of a window given a size it cannot have (a command that shrank it once too often).

@@ -5,6 +5,7 @@
 #include "MachineView.h"
 #include "RemoteWords.h"
 #include "StringConvert.h"
+#include "TempoBar.h"
 #include "session/MachineSession.h"
 
 #include <algorithm>
@@ -154,7 +155,7 @@ void TServerCommands::SaveMidi(const QString& path) {
 
 // The tempo bar's position; held within the bar's range.
 void TServerCommands::SetSpeed(const QString& argument) {
-    session_.SetStepTime(TMachineSession::StepTimeAt(Number(argument)));
+    session_.SetStepTime(TempoBar::StepTimeAt(Number(argument)));
 }
 
 // The volume wheel's position: 0 is the top, full volume.

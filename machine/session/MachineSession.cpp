@@ -148,6 +148,7 @@ void TMachineSession::ResetExportNames() {
 void TMachineSession::NewSong(const TNewSong& request) {
     TSessionReport report(*this);
     const int32_t patternBefore = CurrentPattern();
+    const TSongOutput outputBefore = SongOutput();
     const uint8_t volume = volume_;
     state_.CurrentPattern = 1;
     ResetTrack();
@@ -157,12 +158,13 @@ void TMachineSession::NewSong(const TNewSong& request) {
         else
             NewProject(song_, request.Steps, volume, song_.Name);
     });
-    SetChannel(song_.Channel);
-    SetTransposition(song_.Transpose[1]);
+    FollowSongOutput(outputBefore, false);
+    KeyGridOff();
     ResetExportNames(); // the instrument on the new song's channel, not yet edited
-    BuildAllMelodies(song_, melodies_, out_->Voice);
-    if (Playing())
+    if (Playing()) {
         state_.PlayMode = TPlayMode::Pattern;
+        out_->Reset(); // nothing of the old song sounds on
+    }
     ShowedPattern(patternBefore);
     StartHistory(!song_.SongModified);
     Report(chNewSong | chTransport | chRangeChosen);

@@ -172,9 +172,6 @@ public:
     void ToggleMute();
 
     // --- tempo and output ---
-    // The step time of the tempo bar at `position` (TempoBar::StepTimeAt), for the command
-    // server's SETSPEED.
-    static int32_t StepTimeAt(int32_t position);
     void SetStepTime(int32_t stepTime);
     // The boxes' values as the user steps them: one past an end wraps to the other end.
     void SetTransposition(int32_t semitones);
@@ -250,6 +247,12 @@ private:
     void MarkSaved();
     void Restore(const TSongState& state);
     void ApplyLoadedSong(bool chooseDevice);
+    // What of the song the output plays with; compared before and after a song is replaced.
+    struct TSongOutput {
+        int32_t StepTime, Channel, Transposition, Patch, Bank, Device;
+    };
+    TSongOutput SongOutput() const;
+    void FollowSongOutput(const std::optional<TSongOutput>& before, bool chooseDevice);
     void ResetTrack();
     void ResetExportNames();
     void ShowedPattern(int32_t patternBefore);

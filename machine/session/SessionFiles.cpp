@@ -55,22 +55,17 @@ void TMachineSession::ApplyLoadedSong(bool chooseDevice) {
     if (wasPlaying)
         playback_->Stop();
 
-    out_->Voice.GlobalTranspose = song_.Transpose[1];
     state_.CurrentPattern = song_.SonglineCount > 0 ? song_.Songlines[1] : 1;
-    out_->Voice.OutChannel = static_cast<uint8_t>(song_.Channel - 1);
     state_.TrackPosition = 1;
-    selectedLine_ = 1;
+    selectedLine_ = lastFollowedLine_ = 1;
     song_.SongReady = true;
-    BuildAllMelodies(song_, melodies_, out_->Voice);
+    FollowSongOutput(std::nullopt, chooseDevice);
+    KeyGridOff();
 
     exportOptions_.TrackName = ShownSongName();
     exportOptions_.TrackNameEdited = false;
     exportOptions_.InstrumentEdited = false;
-    SetTransposition(song_.Transpose[1]);
-    SetPatch(song_.Patch);
-    SetChannel(song_.Channel);
-    if (chooseDevice && (song_.Device == MidiMapperId || song_.Device < DeviceCount()))
-        SetDevice(song_.Device);
+    KeepInstrumentName();
     if (wasPlaying) {
         state_.PlayMode = mode;
         ReportStart(mode == TPlayMode::Track ? playback_->PlaySong() : playback_->PlayPattern());

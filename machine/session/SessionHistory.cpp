@@ -68,6 +68,7 @@ void TMachineSession::Redo() {
 // velocities, and playback goes on: the ticks pause only while the song is swapped.
 void TMachineSession::Restore(const TSongState& state) {
     const TPkSong before = song_;
+    const TSongOutput outputBefore = SongOutput();
     const int32_t patternBefore = CurrentPattern();
     playback_->WithTicksPaused([&] {
         song_ = state.Song;
@@ -81,21 +82,7 @@ void TMachineSession::Restore(const TSongState& state) {
     });
     tempo_.SigNumerator = state.SigNumerator;
     tempo_.SigDenominator = state.SigDenominator;
-    SetTempo(tempo_, song_.StepTime);
-    out_->Voice.OutChannel = static_cast<uint8_t>(song_.Channel - 1);
-    out_->Voice.GlobalTranspose = song_.Transpose[1];
-    BuildAllMelodies(song_, melodies_, out_->Voice);
-    if (song_.StepTime != before.StepTime)
-        state_.Resync.store(1, std::memory_order_release);
-    if (song_.Patch != before.Patch || song_.Channel != before.Channel)
-        out_->SetPatch(song_.Patch);
-    if (song_.Bank != before.Bank)
-        out_->SelectBank(song_.Bank);
-    if (song_.Device != before.Device &&
-        (song_.Device == MidiMapperId || song_.Device < DeviceCount()))
-        SetDevice(song_.Device);
-    if (Playing() && (song_.Channel != before.Channel || song_.Transpose[1] != before.Transpose[1]))
-        out_->Reset();
+    FollowSongOutput(outputBefore, true);
     ShowedPattern(patternBefore);
     KeepSelectionInTrack();
     song_.SongModified = !history_.AtSaved();

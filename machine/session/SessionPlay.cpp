@@ -2,7 +2,6 @@
 // the tone preview.
 #include "MachineSession.h"
 #include "SessionReport.h"
-#include "TempoBar.h"
 #include "song/PatternFunctions.h"
 
 #include <algorithm>
@@ -164,16 +163,47 @@ void TMachineSession::ToggleMute() {
     Report(chMute);
 }
 
-int32_t TMachineSession::StepTimeAt(int32_t position) {
-    return TempoBar::StepTimeAt(position);
-}
-
 void TMachineSession::SetStepTime(int32_t stepTime) {
     TSessionReport report(*this, stTempo);
     if (!playback_->ReleaseTempo(stepTime))
         return;
     song_.SongModified = true;
     Report(chTempo);
+}
+
+TMachineSession::TSongOutput TMachineSession::SongOutput() const {
+    return {song_.StepTime, song_.Channel, song_.Transpose[1],
+            song_.Patch,    song_.Bank,    song_.Device};
+}
+
+// Everything that plays the song follows its output settings once the song was replaced as a
+// whole (load, New, undo, redo): the tempo, the channel and transposition of every timeline (held
+// within the range's room), the program, the bank and, when `chooseDevice`, the device if it
+// exists. What `before` already had does not go out again; without `before` everything does.
+void TMachineSession::FollowSongOutput(const std::optional<TSongOutput>& before,
+                                       bool chooseDevice) {
+    const TSongOutput now = SongOutput();
+    const auto changed = [&](int32_t TSongOutput::*field) {
+        return !before || (*before).*field != now.*field;
+    };
+    SetTempo(tempo_, song_.StepTime);
+    if (before && changed(&TSongOutput::StepTime))
+        state_.Resync.store(1, std::memory_order_release);
+    out_->Voice.OutChannel = static_cast<uint8_t>(song_.Channel - 1);
+    out_->Voice.GlobalTranspose =
+        std::clamp(song_.Transpose[1], TransposeFloor, TransposeCeiling(song_));
+    for (int32_t p = 1; p <= song_.PatternCount; ++p)
+        song_.Transpose[p] = out_->Voice.GlobalTranspose;
+    BuildAllMelodies(song_, melodies_, out_->Voice);
+    if (Playing() && (changed(&TSongOutput::Channel) || changed(&TSongOutput::Transposition)))
+        out_->Reset();
+    if (changed(&TSongOutput::Patch) || changed(&TSongOutput::Channel))
+        out_->SetPatch(song_.Patch);
+    if (changed(&TSongOutput::Bank))
+        out_->SelectBank(song_.Bank);
+    if (chooseDevice && changed(&TSongOutput::Device) &&
+        (song_.Device == MidiMapperId || song_.Device < DeviceCount()))
+        SetDevice(song_.Device);
 }
 
 void TMachineSession::SetTransposition(int32_t semitones) {

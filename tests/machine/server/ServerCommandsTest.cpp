@@ -1,5 +1,6 @@
 #include "server/ServerCommands.h"
 
+#include "RemoteWords.h"
 #include "SessionSongs.h"
 #include "StringConvert.h"
 #include "TempDir.h"
@@ -13,6 +14,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+namespace Word = RemoteWords;
 
 // A started machine on a recording port whose commands the test sends straight to the handler.
 class Commands : public ::testing::Test {
@@ -59,7 +62,7 @@ TEST_F(Commands, ConnectTakesTheNumberAndSwitchesToControlledMode) {
     EXPECT_FALSE(windows.Form3.Panel2->isVisible());
     EXPECT_EQ(windows.Form1.Skins->SkinNumber(), 4 + 1) << "a first run: skin n + 3";
 
-    Send("CONNECT", "3"); // renumbered: the windows stay as they are
+    Send(Word::Connect, "3"); // renumbered: the windows stay as they are
     EXPECT_EQ(windows.Form1.height(), height - menuHeight);
     EXPECT_EQ(windows.Form3.height(), patternHeight - 25);
     EXPECT_EQ(windows.Commands.ApplicationTitle(), "Plinkora 3");
@@ -80,11 +83,11 @@ TEST_F(Commands, WordsAreUpperCasedButSpacesMakeNoCommand) {
 }
 
 TEST_F(Commands, SaveNamesTheFileAfterThePathAndTheMachine) {
-    Send("CONNECT", "2");
+    Send(Word::Connect, "2");
     windows.Machine.Session.SetPatternName("edited");
-    Send("DOYOUNEEDSAVE");
+    Send(Word::DoYouNeedSave);
     EXPECT_EQ(Reply(replies, 1), "NEEDSAVE");
-    Send("SAVE", Folder() + "/demo.pkp");
+    Send(Word::Save, Folder() + "/demo.pkp");
     const QString base = Folder() + "/demo2";
     ASSERT_EQ(replies.count(), 4);
     EXPECT_EQ(Reply(replies, 2), base + ".pks saved ");
@@ -92,21 +95,21 @@ TEST_F(Commands, SaveNamesTheFileAfterThePathAndTheMachine) {
     EXPECT_TRUE(std::filesystem::exists(dir.File("demo2.pks")));
     EXPECT_EQ(windows.Form5.Edit1->text(), "demo2");
     EXPECT_EQ(windows.Machine.Session.Song().Name, base.toStdString());
-    Send("DOYOUNEEDSAVE");
+    Send(Word::DoYouNeedSave);
     EXPECT_EQ(Reply(replies, 4), "NOSAVE");
-    Send("SAVE", Folder() + "/other.backup");
+    Send(Word::Save, Folder() + "/other.backup");
     EXPECT_TRUE(std::filesystem::exists(dir.File("other.backup2.pks")));
     EXPECT_EQ(windows.Server.Memo1->toPlainText().split('\n').last(),
               "SAVE - " + Folder() + "/other.backup");
 }
 
 TEST_F(Commands, SaveMidiWritesTheNumberedFileOnItsChannel) {
-    Send("CONNECT", "3");
+    Send(Word::Connect, "3");
     windows.Form1.SpinEdit3->setValue(10);
     TExportOptions options = windows.Machine.Session.ExportOptions();
     options.Monophone = true;
     windows.Machine.Session.SetExportOptions(options);
-    Send("SAVEMIDI", Folder() + "/tune");
+    Send(Word::SaveMidi, Folder() + "/tune");
     EXPECT_EQ(Reply(replies, replies.count() - 1), "MIDISAVED");
     const std::string file = TempDir::Read(dir.File("tune3.mid"));
     ASSERT_FALSE(file.empty());
@@ -119,75 +122,75 @@ TEST_F(Commands, SaveMidiWritesTheNumberedFileOnItsChannel) {
 TEST_F(Commands, LoadRepliesWithThePath) {
     const QString song = QString::fromStdString(dir.Write(
         "a.pks", "Plinkora Song\r\n100 ms\r\n1 Pattern\r\n1 2 \r\n1 Songlines\r\n1 \r\n"));
-    Send("LOAD", song);
+    Send(Word::Load, song);
     EXPECT_EQ(Reply(replies, 0), song + " loaded ");
     EXPECT_EQ(windows.Form5.Edit1->text(), "a");
-    Send("LOAD", Folder() + "/none.pks");
+    Send(Word::Load, Folder() + "/none.pks");
     EXPECT_EQ(Reply(replies, 1), Folder() + "/none.pks loading failed ");
 }
 
 TEST_F(Commands, SpeedAndVolumeMoveTheSliders) {
-    Send("SETSPEED", "830");
+    Send(Word::SetSpeed, "830");
     EXPECT_EQ(windows.Machine.Session.Song().StepTime, 200);
-    Send("SETSPEED", "30");
+    Send(Word::SetSpeed, "30");
     EXPECT_EQ(windows.Machine.Session.Song().StepTime, 1000);
-    Send("SETSPEED", "5000");
+    Send(Word::SetSpeed, "5000");
     EXPECT_EQ(windows.Machine.Session.Song().StepTime, 30) << "clamped to the slider";
-    EXPECT_THROW(Send("SETSPEED", "fast"), ConvertError);
+    EXPECT_THROW(Send(Word::SetSpeed, "fast"), ConvertError);
     EXPECT_EQ(windows.Server.Memo1->toPlainText().split('\n').last(), "SETSPEED")
         << "the log line is written before the argument is read";
-    Send("SETVOLUME", "27");
+    Send(Word::SetVolume, "27");
     EXPECT_EQ(windows.Machine.Session.Song().Velocities[1][1], 100);
 }
 
 TEST_F(Commands, PlaySongWithoutArgumentPlaysTheTrackFromItsStart) {
-    Send("PLAYSONG");
+    Send(Word::PlaySong);
     EXPECT_TRUE(windows.Machine.Session.Playback().Playing());
     EXPECT_EQ(windows.Machine.Session.Transport().PlayMode, TPlayMode::Track);
-    Send("STOP");
+    Send(Word::Stop);
     EXPECT_FALSE(windows.Machine.Session.Playback().Playing());
 }
 
 TEST_F(Commands, NextPatternStopsAtTheLastEntry) {
     ASSERT_TRUE(LoadSong(windows.Machine.Session, PatternsAndTrack(2, {1, 2}), dir));
-    Send("NEXTPATTERN");
+    Send(Word::NextPattern);
     EXPECT_EQ(windows.Machine.Session.Transport().TrackPosition, 2);
     EXPECT_EQ(windows.Machine.Session.Transport().CurrentPattern, 2);
-    Send("NEXTPATTERN");
+    Send(Word::NextPattern);
     EXPECT_EQ(windows.Machine.Session.Transport().TrackPosition, 2);
-    Send("PREVIUSPATTERN");
+    Send(Word::PreviousPattern);
     EXPECT_EQ(windows.Machine.Session.Transport().CurrentPattern, 1);
 }
 
 TEST_F(Commands, UndoAndRedoTakeBackAndRedoTheLastChange) {
-    Send("UNDO"); // nothing to undo: nothing happens
-    Send("COPYPATTERN");
+    Send(Word::Undo); // nothing to undo: nothing happens
+    Send(Word::CopyPattern);
     ASSERT_EQ(windows.Machine.Session.Song().PatternCount, 2);
     Send("undo");
     EXPECT_EQ(windows.Machine.Session.Song().PatternCount, 1);
     EXPECT_EQ(windows.Form1.Redo1->text(), QString::fromUtf8("Wiederholen: Pattern kopieren"));
-    Send("REDO");
+    Send(Word::Redo);
     EXPECT_EQ(windows.Machine.Session.Song().PatternCount, 2);
-    Send("REDO");
+    Send(Word::Redo);
     EXPECT_EQ(windows.Machine.Session.Song().PatternCount, 2);
     EXPECT_EQ(windows.Server.Memo1->toPlainText().split('\n').last(), "REDO");
 }
 
 TEST_F(Commands, LayoutThreeHidesTheServerWindowAndFourMovesNothing) {
-    Send("CONNECT", "1");
+    Send(Word::Connect, "1");
     const QPoint before = windows.Form1.pos();
-    Send("LAYOUT", "4");
+    Send(Word::Layout, "4");
     EXPECT_EQ(windows.Form1.pos(), before);
     EXPECT_TRUE(windows.Server.isVisible());
-    Send("LAYOUT", "3");
+    Send(Word::Layout, "3");
     EXPECT_FALSE(windows.Server.isVisible());
     EXPECT_FALSE(windows.Machine.Settings.Layout.PatternDocked);
 }
 
 TEST_F(Commands, AMachineNumberAtTheIntegerLimitGetsSkinZeroAndAPlaceInRange) {
-    Send("CONNECT", "2147483647");
+    Send(Word::Connect, "2147483647");
     EXPECT_EQ(windows.Form1.Skins->SkinNumber(), 0);
-    Send("LAYOUT", "1"); // would overflow without the bound on the machine number
+    Send(Word::Layout, "1"); // would overflow without the bound on the machine number
     EXPECT_EQ(windows.Machine.Session.MachineNumber(), 2147483647u);
 }
 
