@@ -128,19 +128,37 @@ void TClientCore::SendVolumeAndMute(int slot) {
         SendCommand(slot, RemoteWords::Mute, "0");
 }
 
-void TClientCore::OpenSlot(int slot) {
+// Everything but the connection: the name, the item watched, what starts the machine.
+void TClientCore::NameLink(int slot) {
     TMachineLink& link = *Link(slot);
     link.SetStartCommand(StartCommandLine(slot));
     link.SetStartLanguage(language_);
     link.SetLink(ServiceName(slot), RemoteWire::TopicName);
-    AppendLog(SetLinkLogLine(slot));
     link.Subscribe(RemoteWire::ItemName);
-    AppendLog(OpenLinkLogLine(slot, link.Open(), language_));
+}
+
+void TClientCore::OpenSlot(int slot) {
+    NameLink(slot);
+    AppendLog(SetLinkLogLine(slot));
     // Counted whether or not the link opened (StartMachine): commands to it are then dropped.
+    AppendLog(OpenLinkLogLine(slot, Link(slot)->Open(), language_));
+    ConnectSlot(slot);
+}
+
+// The linked machine becomes slot n's: its number, the layout, the slot's volume and mute.
+void TClientCore::ConnectSlot(int slot) {
     SendCommand(slot, RemoteWords::Connect, QString::number(slot));
     if (LayoutNumber() != 4)
         BroadcastCommand(RemoteWords::Layout, QString::number(LayoutNumber()));
     SendVolumeAndMute(slot);
+}
+
+// The link steps may hand status replies over meanwhile; the slot counts as running from here
+// so that a SHUTDOWN during them is booked against it.
+void TClientCore::CountAsRunning(int slot) {
+    running_[slot - 1] = true;
+    muted_[slot - 1] = false;
+    answers_[slot - 1] = TSaveAnswer::None;
 }
 
 void TClientCore::StartMachine(int slot) {
@@ -148,12 +166,24 @@ void TClientCore::StartMachine(int slot) {
         return;
     if (slot >= 2 && !Running(slot - 1))
         StartMachine(slot - 1); // slots fill from 1 upward
-    // The link steps may hand status replies over meanwhile; the slot counts as running from
-    // here so that a SHUTDOWN during them is booked against it.
-    running_[slot - 1] = true;
-    muted_[slot - 1] = false;
-    answers_[slot - 1] = TSaveAnswer::None;
+    CountAsRunning(slot);
     OpenSlot(slot);
+    emit StateChanged();
+}
+
+// Only the slots whose machine answers; a gap below one of them stays (nothing is started).
+void TClientCore::TakeBackRunningMachines() {
+    for (int slot = 1; slot <= Slots; ++slot) {
+        if (Running(slot))
+            continue;
+        NameLink(slot);
+        if (!Link(slot)->OpenIfAnswering())
+            continue;
+        CountAsRunning(slot);
+        AppendLog(SetLinkLogLine(slot));
+        AppendLog(OpenLinkLogLine(slot, true, language_));
+        ConnectSlot(slot);
+    }
     emit StateChanged();
 }
 

@@ -89,6 +89,9 @@ public:
     bool PrepareServers();
     // Starts slot n, starting the slots below it first when they do not run.
     void StartMachine(int slot);
+    // At start: the machines an earlier controller left running (their services answer) count
+    // as running in their slots again, linked as a start links them; nothing is started.
+    void TakeBackRunningMachines();
     // Stops slot n after the save question; refused while the slot above runs (slots 1 to 3)
     // or when the slot does not run. False when refused or cancelled.
     bool StopMachine(int slot);
@@ -193,7 +196,10 @@ private:
     // The text a machine executes: the command, CR LF, the argument line (also when empty).
     static QString Macro(const QString& command, const QString& argument);
     static QString SentLogLine(const QString& command, int slot);
+    void NameLink(int slot);
     void OpenSlot(int slot);
+    void ConnectSlot(int slot);
+    void CountAsRunning(int slot);
     void SendToSelected(const QString& command);
     void SendToRunning(const QString& macro, const QString& logLine);
     // The machine on slot n shows the slot's volume and mute (after its link came up).

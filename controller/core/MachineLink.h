@@ -25,6 +25,9 @@ public:
     // Connects; when that fails and a start command is set, starts the machine and connects
     // once more. True when the link is open.
     virtual bool Open() = 0;
+    // Connects only to a machine that already answers under the link's name; starts none. A
+    // name nobody answers under (also a socket a dead machine left behind) fails at once.
+    virtual bool OpenIfAnswering() = 0;
     // Sends a macro without waiting; false (and nothing sent) when the link is not open.
     virtual bool Execute(const QString& macro) = 0;
     // Sends a macro and holds further macros until the machine has handled it, within a

@@ -55,9 +55,22 @@ bool TRemoteLink::Open() {
             open = WaitUntilAnswering();
     }
     launchedAhead_ = false;
-    if (open && !item_.isEmpty())
-        client_.Advise(item_);
+    if (open)
+        AdviseItem();
     return open;
+}
+
+// A socket file left by a machine that died refuses the connection at once.
+bool TRemoteLink::OpenIfAnswering() {
+    if (!client_.Connect(ConnectWaitMs))
+        return false;
+    AdviseItem();
+    return true;
+}
+
+void TRemoteLink::AdviseItem() {
+    if (!item_.isEmpty())
+        client_.Advise(item_);
 }
 
 bool TRemoteLink::Launch() {

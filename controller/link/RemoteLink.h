@@ -23,6 +23,7 @@ public:
     void SetLink(const QString& service, const QString& topic) override;
     void Subscribe(const QString& item) override;
     bool Open() override;
+    bool OpenIfAnswering() override;
     bool Execute(const QString& macro) override;
     bool ExecuteAndBlock(const QString& macro) override;
     void Close() override;
@@ -46,6 +47,7 @@ public:
 private:
     bool StartProcess();
     bool WaitUntilAnswering();
+    void AdviseItem();
     void Deliver(const QString& item, const QString& value);
 
     QString workingDirectory_;

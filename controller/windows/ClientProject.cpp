@@ -83,6 +83,7 @@ void Tclientform::StartUp(const QString& settingsFile, std::optional<TLanguage> 
              ? OnScreen(QPoint(core_.Settings().Left, core_.Settings().Top), size())
              : FirstPlaceOnScreen(size()));
     core_.PrepareServers();
+    core_.TakeBackRunningMachines(); // those an earlier controller left running
 }
 
 void Tclientform::OpenStartProject(const QString& projectFile) {

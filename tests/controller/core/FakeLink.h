@@ -55,6 +55,11 @@ public:
         open = opens;
         return open;
     }
+    bool OpenIfAnswering() override {
+        journal_.steps << "probe " + service_;
+        open = answering;
+        return open;
+    }
     bool Execute(const QString& macro) override { return Record(macro); }
     bool ExecuteAndBlock(const QString& macro) override { return Record(macro, " (blocking)"); }
     void Close() override {
@@ -68,7 +73,8 @@ public:
             Dropped();
     }
 
-    bool opens = true; // whether Open succeeds
+    bool opens = true;      // whether Open succeeds
+    bool answering = false; // whether a machine already runs under the link's name
     // Status texts the machine sets while handling a command word, e.g. {"DOYOUNEEDSAVE",
     // "NOSAVE  "}.
     std::map<QString, QString> answers;

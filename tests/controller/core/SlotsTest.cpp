@@ -155,6 +155,22 @@ TEST(Slots, AMachineThatEndsIsForgottenAndLeftOutOfBroadcasts) {
         << "a machine that says goodbye and then drops ends once";
 }
 
+TEST(Slots, MachinesLeftRunningAreTakenBackIntoTheirSlotsWithoutStartingAny) {
+    TFakeController c;
+    c.Fake(2).answering = true;
+    c.Fake(4).answering = true;
+    c.core->TakeBackRunningMachines();
+    EXPECT_TRUE(c.journal.steps.filter("open ").isEmpty()) << "nothing is started";
+    EXPECT_TRUE(c.core->Running(2) && c.core->Running(4));
+    EXPECT_FALSE(c.core->Running(1) || c.core->Running(3));
+    EXPECT_EQ(c.journal.Sent().filter(W::Connect),
+              QStringList({SentStep("PK1", W::Connect, "2"), SentStep("PK3", W::Connect, "4")}));
+    EXPECT_TRUE(c.journal.Sent().contains(SentStep("PK3", W::SetVolume, "0")));
+    c.ClearJournal();
+    c.core->TakeBackRunningMachines();
+    EXPECT_EQ(c.journal.steps, QStringList({"probe PK0", "probe PK2"}));
+}
+
 TEST(Slots, AStartedMachineTakesItsSlotsVolume) {
     TFakeController c;
     c.core->SetVolume(2, 40);

@@ -10,7 +10,11 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -112,6 +116,43 @@ TEST(ControllerEndToEnd, AKilledMachineIsNoticedAndEndsTheExportAtOnce) {
     EXPECT_EQ(failure, "machine 2 ended before the MIDI export was complete");
     EXPECT_FALSE(QFileInfo::exists(c.Folder() + "none1.mid"));
     EXPECT_FALSE(QFileInfo::exists(c.Folder() + "band.mid"));
+}
+
+// A socket file as a machine that died leaves it: bound once, nobody listening.
+void LeaveDeadSocket(const QString& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray bytes = QFile::encodeName(path);
+    std::memcpy(address.sun_path, bytes.constData(),
+                std::min<size_t>(bytes.size(), sizeof address.sun_path - 1));
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+}
+
+TEST(ControllerEndToEnd, ARestartedControllerTakesBackTheMachinesThatStillRun) {
+    RealController c;
+    c.core->PrepareServers();
+    c.core->StartMachine(2);
+    ASSERT_TRUE(c.WaitReply(2, ReadyLine(2)));
+    for (TRemoteLink* link : c.links)
+        link->Close(); // the controller is gone, its machines run on
+    LeaveDeadSocket(RemoteWire::SocketPathFor("PK2"));
+
+    TClientCore::TLinks links;
+    for (auto& link : links)
+        link = std::make_unique<TRemoteLink>(c.Folder());
+    TClientCore again(std::move(links), c.Folder(), c.Folder());
+    QStringList replies;
+    QObject::connect(&again, &TClientCore::StatusReceived,
+                     [&](int, const QString& text) { replies << text; });
+    again.TakeBackRunningMachines();
+    EXPECT_TRUE(again.Running(1) && again.Running(2));
+    EXPECT_FALSE(again.Running(3)) << "a dead machine's socket counts nothing";
+    EXPECT_FALSE(again.Running(4));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return replies.contains(ReadyLine(2)); }, 8000))
+        << "the machine answers the controller that took it back";
+    again.CloseAll(); // and ends with it
 }
 
 // The note-on velocities of every track of a MIDI file.

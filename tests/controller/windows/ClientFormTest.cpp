@@ -186,6 +186,17 @@ TEST(ClientFormLanguage, ALanguageForTheRunShowsButIsNotKept) {
     EXPECT_EQ(QString::fromStdString(TempDir::Read(settings.toStdString())).count("\r\n"), 6);
 }
 
+TEST(ClientFormStart, TakesBackAMachineAnEarlierControllerLeftRunning) {
+    TFakeController c;
+    c.Fake(1).answering = true;
+    c.Fake(1).answers[W::DoYouNeedSave] = AsStatusLine(W::NoSave);
+    Tclientform window(*c.core, c.Folder());
+    window.StartUp(c.Folder() + "PKControl.ini");
+    EXPECT_TRUE(c.core->Running(1));
+    EXPECT_FALSE(window.SpeedButton[5]->isHidden()) << "its stop button shows";
+    EXPECT_TRUE(window.SpeedButton[6]->isHidden());
+}
+
 TEST_F(ClientForm, ClosingAsksOnlyWhenSomethingWouldBeLost) {
     window.close();
     EXPECT_TRUE(questions.isEmpty()) << "no machine runs";
