@@ -81,6 +81,13 @@ TClientCore::TSaveAnswer TClientCore::SaveAnswer(int slot) const {
     return ValidSlot(slot) ? answers_[slot - 1] : TSaveAnswer::None;
 }
 
+bool TClientCore::Modified() const {
+    for (int slot = 1; slot <= Slots; ++slot)
+        if (Running(slot) && answers_[slot - 1] == TSaveAnswer::NeedSave)
+            return true;
+    return modified_;
+}
+
 void TClientCore::AppendLog(const QString& line) {
     log_ << line;
     if (log_.size() > MaxLogLines)
@@ -190,15 +197,8 @@ void TClientCore::TakeBackRunningMachines() {
 bool TClientCore::StopMachine(int slot) {
     if (!Running(slot) || (slot < Slots && Running(slot + 1)))
         return false;
-    switch (AskSaveFirst()) {
-    case TClientPrompts::TAnswer::Cancel:
+    if (!SaveFirst())
         return false;
-    case TClientPrompts::TAnswer::Yes:
-        Prompts->ChooseProjectFileAndSave();
-        break;
-    case TClientPrompts::TAnswer::No:
-        break;
-    }
     SendCommand(slot, RemoteWords::Exit, "0");
     ShutDown(slot);
     muted_[slot - 1] = true; // pressed without sending "MUTE": the machine is gone
@@ -233,7 +233,6 @@ void TClientCore::StatusReply(int slot, const QString& text) {
     emit LogReplaced(log_);
     if (text == AsStatusLine(RemoteWords::NeedSave)) {
         answers_[slot - 1] = TSaveAnswer::NeedSave;
-        modified_ = true;
         emit StateChanged();
     } else if (text == AsStatusLine(RemoteWords::NoSave)) {
         answers_[slot - 1] = TSaveAnswer::NoSave;

@@ -60,7 +60,9 @@ public:
     int Volume(int slot) const; // the slider position, 0 (top) to 127
     bool Selected(int slot) const;
     TSaveAnswer SaveAnswer(int slot) const;
-    bool Modified() const { return modified_; }
+    // Something known to be unsaved: the project's own changes (volumes, mutes) or a running
+    // machine whose last answer was "NEEDSAVE".
+    bool Modified() const;
     TPlayRequest PlayRequest() const { return playRequest_; }
     const TControllerSettings& Settings() const { return settings_; }
     const QStringList& Log() const { return log_; }
@@ -130,10 +132,11 @@ public:
     // --- projects ---
     // Whether saving the project would keep anything: the controller's own changes (volumes,
     // mutes) or a running machine that reports unsaved changes or does not answer. Asks the
-    // running machines ("DOYOUNEEDSAVE") and waits for their answers.
+    // running machines ("DOYOUNEEDSAVE") afresh and waits for their answers.
     bool NeedsSaving();
-    // Asks the save question when machines run and something is unsaved; "Yes" saves the
-    // project. False when the user cancelled.
+    // The save question, asked when machines run and something is unsaved; "Yes" saves the
+    // project (under its name; a dialog only for an unnamed one). False when the user
+    // cancelled.
     bool SaveFirst();
     // Stops the machines above n, starts 1..n and loads the default songs.
     void NewMachines(int count);
@@ -222,7 +225,7 @@ private:
     std::array<int, Slots> volumes_{};
     std::array<bool, Slots> selected_{true, true, true, true};
     std::array<TSaveAnswer, Slots> answers_{};
-    bool modified_ = false;
+    bool modified_ = false; // the project file's own changes: volumes, mutes
     bool settingsFound_ = false;
     TPlayRequest playRequest_ = TPlayRequest::None;
     TLanguage language_ = DefaultLanguage;

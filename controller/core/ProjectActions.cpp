@@ -34,9 +34,7 @@ bool TClientCore::SaveFirst() {
     case TClientPrompts::TAnswer::Cancel:
         return false;
     case TClientPrompts::TAnswer::Yes:
-        SaveProject();
-        modified_ = false;
-        emit StateChanged();
+        SaveProject(); // a save clears the modified flag; a cancelled dialog keeps it
         break;
     case TClientPrompts::TAnswer::No:
         break;

@@ -237,21 +237,15 @@ void Tclientform::OpenHelp(const QString& program) {
         ShowFailure(problem);
 }
 
-// Asks only when machines run and something would be lost; "Yes" saves under a chosen name and
-// the window closes whatever that dialog does.
+// The save question as everywhere; after "Yes" the window closes whatever a dialog does.
 void Tclientform::closeEvent(QCloseEvent* event) {
     if (ended_) {
         event->accept();
         return;
     }
-    if (!quiet_ && core_.RunningCount() > 0 && core_.NeedsSaving()) {
-        const TAnswer answer = AskSaveFirst();
-        if (answer == TAnswer::Cancel) {
-            event->ignore();
-            return;
-        }
-        if (answer == TAnswer::Yes)
-            ChooseProjectFileAndSave();
+    if (!quiet_ && !core_.SaveFirst()) {
+        event->ignore();
+        return;
     }
     ended_ = true;
     Timer2->stop();

@@ -166,6 +166,33 @@ TEST_F(Projects, SavingWritesTheRunningCountAndHasTheMachinesSaveBesideIt) {
     EXPECT_EQ(prompts.saveDialogs, 1);
 }
 
+TEST_F(Projects, TheSaveQuestionComesOnlyForWhatIsUnsavedAndYesKeepsTheProjectsName) {
+    c.core->StartMachine(2);
+    c.Fake(1).answers[W::DoYouNeedSave] = AsStatusLine(W::NoSave);
+    c.Fake(2).answers[W::DoYouNeedSave] = AsStatusLine(W::NeedSave);
+    EXPECT_TRUE(c.core->SaveFirst());
+    EXPECT_EQ(prompts.asked, 1);
+    c.Fake(2).answers[W::DoYouNeedSave] = AsStatusLine(W::NoSave); // undone in the machine
+    EXPECT_TRUE(c.core->SaveFirst());
+    EXPECT_EQ(prompts.asked, 1) << "nothing is unsaved any more";
+
+    c.core->SetVolume(1, 12);
+    prompts.answer = TClientPrompts::TAnswer::Yes;
+    EXPECT_TRUE(c.core->SaveFirst());
+    EXPECT_EQ(prompts.saveDialogs, 1) << "an unnamed project: Save As";
+    EXPECT_TRUE(c.core->Modified()) << "the dialog saved nothing";
+
+    ASSERT_TRUE(c.core->SaveProjectAs(c.Folder() + "Band.pkp"));
+    c.core->SetVolume(1, 14);
+    c.ClearJournal();
+    EXPECT_TRUE(c.core->StopMachine(2));
+    EXPECT_EQ(prompts.asked, 3);
+    EXPECT_EQ(prompts.saveDialogs, 1) << "a named project is saved under its name";
+    EXPECT_EQ(c.journal.Sent().filter(W::Save),
+              QStringList({SentStep("PK1", W::Save, c.Folder() + "Band.pkp"),
+                           SentStep("PK0", W::Save, c.Folder() + "Band.pkp")}));
+}
+
 TEST_F(Projects, FourMachinesWithTwoRunningStartsThreeAndFourAndLoadsTheDefaults) {
     c.core->StartMachine(2);
     c.ClearJournal();

@@ -215,6 +215,25 @@ TEST_F(ClientForm, CancelOnClosingKeepsTheWindowAndTheMachines) {
     EXPECT_EQ(questions.size(), 1);
 }
 
+TEST_F(ClientForm, YesOnClosingSavesANamedProjectUnderItsName) {
+    c.core->StartMachine(1);
+    c.Fake(1).answers[W::DoYouNeedSave] = AsStatusLine(W::NoSave);
+    ASSERT_TRUE(c.core->SaveProjectAs(c.Folder() + "Band.pkp"));
+    c.core->SetVolume(1, 12);
+    int dialogs = 0;
+    window.ChooseFile = [&](const QString&, const QString&, const QString&, const QString&, bool) {
+        ++dialogs;
+        return QString();
+    };
+    answer = QMessageBox::Yes;
+    c.ClearJournal();
+    EXPECT_TRUE(window.close());
+    EXPECT_EQ(questions.size(), 1);
+    EXPECT_EQ(dialogs, 0);
+    EXPECT_EQ(c.journal.Sent().filter(W::Save),
+              QStringList({SentStep("PK0", W::Save, c.Folder() + "Band.pkp")}));
+}
+
 TEST_F(ClientForm, FileDialogsAreTitledAfterTheirMenuItemsInTheCurrentLanguage) {
     c.core->StartMachine(1);
     QStringList titles;
