@@ -6,6 +6,7 @@
 #include "TempoBar.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -152,11 +153,16 @@ void TClientCore::OpenSlot(int slot) {
     ConnectSlot(slot);
 }
 
-// The linked machine becomes slot n's: its number, the layout, the slot's volume and mute.
+// The linked machine becomes slot n's: its number, the layout, and what the slot holds: its
+// song, then the tempo (a song brings its own), the volume and the mute.
 void TClientCore::ConnectSlot(int slot) {
     SendCommand(slot, RemoteWords::Connect, QString::number(slot));
     if (LayoutNumber() != 4)
         BroadcastCommand(RemoteWords::Layout, QString::number(LayoutNumber()));
+    if (!songFiles_[slot - 1].isEmpty())
+        SendCommand(slot, RemoteWords::Load, songFiles_[slot - 1]);
+    if (tempo_)
+        SendCommand(slot, RemoteWords::SetSpeed, QString::number(*tempo_));
     SendVolumeAndMute(slot);
 }
 
@@ -164,7 +170,8 @@ void TClientCore::ConnectSlot(int slot) {
 // so that a SHUTDOWN during them is booked against it.
 void TClientCore::CountAsRunning(int slot) {
     running_[slot - 1] = true;
-    muted_[slot - 1] = false;
+    if (std::exchange(muteReleasedOnStart_[slot - 1], false))
+        muted_[slot - 1] = false;
     answers_[slot - 1] = TSaveAnswer::None;
 }
 
@@ -202,6 +209,7 @@ bool TClientCore::StopMachine(int slot) {
     SendCommand(slot, RemoteWords::Exit, "0");
     ShutDown(slot);
     muted_[slot - 1] = true; // pressed without sending "MUTE": the machine is gone
+    muteReleasedOnStart_[slot - 1] = true;
     emit StateChanged();
     return true;
 }
@@ -307,6 +315,7 @@ void TClientCore::Select(int slot, bool selected) {
 
 void TClientCore::SetSpeed(int position) {
     const int value = std::clamp(position, TempoBar::MinStepTime, TempoBar::MaxStepTime);
+    tempo_ = value;
     SendToRunning(Macro(RemoteWords::SetSpeed, QString::number(value)),
                   QString(RemoteWords::SetSpeed) + " " + LogTexts(language_).Sent);
 }

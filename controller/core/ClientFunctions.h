@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <array>
 #include <memory>
+#include <optional>
 
 // What the controller needs to ask its user. Without an answerer the core answers "No" and
 // never shows a dialog (the command line).
@@ -116,7 +117,8 @@ public:
     void ShiftPatternDown();
     void CopyPattern();
     void Select(int slot, bool selected);
-    // "SETSPEED" with the tempo slider position (30 to 1000) to the running machines.
+    // "SETSPEED" with the tempo slider position (30 to 1000) to the running machines; a machine
+    // that starts later gets it too.
     void SetSpeed(int position);
     void Skin();
     void Layout(int layout);
@@ -203,6 +205,11 @@ private:
     void OpenSlot(int slot);
     void ConnectSlot(int slot);
     void CountAsRunning(int slot);
+    // "LOAD" to slot n, remembered as the slot's song.
+    void LoadSong(int slot, const QString& path);
+    // The songs come from files afresh (a project opened, a new project): the slots forget
+    // theirs.
+    void ForgetSongs();
     void SendToSelected(const QString& command);
     void SendToRunning(const QString& macro, const QString& logLine);
     // The machine on slot n shows the slot's volume and mute (after its link came up).
@@ -225,6 +232,14 @@ private:
     std::array<int, Slots> volumes_{};
     std::array<bool, Slots> selected_{true, true, true, true};
     std::array<TSaveAnswer, Slots> answers_{};
+    // The song file each slot last loaded or saved at the controller's word: a machine that
+    // starts again in that slot loads it.
+    std::array<QString, Slots> songFiles_;
+    // The tempo last sent; none until the user sets one (the songs' own tempos play).
+    std::optional<int> tempo_;
+    // Pressed when the slot was stopped from here, released when it starts again; a machine
+    // that ended on its own keeps its slot's mute.
+    std::array<bool, Slots> muteReleasedOnStart_{};
     bool modified_ = false; // the project file's own changes: volumes, mutes
     bool settingsFound_ = false;
     TPlayRequest playRequest_ = TPlayRequest::None;

@@ -50,6 +50,7 @@ void TClientCore::NewMachines(int count) {
     for (int slot = Slots; slot > count; --slot)
         if (Running(slot) && !StopMachine(slot))
             return; // the user cancelled: the machines stay as they are
+    ForgetSongs();  // before the starts: no machine loads the old project's song
     for (int slot = 1; slot <= count; ++slot)
         if (!Running(slot))
             StartMachine(slot);
@@ -58,10 +59,10 @@ void TClientCore::NewMachines(int count) {
 }
 
 void TClientCore::NewProject() {
+    ForgetSongs();
     for (int slot = 1; slot <= Slots; ++slot)
         if (Running(slot))
-            SendCommand(slot, RemoteWords::Load,
-                        workingDirectory_ + "default" + QString::number(slot) + ".pks");
+            LoadSong(slot, workingDirectory_ + "default" + QString::number(slot) + ".pks");
     modified_ = false;
     emit StateChanged();
 }
@@ -103,7 +104,19 @@ void TClientCore::SaveAction(const QString& fileName) {
     currentProjectName_ = fileName;
     modified_ = false;
     BroadcastCommand(RemoteWords::Save, fileName);
+    for (int slot = 1; slot <= std::min(SlotCount(), Slots); ++slot)
+        if (Running(slot)) // the machine's own naming: numbered after the path without extension
+            songFiles_[slot - 1] = ProjectSongFile(StripExtension(fileName), slot);
     emit StateChanged();
+}
+
+void TClientCore::LoadSong(int slot, const QString& path) {
+    SendCommand(slot, RemoteWords::Load, path);
+    songFiles_[slot - 1] = path;
+}
+
+void TClientCore::ForgetSongs() {
+    songFiles_ = {};
 }
 
 bool TClientCore::OpenProject(const QString& fileName) {
@@ -143,6 +156,7 @@ void TClientCore::ApplyProject(const QString& fileName, const TProjectFile& proj
     // The full path, so that saving again writes where the project came from.
     projectFileName_ = fileName;
     projectFileFolder_ = QFileInfo(fileName).absolutePath();
+    ForgetSongs(); // before the starts: no machine loads the old project's song
     for (int slot = 1; slot <= project.MachineCount; ++slot)
         if (!Running(slot))
             StartMachine(slot);
@@ -162,7 +176,7 @@ void TClientCore::LoadProjectSongs(const QString& base, int machineCount) {
         if (QFileInfo::exists(ProjectSongFile(base, j)))
             present << j;
     for (int slot = 1; slot <= machineCount; ++slot)
-        SendCommand(slot, RemoteWords::Load, ProjectSongFile(base, present.value(slot - 1, 0)));
+        LoadSong(slot, ProjectSongFile(base, present.value(slot - 1, 0)));
 }
 
 void TClientCore::RestoreMutes(const TProjectFile& project) {

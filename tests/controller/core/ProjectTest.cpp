@@ -166,6 +166,36 @@ TEST_F(Projects, SavingWritesTheRunningCountAndHasTheMachinesSaveBesideIt) {
     EXPECT_EQ(prompts.saveDialogs, 1);
 }
 
+TEST_F(Projects, ARestartedSlotComesBackWithItsProjectSongTheTempoItsVolumeAndMute) {
+    for (const char* song : {"P1.pks", "P2.pks", "P3.pks"})
+        c.dir.Write(song, "song");
+    ASSERT_TRUE(c.core->OpenProject(Project(3, {"10", "20", "30", "0", "0", "0", "1"})));
+    c.core->SetSpeed(586);
+    c.Fake(3).Drop(); // killed while playing
+    c.ClearJournal();
+    c.core->StartMachine(3);
+    EXPECT_EQ(c.journal.Sent().filter("PK2 <- "),
+              QStringList({SentStep("PK2", W::Connect, "3"), SentStep("PK2", W::Layout, "2"),
+                           SentStep("PK2", W::Load, c.Folder() + "P3.pks"),
+                           SentStep("PK2", W::SetSpeed, "586"), SentStep("PK2", W::SetVolume, "30"),
+                           SentStep("PK2", W::Mute, "0")}));
+    EXPECT_TRUE(c.core->Muted(3));
+
+    ASSERT_TRUE(c.core->SaveProjectAs(c.Folder() + "Q.pkp"));
+    c.Fake(2).Drop();
+    c.ClearJournal();
+    c.core->StartMachine(2);
+    EXPECT_EQ(c.journal.Sent().filter(W::Load),
+              QStringList({SentStep("PK1", W::Load, c.Folder() + "Q2.pks")}))
+        << "the song the slot saved last";
+
+    c.core->NewMachines(2);
+    c.ClearJournal();
+    c.core->StartMachine(3);
+    EXPECT_TRUE(c.journal.Sent().filter(W::Load).isEmpty()) << "a new project has no third song";
+    EXPECT_FALSE(c.core->Muted(3)) << "a slot stopped from here starts released";
+}
+
 TEST_F(Projects, TheSaveQuestionComesOnlyForWhatIsUnsavedAndYesKeepsTheProjectsName) {
     c.core->StartMachine(2);
     c.Fake(1).answers[W::DoYouNeedSave] = AsStatusLine(W::NoSave);
