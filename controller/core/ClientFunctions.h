@@ -153,7 +153,8 @@ public:
     // The same, with the machines' files at base + slot + ".mid" and the joined file `output`.
     bool StartMidiExportTo(const QString& base, const QString& output,
                            int maxWaits = TMidiExportWait::DefaultMaxWaits);
-    // One tick of the export poll; logs the outcome once the export ends.
+    // One tick of the export poll; logs the outcome once, when this tick ends the export (an
+    // export that already ended returns its state and tells nothing again).
     TMidiExportWait::TState PollMidiExport();
 
     // --- language ---

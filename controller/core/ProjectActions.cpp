@@ -203,6 +203,8 @@ bool TClientCore::StartMidiExportTo(const QString& base, const QString& output, 
 }
 
 TMidiExportWait::TState TClientCore::PollMidiExport() {
+    if (export_.State() != TMidiExportWait::TState::Waiting)
+        return export_.State(); // its end was told when it came (also by MachineEnded)
     const auto state = export_.Poll();
     if (state == TMidiExportWait::TState::TimedOut) {
         AppendLog(LogTexts(language_).MidiExportMissing + export_.MissingFiles().join(", "));

@@ -217,18 +217,25 @@ TEST(MidiJoin, TheExportWaitsForEveryFileThenJoinsAndDeletesThem) {
 TEST(MidiJoin, AMachineThatEndsStopsTheExportAtOnceAndLeavesNoFiles) {
     TFakeController c;
     c.core->StartMachine(3);
-    QString failure;
-    QObject::connect(c.core.get(), &TClientCore::Failed, [&](const QString& m) { failure = m; });
+    QStringList failures;
+    QStringList logged;
+    QObject::connect(c.core.get(), &TClientCore::Failed, [&](const QString& m) { failures << m; });
+    QObject::connect(c.core.get(), &TClientCore::LogAppended,
+                     [&](const QString& line) { logged << line; });
     ASSERT_TRUE(c.core->StartMidiExport(c.Folder() + "song.mid"));
     c.dir.Write("song1.mid", MidiFile(96, "a"));
     c.dir.Write("song3.mid", MidiFile(96, "c"));
     c.Fake(2).Drop();
     EXPECT_EQ(c.core->MidiExport().State(), TMidiExportWait::TState::Failed);
-    EXPECT_EQ(failure, "machine 2 ended before the MIDI export was complete");
     EXPECT_FALSE(std::filesystem::exists(c.dir.File("song1.mid")));
     EXPECT_FALSE(std::filesystem::exists(c.dir.File("song3.mid")));
+    c.Fake(2).StatusChanged(AsStatusLine(RemoteWords::Shutdown)); // its last word, late
+    EXPECT_EQ(c.core->PollMidiExport(), TMidiExportWait::TState::Failed);
     EXPECT_EQ(c.core->PollMidiExport(), TMidiExportWait::TState::Failed);
     EXPECT_FALSE(std::filesystem::exists(c.dir.File("song.mid")));
+    const QString failure = "machine 2 ended before the MIDI export was complete";
+    EXPECT_EQ(failures, QStringList{failure}) << "one failure, one message";
+    EXPECT_EQ(logged.filter(failure).size(), 1);
 
     // The next export joins the machines that are left.
     ASSERT_TRUE(c.core->StartMidiExport(c.Folder() + "two.mid"));
