@@ -202,7 +202,8 @@ private:
     TClientPrompts::TAnswer AskSaveFirst();
     void SaveAction(const QString& fileName);
     void ApplyProject(const QString& fileName, const TProjectFile& project);
-    void LoadProjectSongs(const QString& base, int machineCount);
+    QStringList LoadProjectSongs(const QString& base, int machineCount);
+    void ReportMissingSongs(const QStringList& files);
     void RestoreMutes(const TProjectFile& project);
     TProjectFile CurrentProject() const;
     void Fail(const QString& message);
