@@ -21,6 +21,8 @@ inline constexpr char Undo[] = "UNDO";
 inline constexpr char Redo[] = "REDO";
 inline constexpr char Skin[] = "SKIN";
 inline constexpr char Stop[] = "STOP";
+// A new empty song, as File > New > Project with the default step count, without a question.
+inline constexpr char NewSong[] = "NEWSONG";
 inline constexpr char Connect[] = "CONNECT";
 inline constexpr char Load[] = "LOAD";
 inline constexpr char Save[] = "SAVE";

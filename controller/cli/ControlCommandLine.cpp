@@ -20,7 +20,7 @@ const char* const HelpText = R"(Usage: PKControl [--language de|en] [PROJECT.pkp
                            in the window (which is kept in the settings); the machines the
                            controller starts speak it too
   --combine OUT IN...      join up to four MIDI files into one format 1 file, one track each
-                           (the header and division of IN1)
+                           (the header, division and tempo of IN1)
   --export-midi PROJECT OUT
                            start the project's machines without windows, have each write its
                            song as a MIDI file, join them into OUT and end the machines;

@@ -297,12 +297,15 @@ TExportResult ExportProjectMidi(const QString& projectFile, const QString& outpu
     const auto lap = [&clock] { return clock.restart(); };
     try {
         const QString path = QFileInfo(projectFile).absoluteFilePath();
-        const QString file =
-            QFile::decodeName(StripExtension(QFile::encodeName(path).toStdString()).c_str()) +
-            ".pkp";
-        const TProjectFile project = ReadProjectFile(file); // before anything starts
+        const QString base =
+            QFile::decodeName(StripExtension(QFile::encodeName(path).toStdString()).c_str());
+        const TProjectFile project = ReadProjectFile(base + ".pkp"); // before anything starts
         if (project.MachineCount < 1)
             throw std::runtime_error(projectFile.toStdString() + " has no machines");
+        // A machine without its song would sound whatever song it has: no export then.
+        if (const QStringList missing = MissingProjectSongs(base, project.MachineCount);
+            !missing.isEmpty())
+            throw std::runtime_error("song files missing: " + missing.join(", ").toStdString());
         TPrivateMachines machines;
         TExportRun run(machines, programDirectory, language);
         run.Prepare();

@@ -161,7 +161,8 @@ public:
     // The same, with the machines' files at base + slot + ".mid" and the joined file `output`.
     bool StartMidiExportTo(const QString& base, const QString& output,
                            int maxWaits = TMidiExportWait::DefaultMaxWaits);
-    // One tick of the export poll; logs the outcome once the export ends.
+    // One tick of the export poll; logs the outcome once, when this tick ends the export (an
+    // export that already ended returns its state and tells nothing again).
     TMidiExportWait::TState PollMidiExport();
 
     // --- language ---
@@ -217,7 +218,8 @@ private:
     TClientPrompts::TAnswer AskSaveFirst();
     void SaveAction(const QString& fileName);
     void ApplyProject(const QString& fileName, const TProjectFile& project);
-    void LoadProjectSongs(const QString& base, int machineCount);
+    QStringList LoadProjectSongs(const QString& base, int machineCount);
+    void ReportMissingSongs(const QStringList& files);
     void RestoreMutes(const TProjectFile& project);
     TProjectFile CurrentProject() const;
     void Fail(const QString& message);

@@ -13,9 +13,11 @@ struct TLogTexts {
     QString MidiExportMissing; // followed by the missing files
     QString MidiExportFailed;  // followed by the reason
     QString Sent;              // after a word sent to every running machine
+    QString MissingSongs;      // "%1": the project's missing song files
 
     QStringList All() const {
-        return {MachineEnded, LastLinkFailed, MidiExportMissing, MidiExportFailed, Sent};
+        return {MachineEnded,     LastLinkFailed, MidiExportMissing,
+                MidiExportFailed, Sent,           MissingSongs};
     }
 };
 

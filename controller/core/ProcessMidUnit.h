@@ -6,7 +6,9 @@
 
 // Joins the machines' MIDI files (format 0, one track each) into one format 1 file: the first
 // file's header with format 1 and the track count, its track, then every later file from its
-// 15th byte on. Empty names are skipped. Every input must start with a MIDI header chunk
+// 15th byte on, its tempo events carrying the first file's tempo (the file's one tempo map
+// then times every track as its own file does: each machine counts a tick per millisecond).
+// Empty names are skipped. Every input must start with a MIDI header chunk
 // ("MThd", length 6); the output is written atomically. Throws TControlError ("Cannot open
 // file <name>", "<name> is not a Standard MIDI File", "Cannot create file <output>") and then
 // leaves the output as it was.

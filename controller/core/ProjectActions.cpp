@@ -160,23 +160,38 @@ void TClientCore::ApplyProject(const QString& fileName, const TProjectFile& proj
     for (int slot = 1; slot <= project.MachineCount; ++slot)
         if (!Running(slot))
             StartMachine(slot);
-    LoadProjectSongs(base, project.MachineCount);
+    const QStringList missing = LoadProjectSongs(base, project.MachineCount);
     for (int slot = 1; slot <= Slots; ++slot)
         if (Running(slot))
             SendCommand(slot, RemoteWords::SetVolume, QString::number(volumes_[slot - 1]));
     RestoreMutes(project);
     modified_ = false;
     emit StateChanged();
+    if (!missing.isEmpty())
+        ReportMissingSongs(missing);
 }
 
-// Machine n loads the n-th song file present, P1.pks to P4.pks in turn; "0" when fewer exist.
-void TClientCore::LoadProjectSongs(const QString& base, int machineCount) {
-    QList<int> present;
-    for (int j = 1; j <= Slots; ++j)
-        if (QFileInfo::exists(ProjectSongFile(base, j)))
-            present << j;
-    for (int slot = 1; slot <= machineCount; ++slot)
-        LoadSong(slot, ProjectSongFile(base, present.value(slot - 1, 0)));
+// Machine n loads its own song file P<n>.pks; without one it starts a new song rather than
+// keep the song of whatever ran there before. Returns the missing files.
+QStringList TClientCore::LoadProjectSongs(const QString& base, int machineCount) {
+    const QStringList missing = MissingProjectSongs(base, machineCount);
+    for (int slot = 1; slot <= machineCount; ++slot) {
+        const QString song = ProjectSongFile(base, slot);
+        if (missing.contains(song))
+            SendCommand(slot, RemoteWords::NewSong, ""); // a restart brings the slot's default
+        else
+            LoadSong(slot, song);
+    }
+    return missing;
+}
+
+void TClientCore::ReportMissingSongs(const QStringList& files) {
+    QStringList names;
+    for (const QString& file : files)
+        names << QFileInfo(file).fileName();
+    const QString message = LogTexts(language_).MissingSongs.arg(names.join(", "));
+    AppendLog(message);
+    Fail(message);
 }
 
 void TClientCore::RestoreMutes(const TProjectFile& project) {
@@ -215,6 +230,8 @@ bool TClientCore::StartMidiExportTo(const QString& base, const QString& output, 
 }
 
 TMidiExportWait::TState TClientCore::PollMidiExport() {
+    if (export_.State() != TMidiExportWait::TState::Waiting)
+        return export_.State(); // its end was told when it came (also by MachineEnded)
     const auto state = export_.Poll();
     if (state == TMidiExportWait::TState::TimedOut) {
         AppendLog(LogTexts(language_).MidiExportMissing + export_.MissingFiles().join(", "));

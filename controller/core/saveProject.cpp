@@ -2,6 +2,8 @@
 
 #include "TextLines.h"
 
+#include <QFileInfo>
+
 namespace {
 
 constexpr int CountLine = 3;
@@ -36,4 +38,12 @@ TProjectFile ReadProjectFile(const QString& path) {
 
 QString ProjectSongFile(const QString& projectBase, int slot) {
     return projectBase + QString::number(slot) + ".pks";
+}
+
+QStringList MissingProjectSongs(const QString& projectBase, int machineCount) {
+    QStringList missing;
+    for (int slot = 1; slot <= machineCount; ++slot)
+        if (!QFileInfo::exists(ProjectSongFile(projectBase, slot)))
+            missing << ProjectSongFile(projectBase, slot);
+    return missing;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <array>
 
 // What a project file (.pkp) holds: how many machines the project has, and each slot's
@@ -27,3 +28,6 @@ TProjectFile ReadProjectFile(const QString& path);
 // The song file of machine `slot` of the project `projectBase` (the project path without its
 // extension): projectBase + slot + ".pks".
 QString ProjectSongFile(const QString& projectBase, int slot);
+
+// The song files of machines 1 to `machineCount` that do not exist, in slot order.
+QStringList MissingProjectSongs(const QString& projectBase, int machineCount);

@@ -160,8 +160,9 @@ void Tclientform::CreateMenus() {
     AddAction(file, "LoadProject", "Load Project", [this] { LoadProjectExecute(); });
     AddAction(file, "SaveProject1", "Save Project", [this] { SaveProjectExecute(); });
     AddAction(file, "SaveProjectAs1", "Save Project As", [this] { ChooseProjectFileAndSave(); });
-    AddAction(file, "ExportMidi", "Export Midi", [this] { ExportMidiExecute(); });
-    AddAction(file, "ExportAudio", "Export Audio...", [this] { ExportAudioExecute(); });
+    ExportMidiItem = AddAction(file, "ExportMidi", "Export Midi", [this] { ExportMidiExecute(); });
+    ExportAudioItem =
+        AddAction(file, "ExportAudio", "Export Audio...", [this] { ExportAudioExecute(); });
     file->addSeparator();
     AddAction(file, "Exit1", "Exit", [this] { close(); });
 
@@ -267,6 +268,9 @@ void Tclientform::ShowState() {
     }
     SpeedButton13->setChecked(core_.PlayRequest() == TClientCore::TPlayRequest::Song);
     SpeedButton14->setChecked(core_.PlayRequest() == TClientCore::TPlayRequest::Pattern);
+    // The exports join what the running machines write: without one there is nothing to join.
+    ExportMidiItem->setEnabled(core_.RunningCount() > 0);
+    ExportAudioItem->setEnabled(core_.RunningCount() > 0);
     ShowFolderCaptions();
 }
 

@@ -97,7 +97,9 @@ public:
     std::array<TTrackControl*, 5> TrackControl{};
     std::array<QCheckBox*, 5> CheckBox{};
     QPlainTextEdit* Memo1;
-    QTimer* Timer2; // the export poll
+    QTimer* Timer2;           // the export poll
+    QAction* ExportMidiItem;  // greyed while no machine runs
+    QAction* ExportAudioItem; // likewise
     QAction* ProjectDirectory1;
     QAction* MidiDirectory1;
     QAction* LanguageGerman;

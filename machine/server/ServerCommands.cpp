@@ -73,6 +73,9 @@ bool TServerCommands::Simple(const QString& word, const QString& line1) {
     } else if (word == Word::Stop) {
         session_.StopToggle();
         Log(line1);
+    } else if (word == Word::NewSong) {
+        session_.NewSong({});
+        Log(line1);
     } else {
         return false;
     }

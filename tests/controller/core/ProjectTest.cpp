@@ -117,24 +117,35 @@ TEST_F(Projects, OpeningRightAfterASaveAsksNothing) {
     EXPECT_EQ(c.core->Volume(1), 50);
 }
 
-TEST_F(Projects, SongsAreTakenInTheOrderPresentAndMutesRestored) {
-    c.dir.Write("P1.pks", "song");
-    c.dir.Write("P3.pks", "song");
-    const QString file = Project(2, {"0", "0", "0", "0", "0", "1"});
+TEST_F(Projects, EachMachineLoadsItsOwnSongOrStartsANewOneAndMutesAreRestored) {
+    QStringList failures;
+    QObject::connect(c.core.get(), &TClientCore::Failed,
+                     [&](const QString& message) { failures << message; });
+    for (const char* song : {"P1.pks", "P2.pks", "P4.pks"})
+        c.dir.Write(song, "song");
+    const QString file = Project(4, {"0", "0", "0", "0", "0", "1"});
     ASSERT_TRUE(c.core->OpenProject(file));
-    EXPECT_EQ(c.journal.Sent().filter(W::Load),
-              QStringList({SentStep("PK0", W::Load, c.Folder() + "P1.pks"),
-                           SentStep("PK1", W::Load, c.Folder() + "P3.pks")}));
+    const QRegularExpression songs(QString(W::Load) + "|" + W::NewSong);
+    EXPECT_EQ(
+        c.journal.Sent().filter(songs),
+        QStringList({SentStep("PK0", W::Load, c.Folder() + "P1.pks"),
+                     SentStep("PK1", W::Load, c.Folder() + "P2.pks"), SentStep("PK2", W::NewSong),
+                     SentStep("PK3", W::Load, c.Folder() + "P4.pks")}));
+    const QString missing = "Es fehlen Songdateien des Projekts, ihre Maschinen beginnen mit "
+                            "einem neuen Song: ";
+    EXPECT_EQ(failures, QStringList{missing + "P3.pks"});
+    EXPECT_EQ(c.core->Log().last(), missing + "P3.pks");
     EXPECT_EQ(c.journal.Sent().last(), SentStep("PK1", W::Mute, "0"));
     EXPECT_TRUE(c.core->Muted(2));
     EXPECT_FALSE(c.core->Muted(1));
 
     c.ClearJournal();
-    std::filesystem::remove(c.dir.File("P3.pks"));
-    ASSERT_TRUE(c.core->OpenProject(file));
-    EXPECT_EQ(c.journal.Sent().filter(W::Load).last(),
-              SentStep("PK1", W::Load, c.Folder() + "P0.pks"))
-        << "fewer song files than machines: number 0";
+    for (const char* song : {"P1.pks", "P2.pks", "P4.pks"})
+        std::filesystem::remove(c.dir.File(song));
+    ASSERT_TRUE(c.core->OpenProject(Project(2, {})));
+    EXPECT_EQ(c.journal.Sent().filter(songs),
+              QStringList({SentStep("PK0", W::NewSong), SentStep("PK1", W::NewSong)}));
+    EXPECT_EQ(failures.last(), missing + "P1.pks, P2.pks");
 }
 
 TEST_F(Projects, ABadProjectChangesNothing) {

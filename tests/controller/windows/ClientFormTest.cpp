@@ -251,6 +251,20 @@ TEST_F(ClientForm, FileDialogsAreTitledAfterTheirMenuItemsInTheCurrentLanguage) 
                                    "Save Project As"}));
 }
 
+TEST_F(ClientForm, TheExportsAreGreyedWhileNoMachineRuns) {
+    const auto enabled = [&] {
+        return QList<bool>{window.findChild<QAction*>("ExportMidi")->isEnabled(),
+                           window.findChild<QAction*>("ExportAudio")->isEnabled()};
+    };
+    EXPECT_EQ(enabled(), QList<bool>({false, false}));
+    c.core->StartMachine(2);
+    EXPECT_EQ(enabled(), QList<bool>({true, true}));
+    c.Fake(2).Drop();
+    EXPECT_EQ(enabled(), QList<bool>({true, true})) << "machine 1 still runs";
+    c.Fake(1).Drop();
+    EXPECT_EQ(enabled(), QList<bool>({false, false}));
+}
+
 TEST_F(ClientForm, ExportAudioRendersTheJoinedExportOfTheRunningMachines) {
     c.core->StartMachine(1);
     c.ClearJournal();

@@ -129,6 +129,17 @@ TEST_F(Commands, LoadRepliesWithThePath) {
     EXPECT_EQ(Reply(replies, 1), Folder() + "/none.pks loading failed ");
 }
 
+TEST_F(Commands, NewSongStartsAnEmptySongWithoutAsking) {
+    ASSERT_TRUE(LoadSong(windows.Machine.Session, PatternsAndTrack(2, {1, 2}), dir));
+    Send(Word::NewSong, "");
+    const TPkSong& song = windows.Machine.Session.Song();
+    EXPECT_EQ(song.PatternCount, 1);
+    EXPECT_EQ(song.SonglineCount, 1);
+    EXPECT_TRUE(windows.Machine.Session.IsNewSongName(song.Name)) << song.Name;
+    EXPECT_EQ(windows.Server.Memo1->toPlainText().split('\n').last(), Word::NewSong);
+    EXPECT_EQ(replies.count(), 0);
+}
+
 TEST_F(Commands, SpeedAndVolumeMoveTheSliders) {
     Send(Word::SetSpeed, "830");
     EXPECT_EQ(windows.Machine.Session.Song().StepTime, 200);
