@@ -18,7 +18,7 @@ void TMachine::TakeCommandLine(std::vector<std::string> arguments) {
 
 TSettingsReadResult TMachine::ReadSettingsFile(int32_t screenHeight, std::string& folderProblem) {
     const TProgramPlaces places(QCoreApplication::applicationFilePath());
-    DocumentHome = Local(places.DocumentHome(FromLocal(ProgramFolder(Arguments))));
+    DocumentHome = Local(places.DocumentHome());
     if (SettingsPath.empty()) {
         const QString path = places.SettingsFile(
             FromLocal(SettingsFileName(Local(QCoreApplication::applicationFilePath()))));
