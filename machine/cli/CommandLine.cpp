@@ -2,6 +2,7 @@
 
 #include "AudioRender.h"
 #include "EngineCommands.h"
+#include "GetPureFilename.h"
 #include "PlayCommand.h"
 #include "files/ExportPk.h"
 #include "files/ImportPk.h"
@@ -71,6 +72,12 @@ int Usage(const std::string& problem, std::ostream& err) {
     return 2;
 }
 
+// A command that cannot run as given: only the problem, no file touched.
+int Refuse(const std::string& problem, std::ostream& err) {
+    err << "Plinkora: " << problem << "\n";
+    return 2;
+}
+
 int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
         out << Help();
@@ -93,6 +100,8 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     if (option == "--export-midi") {
         if (args.size() != 3)
             return Usage("--export-midi needs a song file and a MIDI file", err);
+        if (!NamesMidiFile(args[2]))
+            return Refuse("the MIDI file " + args[2] + " does not end in .mid", err);
         return ExportMidiFile(args[1], args[2], out, err);
     }
     if (option == "--render") {

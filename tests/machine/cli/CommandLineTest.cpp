@@ -109,6 +109,19 @@ TEST(CommandLine, ExportMidiRefusesWhatItCannotRead) {
     EXPECT_EQ(Plinkora({"--export-midi", "only-one"}).status, 2);
 }
 
+TEST(CommandLine, ExportMidiRefusesANameThatIsNoMidiFile) {
+    TempDir dir;
+    const auto song = dir.Write("Tune.pks", ExportSong);
+    const auto other = dir.Write("d1.mid", "not named");
+    for (const char* name : {"d1.txt", "d1", "d1.MID"}) {
+        const RunResult run = Plinkora({"--export-midi", song, dir.File(name)});
+        EXPECT_EQ(run.status, 2) << name;
+        EXPECT_EQ(run.err, "Plinkora: the MIDI file " + dir.File(name) + " does not end in .mid\n");
+        EXPECT_FALSE(std::filesystem::exists(dir.File(name))) << name;
+    }
+    EXPECT_EQ(TempDir::Read(other), "not named");
+}
+
 TEST(CommandLine, ListDevicesBeginsWithTheMapper) {
     const RunResult run = Plinkora({"--list-devices"});
     EXPECT_EQ(run.status, 0);
