@@ -63,7 +63,7 @@ int Render(const QStringList& args, const QString& programDirectory, TLanguage l
         return Usage("--render needs a project file and a sound file", err);
     const TRenderResult result = RenderProject(args[1], args[2], programDirectory, language);
     if (result.State != TRenderResult::TState::Written) {
-        err << "PKControl: " << QString::fromStdString(result.Error) << "\n";
+        err << "PKControl: " << RenderFaultText(result.Fault, TLanguage::English) << "\n";
         return 1;
     }
     out << args[2] << " (" << result.Seconds << " s)\n";

@@ -6,6 +6,7 @@
 #include "PlayCommand.h"
 #include "files/ExportPk.h"
 #include "files/ImportPk.h"
+#include "session/MachineTexts.h"
 #include "song/SongModel.h"
 #include "song/TempoInfo.h"
 
@@ -50,7 +51,7 @@ int Convert(const std::string& in, const std::string& out, std::ostream& err) {
     TPkSong song;
     TTempoInfo tempo;
     if (!ReadSong(in, song, tempo)) {
-        err << "Plinkora: " << in << " is not a Plinkora song file\n";
+        err << "Plinkora: " << MessageText(Message(TMessageKind::NotSongFile, {Plain(in)})) << "\n";
         return 1;
     }
     WriteSong(out, song, tempo);
@@ -132,11 +133,13 @@ std::string VersionText() {
     return "Plinkora v" + VersionNumberText();
 }
 
+// The command line speaks English, whatever language the windows were given.
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    UseLanguage(TLanguage::English);
     try {
         return Dispatch(args, out, err);
     } catch (const std::exception& error) {
-        err << "Plinkora: " << error.what() << "\n";
+        err << "Plinkora: " << FailureText(error) << "\n";
         return 1;
     }
 }

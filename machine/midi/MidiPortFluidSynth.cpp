@@ -7,11 +7,13 @@
 #include <charconv>
 #include <filesystem>
 #include <fluidsynth.h>
-#include <fstream>
-#include <mutex>
 #include <string_view>
+#include <system_error>
+#include <unistd.h>
 
 namespace {
+
+using TDriverStart = TFluidSynthMapper::TDriverStart;
 
 std::vector<std::string> OfferedAudioDrivers(fluid_settings_t* settings) {
     std::vector<std::string> names;
@@ -42,23 +44,54 @@ std::string Clause(std::string message) {
     return message;
 }
 
-// Starts the first of `wanted` (or, when it is empty, of the desktop drivers) that this
-// FluidSynth offers and that starts. When none does, `failure` says what was tried.
-fluid_audio_driver_t* StartAudioDriver(fluid_settings_t* settings, fluid_synth_t* synth,
-                                       const std::vector<std::string>& wanted,
-                                       std::string& failure) {
+// Where a sound server listens for its clients.
+std::string RuntimeFolder(const char* variable) {
+    if (const char* folder = std::getenv(variable); folder && *folder)
+        return folder;
+    if (const char* folder = std::getenv("XDG_RUNTIME_DIR"); folder && *folder)
+        return folder;
+    return "/run/user/" + std::to_string(getuid());
+}
+
+bool Exists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+// A desktop driver that talks to a sound server is tried only when the server runs: trying it
+// otherwise could start one (PulseAudio's autospawn) or wait for one.
+bool ServerRuns(const std::string& driver) {
+    if (driver == "pipewire") {
+        const char* remote = std::getenv("PIPEWIRE_REMOTE");
+        return Exists(RuntimeFolder("PIPEWIRE_RUNTIME_DIR") + "/" +
+                      (remote && *remote ? remote : "pipewire-0"));
+    }
+    if (driver == "pulseaudio")
+        return std::getenv("PULSE_SERVER") ||
+               Exists(RuntimeFolder("PULSE_RUNTIME_PATH") + "/native") ||
+               Exists(RuntimeFolder("XDG_RUNTIME_DIR") + "/pulse/native");
+    return true;
+}
+
+// Starts the first of `wanted` (or, when it is empty, of the desktop drivers whose server runs)
+// that this FluidSynth offers and that starts. When none does, Failure says what was tried.
+TDriverStart StartAudioDriver(fluid_settings_t* settings, fluid_synth_t* synth,
+                              const std::vector<std::string>& wanted) {
     const std::vector<std::string> offered = OfferedAudioDrivers(settings);
     std::vector<std::string> candidates, missing;
+    std::string tried;
     if (wanted.empty()) {
         for (const char* name : DesktopAudioDrivers)
-            if (Contains(offered, name))
+            if (Contains(offered, name) && ServerRuns(name))
                 candidates.push_back(name);
+            else if (Contains(offered, name))
+                tried +=
+                    (tried.empty() ? "tried " : ", ") + std::string(name) + " (no server runs)";
     } else {
         for (const std::string& name : wanted)
             (Contains(offered, name) ? candidates : missing).push_back(name);
     }
 
-    std::string tried;
     for (const std::string& name : candidates) {
         std::string error;
         fluid_audio_driver_t* driver = nullptr;
@@ -68,7 +101,7 @@ fluid_audio_driver_t* StartAudioDriver(fluid_settings_t* settings, fluid_synth_t
                 driver = new_fluid_audio_driver(settings, synth);
         }
         if (driver)
-            return driver;
+            return {driver, {}};
         tried += (tried.empty() ? "tried " : ", ") + name;
         tried += error.empty() ? " (did not start)" : " (" + Clause(error) + ")";
     }
@@ -83,9 +116,7 @@ fluid_audio_driver_t* StartAudioDriver(fluid_settings_t* settings, fluid_synth_t
         reasons =
             "this FluidSynth has none of " + Join(desktop) + " (it has " + Join(offered) + ")";
     }
-    failure = "no audio output for the built-in synthesizer: " + reasons +
-              "; choose another MIDI device or set PLINKORA_AUDIO_DRIVER";
-    return nullptr;
+    return {nullptr, Message(TMessageKind::NoAudioOutput, {Plain(reasons)})};
 }
 
 } // namespace
@@ -167,10 +198,15 @@ private:
 
 TFluidSynthMapper::TFluidSynthMapper(TFluidSynthOptions options) : options_(std::move(options)) {}
 
-TFluidSynthMapper::~TFluidSynthMapper() = default;
+// A driver that started after Open stopped waiting for it goes with the synthesizer.
+TFluidSynthMapper::~TFluidSynthMapper() {
+    if (starting_.valid())
+        if (const TDriverStart started = starting_.get(); started.Driver)
+            delete_fluid_audio_driver(started.Driver);
+}
 
 int32_t TFluidSynthMapper::Open(std::unique_ptr<TMidiDevice>& device) {
-    failure_.clear();
+    failure_ = {};
     if (deviceOpen_)
         return MidiResult::Allocated;
     QuietFluidSynth();
@@ -189,10 +225,29 @@ int32_t TFluidSynthMapper::Open(std::unique_ptr<TMidiDevice>& device) {
         }
         synth_ = std::move(synth);
     }
-    fluid_audio_driver_t* driver =
-        StartAudioDriver(synth_->Settings, synth_->Engine, options_.AudioDrivers, failure_);
-    if (!driver)
+    const TDriverStart started = StartDriver();
+    if (!started.Driver) {
+        failure_ = started.Failure;
         return MidiResult::NoDevice;
-    device = std::make_unique<Device>(*this, driver);
+    }
+    device = std::make_unique<Device>(*this, started.Driver);
     return MidiResult::Ok;
+}
+
+// The drivers are tried on a thread of their own, which the caller (the user-interface thread)
+// waits for only briefly: a sound server that is slow to answer must not freeze the windows. A
+// start still under way is taken up by the next open.
+TFluidSynthMapper::TDriverStart TFluidSynthMapper::StartDriver() {
+    if (!starting_.valid()) {
+        KeepSoundServersFromStarting();
+        try {
+            starting_ = std::async(std::launch::async, StartAudioDriver, synth_->Settings,
+                                   synth_->Engine, options_.AudioDrivers);
+        } catch (const std::system_error&) {
+            return StartAudioDriver(synth_->Settings, synth_->Engine, options_.AudioDrivers);
+        }
+    }
+    if (starting_.wait_for(DriverWait) != std::future_status::ready)
+        return {nullptr, Message(TMessageKind::AudioOutputPending)};
+    return starting_.get();
 }

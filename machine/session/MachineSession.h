@@ -106,7 +106,7 @@ public:
     // --- files ---
     struct TLoadResult {
         bool Loaded = false;
-        std::string Error; // for the user; empty for a file that does not exist
+        std::string Error; // for the user, in the current language; empty for a missing file
     };
     // Reads the song file and brings the output, the playback and the editors in line with it:
     // channel, program, transposition, device (unless `chooseDevice` is false), the first song

@@ -23,7 +23,9 @@ TSettingsReadResult TMachine::ReadSettingsFile(int32_t screenHeight, std::string
         const QString path = places.SettingsFile(
             FromLocal(SettingsFileName(Local(QCoreApplication::applicationFilePath()))));
         SettingsPath = Local(path);
-        folderProblem = Local(MakeFolder(QFileInfo(path).path()));
+        if (const QString folder = QFileInfo(path).path(); !MakeFolder(folder).isEmpty())
+            folderProblem =
+                MessageText(Message(TMessageKind::CannotCreateFolder, {Plain(Local(folder))}));
     }
     Settings = DefaultSettings(DocumentHome, screenHeight);
     const TSettingsReadResult read = ReadSettings(Settings, SettingsPath, DocumentHome);

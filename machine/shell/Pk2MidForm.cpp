@@ -150,7 +150,7 @@ void TForm1::MakeIniFile() {
     try {
         MakeIni(settings, machine_.SettingsPath);
     } catch (const std::exception& failure) {
-        QMessageBox::warning(this, "Plinkora", QString::fromLocal8Bit(failure.what()));
+        QMessageBox::warning(this, "Plinkora", QString::fromStdString(FailureText(failure)));
     }
     ShowFolderCaptions();
 }

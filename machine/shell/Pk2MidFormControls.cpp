@@ -75,10 +75,10 @@ void TForm1::ShowStartResult(TStartResult result) {
     if (result == TStartResult::DeviceBusy)
         text = QString::fromStdString(MidiErrorText(MidiResult::Allocated));
     else if (result == TStartResult::Unavailable)
-        text = QString::fromStdString(session_.Out().OpenFailure);
+        text = QString::fromStdString(MessageText(session_.Out().OpenFailure));
     else if (result == TStartResult::Failed && session_.Out().DeviceId == MidiMapperId &&
              dynamic_cast<const TSystemMidiPort*>(&session_.Port()))
-        text = QString::fromStdString(SystemSoundFontProblem());
+        text = QString::fromStdString(MessageText(SystemSoundFontProblem()));
     if (text.isEmpty())
         return;
     QMessageBox box(QMessageBox::NoIcon, "Plinkora", text, QMessageBox::Ok, this);

@@ -174,8 +174,9 @@ TEST(CommandLine, PlayExplainsWhenTheBuiltInSynthesizerHasNoAudioOutput) {
                                     "the built-in synthesizer: this FluidSynth has no driver "
                                     "\"no-such-driver\""))
         << run.err;
-    EXPECT_NE(run.err.find("; choose another MIDI device or set PLINKORA_AUDIO_DRIVER\n"),
-              std::string::npos);
+    EXPECT_TRUE(run.err.ends_with("; choose another MIDI device or set PLINKORA_AUDIO_DRIVER\n"))
+        << "one message, not the debugger's lines after it";
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1);
 }
 
 TEST(CommandLine, PlayRefusesBadArguments) {

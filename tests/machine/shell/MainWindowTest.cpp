@@ -250,8 +250,8 @@ TEST_F(MainWindow, LoadingBringsEveryControlInLine) {
     QString error;
     const QString bad = QString::fromStdString(dir.Write("bad.pks", "Plinkora Song\r\n2x ms\r\n"));
     EXPECT_FALSE(form->DoLoadSong(bad, &error));
-    EXPECT_EQ(error, "Song file " + bad + ", line 2: '2x' is not a valid integer value")
-        << "the window names the file and the line, as the command line does";
+    EXPECT_EQ(error, "Songdatei " + bad + ", Zeile 2: '2x' ist kein gültiger ganzzahliger Wert")
+        << "the window names the file and the line, as the command line does, in its language";
     EXPECT_EQ(machine.Session.Song().Name, "Two") << "a failed load keeps the song";
 }
 
