@@ -62,6 +62,10 @@ void TForm1::ShowOutput() {
     SetQuietly(SpinEdit3, song.Channel);
 }
 
+void TForm1::NamePlayToggle() {
+    SpeedButton1->setAccessibleName(QString::fromStdString(TextByNumber(PlayToggleText)));
+}
+
 void TForm1::ShowPlayState() {
     SpeedButton1->setChecked(session_.PlayToggleDown());
     const bool patternMode = session_.PlayMode() == TPlayMode::Pattern;

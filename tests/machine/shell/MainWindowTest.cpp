@@ -4,6 +4,7 @@
 #include "server/CommandChannel.h"
 #include "shell/Pk2MidForm.h"
 
+#include <QAccessible>
 #include <QTest>
 #include <QWheelEvent>
 #include <functional>
@@ -131,6 +132,25 @@ TEST_F(MainWindow, TheTransportPlaysAndStops) {
     EXPECT_EQ(machine.Session.Transport().PlayMode, TPlayMode::Track);
     form->SpeedButton2->click();
     EXPECT_FALSE(form->SpeedButton1->isChecked());
+}
+
+// Screen readers read the toggle's checked state: it must say whether something plays.
+TEST_F(MainWindow, ThePlayToggleShowsWhetherSomethingPlaysWhateverStoppedIt) {
+    const auto pressed = [this] {
+        const bool shown = form->SpeedButton1->isChecked();
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(form->SpeedButton1)->state().checked,
+                  shown);
+        return shown;
+    };
+    EXPECT_FALSE(form->SpeedButton1->accessibleName().isEmpty());
+    form->SpeedButton1->click();
+    EXPECT_TRUE(pressed());
+    form->Button2->click(); // STOP
+    EXPECT_FALSE(pressed());
+    form->Button6->click(); // > PAT.
+    EXPECT_TRUE(pressed()) << "something plays, whatever started it";
+    machine.Session.Stop(); // a remote STOP, an editor's stop
+    EXPECT_FALSE(pressed());
 }
 
 TEST_F(MainWindow, TempoAppliesWhenTheGestureEnds) {
