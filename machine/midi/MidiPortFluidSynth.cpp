@@ -28,10 +28,10 @@ bool Contains(const std::vector<std::string>& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-std::string Join(const std::vector<std::string>& names) {
+std::string Join(const std::vector<std::string>& names, const std::string& separator = ", ") {
     std::string text;
     for (const std::string& name : names)
-        text += (text.empty() ? "" : ", ") + name;
+        text += (text.empty() ? "" : separator) + name;
     return text;
 }
 
@@ -73,26 +73,45 @@ bool ServerRuns(const std::string& driver) {
     return true;
 }
 
-// Starts the first of `wanted` (or, when it is empty, of the desktop drivers whose server runs)
-// that this FluidSynth offers and that starts. When none does, Failure says what was tried.
+// The drivers to try, in order: `wanted`, or when it is empty the desktop drivers. Skipped and
+// Missing say why others are not tried.
+struct TDriverChoice {
+    std::vector<std::string> Candidates;
+    std::vector<std::string> Skipped; // "pulseaudio (no server runs)"
+    std::vector<std::string> Missing; // "this FluidSynth has no driver ..."
+};
+
+TDriverChoice ChooseDrivers(const std::vector<std::string>& offered,
+                            const std::vector<std::string>& wanted) {
+    TDriverChoice choice;
+    for (const std::string& name : wanted)
+        if (Contains(offered, name))
+            choice.Candidates.push_back(name);
+        else
+            choice.Missing.push_back("this FluidSynth has no driver \"" + name + "\" (it has " +
+                                     Join(offered) + ")");
+    if (!wanted.empty())
+        return choice;
+    for (const char* name : DesktopAudioDrivers)
+        if (Contains(offered, name) && ServerRuns(name))
+            choice.Candidates.push_back(name);
+        else if (Contains(offered, name))
+            choice.Skipped.push_back(std::string(name) + " (no server runs)");
+    if (choice.Candidates.empty() && choice.Skipped.empty())
+        choice.Missing.push_back(
+            "this FluidSynth has none of " +
+            Join({std::begin(DesktopAudioDrivers), std::end(DesktopAudioDrivers)}) + " (it has " +
+            Join(offered) + ")");
+    return choice;
+}
+
+// Starts the first of the chosen drivers that starts. When none does, Failure says what was
+// tried and why each failed.
 TDriverStart StartAudioDriver(fluid_settings_t* settings, fluid_synth_t* synth,
                               const std::vector<std::string>& wanted) {
-    const std::vector<std::string> offered = OfferedAudioDrivers(settings);
-    std::vector<std::string> candidates, missing;
-    std::string tried;
-    if (wanted.empty()) {
-        for (const char* name : DesktopAudioDrivers)
-            if (Contains(offered, name) && ServerRuns(name))
-                candidates.push_back(name);
-            else if (Contains(offered, name))
-                tried +=
-                    (tried.empty() ? "tried " : ", ") + std::string(name) + " (no server runs)";
-    } else {
-        for (const std::string& name : wanted)
-            (Contains(offered, name) ? candidates : missing).push_back(name);
-    }
-
-    for (const std::string& name : candidates) {
+    TDriverChoice choice = ChooseDrivers(OfferedAudioDrivers(settings), wanted);
+    std::vector<std::string> tried = choice.Skipped;
+    for (const std::string& name : choice.Candidates) {
         std::string error;
         fluid_audio_driver_t* driver = nullptr;
         {
@@ -102,21 +121,12 @@ TDriverStart StartAudioDriver(fluid_settings_t* settings, fluid_synth_t* synth,
         }
         if (driver)
             return {driver, {}};
-        tried += (tried.empty() ? "tried " : ", ") + name;
-        tried += error.empty() ? " (did not start)" : " (" + Clause(error) + ")";
+        tried.push_back(name + (error.empty() ? " (did not start)" : " (" + Clause(error) + ")"));
     }
-
-    std::string reasons = tried;
-    for (const std::string& name : missing)
-        reasons += (reasons.empty() ? "" : "; ") + std::string("this FluidSynth has no driver \"") +
-                   name + "\" (it has " + Join(offered) + ")";
-    if (reasons.empty()) {
-        std::vector<std::string> desktop(std::begin(DesktopAudioDrivers),
-                                         std::end(DesktopAudioDrivers));
-        reasons =
-            "this FluidSynth has none of " + Join(desktop) + " (it has " + Join(offered) + ")";
-    }
-    return {nullptr, Message(TMessageKind::NoAudioOutput, {Plain(reasons)})};
+    std::vector<std::string> reasons = std::move(choice.Missing);
+    if (!tried.empty())
+        reasons.insert(reasons.begin(), "tried " + Join(tried));
+    return {nullptr, Message(TMessageKind::NoAudioOutput, {Plain(Join(reasons, "; "))})};
 }
 
 } // namespace
