@@ -133,9 +133,9 @@ std::string VersionText() {
     return "Plinkora v" + VersionNumberText();
 }
 
-// The command line speaks English, whatever language the windows were given.
-int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    UseLanguage(TLanguage::English);
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   TLanguage language) {
+    UseLanguage(language);
     try {
         return Dispatch(args, out, err);
     } catch (const std::exception& error) {

@@ -53,6 +53,16 @@ TEST(CommandLine, ConvertErrorsLeaveTheOutputUntouched) {
     EXPECT_EQ(TempDir::Read(out), "precious");
 }
 
+TEST(CommandLine, MessagesAreEnglishUnlessAnotherLanguageIsChosen) {
+    TempDir dir;
+    const std::vector<std::string> args = {"--convert", dir.File("none.pks"), dir.File("o.pks")};
+    EXPECT_EQ(Plinkora(args).err, "Plinkora: Cannot open file " + dir.File("none.pks") + "\n");
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCommandLine(args, out, err, TLanguage::German), 1);
+    EXPECT_EQ(err.str(),
+              "Plinkora: Datei " + dir.File("none.pks") + " kann nicht geöffnet werden\n");
+}
+
 TEST(CommandLine, OptionsAndUsage) {
     EXPECT_EQ(Plinkora({"--version"}).out, "Plinkora v1.200\n");
     const RunResult help = Plinkora({"--help"});
