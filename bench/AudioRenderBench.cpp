@@ -43,7 +43,8 @@ bool BenchSong(const QString& folder, int runs) {
         const TRenderResult result =
             session.RenderAudio(QFile::encodeName(folder + "/song.wav").toStdString());
         if (result.State != TRenderResult::TState::Written) {
-            std::fprintf(stderr, "the song render failed: %s\n", result.Error.c_str());
+            std::fprintf(stderr, "the song render failed: %s\n",
+                         MessageText(result.Fault, TLanguage::English).c_str());
             return false;
         }
         music = result.Seconds;

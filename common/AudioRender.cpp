@@ -61,13 +61,20 @@ const TFileType* TypeOf(const std::string& path) {
     return nullptr;
 }
 
-std::string CannotCreate(const std::string& path) {
-    return "Cannot create file " + path;
+using enum TMessageKind;
+
+// The file cannot be created for the reason errno tells.
+TUserMessage CannotCreateNow(const std::string& path) {
+    return Message(CannotCreateBecause, {Plain(path), SystemReason(errno)});
 }
 
-TRenderResult Failure(std::string error) {
+TUserMessage CannotWrite(const std::string& path) {
+    return Message(CannotCreate, {Plain(path)});
+}
+
+TRenderResult Failure(TUserMessage fault) {
     TRenderResult result;
-    result.Error = std::move(error);
+    result.Fault = std::move(fault);
     return result;
 }
 
@@ -136,9 +143,9 @@ TRenderResult TRenderRun::Render(const TRenderRequest& request, const TFileType&
     case TFluidSynthEngine::TLoad::NoSoundFont:
         return Failure(SoundFontProblem(options.SoundFont));
     case TFluidSynthEngine::TLoad::BadSetting:
-        return Failure("the synthesizer does not take its settings");
+        return Failure(Message(SynthSettings));
     case TFluidSynthEngine::TLoad::NoMemory:
-        return Failure("the synthesizer could not start: out of memory");
+        return Failure(Message(SynthMemory));
     }
     fluid_settings_getint(synth_.Settings, "audio.period-size", &blockSize_);
     for (int channel = 0; channel < 16; ++channel)
@@ -151,17 +158,19 @@ TRenderResult TRenderRun::Render(const TRenderRequest& request, const TFileType&
         const TFluidErrorCapture capture(why);
         if (!player_ ||
             fluid_player_add_mem(player_, request.Midi.data(), request.Midi.size()) != FLUID_OK)
-            return Failure("the MIDI data cannot be played" + (why.empty() ? "" : ": " + why));
+            return Failure(Message(MidiUnplayable, {Plain(why.empty() ? why : ": " + why)}));
         renderer_ = new_fluid_file_renderer(synth_.Engine);
     }
     if (!renderer_)
-        return Failure(CannotCreate(request.OutputPath) + (why.empty() ? "" : ": " + why));
+        return Failure(why.empty()
+                           ? CannotWrite(request.OutputPath)
+                           : Message(CannotCreateBecause, {Plain(request.OutputPath), Plain(why)}));
     fluid_player_play(player_);
 
     double seconds = 0;
     for (long blocks = 1; !Played(player_) || seconds < request.MinimumSeconds; ++blocks) {
         if (!Block(seconds))
-            return Failure(CannotCreate(request.OutputPath));
+            return Failure(CannotWrite(request.OutputPath));
         if (request.Progress && blocks % ProgressEveryBlocks == 0 &&
             !request.Progress(Share(player_, seconds, request.MinimumSeconds)))
             return {TRenderResult::TState::Cancelled, {}, seconds};
@@ -177,12 +186,12 @@ TRenderResult TRenderRun::Render(const TRenderRequest& request, const TFileType&
         if (silentSince >= 0 && seconds - silentSince >= TailAfterVoices)
             break;
         if (!Block(seconds))
-            return Failure(CannotCreate(request.OutputPath));
+            return Failure(CannotWrite(request.OutputPath));
     }
     delete_fluid_file_renderer(renderer_); // closes the file
     renderer_ = nullptr;
     if (!MoveIntoPlace(temporary_, request.OutputPath))
-        return Failure(CannotCreate(request.OutputPath) + ": " + std::strerror(errno));
+        return Failure(CannotCreateNow(request.OutputPath));
     temporary_.clear();
     if (request.Progress)
         request.Progress(1.0);
@@ -209,14 +218,13 @@ TRenderResult RenderMidi(const TRenderRequest& request) {
         std::string known;
         for (const std::string& extension : RenderableExtensions())
             known += (known.empty() ? "." : ", .") + extension;
-        return Failure(request.OutputPath + " is no sound file this program can write (it writes " +
-                       known + ")");
+        return Failure(Message(NoSoundFileType, {Plain(request.OutputPath), Plain(known)}));
     }
-    if (const std::string problem = SoundFontProblem(request.Synth.SoundFont); !problem.empty())
-        return Failure(problem);
+    if (TUserMessage problem = SoundFontProblem(request.Synth.SoundFont); !problem.Empty())
+        return Failure(std::move(problem));
     const std::string temporary = CreateFileBeside(request.OutputPath);
     if (temporary.empty())
-        return Failure(CannotCreate(request.OutputPath) + ": " + std::strerror(errno));
+        return Failure(CannotCreateNow(request.OutputPath));
     TRenderRun run(temporary);
     return run.Render(request, *type);
 }

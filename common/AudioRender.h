@@ -27,7 +27,7 @@ struct TRenderRequest {
 struct TRenderResult {
     enum class TState { Written, Cancelled, Failed };
     TState State = TState::Failed;
-    std::string Error;  // for the user, when Failed
+    TUserMessage Fault; // why, when Failed (each program words it in its language)
     double Seconds = 0; // the sound written, release tail included
 };
 
@@ -39,6 +39,6 @@ std::vector<std::string> RenderableExtensions();
 bool RenderableFile(const std::string& path);
 
 // The render is written beside OutputPath and renamed over it once complete: a failure or a
-// cancel leaves no file (and an old one as it was). Errors name the file, or for a missing
+// cancel leaves no file (and an old one as it was). Faults name the file, or for a missing
 // soundfont PLINKORA_SOUNDFONT.
 TRenderResult RenderMidi(const TRenderRequest& request);

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdlib>
+#include <dlfcn.h>
 #include <filesystem>
 #include <fluidsynth.h>
 #include <fstream>
@@ -16,9 +17,22 @@ namespace {
 // so it never allocates or locks there.
 thread_local std::string* capturedError = nullptr;
 
-void KeepError(int, const char* message, void*) {
+void KeepError(int level, const char* message, void*) {
     if (capturedError && message)
         *capturedError = message;
+    if (AudioLibraryMessagesWanted())
+        fluid_default_log_function(level, message, nullptr);
+}
+
+void IgnoreJackMessage(const char*) {}
+
+// JACK prints its messages itself unless given functions for them. Looked up at run time, so
+// that a FluidSynth without JACK needs no JACK library.
+void QuietJack() {
+    using TJackMessage = void (*)(const char*);
+    for (const char* name : {"jack_set_error_function", "jack_set_info_function"})
+        if (void* found = dlsym(RTLD_DEFAULT, name))
+            reinterpret_cast<void (*)(TJackMessage)>(found)(&IgnoreJackMessage);
 }
 
 template <typename Number> bool ParseNumber(const std::string& text, Number& value) {
@@ -64,12 +78,32 @@ bool IsSoundFontFile(const std::string& path) {
 
 } // namespace
 
+bool AudioLibraryMessagesWanted() {
+    static const bool wanted = [] {
+        const char* debug = std::getenv("PLINKORA_AUDIO_DEBUG");
+        return debug && std::string_view(debug) == "1";
+    }();
+    return wanted;
+}
+
 void QuietFluidSynth() {
     static std::once_flag once;
     std::call_once(once, [] {
+        const bool shown = AudioLibraryMessagesWanted();
         for (int level = 0; level < LAST_LOG_LEVEL; ++level)
-            fluid_set_log_function(level, level <= FLUID_ERR ? KeepError : nullptr, nullptr);
+            fluid_set_log_function(
+                level,
+                level <= FLUID_ERR ? KeepError : (shown ? fluid_default_log_function : nullptr),
+                nullptr);
+        if (!shown)
+            QuietJack();
     });
+}
+
+void KeepSoundServersFromStarting() {
+    const char* set = std::getenv("JACK_NO_START_SERVER");
+    if (!set || std::string_view(set) != "1")
+        setenv("JACK_NO_START_SERVER", "1", 1);
 }
 
 TFluidSynthOptions SynthOptionsFromEnvironment() {
@@ -111,17 +145,13 @@ std::string FindDefaultSoundFont() {
     return {};
 }
 
-std::string SoundFontProblem(const std::string& soundFont) {
+TUserMessage SoundFontProblem(const std::string& soundFont) {
     if (soundFont.empty())
-        return FindDefaultSoundFont().empty()
-                   ? "No General MIDI soundfont is installed, so the built-in synthesizer (Midi "
-                     "Mapper) cannot sound: install the package fluid-soundfont-gm, or name a "
-                     "soundfont file in PLINKORA_SOUNDFONT."
-                   : "";
+        return FindDefaultSoundFont().empty() ? Message(TMessageKind::NoSoundFontInstalled)
+                                              : TUserMessage{};
     if (IsFile(soundFont) && IsSoundFontFile(soundFont))
         return {};
-    return "The soundfont " + soundFont +
-           " named in PLINKORA_SOUNDFONT is missing or is no soundfont file.";
+    return Message(TMessageKind::BadSoundFont, {Plain(soundFont)});
 }
 
 TFluidSynthEngine::~TFluidSynthEngine() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UserMessage.h"
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,11 +39,20 @@ TFluidSynthOptions SynthOptionsFromEnvironment();
 std::string FindDefaultSoundFont();
 
 // Empty when the synthesizer has a soundfont to load: `soundFont` (a file chosen by the user),
-// or when that is empty the system's default. Otherwise a plain message for the user.
-std::string SoundFontProblem(const std::string& soundFont);
+// or when that is empty the system's default. Otherwise the message for the user.
+TUserMessage SoundFontProblem(const std::string& soundFont);
 
-// FluidSynth's messages stay off standard error (its errors can be captured).
+// The audio libraries' own messages (FluidSynth's, JACK's, ALSA's) reach standard error only
+// when PLINKORA_AUDIO_DEBUG is 1; otherwise they stay out of the terminal.
+bool AudioLibraryMessagesWanted();
+
+// FluidSynth's and JACK's messages stay off standard error unless wanted (FluidSynth's errors
+// can be captured all the same).
 void QuietFluidSynth();
+
+// Trying an audio driver must never start a sound server as a side effect: JACK's client starts
+// one when none runs, unless JACK_NO_START_SERVER is set. Sets it; call before a driver is made.
+void KeepSoundServersFromStarting();
 
 // While it lives, FluidSynth's last error message on this thread goes into `message`.
 class TFluidErrorCapture {

@@ -10,3 +10,7 @@ std::string StripExtension(const std::string& path) {
         return path.substr(0, path.size() - 4);
     return path;
 }
+
+bool NamesMidiFile(const std::string& path) {
+    return path.ends_with(".mid");
+}

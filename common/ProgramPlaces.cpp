@@ -55,8 +55,8 @@ QString TProgramPlaces::SettingsFile(const QString& besidePath) const {
     return user_.ConfigHome + "/" + DataFolderName + "/" + programName_ + ".ini";
 }
 
-QString TProgramPlaces::DocumentHome(const QString& besideFolder) const {
-    return installed_ ? user_.MusicFolder + "/" + DocumentFolderName : besideFolder;
+QString TProgramPlaces::DocumentHome() const {
+    return installed_ ? user_.MusicFolder + "/" + DocumentFolderName : programFolder_;
 }
 
 QString TProgramPlaces::Guide(const QString& fileName) const {

@@ -38,9 +38,10 @@ public:
     // <config>/plinkora/<program file name>.ini, so each slot copy (PK0 ...) keeps its own.
     QString SettingsFile(const QString& besidePath) const;
 
-    // The folder that holds the default document folders (PKSongs, PKProjects): `besideFolder`
-    // when the program runs from its folder, installed <music>/Plinkora.
-    QString DocumentHome(const QString& besideFolder) const;
+    // The folder that holds the default document folders (PKSongs, PKProjects): the program's
+    // folder when it runs from there, installed <music>/Plinkora. Never the current directory:
+    // the folders must not depend on where the program was started from.
+    QString DocumentHome() const;
 
     // A user guide by file name: the first that exists of the program's folder,
     // <prefix>/share/doc/plinkora, <prefix>/share/plinkora and doc/plinkora, plinkora under each

@@ -13,7 +13,8 @@ std::string NotAnIntegerText(std::string_view text) {
 
 } // namespace
 
-ConvertError::ConvertError(std::string_view text) : std::runtime_error(NotAnIntegerText(text)) {}
+ConvertError::ConvertError(std::string_view text)
+    : std::runtime_error(NotAnIntegerText(text)), text_(text) {}
 
 std::optional<int32_t> TryStrToInt(std::string_view text) {
     std::string_view digits = text;

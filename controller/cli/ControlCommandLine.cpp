@@ -1,5 +1,7 @@
 #include "ControlCommandLine.h"
 
+#include "GetPureFilename.h"
+#include "LogTexts.h"
 #include "ProcessMidUnit.h"
 #include "ProjectExport.h"
 #include "ProjectRender.h"
@@ -46,13 +48,22 @@ int Usage(const QString& problem, QTextStream& err) {
     return 2;
 }
 
+// The MIDI file a command writes must be named so: otherwise the user gets a MIDI file under a
+// name that says it is something else. A refused name touches no file.
+bool RefusesMidiName(const QString& path, QTextStream& err) {
+    if (NamesMidiFile(path.toStdString()))
+        return false;
+    err << "PKControl: the MIDI file " << path << " does not end in .mid\n";
+    return true;
+}
+
 int Render(const QStringList& args, const QString& programDirectory, TLanguage language,
            QTextStream& out, QTextStream& err) {
     if (args.size() != 3)
         return Usage("--render needs a project file and a sound file", err);
     const TRenderResult result = RenderProject(args[1], args[2], programDirectory, language);
     if (result.State != TRenderResult::TState::Written) {
-        err << "PKControl: " << QString::fromStdString(result.Error) << "\n";
+        err << "PKControl: " << RenderFaultText(result.Fault, TLanguage::English) << "\n";
         return 1;
     }
     out << args[2] << " (" << result.Seconds << " s)\n";
@@ -62,6 +73,8 @@ int Render(const QStringList& args, const QString& programDirectory, TLanguage l
 int Combine(const QStringList& args, QTextStream& err) {
     if (args.size() < 3 || args.size() > 6)
         return Usage("--combine needs an output file and one to four input files", err);
+    if (RefusesMidiName(args[1], err))
+        return 2;
     std::array<QString, 4> inputs;
     for (qsizetype i = 2; i < args.size(); ++i)
         inputs[i - 2] = args[i];
@@ -74,6 +87,8 @@ int ExportMidi(const QStringList& args, const QString& programDirectory, TLangua
     const bool timings = args.size() == 4 && args[3] == "--timings";
     if (args.size() != 3 && !timings)
         return Usage("--export-midi needs a project file and a MIDI file", err);
+    if (RefusesMidiName(args[2], err))
+        return 2;
     const TExportResult result = ExportProjectMidi(args[1], args[2], programDirectory, language);
     if (!result.Ok) {
         err << "PKControl: " << result.Error << "\n";

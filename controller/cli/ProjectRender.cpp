@@ -11,7 +11,7 @@ namespace {
 
 TRenderResult Failed(const QString& error) {
     TRenderResult result;
-    result.Error = error.toStdString();
+    result.Fault = Plain(error.toStdString());
     return result;
 }
 
@@ -23,7 +23,7 @@ TRenderResult RenderProject(const QString& projectFile, const QString& output,
     TRenderRequest request;
     request.OutputPath = QFile::encodeName(output).toStdString();
     request.Synth = SynthOptionsFromEnvironment();
-    if (!RenderableFile(request.OutputPath) || !SoundFontProblem(request.Synth.SoundFont).empty())
+    if (!RenderableFile(request.OutputPath) || !SoundFontProblem(request.Synth.SoundFont).Empty())
         return RenderMidi(request); // its message names what is wrong
     QTemporaryDir folder(QDir::tempPath() + "/pkrender-XXXXXX");
     if (!folder.isValid())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Language.h"
+#include "UserMessage.h"
 
 #include <QString>
 #include <QStringList>
@@ -22,3 +23,6 @@ struct TLogTexts {
 };
 
 const TLogTexts& LogTexts(TLanguage language);
+
+// A fault of the audio render (TRenderResult::Fault) in `language`.
+QString RenderFaultText(const TUserMessage& fault, TLanguage language);

@@ -5,6 +5,7 @@
 #include "Client.h"
 #include "DesktopSupport.h"
 #include "LocalFileNames.h"
+#include "LogTexts.h"
 #include "ProgramPlaces.h"
 #include "ProjectAudio.h"
 #include "RemoteInfo.h"
@@ -176,9 +177,9 @@ void Tclientform::ExportAudioExecute() {
             return;
         target = AudioTarget(name);
     } while (!ConfirmOverwrite(target));
-    const std::string fontProblem = SoundFontProblem(SynthOptionsFromEnvironment().SoundFont);
-    if (!fontProblem.empty())
-        return ShowFailure(QString::fromLocal8Bit(fontProblem.c_str()));
+    const TUserMessage fontProblem = SoundFontProblem(SynthOptionsFromEnvironment().SoundFont);
+    if (!fontProblem.Empty())
+        return ShowFailure(RenderFaultText(fontProblem, core_.Language()));
     auto folder = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/pkrender-XXXXXX");
     if (!folder->isValid())
         return ShowFailure("Cannot create a temporary folder: " + folder->errorString());
@@ -202,7 +203,7 @@ void Tclientform::RenderExportedProject(bool joined) {
     const TRenderResult result =
         RenderWithProgress(this, std::move(request), Texts().RenderingText, Texts().CancelText);
     if (result.State == TRenderResult::TState::Failed)
-        ShowFailure(QString::fromLocal8Bit(result.Error.c_str()));
+        ShowFailure(RenderFaultText(result.Fault, core_.Language()));
 }
 
 // Once a second until every machine's file is there (or the wait is over).

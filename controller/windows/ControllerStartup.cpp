@@ -19,8 +19,8 @@ int RunController(int argc, char** argv, std::optional<TLanguage> runLanguage) {
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
 
-    // Installed, the settings and the default project folder are the user's; the working
-    // directory (where the slot programs are made) is the process's either way.
+    // The settings and the default project folder are beside the program (installed: the
+    // user's); the working directory (where the slot programs are made) is the process's.
     const QString workingDirectory = QDir::currentPath() + "/";
     const QString programDirectory = QApplication::applicationDirPath() + "/";
     const TProgramPlaces places(QApplication::applicationFilePath());
@@ -29,7 +29,7 @@ int RunController(int argc, char** argv, std::optional<TLanguage> runLanguage) {
     TClientCore::TLinks links;
     for (auto& link : links)
         link = std::make_unique<TRemoteLink>(workingDirectory);
-    QString documentHome = places.DocumentHome(workingDirectory);
+    QString documentHome = places.DocumentHome();
     if (!documentHome.endsWith('/'))
         documentHome += '/';
     TClientCore core(std::move(links), workingDirectory, programDirectory, documentHome);

@@ -2,9 +2,11 @@
 
 #include "AudioRender.h"
 #include "EngineCommands.h"
+#include "GetPureFilename.h"
 #include "PlayCommand.h"
 #include "files/ExportPk.h"
 #include "files/ImportPk.h"
+#include "session/MachineTexts.h"
 #include "song/SongModel.h"
 #include "song/TempoInfo.h"
 
@@ -49,7 +51,7 @@ int Convert(const std::string& in, const std::string& out, std::ostream& err) {
     TPkSong song;
     TTempoInfo tempo;
     if (!ReadSong(in, song, tempo)) {
-        err << "Plinkora: " << in << " is not a Plinkora song file\n";
+        err << "Plinkora: " << MessageText(Message(TMessageKind::NotSongFile, {Plain(in)})) << "\n";
         return 1;
     }
     WriteSong(out, song, tempo);
@@ -68,6 +70,12 @@ std::string Help() {
 
 int Usage(const std::string& problem, std::ostream& err) {
     err << "Plinkora: " << problem << "\n" << Help();
+    return 2;
+}
+
+// A command that cannot run as given: only the problem, no file touched.
+int Refuse(const std::string& problem, std::ostream& err) {
+    err << "Plinkora: " << problem << "\n";
     return 2;
 }
 
@@ -93,6 +101,8 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     if (option == "--export-midi") {
         if (args.size() != 3)
             return Usage("--export-midi needs a song file and a MIDI file", err);
+        if (!NamesMidiFile(args[2]))
+            return Refuse("the MIDI file " + args[2] + " does not end in .mid", err);
         return ExportMidiFile(args[1], args[2], out, err);
     }
     if (option == "--render") {
@@ -123,11 +133,13 @@ std::string VersionText() {
     return "Plinkora v" + VersionNumberText();
 }
 
-int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   TLanguage language) {
+    UseLanguage(language);
     try {
         return Dispatch(args, out, err);
     } catch (const std::exception& error) {
-        err << "Plinkora: " << error.what() << "\n";
+        err << "Plinkora: " << FailureText(error) << "\n";
         return 1;
     }
 }

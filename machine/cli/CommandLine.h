@@ -1,12 +1,16 @@
 #pragma once
 
+#include "Language.h"
+
 #include <iosfwd>
 #include <string>
 #include <vector>
 
 // The machine program's command-line actions: the options that start with "--" and run without
 // windows. Returns the exit status.
-int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// Its messages are in `language`: English unless "--language" chose otherwise.
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   TLanguage language = TLanguage::English);
 
 // "1.234" for version 1.2.3.4.
 std::string VersionNumberText();

@@ -45,7 +45,7 @@ int RenderSongFile(const std::string& songPath, const std::string& outputPath, s
         return 1;
     const TRenderResult result = session.RenderAudio(outputPath);
     if (result.State != TRenderResult::TState::Written) {
-        err << "Plinkora: " << result.Error << "\n";
+        err << "Plinkora: " << MessageText(result.Fault) << "\n";
         return 1;
     }
     out << outputPath << " (" << result.Seconds << " s)\n";

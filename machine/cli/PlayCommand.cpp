@@ -100,15 +100,13 @@ int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& e
     if (const int32_t opened = session.SetDevice(request.Device); !session.Support().DeviceOpen) {
         const TMidiOut& midiOut = session.Out();
         err << "Plinkora: device " << request.Device << " cannot be opened:";
-        if (midiOut.OpenFailure.empty())
+        if (midiOut.OpenFailure.Empty())
             err << MidiErrorText(opened) << "\n";
         else
-            err << " " << midiOut.OpenFailure << "\n";
-        if (const std::string problem = SystemSoundFontProblem();
-            request.Device == MidiMapperId && !problem.empty())
-            err << "Plinkora: " << problem << "\n";
-        for (const std::string& line : session.DebugLog().Lines())
-            err << "  " << line << "\n";
+            err << " " << MessageText(midiOut.OpenFailure) << "\n";
+        if (const TUserMessage problem = SystemSoundFontProblem();
+            request.Device == MidiMapperId && !problem.Empty())
+            err << "Plinkora: " << MessageText(problem) << "\n";
         return 1;
     }
 

@@ -216,7 +216,7 @@ void WalkSongNotes(const TPkSong& song, const std::vector<TEncodedPattern>& patt
         if (events.empty())
             continue;
         if (offset + pattern.Sounding.LastTime > std::numeric_limits<uint32_t>::max())
-            throw FileError("The song is too long for a MIDI file");
+            throw FileError(Message(TMessageKind::TooLongForMidi));
         const auto at = static_cast<uint32_t>(offset);
         if (at + events.front().Time >= previous) {
             out.Delta(at + events.front().Time - previous);
@@ -265,7 +265,7 @@ std::string FileStart(const TTempoInfo& tempo, const TExportOptions& options,
     AppendOptionalEvents(bytes, options, settings);
     const size_t trackLength = bytes.size() - TrackStart + noteBytes + sizeof EndOfTrack;
     if (trackLength > std::numeric_limits<uint32_t>::max())
-        throw FileError("The song is too long for a MIDI file");
+        throw FileError(Message(TMessageKind::TooLongForMidi));
     std::string length;
     AppendBigEndian(length, static_cast<uint32_t>(trackLength), 4);
     bytes.replace(TrackLengthOffset, 4, length);
@@ -381,7 +381,7 @@ std::vector<TExportEvent> CollectSongEvents(const TPkSong& song, const TMelodies
         if (!pattern || pattern->Events.empty())
             continue;
         if (offset + pattern->LastTime > std::numeric_limits<uint32_t>::max())
-            throw FileError("The song is too long for a MIDI file");
+            throw FileError(Message(TMessageKind::TooLongForMidi));
         for (const TExportEvent& event : pattern->Events)
             events.push_back({event.Message, event.Time + static_cast<uint32_t>(offset)});
     }

@@ -1,13 +1,20 @@
 #pragma once
 
+#include "UserMessage.h"
+
 #include <stdexcept>
 #include <string>
 
-// A song or MIDI file could not be read or written; what() is the message for the user.
+// A song or MIDI file could not be read or written. Message() says why, without words: the
+// session words it in the user's language (what() only names the fault, for diagnosis).
 class FileError : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit FileError(TUserMessage message);
+    const TUserMessage& Message() const { return message_; }
+
+private:
+    TUserMessage message_;
 };
 
-std::string CannotOpenMessage(const std::string& path);   // "Cannot open file <path>"
-std::string CannotCreateMessage(const std::string& path); // "Cannot create file <path>"
+TUserMessage CannotOpenMessage(const std::string& path);   // "Cannot open file <path>"
+TUserMessage CannotCreateMessage(const std::string& path); // "Cannot create file <path>"

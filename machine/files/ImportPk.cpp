@@ -30,11 +30,7 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
-std::string LowerFirst(std::string text) {
-    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z')
-        text[0] = static_cast<char>(text[0] - 'A' + 'a');
-    return text;
-}
+using enum TMessageKind;
 
 // A song-file line read as a list of numbers separated by single spaces.
 class NumberList {
@@ -63,38 +59,44 @@ public:
     bool AtEnd() const { return next_ >= lines_.size(); }
     size_t LineNumber() const { return next_; } // of the line read last
 
-    const std::string& Line(const char* what) {
+    // `item` names the line in a message: an Item... kind.
+    const std::string& Line(TMessageKind item) {
         if (AtEnd())
-            Fail("the file ends before " + LowerFirst(what));
+            Fail(EndsBefore, {Message(item)});
         return lines_[next_++];
     }
 
-    int32_t FirstNumber(const char* what) { return NumberList(Line(what)).Next(); }
-    int32_t WholeLineNumber(const char* what) { return StrToInt(Line(what)); }
+    int32_t FirstNumber(TMessageKind item) { return NumberList(Line(item)).Next(); }
+    int32_t WholeLineNumber(TMessageKind item) { return StrToInt(Line(item)); }
 
     // Exactly `count` numbers from the next line; more are ignored.
-    std::vector<int32_t> Numbers(const char* what, size_t count) {
-        const std::string& line = Line(what);
+    std::vector<int32_t> Numbers(TMessageKind item, size_t count) {
+        const std::string& line = Line(item);
         NumberList list(line);
         std::vector<int32_t> values;
         while (values.size() < count) {
             if (!list.HasMore())
-                Fail(std::string(what) + " holds " + std::to_string(values.size()) +
-                     " values where " + std::to_string(count) + " are needed");
+                Fail(TooFewValues, {Message(item), Plain(static_cast<int64_t>(values.size())),
+                                    Plain(static_cast<int64_t>(count))});
             values.push_back(list.Next());
         }
         return values;
     }
 
-    int32_t InRange(int32_t value, int32_t low, int32_t high, const char* what) {
-        if (value < low || value > high)
-            Fail(std::string(what) + " " + std::to_string(value) + " is outside " +
-                 std::to_string(low) + ".." + std::to_string(high));
-        return value;
+    // `value` names the value in a message: a Value... kind.
+    int32_t InRange(int32_t number, int32_t low, int32_t high, TMessageKind value) {
+        if (number < low || number > high)
+            Fail(OutsideRange, {Message(value), Plain(number), Plain(low), Plain(high)});
+        return number;
     }
 
-    [[noreturn]] void Fail(const std::string& reason) const {
-        throw FileError("Song file " + path_ + ", line " + std::to_string(next_) + ": " + reason);
+    [[noreturn]] void Fail(TMessageKind reason, std::vector<TUserMessage> values) const {
+        Fail(Message(reason, std::move(values)));
+    }
+
+    [[noreturn]] void Fail(TUserMessage reason) const {
+        throw FileError(Message(
+            SongFileLine, {Plain(path_), Plain(static_cast<int64_t>(next_)), std::move(reason)}));
     }
 
 private:
@@ -110,12 +112,12 @@ private:
 void ReadNotes(SongFileReader& file, TPkSong& song) {
     int32_t steps = MaxSteps;
     for (int32_t p = 1; p <= song.PatternCount; ++p) {
-        NumberList list(file.Line("a note line"));
+        NumberList list(file.Line(ItemNoteLine));
         int32_t count = 0;
         while (count < MaxSteps && list.HasMore())
-            song.Notes[p][++count] = file.InRange(list.Next(), 0, 127, "Note value");
+            song.Notes[p][++count] = file.InRange(list.Next(), 0, 127, ValueNote);
         if (count == 0)
-            file.Fail("pattern " + std::to_string(p) + " has no notes");
+            file.Fail(NoNotes, {Plain(p)});
         if (count < MaxSteps)
             steps = count;
     }
@@ -139,42 +141,41 @@ std::string PatternName(const std::string& line) {
 }
 
 void ReadTrack(SongFileReader& file, TPkSong& song) {
-    const int32_t count = file.FirstNumber("the song-line count");
+    const int32_t count = file.FirstNumber(ItemSongLineCount);
     if (count < 0)
-        file.Fail("the song-line count " + std::to_string(count) + " is negative");
-    const auto lines = file.Numbers("The song-line list", static_cast<size_t>(count));
+        file.Fail(NegativeLineCount, {Plain(count)});
+    const auto lines = file.Numbers(ItemSongLineList, static_cast<size_t>(count));
     song.SonglineCount = count;
     song.Songlines.assign(1, 0);
     for (int32_t pattern : lines)
-        song.Songlines.push_back(file.InRange(pattern, 1, song.PatternCount, "Song line pattern"));
+        song.Songlines.push_back(file.InRange(pattern, 1, song.PatternCount, ValueSongLinePattern));
 }
 
 void ReadSettings(SongFileReader& file, TPkSong& song, const std::vector<int32_t>& transpose) {
     std::copy(transpose.begin(), transpose.end(), song.Transpose.begin() + 1);
-    song.Patch = file.InRange(file.FirstNumber("the patch line"), 0, 127, "Patch");
-    const std::string& device = file.Line("the device line");
+    song.Patch = file.InRange(file.FirstNumber(ItemPatchLine), 0, 127, ValuePatch);
+    const std::string& device = file.Line(ItemDeviceLine);
     song.Device = device.starts_with("-") ? -1 : NumberList(device).Next();
-    song.Channel = file.InRange(file.FirstNumber("the channel line"), 1, 16, "Channel");
-    song.Range = file.FirstNumber("the range line");
+    song.Channel = file.InRange(file.FirstNumber(ItemChannelLine), 1, 16, ValueChannel);
+    song.Range = file.FirstNumber(ItemRangeLine);
     if (!IsValidRange(song.Range))
-        file.Fail("Range " + std::to_string(song.Range) + " is not one of 13, 25, 37, 49, 61");
+        file.Fail(RangeNotAllowed, {Plain(song.Range)});
 }
 
 void ReadSignature(SongFileReader& file, TTempoInfo& tempo) {
     const int32_t numerator =
-        file.InRange(file.WholeLineNumber("the time signature"), 1, 16, "Time signature numerator");
-    file.Line("the time signature separator");
-    const int32_t denominator = file.WholeLineNumber("the time signature denominator");
+        file.InRange(file.WholeLineNumber(ItemTimeSignature), 1, 16, ValueSignatureNumerator);
+    file.Line(ItemSignatureSeparator);
+    const int32_t denominator = file.WholeLineNumber(ItemSignatureDenominator);
     if (denominator != 2 && denominator != 4 && denominator != 8 && denominator != 16)
-        file.Fail("Time signature denominator " + std::to_string(denominator) +
-                  " is not one of 2, 4, 8, 16");
+        file.Fail(DenominatorNotAllowed, {Plain(denominator)});
     tempo.SigNumerator = static_cast<uint8_t>(numerator);
     tempo.SigDenominator = static_cast<uint8_t>(denominator);
 }
 
 void ReadStepLists(SongFileReader& file, TPkSong& song,
-                   std::vector<std::vector<uint8_t>> TPkSong::*target, const char* line,
-                   const char* value, int32_t low, int32_t high) {
+                   std::vector<std::vector<uint8_t>> TPkSong::*target, TMessageKind line,
+                   TMessageKind value, int32_t low, int32_t high) {
     for (int32_t p = 1; p <= song.PatternCount; ++p) {
         const auto values = file.Numbers(line, song.Steps);
         for (int32_t s = 1; s <= song.Steps; ++s)
@@ -185,9 +186,9 @@ void ReadStepLists(SongFileReader& file, TPkSong& song,
 
 void ReadSongFrom(SongFileReader& file, TPkSong& song, TTempoInfo& tempo) {
     song.StepTime =
-        file.InRange(file.FirstNumber("the step time"), MinStepTime, MaxStepTime, "Step time");
-    const int32_t patterns = file.FirstNumber("the pattern count");
-    file.InRange(patterns, 1, MaxPatterns, "Pattern count");
+        file.InRange(file.FirstNumber(ItemStepTime), MinStepTime, MaxStepTime, ValueStepTime);
+    const int32_t patterns = file.FirstNumber(ItemPatternCount);
+    file.InRange(patterns, 1, MaxPatterns, ValuePatternCount);
     ResizePatternPool(song, patterns);
     for (int32_t p = 1; p <= patterns; ++p)
         song.PatternNames[p] = std::string("(").append(std::to_string(p)).append(")");
@@ -195,8 +196,8 @@ void ReadSongFrom(SongFileReader& file, TPkSong& song, TTempoInfo& tempo) {
     ReadTrack(file, song);
     if (file.AtEnd())
         return;
-    file.Line("the transposition label");
-    const auto transpose = file.Numbers("The transposition list", song.PatternCount);
+    file.Line(ItemTranspositionLabel);
+    const auto transpose = file.Numbers(ItemTranspositionList, song.PatternCount);
     if (file.AtEnd())
         return;
     ReadSettings(file, song, transpose);
@@ -205,15 +206,15 @@ void ReadSongFrom(SongFileReader& file, TPkSong& song, TTempoInfo& tempo) {
     ReadSignature(file, tempo);
     if (file.AtEnd())
         return;
-    ReadStepLists(file, song, &TPkSong::Gates, "The gate line", "Gate", gtSingle, gtEnd);
-    ReadStepLists(file, song, &TPkSong::Lengths, "The length line", "Length", 0, MaxSteps);
+    ReadStepLists(file, song, &TPkSong::Gates, ItemGateLine, ValueGate, gtSingle, gtEnd);
+    ReadStepLists(file, song, &TPkSong::Lengths, ItemLengthLine, ValueLength, 0, MaxSteps);
     if (file.AtEnd())
         return;
     for (int32_t p = 1; p <= song.PatternCount; ++p)
-        song.PatternNames[p] = PatternName(file.Line("a pattern name"));
+        song.PatternNames[p] = PatternName(file.Line(ItemPatternName));
     if (file.AtEnd())
         return;
-    song.Bank = file.InRange(file.WholeLineNumber("the bank"), 0, 127, "Bank");
+    song.Bank = file.InRange(file.WholeLineNumber(ItemBank), 0, 127, ValueBank);
 }
 
 TPkSong FreshLoadingSong(const std::string& path) {
@@ -235,7 +236,7 @@ TPkSong FreshLoadingSong(const std::string& path) {
 
 bool ReadSong(const std::string& path, TPkSong& song, TTempoInfo& tempo) {
     SongFileReader file(path, SplitLines(ReadWholeFile(path)));
-    if (file.AtEnd() || file.Line("the header") != SongFileHeaderText())
+    if (file.AtEnd() || file.Line(ItemHeader) != SongFileHeaderText())
         return false;
 
     TPkSong loaded = FreshLoadingSong(path);
@@ -244,8 +245,8 @@ bool ReadSong(const std::string& path, TPkSong& song, TTempoInfo& tempo) {
     loadedTempo.SigDenominator = 4;
     try {
         ReadSongFrom(file, loaded, loadedTempo);
-    } catch (const ConvertError& error) { // the standard text, with the file and line
-        file.Fail(error.what());
+    } catch (const ConvertError& error) { // the standard message, with the file and line
+        file.Fail(error.Message());
     }
 
     SetTempo(loadedTempo, loaded.StepTime);

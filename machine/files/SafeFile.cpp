@@ -7,11 +7,15 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-std::string CannotOpenMessage(const std::string& path) {
-    return "Cannot open file " + path;
+FileError::FileError(TUserMessage message)
+    : std::runtime_error(DescribeMessage(message)), message_(std::move(message)) {}
+
+TUserMessage CannotOpenMessage(const std::string& path) {
+    return Message(TMessageKind::CannotOpen, {Plain(path)});
 }
-std::string CannotCreateMessage(const std::string& path) {
-    return "Cannot create file " + path;
+
+TUserMessage CannotCreateMessage(const std::string& path) {
+    return Message(TMessageKind::CannotCreate, {Plain(path)});
 }
 
 void WriteFileAtomically(const std::string& path, std::string_view data) {
@@ -31,7 +35,7 @@ std::string ReadWholeFile(const std::string& path) {
             continue;
         if (got < 0) {
             ::close(fd);
-            throw FileError("Read error in file " + path);
+            throw FileError(Message(TMessageKind::ReadError, {Plain(path)}));
         }
         if (got == 0)
             break;

@@ -107,8 +107,9 @@ bool TMidiOut::Open() {
         UnlockDevice();
     }
     LastResult = result;
-    OpenFailure = result != MidiResult::Ok && port_ ? port_->OpenFailure() : std::string();
-    Report("midiOutOpen: Device #" + std::to_string(DeviceId), result, OpenFailure);
+    OpenFailure = result != MidiResult::Ok && port_ ? port_->OpenFailure() : TUserMessage{};
+    Report("midiOutOpen: Device #" + std::to_string(DeviceId), result,
+           OpenFailure.Empty() ? std::string() : Wording(OpenFailure));
     SetDeviceOpen(result == MidiResult::Ok);
     return result == MidiResult::Ok;
 }

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "PeriodicTimer.h"
+#include "UserMessage.h"
 #include "song/MidiVoice.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -93,7 +95,10 @@ public:
     std::atomic<int32_t> LastResult{0};        // shared: result code of the last reported call
     // After a failed Open, the port's explanation for the user (TMidiPort::OpenFailure); empty
     // after a successful one. User-interface thread only.
-    std::string OpenFailure;
+    TUserMessage OpenFailure;
+    // Words OpenFailure for the debugger line (the machine session words it in the user's
+    // language).
+    std::function<std::string(const TUserMessage&)> Wording = DescribeMessage;
 
     // Sends one word on the open device and returns the device's code (InvalidHandle when no
     // device is open); keeps and logs nothing. Waits while the tick is sending.

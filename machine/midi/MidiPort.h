@@ -1,5 +1,7 @@
 #pragma once
 
+#include "UserMessage.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -62,7 +64,7 @@ public:
     virtual int32_t Open(int32_t deviceId, std::unique_ptr<TMidiDevice>& device) = 0;
     // After a failed Open, what the user should read when the result code alone would not
     // tell them what went wrong and what to do; empty otherwise.
-    virtual std::string OpenFailure() const { return {}; }
+    virtual TUserMessage OpenFailure() const { return {}; }
 };
 
 // A machine without MIDI devices (the command line's export): every open fails with "no device

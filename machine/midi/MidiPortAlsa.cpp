@@ -1,5 +1,7 @@
 #include "MidiPortAlsa.h"
 
+#include "FluidSynthEngine.h"
+
 #include <RtMidi.h>
 #include <alsa/asoundlib.h>
 #include <mutex>
@@ -142,7 +144,10 @@ private:
 
 void QuietAlsaLibrary() {
     static std::once_flag once;
-    std::call_once(once, [] { snd_lib_error_set_handler(&IgnoreAlsaError); });
+    std::call_once(once, [] {
+        if (!AudioLibraryMessagesWanted())
+            snd_lib_error_set_handler(&IgnoreAlsaError);
+    });
 }
 
 bool AlsaSequencerAvailable() {

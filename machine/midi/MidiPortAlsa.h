@@ -10,7 +10,7 @@
 // the sequencer's order. Where no sequencer exists the list is empty; nothing here throws or
 // writes to standard error.
 
-// Keeps the ALSA library from printing its own error messages.
+// Keeps the ALSA library from printing its own error messages (unless PLINKORA_AUDIO_DEBUG is 1).
 void QuietAlsaLibrary();
 
 bool AlsaSequencerAvailable();

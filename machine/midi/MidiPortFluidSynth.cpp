@@ -7,11 +7,13 @@
 #include <charconv>
 #include <filesystem>
 #include <fluidsynth.h>
-#include <fstream>
-#include <mutex>
 #include <string_view>
+#include <system_error>
+#include <unistd.h>
 
 namespace {
+
+using TDriverStart = TFluidSynthMapper::TDriverStart;
 
 std::vector<std::string> OfferedAudioDrivers(fluid_settings_t* settings) {
     std::vector<std::string> names;
@@ -26,10 +28,10 @@ bool Contains(const std::vector<std::string>& names, const std::string& name) {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-std::string Join(const std::vector<std::string>& names) {
+std::string Join(const std::vector<std::string>& names, const std::string& separator = ", ") {
     std::string text;
     for (const std::string& name : names)
-        text += (text.empty() ? "" : ", ") + name;
+        text += (text.empty() ? "" : separator) + name;
     return text;
 }
 
@@ -42,24 +44,74 @@ std::string Clause(std::string message) {
     return message;
 }
 
-// Starts the first of `wanted` (or, when it is empty, of the desktop drivers) that this
-// FluidSynth offers and that starts. When none does, `failure` says what was tried.
-fluid_audio_driver_t* StartAudioDriver(fluid_settings_t* settings, fluid_synth_t* synth,
-                                       const std::vector<std::string>& wanted,
-                                       std::string& failure) {
-    const std::vector<std::string> offered = OfferedAudioDrivers(settings);
-    std::vector<std::string> candidates, missing;
-    if (wanted.empty()) {
-        for (const char* name : DesktopAudioDrivers)
-            if (Contains(offered, name))
-                candidates.push_back(name);
-    } else {
-        for (const std::string& name : wanted)
-            (Contains(offered, name) ? candidates : missing).push_back(name);
-    }
+// Where a sound server listens for its clients.
+std::string RuntimeFolder(const char* variable) {
+    if (const char* folder = std::getenv(variable); folder && *folder)
+        return folder;
+    if (const char* folder = std::getenv("XDG_RUNTIME_DIR"); folder && *folder)
+        return folder;
+    return "/run/user/" + std::to_string(getuid());
+}
 
-    std::string tried;
-    for (const std::string& name : candidates) {
+bool Exists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+// A desktop driver that talks to a sound server is tried only when the server runs: trying it
+// otherwise could start one (PulseAudio's autospawn) or wait for one.
+bool ServerRuns(const std::string& driver) {
+    if (driver == "pipewire") {
+        const char* remote = std::getenv("PIPEWIRE_REMOTE");
+        return Exists(RuntimeFolder("PIPEWIRE_RUNTIME_DIR") + "/" +
+                      (remote && *remote ? remote : "pipewire-0"));
+    }
+    if (driver == "pulseaudio")
+        return std::getenv("PULSE_SERVER") ||
+               Exists(RuntimeFolder("PULSE_RUNTIME_PATH") + "/native") ||
+               Exists(RuntimeFolder("XDG_RUNTIME_DIR") + "/pulse/native");
+    return true;
+}
+
+// The drivers to try, in order: `wanted`, or when it is empty the desktop drivers. Skipped and
+// Missing say why others are not tried.
+struct TDriverChoice {
+    std::vector<std::string> Candidates;
+    std::vector<std::string> Skipped; // "pulseaudio (no server runs)"
+    std::vector<std::string> Missing; // "this FluidSynth has no driver ..."
+};
+
+TDriverChoice ChooseDrivers(const std::vector<std::string>& offered,
+                            const std::vector<std::string>& wanted) {
+    TDriverChoice choice;
+    for (const std::string& name : wanted)
+        if (Contains(offered, name))
+            choice.Candidates.push_back(name);
+        else
+            choice.Missing.push_back("this FluidSynth has no driver \"" + name + "\" (it has " +
+                                     Join(offered) + ")");
+    if (!wanted.empty())
+        return choice;
+    for (const char* name : DesktopAudioDrivers)
+        if (Contains(offered, name) && ServerRuns(name))
+            choice.Candidates.push_back(name);
+        else if (Contains(offered, name))
+            choice.Skipped.push_back(std::string(name) + " (no server runs)");
+    if (choice.Candidates.empty() && choice.Skipped.empty())
+        choice.Missing.push_back(
+            "this FluidSynth has none of " +
+            Join({std::begin(DesktopAudioDrivers), std::end(DesktopAudioDrivers)}) + " (it has " +
+            Join(offered) + ")");
+    return choice;
+}
+
+// Starts the first of the chosen drivers that starts. When none does, Failure says what was
+// tried and why each failed.
+TDriverStart StartAudioDriver(fluid_settings_t* settings, fluid_synth_t* synth,
+                              const std::vector<std::string>& wanted) {
+    TDriverChoice choice = ChooseDrivers(OfferedAudioDrivers(settings), wanted);
+    std::vector<std::string> tried = choice.Skipped;
+    for (const std::string& name : choice.Candidates) {
         std::string error;
         fluid_audio_driver_t* driver = nullptr;
         {
@@ -68,24 +120,13 @@ fluid_audio_driver_t* StartAudioDriver(fluid_settings_t* settings, fluid_synth_t
                 driver = new_fluid_audio_driver(settings, synth);
         }
         if (driver)
-            return driver;
-        tried += (tried.empty() ? "tried " : ", ") + name;
-        tried += error.empty() ? " (did not start)" : " (" + Clause(error) + ")";
+            return {driver, {}};
+        tried.push_back(name + (error.empty() ? " (did not start)" : " (" + Clause(error) + ")"));
     }
-
-    std::string reasons = tried;
-    for (const std::string& name : missing)
-        reasons += (reasons.empty() ? "" : "; ") + std::string("this FluidSynth has no driver \"") +
-                   name + "\" (it has " + Join(offered) + ")";
-    if (reasons.empty()) {
-        std::vector<std::string> desktop(std::begin(DesktopAudioDrivers),
-                                         std::end(DesktopAudioDrivers));
-        reasons =
-            "this FluidSynth has none of " + Join(desktop) + " (it has " + Join(offered) + ")";
-    }
-    failure = "no audio output for the built-in synthesizer: " + reasons +
-              "; choose another MIDI device or set PLINKORA_AUDIO_DRIVER";
-    return nullptr;
+    std::vector<std::string> reasons = std::move(choice.Missing);
+    if (!tried.empty())
+        reasons.insert(reasons.begin(), "tried " + Join(tried));
+    return {nullptr, Message(TMessageKind::NoAudioOutput, {Plain(Join(reasons, "; "))})};
 }
 
 } // namespace
@@ -167,10 +208,15 @@ private:
 
 TFluidSynthMapper::TFluidSynthMapper(TFluidSynthOptions options) : options_(std::move(options)) {}
 
-TFluidSynthMapper::~TFluidSynthMapper() = default;
+// A driver that started after Open stopped waiting for it goes with the synthesizer.
+TFluidSynthMapper::~TFluidSynthMapper() {
+    if (starting_.valid())
+        if (const TDriverStart started = starting_.get(); started.Driver)
+            delete_fluid_audio_driver(started.Driver);
+}
 
 int32_t TFluidSynthMapper::Open(std::unique_ptr<TMidiDevice>& device) {
-    failure_.clear();
+    failure_ = {};
     if (deviceOpen_)
         return MidiResult::Allocated;
     QuietFluidSynth();
@@ -189,10 +235,29 @@ int32_t TFluidSynthMapper::Open(std::unique_ptr<TMidiDevice>& device) {
         }
         synth_ = std::move(synth);
     }
-    fluid_audio_driver_t* driver =
-        StartAudioDriver(synth_->Settings, synth_->Engine, options_.AudioDrivers, failure_);
-    if (!driver)
+    const TDriverStart started = StartDriver();
+    if (!started.Driver) {
+        failure_ = started.Failure;
         return MidiResult::NoDevice;
-    device = std::make_unique<Device>(*this, driver);
+    }
+    device = std::make_unique<Device>(*this, started.Driver);
     return MidiResult::Ok;
+}
+
+// The drivers are tried on a thread of their own, which the caller (the user-interface thread)
+// waits for only briefly: a sound server that is slow to answer must not freeze the windows. A
+// start still under way is taken up by the next open.
+TFluidSynthMapper::TDriverStart TFluidSynthMapper::StartDriver() {
+    if (!starting_.valid()) {
+        KeepSoundServersFromStarting();
+        try {
+            starting_ = std::async(std::launch::async, StartAudioDriver, synth_->Settings,
+                                   synth_->Engine, options_.AudioDrivers);
+        } catch (const std::system_error&) {
+            return StartAudioDriver(synth_->Settings, synth_->Engine, options_.AudioDrivers);
+        }
+    }
+    if (starting_.wait_for(DriverWait) != std::future_status::ready)
+        return {nullptr, Message(TMessageKind::AudioOutputPending)};
+    return starting_.get();
 }

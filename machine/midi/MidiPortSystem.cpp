@@ -21,9 +21,9 @@ TSystemMidiOptions SystemMidiOptionsFromEnvironment() {
     return options;
 }
 
-std::string SystemSoundFontProblem() {
+TUserMessage SystemSoundFontProblem() {
     const TSystemMidiOptions options = SystemMidiOptionsFromEnvironment();
-    return options.LogPath.empty() ? SoundFontProblem(options.Mapper.SoundFont) : "";
+    return options.LogPath.empty() ? SoundFontProblem(options.Mapper.SoundFont) : TUserMessage{};
 }
 
 TSystemMidiPort::TSystemMidiPort(TSystemMidiOptions options)
@@ -41,7 +41,7 @@ std::string TSystemMidiPort::DeviceName(int32_t index) {
 }
 
 int32_t TSystemMidiPort::Open(int32_t deviceId, std::unique_ptr<TMidiDevice>& device) {
-    openFailure_.clear();
+    openFailure_ = {};
     if (deviceId < MidiMapperId || deviceId >= static_cast<int32_t>(names_.size()))
         return MidiResult::BadDeviceId;
     if (!options_.LogPath.empty())

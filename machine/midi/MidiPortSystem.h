@@ -20,7 +20,7 @@ TSystemMidiOptions SystemMidiOptionsFromEnvironment();
 
 // Why the built-in synthesizer of the port MakeSystemMidiPort makes cannot sound (a missing
 // soundfont); empty when it can, and while the devices write to a message log.
-std::string SystemSoundFontProblem();
+TUserMessage SystemSoundFontProblem();
 
 // The program's port: device -1 is the built-in FluidSynth synthesizer, devices 0..n-1 are the
 // ALSA sequencer's output ports. The device list is looked up by DeviceCount and kept until
@@ -32,13 +32,13 @@ public:
     int32_t DeviceCount() override;
     std::string DeviceName(int32_t index) override;
     int32_t Open(int32_t deviceId, std::unique_ptr<TMidiDevice>& device) override;
-    std::string OpenFailure() const override { return openFailure_; }
+    TUserMessage OpenFailure() const override { return openFailure_; }
 
 private:
     TSystemMidiOptions options_;
     TFluidSynthMapper mapper_;
     std::vector<std::string> names_;
-    std::string openFailure_;
+    TUserMessage openFailure_;
 };
 
 // The port chosen at program start, set up from the environment.

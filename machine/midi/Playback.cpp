@@ -164,7 +164,7 @@ TStartResult TPlayback::StartPlayback() {
     if (!support_.DeviceOpen) {
         if (out_.LastResult.load() == MidiResult::Allocated)
             return TStartResult::DeviceBusy;
-        return out_.OpenFailure.empty() ? TStartResult::Failed : TStartResult::Unavailable;
+        return out_.OpenFailure.Empty() ? TStartResult::Failed : TStartResult::Unavailable;
     }
     out_.SelectBank(song_.Bank);
     out_.SendShort(out_.Voice.ProgramChange());

@@ -2,6 +2,7 @@
 
 #include "CommandChannel.h"
 #include "RemoteWire.h"
+#include "session/MachineTexts.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -260,7 +261,7 @@ void TRemoteServer::RunMacro(Link& link, const QByteArray& macro) {
         if (HandleMacro)
             HandleMacro(lines);
     } catch (const std::exception& error) {
-        ReportFailure(QString::fromUtf8(error.what()));
+        ReportFailure(QString::fromStdString(FailureText(error)));
     } catch (...) {
         ReportFailure("unknown failure");
     }

@@ -11,6 +11,7 @@ TMachineSession::TMachineSession(std::unique_ptr<TMidiPort> port)
     : port_(port ? std::move(port) : std::make_unique<TNoMidiPort>()) {
     support_ = std::make_unique<TMidiSupport>();
     out_ = std::make_unique<TMidiOut>(*port_, *support_, &debugLog_);
+    out_->Wording = [](const TUserMessage& message) { return MessageText(message); };
     playback_ = std::make_unique<TPlayback>(song_, melodies_, *out_, *support_, tempo_, state_);
     playback_->PlayingChanged = [this](bool) { Report(chTransport); };
     deviceNames_ = OutputDeviceList(*port_);

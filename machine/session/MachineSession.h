@@ -65,9 +65,9 @@ public:
     int32_t CurrentPattern() const { return state_.CurrentPattern.load(); }
     int32_t TrackPosition() const { return state_.TrackPosition.load(); }
     bool Muted() const { return state_.Muted.load() != 0; }
-    // The play toggle is down: started by it (or a play button that uses it), not yet stopped by
-    // the stop toggle.
-    bool PlayToggleDown() const { return playToggleDown_; }
+    // The play toggle is down while something plays, whatever started it (it comes up when the
+    // start failed) and whatever stopped it (the stop toggle, STOP, a remote STOP, an editor).
+    bool PlayToggleDown() const { return Playing(); }
     // What the last transport start or tone preview came to when it reported chStartFailed.
     TStartResult LastStart() const { return lastStart_; }
     int32_t Transposition() const { return out_->Voice.GlobalTranspose; }
@@ -106,7 +106,7 @@ public:
     // --- files ---
     struct TLoadResult {
         bool Loaded = false;
-        std::string Error; // for the user; empty for a file that does not exist
+        std::string Error; // for the user, in the current language; empty for a missing file
     };
     // Reads the song file and brings the output, the playback and the editors in line with it:
     // channel, program, transposition, device (unless `chooseDevice` is false), the first song
@@ -290,7 +290,6 @@ private:
     int32_t selectedLine_ = 1;
     bool follow_ = true;
     int32_t lastFollowedLine_ = 1; // the line that played when the selection last followed
-    bool playToggleDown_ = false;
     TStartResult lastStart_ = TStartResult::Idle;
     bool connected_ = false;
     uint32_t machineNumber_ = 0;

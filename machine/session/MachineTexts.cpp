@@ -1,5 +1,8 @@
 #include "MachineTexts.h"
 
+#include "StringConvert.h"
+#include "files/FileError.h"
+
 namespace {
 
 TLanguage currentLanguage = DefaultLanguage;
@@ -47,4 +50,28 @@ std::string FolderEntryCaption(std::string_view label, std::string_view folder) 
 
 std::string PatternEditorCaption(int pattern) {
     return "Pattern Editor - PATTERN " + std::to_string(pattern);
+}
+
+std::string MessageText(const TUserMessage& message, TLanguage language) {
+    const TLanguageTable table = language == TLanguage::English ? TLanguageTable(EnglishMessages)
+                                                                : TLanguageTable(GermanMessages);
+    return WordMessage(message, [table](TMessageKind kind) {
+        const int number = FirstMessageText + static_cast<int>(kind) - 1;
+        for (const TLanguageEntry& entry : table)
+            if (entry.Number == number)
+                return std::string(entry.Text);
+        return std::string();
+    });
+}
+
+std::string MessageText(const TUserMessage& message) {
+    return MessageText(message, currentLanguage);
+}
+
+std::string FailureText(const std::exception& failure) {
+    if (const auto* file = dynamic_cast<const FileError*>(&failure))
+        return MessageText(file->Message());
+    if (const auto* number = dynamic_cast<const ConvertError*>(&failure))
+        return MessageText(number->Message());
+    return failure.what();
 }

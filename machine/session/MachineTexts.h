@@ -6,9 +6,12 @@
 // texts it needs (the new-song name).
 
 #include "Language.h"
+#include "UserMessage.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
+#include <iterator>
 #include <span>
 #include <string>
 #include <string_view>
@@ -142,6 +145,7 @@ inline constexpr TLanguageEntry GermanTexts[] = {
     {433, "Typ 0 MidiFile (*.mid)"},
     {434, "Dur"},
     {435, "Moll"},
+    {436, "Wiedergabe"},
 };
 
 // The same numbers in English.
@@ -264,7 +268,148 @@ inline constexpr TLanguageEntry EnglishTexts[] = {
     {433, "Type 0 MIDI file (*.mid)"},
     {434, "Maj"},
     {435, "Min"},
+    {436, "Play"},
 };
+
+// The messages for the user (TMessageKind, in its order: kind k has number FirstMessageText +
+// k - 1), apart from the captions above: a message is whole, not cut to the text buffer.
+inline constexpr int FirstMessageText = 437;
+
+inline constexpr TLanguageEntry GermanMessages[] = {
+    {437, "Datei %1 kann nicht geöffnet werden"},
+    {438, "Datei %1 kann nicht erstellt werden"},
+    {439, "Datei %1 kann nicht erstellt werden: %2"},
+    {440, "Lesefehler in Datei %1"},
+    {441, "%1 ist keine Plinkora-Songdatei"},
+    {442, "Ordner %1 kann nicht erstellt werden"},
+    {443, "'%1' ist kein gültiger ganzzahliger Wert"},
+    {444, "Der Song ist zu lang für eine MIDI-Datei"},
+    {445, "Datei oder Ordner nicht vorhanden"},
+    {446, "Zugriff verweigert"},
+    {447, "Kein Platz mehr auf dem Datenträger"},
+    {448, "Das Dateisystem ist schreibgeschützt"},
+    {449, "Das ist ein Ordner"},
+    {450, "Songdatei %1, Zeile %2: %3"},
+    {451, "die Datei endet vorzeitig, es fehlt %1"},
+    {452, "%1 enthält %2 Werte, nötig sind %3"},
+    {453, "%1 %2 liegt außerhalb von %3..%4"},
+    {454, "Pattern %1 hat keine Noten"},
+    {455, "die Anzahl der Songzeilen %1 ist negativ"},
+    {456, "Notenbereich %1 ist keiner von 13, 25, 37, 49, 61"},
+    {457, "Taktnenner %1 ist keiner von 2, 4, 8, 16"},
+    {458, "die Kopfzeile"},
+    {459, "die Schrittdauer"},
+    {460, "die Anzahl der Pattern"},
+    {461, "eine Notenzeile"},
+    {462, "die Anzahl der Songzeilen"},
+    {463, "die Liste der Songzeilen"},
+    {464, "die Überschrift der Transponierung"},
+    {465, "die Liste der Transponierungen"},
+    {466, "die Instrumentzeile"},
+    {467, "die Gerätezeile"},
+    {468, "die Kanalzeile"},
+    {469, "die Zeile des Notenbereichs"},
+    {470, "die Taktart"},
+    {471, "der Trenner der Taktart"},
+    {472, "der Nenner der Taktart"},
+    {473, "eine Gate-Zeile"},
+    {474, "eine Zeile der Tonlängen"},
+    {475, "ein Patternname"},
+    {476, "die Bank"},
+    {477, "Schrittdauer"},
+    {478, "Anzahl der Pattern"},
+    {479, "Notenwert"},
+    {480, "Pattern der Songzeile"},
+    {481, "Instrument"},
+    {482, "Kanal"},
+    {483, "Taktzähler"},
+    {484, "Gate"},
+    {485, "Tonlänge"},
+    {486, "Bank"},
+    {487, "Es ist kein General-MIDI-Soundfont installiert, daher kann der eingebaute Synthesizer "
+          "(Midi Mapper) nicht klingen: Installieren Sie das Paket fluid-soundfont-gm oder nennen "
+          "Sie eine Soundfont-Datei in PLINKORA_SOUNDFONT."},
+    {488, "Der in PLINKORA_SOUNDFONT genannte Soundfont %1 fehlt oder ist keine Soundfont-Datei."},
+    {489, "%1 ist keine Audiodatei, die dieses Programm schreiben kann (es schreibt %2)"},
+    {490, "Der Synthesizer nimmt seine Einstellungen nicht an"},
+    {491, "Der Synthesizer konnte nicht starten: kein Speicher frei"},
+    {492, "Die MIDI-Daten lassen sich nicht abspielen%1"},
+    {493, "keine Audioausgabe für den eingebauten Synthesizer: %1; wählen Sie ein anderes "
+          "MIDI-Gerät oder setzen Sie PLINKORA_AUDIO_DRIVER"},
+    {494, "noch keine Audioausgabe für den eingebauten Synthesizer: sein Audiotreiber startet "
+          "noch; versuchen Sie es gleich noch einmal, wählen Sie ein anderes MIDI-Gerät oder "
+          "setzen Sie PLINKORA_AUDIO_DRIVER"},
+};
+
+inline constexpr TLanguageEntry EnglishMessages[] = {
+    {437, "Cannot open file %1"},
+    {438, "Cannot create file %1"},
+    {439, "Cannot create file %1: %2"},
+    {440, "Read error in file %1"},
+    {441, "%1 is not a Plinkora song file"},
+    {442, "Cannot create folder %1"},
+    {443, "'%1' is not a valid integer value"},
+    {444, "The song is too long for a MIDI file"},
+    {445, "No such file or directory"},
+    {446, "Permission denied"},
+    {447, "No space left on device"},
+    {448, "Read-only file system"},
+    {449, "Is a directory"},
+    {450, "Song file %1, line %2: %3"},
+    {451, "the file ends before %1"},
+    {452, "%1 holds %2 values where %3 are needed"},
+    {453, "%1 %2 is outside %3..%4"},
+    {454, "pattern %1 has no notes"},
+    {455, "the song-line count %1 is negative"},
+    {456, "Range %1 is not one of 13, 25, 37, 49, 61"},
+    {457, "Time signature denominator %1 is not one of 2, 4, 8, 16"},
+    {458, "the header"},
+    {459, "the step time"},
+    {460, "the pattern count"},
+    {461, "a note line"},
+    {462, "the song-line count"},
+    {463, "the song-line list"},
+    {464, "the transposition label"},
+    {465, "the transposition list"},
+    {466, "the patch line"},
+    {467, "the device line"},
+    {468, "the channel line"},
+    {469, "the range line"},
+    {470, "the time signature"},
+    {471, "the time signature separator"},
+    {472, "the time signature denominator"},
+    {473, "the gate line"},
+    {474, "the length line"},
+    {475, "a pattern name"},
+    {476, "the bank"},
+    {477, "Step time"},
+    {478, "Pattern count"},
+    {479, "Note value"},
+    {480, "Song line pattern"},
+    {481, "Patch"},
+    {482, "Channel"},
+    {483, "Time signature numerator"},
+    {484, "Gate"},
+    {485, "Length"},
+    {486, "Bank"},
+    {487, "No General MIDI soundfont is installed, so the built-in synthesizer (Midi Mapper) "
+          "cannot sound: install the package fluid-soundfont-gm, or name a soundfont file in "
+          "PLINKORA_SOUNDFONT."},
+    {488, "The soundfont %1 named in PLINKORA_SOUNDFONT is missing or is no soundfont file."},
+    {489, "%1 is no sound file this program can write (it writes %2)"},
+    {490, "the synthesizer does not take its settings"},
+    {491, "the synthesizer could not start: out of memory"},
+    {492, "the MIDI data cannot be played%1"},
+    {493, "no audio output for the built-in synthesizer: %1; choose another MIDI device or set "
+          "PLINKORA_AUDIO_DRIVER"},
+    {494, "no audio output for the built-in synthesizer yet: its audio driver is still starting; "
+          "try again, choose another MIDI device or set PLINKORA_AUDIO_DRIVER"},
+};
+
+static_assert(std::size(GermanMessages) ==
+                  static_cast<std::size_t>(TMessageKind::AudioOutputPending),
+              "every message kind has its text, in the kinds' order");
+static_assert(std::size(EnglishMessages) == std::size(GermanMessages));
 
 // The undo steps are named by these text numbers.
 enum TStepText : int32_t {
@@ -290,6 +435,9 @@ enum TStepText : int32_t {
     stDevice = 419,
     stRange = 420,
 };
+
+// The main window's play toggle (its accessible name).
+inline constexpr int PlayToggleText = 436;
 
 using TLanguageTable = std::span<const TLanguageEntry>;
 
@@ -356,3 +504,11 @@ std::string FolderEntryCaption(std::string_view label, std::string_view folder);
 
 // "Pattern Editor - PATTERN " + the pattern number.
 std::string PatternEditorCaption(int pattern);
+
+// A message in the words of `language` (the current one when not given).
+std::string MessageText(const TUserMessage& message, TLanguage language);
+std::string MessageText(const TUserMessage& message);
+
+// What the user reads of a failed operation, in the current language: the message of a file
+// error or a number that did not convert, else the failure's own text.
+std::string FailureText(const std::exception& failure);

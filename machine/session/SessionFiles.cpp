@@ -36,10 +36,10 @@ TMachineSession::TLoadResult TMachineSession::Load(const std::string& path, bool
     try {
         playback_->WithTicksPaused([&] { read = ReadSong(path, song_, tempo_); });
     } catch (const std::exception& failure) {
-        return {false, failure.what()};
+        return {false, FailureText(failure)};
     }
     if (!read)
-        return {false, path + " is not a Plinkora song file"};
+        return {false, MessageText(Message(TMessageKind::NotSongFile, {Plain(path)}))};
     lastSongFolder_ = FolderOf(path);
     ApplyLoadedSong(chooseDevice);
     StartHistory(true);

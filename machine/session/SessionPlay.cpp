@@ -69,8 +69,7 @@ void TMachineSession::Stop() {
     Report(chTransport);
 }
 
-// The play toggle stays down while the output is open; it comes up when the start failed. From
-// stopped in track mode the track starts over at its first song line, which is selected.
+// From stopped in track mode the track starts over at its first song line, which is selected.
 void TMachineSession::PlayToggle() {
     TSessionReport report(*this);
     const bool wasPlaying = Playing();
@@ -79,14 +78,12 @@ void TMachineSession::PlayToggle() {
         SelectLine(1);
     ReportStart(playback_->PlayToggle());
     ReportTrackStart(wasPlaying, patternBefore);
-    playToggleDown_ = support_->DeviceOpen;
     Report(chTransport);
 }
 
 void TMachineSession::StopToggle() {
     TSessionReport report(*this);
     Stop();
-    playToggleDown_ = false;
     Report(chTransport);
 }
 
@@ -96,10 +93,8 @@ void TMachineSession::ChooseMode(TPlayMode mode) {
     const bool wasPlaying = Playing();
     const TStartResult result =
         mode == TPlayMode::Pattern ? playback_->ChoosePatternMode() : playback_->ChooseTrackMode();
-    if (wasPlaying) {
+    if (wasPlaying)
         ReportStart(result);
-        playToggleDown_ = support_->DeviceOpen;
-    }
     Report(chTransport);
 }
 

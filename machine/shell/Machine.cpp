@@ -18,12 +18,14 @@ void TMachine::TakeCommandLine(std::vector<std::string> arguments) {
 
 TSettingsReadResult TMachine::ReadSettingsFile(int32_t screenHeight, std::string& folderProblem) {
     const TProgramPlaces places(QCoreApplication::applicationFilePath());
-    DocumentHome = Local(places.DocumentHome(FromLocal(ProgramFolder(Arguments))));
+    DocumentHome = Local(places.DocumentHome());
     if (SettingsPath.empty()) {
         const QString path = places.SettingsFile(
             FromLocal(SettingsFileName(Local(QCoreApplication::applicationFilePath()))));
         SettingsPath = Local(path);
-        folderProblem = Local(MakeFolder(QFileInfo(path).path()));
+        if (const QString folder = QFileInfo(path).path(); !MakeFolder(folder).isEmpty())
+            folderProblem =
+                MessageText(Message(TMessageKind::CannotCreateFolder, {Plain(Local(folder))}));
     }
     Settings = DefaultSettings(DocumentHome, screenHeight);
     const TSettingsReadResult read = ReadSettings(Settings, SettingsPath, DocumentHome);

@@ -150,7 +150,7 @@ void TForm1::MakeIniFile() {
     try {
         MakeIni(settings, machine_.SettingsPath);
     } catch (const std::exception& failure) {
-        QMessageBox::warning(this, "Plinkora", QString::fromLocal8Bit(failure.what()));
+        QMessageBox::warning(this, "Plinkora", QString::fromStdString(FailureText(failure)));
     }
     ShowFolderCaptions();
 }
@@ -211,6 +211,7 @@ void TForm1::CreateControls() {
     SpeedButton1 = Place(new QToolButton(strip), "SpeedButton1", 276, 2, 22, 22);
     SpeedButton1->setText(QString::fromUtf8("\u25B6"));
     SpeedButton1->setCheckable(true);
+    NamePlayToggle();
     SpeedButton2 = Place(new QToolButton(strip), "SpeedButton2", 298, 2, 22, 22);
     SpeedButton2->setText(QString::fromUtf8("\u25A0"));
     SpeedButton3 = Place(new QToolButton(strip), "SpeedButton3", 322, 2, 34, 22);

@@ -115,6 +115,9 @@ public:
     std::function<void(TLanguage)> ChooseLanguage;
     // Ticks the language item of `language`.
     void ShowLanguage(TLanguage language);
+    // The play toggle's accessible name in the current language: screen readers read it with
+    // the toggle's pressed state, which tells whether something plays.
+    void NamePlayToggle();
 
     // File menu. DoLoadSong is false at once for a missing file; other failures leave the
     // song as it was and put the reason into `error` when given.

@@ -62,6 +62,10 @@ void TForm1::ShowOutput() {
     SetQuietly(SpinEdit3, song.Channel);
 }
 
+void TForm1::NamePlayToggle() {
+    SpeedButton1->setAccessibleName(QString::fromStdString(TextByNumber(PlayToggleText)));
+}
+
 void TForm1::ShowPlayState() {
     SpeedButton1->setChecked(session_.PlayToggleDown());
     const bool patternMode = session_.PlayMode() == TPlayMode::Pattern;
@@ -75,10 +79,10 @@ void TForm1::ShowStartResult(TStartResult result) {
     if (result == TStartResult::DeviceBusy)
         text = QString::fromStdString(MidiErrorText(MidiResult::Allocated));
     else if (result == TStartResult::Unavailable)
-        text = QString::fromStdString(session_.Out().OpenFailure);
+        text = QString::fromStdString(MessageText(session_.Out().OpenFailure));
     else if (result == TStartResult::Failed && session_.Out().DeviceId == MidiMapperId &&
              dynamic_cast<const TSystemMidiPort*>(&session_.Port()))
-        text = QString::fromStdString(SystemSoundFontProblem());
+        text = QString::fromStdString(MessageText(SystemSoundFontProblem()));
     if (text.isEmpty())
         return;
     QMessageBox box(QMessageBox::NoIcon, "Plinkora", text, QMessageBox::Ok, this);

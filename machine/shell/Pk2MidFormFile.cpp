@@ -19,16 +19,17 @@ void TForm1::SaveClick() {
         if (!session_.Save())
             SaveAsClick();
     } catch (const std::exception& failure) {
-        QMessageBox::critical(this, "Plinkora", QString::fromLocal8Bit(failure.what()));
+        QMessageBox::critical(this, "Plinkora", QString::fromStdString(FailureText(failure)));
     }
 }
 
 // Where a file dialog starts: the song or MIDI folder; the default one is made on first use.
 QString TForm1::DialogFolder(const std::string& folder) {
     const QString path = QFile::decodeName(folder.c_str());
-    if (folder == DefaultSongFolder(machine_.DocumentHome))
-        if (const QString problem = MakeFolder(path); !problem.isEmpty())
-            Ask(problem, QMessageBox::Ok);
+    if (folder == DefaultSongFolder(machine_.DocumentHome) && !MakeFolder(path).isEmpty())
+        Ask(QString::fromStdString(
+                MessageText(Message(TMessageKind::CannotCreateFolder, {Plain(folder)}))),
+            QMessageBox::Ok);
     return path;
 }
 
@@ -70,7 +71,7 @@ bool TForm1::SaveAsClick() {
     try {
         session_.SaveAs(Local(chosen));
     } catch (const std::exception& failure) {
-        QMessageBox::critical(this, "Plinkora", QString::fromLocal8Bit(failure.what()));
+        QMessageBox::critical(this, "Plinkora", QString::fromStdString(FailureText(failure)));
         return false;
     }
     return true;
@@ -134,7 +135,7 @@ bool TForm1::ExportMidiFile() {
     try {
         session_.ExportMidi(Local(chosen));
     } catch (const std::exception& failure) {
-        QMessageBox::critical(this, "Plinkora", QString::fromLocal8Bit(failure.what()));
+        QMessageBox::critical(this, "Plinkora", QString::fromStdString(FailureText(failure)));
         return false;
     }
     return true;
@@ -149,6 +150,6 @@ bool TForm1::ExportAudioFile() {
     const TRenderResult result =
         RenderWithProgress(this, session_.AudioRequest(Local(chosen)), RenderingText, CancelText);
     if (result.State == TRenderResult::TState::Failed)
-        QMessageBox::critical(this, "Plinkora", QString::fromLocal8Bit(result.Error.c_str()));
+        QMessageBox::critical(this, "Plinkora", QString::fromStdString(MessageText(result.Fault)));
     return result.State == TRenderResult::TState::Written;
 }

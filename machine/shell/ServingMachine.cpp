@@ -2,6 +2,7 @@
 
 #include "EndSignals.h"
 #include "LocalFileNames.h"
+#include "files/FileError.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -23,11 +24,14 @@ std::vector<std::string> ServingArguments(int argc, char** argv) {
     return arguments;
 }
 
-// A song that does not load leaves the new song; the machine serves all the same.
+// A song that is missing or does not load leaves the new song, and says so; the machine serves
+// all the same.
 void LoadSongArgument(TMachine& machine) {
     const QString song = FromLocal(machine.SongArgument());
-    if (song.isEmpty() || !QFileInfo(song).isFile())
+    if (song.isEmpty())
         return;
+    if (!QFileInfo(song).isFile())
+        return Report(QString::fromStdString(MessageText(CannotOpenMessage(Local(song)))));
     if (const auto result = machine.Session.Load(Local(song)); !result.Loaded)
         Report(QString::fromLocal8Bit(result.Error.c_str()));
 }

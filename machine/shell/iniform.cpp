@@ -8,7 +8,6 @@
 #include "song/SongModel.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <optional>
 
 namespace {
@@ -131,7 +130,7 @@ bool TakeAll(TSettings& settings, LineTaker& take) {
 } // namespace
 
 std::string DefaultSongFolder(const std::string& programFolder) {
-    return programFolder + "/PKSongs";
+    return programFolder + (programFolder.ends_with('/') ? "" : "/") + "PKSongs";
 }
 
 TSettings DefaultSettings(const std::string& programFolder, int32_t screenHeight, int32_t mainWidth,
@@ -149,30 +148,6 @@ TSettings DefaultSettings(const std::string& programFolder, int32_t screenHeight
     layout.TrackTop = layout.PatternTop;
     settings.Copyright = DefaultCopyrightLine;
     return settings;
-}
-
-std::string ProgramFolder(const std::vector<std::string>& arguments,
-                          const std::string& currentDirectory) {
-    if (arguments.size() < 2)
-        return currentDirectory;
-    const size_t slash = arguments[0].find_last_of('/');
-    if (slash == std::string::npos)
-        return currentDirectory;
-    return arguments[0].substr(0, slash);
-}
-
-// Always absolute: a program started as "./Plinkora" must not keep folders that mean another
-// place once it is started from elsewhere.
-std::string ProgramFolder(const std::vector<std::string>& arguments) {
-    std::error_code error;
-    const std::filesystem::path current = std::filesystem::current_path(error);
-    const std::string raw = ProgramFolder(arguments, current.string());
-    if (raw.empty())
-        return raw; // the root folder, written as nothing before "/PKSongs"
-    std::string folder = (current / raw).lexically_normal();
-    while (folder.size() > 1 && folder.back() == '/')
-        folder.pop_back();
-    return folder;
 }
 
 std::string SettingsFileName(const std::string& programFile) {

@@ -64,13 +64,6 @@ TSettings DefaultSettings(const std::string& programFolder, int32_t screenHeight
 
 std::string DefaultSongFolder(const std::string& programFolder);
 
-// The folder of argument 0 when the program was started with arguments after it, otherwise
-// currentDirectory. An argument 0 without any '/' also gives currentDirectory.
-std::string ProgramFolder(const std::vector<std::string>& arguments,
-                          const std::string& currentDirectory);
-// As above with the process's current directory.
-std::string ProgramFolder(const std::vector<std::string>& arguments);
-
 // The program file's path with ".ini" added, or in place of a final ".exe".
 std::string SettingsFileName(const std::string& programFile);
 

@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
     if (!args.empty() && args[0] == "--serve")
         return RunServingMachine(argc, argv);
     if (!args.empty() && std::string_view(args[0]).starts_with("--"))
-        return RunCommandLine(args, std::cout, std::cerr);
+        return RunCommandLine(args, std::cout, std::cerr,
+                              language.Language.value_or(TLanguage::English));
     return RunMachine(argc, argv);
 }

@@ -279,6 +279,15 @@ TEST_F(ExportMidiCommand, ABadProjectFailsAndLeavesTheOutput) {
     EXPECT_EQ(TempDir::Read(dir.File("out.mid")), "old");
 }
 
+TEST_F(ExportMidiCommand, AMidiFileNameMustEndInMid) {
+    Project(0);
+    EXPECT_EQ(Run(PKCONTROL_PROGRAM, {"--export-midi", File("band.pkp"), File("x.wav")}), 2);
+    EXPECT_EQ(Run(PKCONTROL_PROGRAM, {"--combine", File("x.txt"), File("band1.pks")}), 2);
+    EXPECT_FALSE(QFileInfo::exists(File("x.wav")));
+    EXPECT_FALSE(QFileInfo::exists(File("x.txt")));
+    EXPECT_FALSE(QFileInfo::exists(File("band1.mid"))) << "no machine was started";
+}
+
 } // namespace
 
 namespace {

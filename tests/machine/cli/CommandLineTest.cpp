@@ -53,6 +53,16 @@ TEST(CommandLine, ConvertErrorsLeaveTheOutputUntouched) {
     EXPECT_EQ(TempDir::Read(out), "precious");
 }
 
+TEST(CommandLine, MessagesAreEnglishUnlessAnotherLanguageIsChosen) {
+    TempDir dir;
+    const std::vector<std::string> args = {"--convert", dir.File("none.pks"), dir.File("o.pks")};
+    EXPECT_EQ(Plinkora(args).err, "Plinkora: Cannot open file " + dir.File("none.pks") + "\n");
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCommandLine(args, out, err, TLanguage::German), 1);
+    EXPECT_EQ(err.str(),
+              "Plinkora: Datei " + dir.File("none.pks") + " kann nicht geöffnet werden\n");
+}
+
 TEST(CommandLine, OptionsAndUsage) {
     EXPECT_EQ(Plinkora({"--version"}).out, "Plinkora v1.200\n");
     const RunResult help = Plinkora({"--help"});
@@ -109,6 +119,19 @@ TEST(CommandLine, ExportMidiRefusesWhatItCannotRead) {
     EXPECT_EQ(Plinkora({"--export-midi", "only-one"}).status, 2);
 }
 
+TEST(CommandLine, ExportMidiRefusesANameThatIsNoMidiFile) {
+    TempDir dir;
+    const auto song = dir.Write("Tune.pks", ExportSong);
+    const auto other = dir.Write("d1.mid", "not named");
+    for (const char* name : {"d1.txt", "d1", "d1.MID"}) {
+        const RunResult run = Plinkora({"--export-midi", song, dir.File(name)});
+        EXPECT_EQ(run.status, 2) << name;
+        EXPECT_EQ(run.err, "Plinkora: the MIDI file " + dir.File(name) + " does not end in .mid\n");
+        EXPECT_FALSE(std::filesystem::exists(dir.File(name))) << name;
+    }
+    EXPECT_EQ(TempDir::Read(other), "not named");
+}
+
 TEST(CommandLine, ListDevicesBeginsWithTheMapper) {
     const RunResult run = Plinkora({"--list-devices"});
     EXPECT_EQ(run.status, 0);
@@ -161,8 +184,9 @@ TEST(CommandLine, PlayExplainsWhenTheBuiltInSynthesizerHasNoAudioOutput) {
                                     "the built-in synthesizer: this FluidSynth has no driver "
                                     "\"no-such-driver\""))
         << run.err;
-    EXPECT_NE(run.err.find("; choose another MIDI device or set PLINKORA_AUDIO_DRIVER\n"),
-              std::string::npos);
+    EXPECT_TRUE(run.err.ends_with("; choose another MIDI device or set PLINKORA_AUDIO_DRIVER\n"))
+        << "one message, not the debugger's lines after it";
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1);
 }
 
 TEST(CommandLine, PlayRefusesBadArguments) {

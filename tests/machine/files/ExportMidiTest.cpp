@@ -404,7 +404,7 @@ TEST_F(MidiExport, FailedWriteLeavesTheOldFileWhole) {
         Export(base + ".pks");
         FAIL() << "no error";
     } catch (const FileError& error) {
-        EXPECT_EQ(std::string(error.what()), "Cannot create file " + old);
+        EXPECT_EQ(error.Message(), CannotCreateMessage(old));
     }
     EXPECT_EQ(TempDir::Read(old), "old contents");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);

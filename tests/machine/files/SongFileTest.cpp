@@ -4,6 +4,7 @@
 #include "files/ExportPk.h"
 #include "files/FileError.h"
 #include "files/ImportPk.h"
+#include "session/MachineTexts.h"
 #include "song/SongModel.h"
 #include "song/TempoInfo.h"
 
@@ -314,8 +315,9 @@ protected:
         try {
             Load(text);
             ADD_FAILURE() << "loaded";
-        } catch (const std::runtime_error& error) {
-            EXPECT_NE(std::string(error.what()).find(message), std::string::npos) << error.what();
+        } catch (const FileError& error) {
+            const std::string text = MessageText(error.Message(), TLanguage::English);
+            EXPECT_NE(text.find(message), std::string::npos) << text;
         }
         ExpectUnchanged();
     }
@@ -360,7 +362,7 @@ TEST_F(RefusedSongFile, CountsThatCannotBeRight) {
     ExpectRefused(Replace(WorkedExample, "1 1 2 \r\n", "1 3 2 \r\n"), "Song line pattern 3");
     ExpectRefused(Replace(WorkedExample, "1 1 2 \r\n", "1 0 2 \r\n"), "Song line pattern 0");
     ExpectRefused(Replace(WorkedExample, "5 5 7 9 \r\n", "\r\n"), "pattern 2 has no notes");
-    ExpectRefused(Replace(WorkedExample, "0 0 \r\n", "0 \r\n"), "The transposition list holds 1");
+    ExpectRefused(Replace(WorkedExample, "0 0 \r\n", "0 \r\n"), "the transposition list holds 1");
 }
 
 TEST_F(RefusedSongFile, ValuesThatWouldCorruptTheMidiOutput) {
@@ -371,7 +373,8 @@ TEST_F(RefusedSongFile, ValuesThatWouldCorruptTheMidiOutput) {
     ExpectRefused(Replace(WorkedExample, "10 0 12", "10 -1 12"), "Note value -1");
     ExpectRefused(Replace(WorkedExample, "0 0 1 3 ", "0 0 1 4 "), "Gate 4");
     ExpectRefused(Replace(WorkedExample, "1 1 2 2 ", "1 1 2 17 "), "Length 17");
-    ExpectRefused(Replace(WorkedExample, "0 0 0 0 \r\n1 1", "0 0 0 \r\n1 1"), "The gate line");
+    ExpectRefused(Replace(WorkedExample, "0 0 0 0 \r\n1 1", "0 0 0 \r\n1 1"),
+                  "the gate line holds");
     ExpectRefused(Replace(WorkedExample, "-\r\n4\r\n", "-\r\n3\r\n"), "denominator 3");
     ExpectRefused(Replace(WorkedExample, "4\r\n-", "0\r\n-"), "numerator 0");
     ExpectRefused(Replace(WorkedExample, "copy of 1\r\n0", "copy of 1\r\n128"), "Bank 128");
@@ -382,7 +385,7 @@ TEST_F(RefusedSongFile, AMissingFileCannotBeOpened) {
         ReadSong(dir.File("none.pks"), song, tempo);
         ADD_FAILURE() << "loaded";
     } catch (const FileError& error) {
-        EXPECT_EQ(std::string(error.what()), "Cannot open file " + dir.File("none.pks"));
+        EXPECT_EQ(error.Message(), CannotOpenMessage(dir.File("none.pks")));
     }
     ExpectUnchanged();
 }
@@ -408,7 +411,7 @@ TEST(SongFileWriting, AFailedWriteLeavesWhatWasThere) {
         WriteSong(dir.File("taken.pks"), song, TTempoInfo{});
         ADD_FAILURE() << "written";
     } catch (const FileError& error) {
-        EXPECT_EQ(std::string(error.what()), "Cannot create file " + dir.File("taken.pks"));
+        EXPECT_EQ(error.Message(), CannotCreateMessage(dir.File("taken.pks")));
     }
     EXPECT_TRUE(song.SongModified);
     EXPECT_EQ(TempDir::Read(dir.File("taken.pks/keep")), "kept");

@@ -93,21 +93,20 @@ TEST_F(FluidSynth, FailuresGiveFittingCodes) {
     EXPECT_EQ(TFluidSynthMapper(noSoundFont).Open(device), 6);
 
     EXPECT_EQ(SoundFontProblem(noSoundFont.SoundFont),
-              "The soundfont " + noSoundFont.SoundFont +
-                  " named in PLINKORA_SOUNDFONT is missing or is no soundfont file.");
+              Message(TMessageKind::BadSoundFont, {Plain(noSoundFont.SoundFont)}));
 
     dir.Write("broken.sf2", "not a soundfont");
     noSoundFont.SoundFont = dir.File("broken.sf2");
     EXPECT_EQ(TFluidSynthMapper(noSoundFont).Open(device), 6);
-    EXPECT_NE(SoundFontProblem(noSoundFont.SoundFont), "");
-    EXPECT_EQ(SoundFontProblem(""), "") << "the system's soundfont";
-    EXPECT_EQ(SoundFontProblem(FindDefaultSoundFont()), "");
+    EXPECT_FALSE(SoundFontProblem(noSoundFont.SoundFont).Empty());
+    EXPECT_TRUE(SoundFontProblem("").Empty()) << "the system's soundfont";
+    EXPECT_TRUE(SoundFontProblem(FindDefaultSoundFont()).Empty());
 
     TFluidSynthMapper noAudio(FileOutput("/nonexistent-folder/out.raw"));
     EXPECT_EQ(noAudio.Open(device), 68);
-    EXPECT_TRUE(
-        noAudio.Failure().starts_with("no audio output for the built-in synthesizer: tried file ("))
-        << noAudio.Failure();
+    ASSERT_EQ(noAudio.Failure().Kind, TMessageKind::NoAudioOutput);
+    EXPECT_TRUE(noAudio.Failure().Args.at(0).Value.starts_with("tried file ("))
+        << DescribeMessage(noAudio.Failure());
 
     TFluidSynthOptions unknownSetting = FileOutput(dir.File("b.raw"));
     unknownSetting.Settings.push_back({"synth.no-such-setting", "1"});
@@ -138,6 +137,16 @@ TEST_F(FluidSynth, MapperOpensThroughTheOutputAndReportsFailures) {
     EXPECT_EQ(debugger.Lines().back(), "midiOutOpen: Device #-1  no device driver present  #6");
 }
 
+// Trying the audio drivers must never start a sound server: JACK's client is told not to before
+// any driver is made.
+TEST_F(FluidSynth, OpeningTellsJackNotToStartAServer) {
+    unsetenv("JACK_NO_START_SERVER");
+    TFluidSynthMapper mapper(FileOutput(dir.File("jack.raw")));
+    std::unique_ptr<TMidiDevice> device;
+    ASSERT_EQ(mapper.Open(device), 0);
+    EXPECT_STREQ(std::getenv("JACK_NO_START_SERVER"), "1");
+}
+
 // The message a user reads when the built-in synthesizer finds no audio output: in the debugger
 // line of the open and as the reason the transport did not start.
 TEST_F(FluidSynth, AnAudioDriverThatCannotStartIsReportedPlainly) {
@@ -158,13 +167,11 @@ TEST_F(FluidSynth, AnAudioDriverThatCannotStartIsReportedPlainly) {
     EXPECT_EQ(playback.PlayPattern(), TStartResult::Unavailable);
     EXPECT_FALSE(support.DeviceOpen);
     EXPECT_FALSE(support.TimerRunning());
-    const std::string expected =
-        "no audio output for the built-in synthesizer: this FluidSynth has no driver "
-        "\"no-such-driver\" (it has ";
-    EXPECT_EQ(out.OpenFailure.substr(0, expected.size()), expected);
-    EXPECT_NE(out.OpenFailure.find("alsa"), std::string::npos) << "the drivers it has are named";
-    EXPECT_TRUE(
-        out.OpenFailure.ends_with("); choose another MIDI device or set PLINKORA_AUDIO_DRIVER"));
-    EXPECT_EQ(debugger.Lines().front(),
-              "midiOutOpen: Device #-1  port no longer connected  #68: " + out.OpenFailure);
+    ASSERT_EQ(out.OpenFailure.Kind, TMessageKind::NoAudioOutput);
+    const std::string why = out.OpenFailure.Args.at(0).Value;
+    EXPECT_TRUE(why.starts_with("this FluidSynth has no driver \"no-such-driver\" (it has "))
+        << why;
+    EXPECT_NE(why.find("alsa"), std::string::npos) << "the drivers it has are named";
+    EXPECT_EQ(debugger.Lines().front(), "midiOutOpen: Device #-1  port no longer connected  #68: " +
+                                            out.Wording(out.OpenFailure));
 }

@@ -292,7 +292,8 @@ TEST_F(EndToEnd, SpeedIsTheInvertedTempoSliderAndBadArgumentsAreSurvived) {
     EXPECT_EQ(link.Ask("SETSPEED", "x"), QStringList());
     EXPECT_EQ(link.Ask("DOYOUNEEDSAVE"), QStringList({"NOSAVE"})) << "still answering";
     EXPECT_EQ(SavedSong("speed", 1).value(1), "1000 ms") << "the bad value changed nothing";
-    EXPECT_TRUE(machine.ErrorsContain("'x' is not a valid integer value")) << "told locally";
+    EXPECT_TRUE(machine.ErrorsContain("'x' ist kein gültiger ganzzahliger Wert"))
+        << "told locally, in the machine's language";
 
     const QString missing = machine.File("none.pks");
     EXPECT_EQ(link.Ask("LOAD", missing), QStringList({missing + " loading failed "}));

@@ -79,6 +79,45 @@ TEST_F(Session, AnOperationReportsOnceAndAListenerMayActOnIt) {
     EXPECT_TRUE(reports.empty()) << "nothing changed: nothing reported";
 }
 
+// The play toggle shows whether something plays, whatever started or stopped it, and every
+// start and stop is reported.
+TEST_F(Session, ThePlayToggleIsDownExactlyWhileSomethingPlays) {
+    Load(2, {1, 2});
+    const std::vector<std::pair<const char*, std::function<void()>>> starts = {
+        {"play toggle", [this] { session.PlayToggle(); }},
+        {"play pattern", [this] { session.PlayPattern(); }},
+        {"play song", [this] { session.PlaySong(); }},
+        {"song from start", [this] { session.PlaySongFromStart(); }}};
+    const std::vector<std::pair<const char*, std::function<void()>>> stops = {
+        {"stop toggle", [this] { session.StopToggle(); }},
+        {"stop", [this] { session.Stop(); }},
+        {"failed device change", [this] {
+             port->OpenResult = MidiResult::NoDevice;
+             session.SetDevice(0);
+             port->OpenResult = MidiResult::Ok;
+         }}};
+    const auto reportedTransport = [this] {
+        const bool reported = !reports.empty() && (reports.back() & chTransport);
+        reports.clear();
+        return reported;
+    };
+    for (const auto& [started, start] : starts)
+        for (const auto& [stopped, stop] : stops) {
+            SCOPED_TRACE(std::string(started) + ", then " + stopped);
+            start();
+            EXPECT_TRUE(session.Playing());
+            EXPECT_TRUE(session.PlayToggleDown());
+            EXPECT_TRUE(reportedTransport());
+            stop();
+            EXPECT_FALSE(session.Playing());
+            EXPECT_FALSE(session.PlayToggleDown());
+            EXPECT_TRUE(reportedTransport());
+        }
+    port->OpenResult = MidiResult::Allocated;
+    session.PlayToggle();
+    EXPECT_FALSE(session.PlayToggleDown()) << "a start that failed leaves it up";
+}
+
 TEST_F(Session, EveryChangeOfWhatTheSongFileStoresMarksTheSongModified) {
     Load(3, {1, 2});
     const std::vector<std::pair<const char*, std::function<void()>>> edits = {

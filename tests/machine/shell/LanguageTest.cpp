@@ -147,6 +147,7 @@ const std::map<int, std::string> ExpectedTexts = {
     {433, "Typ 0 MidiFile (*.mid)"},
     {434, "Dur"},
     {435, "Moll"},
+    {436, "Wiedergabe"},
 };
 
 QString Q(const char* utf8) {

@@ -4,6 +4,7 @@
 #include "server/CommandChannel.h"
 #include "shell/Pk2MidForm.h"
 
+#include <QAccessible>
 #include <QTest>
 #include <QWheelEvent>
 #include <functional>
@@ -133,6 +134,25 @@ TEST_F(MainWindow, TheTransportPlaysAndStops) {
     EXPECT_FALSE(form->SpeedButton1->isChecked());
 }
 
+// Screen readers read the toggle's checked state: it must say whether something plays.
+TEST_F(MainWindow, ThePlayToggleShowsWhetherSomethingPlaysWhateverStoppedIt) {
+    const auto pressed = [this] {
+        const bool shown = form->SpeedButton1->isChecked();
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(form->SpeedButton1)->state().checked,
+                  shown);
+        return shown;
+    };
+    EXPECT_FALSE(form->SpeedButton1->accessibleName().isEmpty());
+    form->SpeedButton1->click();
+    EXPECT_TRUE(pressed());
+    form->Button2->click(); // STOP
+    EXPECT_FALSE(pressed());
+    form->Button6->click(); // > PAT.
+    EXPECT_TRUE(pressed()) << "something plays, whatever started it";
+    machine.Session.Stop(); // a remote STOP, an editor's stop
+    EXPECT_FALSE(pressed());
+}
+
 TEST_F(MainWindow, TempoAppliesWhenTheGestureEnds) {
     form->ScrollBar2->setValue(930);
     EXPECT_EQ(form->MsValue->text(), "100");
@@ -250,8 +270,8 @@ TEST_F(MainWindow, LoadingBringsEveryControlInLine) {
     QString error;
     const QString bad = QString::fromStdString(dir.Write("bad.pks", "Plinkora Song\r\n2x ms\r\n"));
     EXPECT_FALSE(form->DoLoadSong(bad, &error));
-    EXPECT_EQ(error, "Song file " + bad + ", line 2: '2x' is not a valid integer value")
-        << "the window names the file and the line, as the command line does";
+    EXPECT_EQ(error, "Songdatei " + bad + ", Zeile 2: '2x' ist kein gültiger ganzzahliger Wert")
+        << "the window names the file and the line, as the command line does, in its language";
     EXPECT_EQ(machine.Session.Song().Name, "Two") << "a failed load keeps the song";
 }
 

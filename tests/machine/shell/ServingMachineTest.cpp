@@ -94,3 +94,16 @@ TEST(ServingMachine, PlaysTheSameLinesForTheSameCommandsAsAMachineWithWindows) {
     EXPECT_GT(withWindows.Messages.size(), 100u);
     EXPECT_TRUE(withWindows.Messages == withoutWindows.Messages);
 }
+
+// A song that is missing is told on standard error; the machine serves a new song all the same.
+TEST(ServingMachine, AMissingSongIsToldAndTheMachineServesANewSong) {
+    TempDir dir;
+    const std::string missing = dir.File("none.pks");
+    testing::internal::CaptureStderr();
+    TServingMachine serving({"Plinkora", missing}, dir.File("serving.ini"),
+                            std::make_unique<TRecordingMidiPort>());
+    const std::string told = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(told.starts_with("Plinkora: ")) << told;
+    EXPECT_NE(told.find(missing), std::string::npos) << told;
+    EXPECT_EQ(serving.Machine.Session.Song().PatternCount, 1) << "the new song";
+}

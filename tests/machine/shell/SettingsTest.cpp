@@ -1,7 +1,9 @@
 #include "TempDir.h"
 #include "files/FileError.h"
+#include "shell/Machine.h"
 #include "shell/iniform.h"
 
+#include <QCoreApplication>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -91,15 +93,31 @@ TEST(Settings, DefaultsFollowTheScreenAndTheMainWindow) {
     EXPECT_EQ(DefaultSettings(Folder, 800, 300, 100).Layout.TrackLeft, 400);
 }
 
-TEST(Settings, ProgramFolderAndFileName) {
-    EXPECT_EQ(ProgramFolder({"/usr/lib/plinkora/Plinkora", "song.pks"}, "/home/ann"),
-              "/usr/lib/plinkora");
-    EXPECT_EQ(ProgramFolder({"/usr/lib/plinkora/Plinkora"}, "/home/ann"), "/home/ann");
-    EXPECT_EQ(ProgramFolder({"Plinkora", "song.pks"}, "/home/ann"), "/home/ann");
-    EXPECT_EQ(ProgramFolder({"/Plinkora", "x"}, "/home/ann") + "/PKSongs", "/PKSongs");
-    EXPECT_EQ(ProgramFolder({"./Plinkora", "x"}), std::filesystem::current_path().string())
-        << "a relative start gives an absolute folder";
-    EXPECT_EQ(ProgramFolder({}), std::filesystem::current_path().string());
+// The song folder lies beside the program file, wherever the program was started from and
+// whatever argument 0 says.
+TEST(Settings, TheDefaultSongFolderIsBesideTheProgram) {
+    const std::string beside = QCoreApplication::applicationDirPath().toStdString() + "/PKSongs";
+    TempDir dir;
+    const std::filesystem::path started = std::filesystem::current_path();
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"Plinkora"},
+                                                      {"/usr/lib/plinkora/Plinkora", "song.pks"},
+                                                      {"./Plinkora", "x"}}) {
+        for (const std::string& from : {std::string("/"), dir.File("")}) {
+            std::filesystem::current_path(from);
+            TMachine machine;
+            machine.TakeCommandLine(arguments);
+            machine.SettingsPath = dir.File("Plinkora.ini");
+            std::string folderProblem;
+            machine.ReadSettingsFile(ScreenHeight, folderProblem);
+            EXPECT_EQ(machine.Settings.SongFolder, beside) << from << " " << arguments[0];
+            EXPECT_EQ(machine.Settings.MidiFolder, beside);
+        }
+    }
+    std::filesystem::current_path(started);
+    EXPECT_EQ(DefaultSongFolder("/"), "/PKSongs") << "a program in the root folder";
+}
+
+TEST(Settings, SettingsFileName) {
     EXPECT_EQ(SettingsFileName("/opt/pk/Plinkora"), "/opt/pk/Plinkora.ini");
     EXPECT_EQ(SettingsFileName("/opt/pk/PK2"), "/opt/pk/PK2.ini");
     EXPECT_EQ(SettingsFileName("/opt/pk/Plinkora.exe"), "/opt/pk/Plinkora.ini");
