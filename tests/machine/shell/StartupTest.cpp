@@ -2,7 +2,9 @@
 
 #include "TempDir.h"
 
+#include <QGuiApplication>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -135,4 +137,20 @@ TEST(StartUp, ClosingTheMainWindowAsksTheSaveQuestionOnce) {
     EXPECT_EQ(questions, 1);
     EXPECT_EQ(ended.count(), 1);
     EXPECT_TRUE(std::filesystem::exists(dir.File("Plinkora.ini")));
+}
+
+// The offscreen screen (800 x 600) is too small for four machines side by side.
+TEST(StartUp, EveryLayoutKeepsTheWindowsOnTheScreen) {
+    TempDir dir;
+    TMachineWindows windows({"Plinkora"}, dir.File("Plinkora.ini"));
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    for (int layout = 1; layout <= 3; ++layout)
+        for (int number = 1; number <= 4; ++number) {
+            SCOPED_TRACE(testing::Message() << "layout " << layout << ", machine " << number);
+            ASSERT_TRUE(windows.Layout(layout, number));
+            const TWindowSet& set = windows.Windows();
+            for (const QWidget* window : {set.Main, set.Pattern, set.Track, set.Server})
+                EXPECT_TRUE(!window->isVisible() || area.contains(window->frameGeometry()))
+                    << window->objectName().toStdString();
+        }
 }
