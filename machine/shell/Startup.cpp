@@ -166,6 +166,7 @@ void TMachineWindows::ChooseLanguage(TLanguage language) {
     Form3.ShowTexts(before);
     Form9.updatestatistics();
     SetHints({&Form1, &Form3, &Form5});
+    SetAccessibleNames({&Form1, &Form3, &Form5, &Form6, &Form8});
     Form1.MakeIniFile();
 }
 
@@ -207,6 +208,7 @@ void TMachineWindows::FinishStartUp() {
         Server.show();
     Form1.Skin1Click(); // the saved skin was kept one below: "next" restores it
     SetHints({&Form1, &Form3, &Form5});
+    SetAccessibleNames({&Form1, &Form3, &Form5, &Form6, &Form8});
 }
 
 void TMachineWindows::MinimizeWindows() {

@@ -1,5 +1,6 @@
 // The controller window over recording links, offscreen.
 
+#include "AccessibleNames.h"
 #include "Client.h"
 #include "ControlCommandLine.h"
 #include "ProgramVersion.h"
@@ -228,11 +229,26 @@ TEST_F(ClientForm, TheLanguageMenuSwitchesEveryTextAtOnceAndBack) {
     EXPECT_EQ(about->text(), "Bis zu vier Plinkora Maschinen als ein Projekt");
 }
 
+// Every control reads with a name, in German and in English.
+TEST_F(ClientForm, EveryControlHasANameAScreenReaderCanSay) {
+    c.core->StartMachine(1); // its stop button shows
+    for (const char* language : {"LanguageGerman", "LanguageEnglish"}) {
+        Trigger(language);
+        QStringList unnamed = AccessibleNames::ControlsWithoutName(window);
+        unnamed << AccessibleNames::ControlsWithoutName(*window.AboutBox);
+        EXPECT_TRUE(unnamed.isEmpty()) << language << "\n" << unnamed.join("\n").toStdString();
+    }
+}
+
 TEST_F(ClientForm, EveryTextInTheTablesHasItsControl) {
     for (const TControlText& text : WindowTexts())
         EXPECT_TRUE(window.findChild<QObject*>(text.Name)) << text.Name;
     for (const TControlText& text : FrameHints())
         EXPECT_TRUE(window.TrackControl[1]->findChild<QObject*>(text.Name)) << text.Name;
+    for (const TControlName& name : WindowNames())
+        EXPECT_TRUE(window.findChild<QObject*>(name.Name)) << name.Name;
+    for (const TControlName& name : FrameNames())
+        EXPECT_TRUE(window.TrackControl[1]->findChild<QObject*>(name.Name)) << name.Name;
 }
 
 TEST(ClientFormLanguage, ALanguageForTheRunShowsButIsNotKept) {

@@ -1,5 +1,6 @@
 #include "shell/Startup.h"
 
+#include "AccessibleNames.h"
 #include "TempDir.h"
 
 #include <QGuiApplication>
@@ -153,4 +154,21 @@ TEST(StartUp, EveryLayoutKeepsTheWindowsOnTheScreen) {
                 EXPECT_TRUE(!window->isVisible() || area.contains(window->frameGeometry()))
                     << window->objectName().toStdString();
         }
+}
+
+// Every control of every window reads with a name, in English and in German (the language the
+// other tests expect to find).
+TEST(StartUp, EveryControlHasANameAScreenReaderCanSay) {
+    TempDir dir;
+    TMachineWindows windows({"Plinkora"}, dir.File("Plinkora.ini"));
+    const std::vector<QWidget*> all = {&windows.Server, &windows.Form1, &windows.Form3,
+                                       &windows.Form2,  &windows.Form4, &windows.Form5,
+                                       &windows.Form6,  &windows.Form8, &windows.Form9};
+    for (const TLanguage language : {TLanguage::English, TLanguage::German}) {
+        windows.Form1.ChooseLanguage(language);
+        QStringList unnamed;
+        for (QWidget* window : all)
+            unnamed << AccessibleNames::ControlsWithoutName(*window);
+        EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join("\n").toStdString();
+    }
 }
