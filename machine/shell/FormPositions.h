@@ -64,8 +64,8 @@ void PlaceServerAtStart(TWindowRects& w, TLayoutState& layout);
 // changing nothing, for any other layout. `serverShown` tells whether the server window shows.
 bool MachineLayout(int layout, int32_t n, TWindowRects& w, TLayoutState& state, bool& serverShown);
 
-// Moves windows that would leave `area` (the screen's available area) back into it, keeping how
-// they stand to each other: the main window with the windows docked to it and the shown server
+// Moves windows that would leave `area` (the available area of the desktop) back into it, keeping
+// how they stand to each other: the main window with the windows docked to it and the shown server
 // window move as one, an undocked pattern editor with a track editor docked to it as another, an
 // undocked track editor alone. A group larger than the area keeps its left and top edge inside.
 // Windows within the area stay where they are. Ends with ArrangeWindows.

@@ -283,12 +283,10 @@ bool TMachineWindows::Layout(int layout, int32_t number) {
     Server.setVisible(serverShown);
     ApplyWindowRects(windows_, rects);
     ArrangeWindows(windows_, state);
-    // On a small screen the rows of the layout move in so that every window can be reached.
-    const QScreen* screen = QGuiApplication::screenAt(QPoint(rects.M.Left, rects.M.Top));
-    if (!screen)
-        screen = QGuiApplication::primaryScreen();
-    if (screen)
-        KeepWithin(windows_, state, screen->availableGeometry(), serverShown);
+    // On a small desktop the rows of the layout move in so that every window can be reached; the
+    // desktop spans all screens side by side.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        KeepWithin(windows_, state, screen->availableVirtualGeometry(), serverShown);
     if (layout == 3)
         Form3.raise(); // in front: only the top of the main window shows above it
     return true;
