@@ -3,6 +3,7 @@
 #include "GetPureFilename.h"
 #include "LogTexts.h"
 #include "ProcessMidUnit.h"
+#include "ProgramVersion.h"
 #include "ProjectExport.h"
 #include "ProjectRender.h"
 #include "TextLines.h"
@@ -105,11 +106,7 @@ int ExportMidi(const QStringList& args, const QString& programDirectory, TLangua
 } // namespace
 
 QString ControlVersionText() {
-    return QString("PKControl v%1.%2%3%4")
-        .arg(PLINKORA_VERSION_MAJOR)
-        .arg(PLINKORA_VERSION_MINOR)
-        .arg(PLINKORA_VERSION_PATCH)
-        .arg(PLINKORA_VERSION_TWEAK);
+    return "PKControl v" + QString::fromStdString(ProgramVersionText());
 }
 
 int RunControlCommandLine(const QStringList& args, const QString& programDirectory,

@@ -11,4 +11,4 @@
 int RunControlCommandLine(const QStringList& args, const QString& programDirectory,
                           QTextStream& out, QTextStream& err, TLanguage language = DefaultLanguage);
 
-QString ControlVersionText(); // "PKControl v1.2..."
+QString ControlVersionText(); // "PKControl v1.234" for version 1.2.3.4

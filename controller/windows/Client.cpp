@@ -2,6 +2,7 @@
 
 #include "DesktopSupport.h"
 #include "PlaceControl.h"
+#include "ProgramVersion.h"
 #include "RemoteInfo.h"
 #include "TempoBar.h"
 #include "Trackframe2.h"
@@ -44,6 +45,10 @@ QToolButton* Button(QWidget* parent, const QString& caption, const QString& hint
     return button;
 }
 
+QString TitleWithVersion(const QString& title) {
+    return title + " v" + QString::fromStdString(ProgramVersionText());
+}
+
 QLabel* Text(QWidget* parent, const QString& caption) {
     return new QLabel(caption, parent);
 }
@@ -53,7 +58,7 @@ QLabel* Text(QWidget* parent, const QString& caption) {
 Tclientform::Tclientform(TClientCore& core, QString programDirectory, QWidget* parent)
     : QMainWindow(parent), core_(core), programDirectory_(std::move(programDirectory)) {
     setObjectName("clientform");
-    setWindowTitle("Plinkora Control  v1.2");
+    setWindowTitle(TitleWithVersion("Plinkora Control"));
     setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
@@ -108,7 +113,10 @@ void Tclientform::CreateControls() {
     Memo1 = Place(new QPlainTextEdit(Panel), "Memo1", 246, 166, 136, 94);
     Memo1->setReadOnly(true);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines (paths, command words) wrap, at a space where there is one.
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Memo1->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     Timer2 = new QTimer(this);
     Timer2->setInterval(1000);
     Timer2->setSingleShot(true);
@@ -153,18 +161,38 @@ void Tclientform::CreateMenus() {
     QMenu* newProject = file->addMenu("New Project");
     newProject->setObjectName("NewProject1");
     const char* newNames[] = {"New1Machine", "New2Machine", "New3Machine", "New4Machine"};
+    QAction* newAction = nullptr;
     for (int count = 1; count <= 4; ++count)
-        AddAction(newProject, newNames[count - 1],
-                  QString::number(count) + (count == 1 ? " Machine" : " Machines"),
-                  [this, count] { core_.NewMachines(count); });
-    AddAction(file, "LoadProject", "Load Project", [this] { LoadProjectExecute(); });
-    AddAction(file, "SaveProject1", "Save Project", [this] { SaveProjectExecute(); });
-    AddAction(file, "SaveProjectAs1", "Save Project As", [this] { ChooseProjectFileAndSave(); });
+        newAction = AddAction(newProject, newNames[count - 1],
+                              QString::number(count) + (count == 1 ? " Machine" : " Machines"),
+                              [this, count] { core_.NewMachines(count); });
+    newAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N)); // the full project
+    AddAction(file, "LoadProject", "Load Project", [this] {
+        LoadProjectExecute();
+    })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    AddAction(file, "SaveProject1", "Save Project", [this] {
+        SaveProjectExecute();
+    })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    AddAction(file, "SaveProjectAs1", "Save Project As", [this] {
+        ChooseProjectFileAndSave();
+    })->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     ExportMidiItem = AddAction(file, "ExportMidi", "Export Midi", [this] { ExportMidiExecute(); });
+    ExportMidiItem->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     ExportAudioItem =
         AddAction(file, "ExportAudio", "Export Audio...", [this] { ExportAudioExecute(); });
     file->addSeparator();
     AddAction(file, "Exit1", "Exit", [this] { close(); });
+
+    // The keys of the machine's windows: Space for the pattern, Ctrl+Space for the song.
+    QMenu* playback = menuBar()->addMenu("Playback");
+    playback->setObjectName("Playback1");
+    AddAction(playback, "PlayPatternAll", "Play/Stop Pattern", [this] {
+        PlayOrStop(TClientCore::TPlayRequest::Pattern);
+    })->setShortcut(QKeySequence(Qt::Key_Space));
+    AddAction(playback, "PlaySongAll", "Play/Stop Song", [this] {
+        PlayOrStop(TClientCore::TPlayRequest::Song);
+    })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Space));
+    AddAction(playback, "StopAll", "Stop All", [this] { core_.StopAll(); });
 
     QMenu* options = menuBar()->addMenu("Options");
     options->setObjectName("Options1");
@@ -190,8 +218,9 @@ void Tclientform::CreateMenus() {
     help->setObjectName("Help1");
     AddAction(help, "Info1", "Info...", [this] { AboutBox->show(); });
     AddAction(help, "HelpPlinkora1", " Help - Plinkora", [this] { OpenHelp("Plinkora"); });
-    AddAction(help, "HelpControl1", " Help - Plinkora Control",
-              [this] { OpenHelp("Plinkora Control"); });
+    AddAction(help, "HelpControl1", " Help - Plinkora Control", [this] {
+        OpenHelp("Plinkora Control");
+    })->setShortcut(QKeySequence(Qt::Key_F1));
 }
 
 // Each language by its own name, whichever language the window speaks.
@@ -284,7 +313,7 @@ void Tclientform::ShowLanguage() {
     const TLanguage language = core_.Language();
     ApplyControlLanguage(*this, *Panel, language);
     InstallQtLanguage(language);
-    setWindowTitle(Texts().Title + " v1.2");
+    setWindowTitle(TitleWithVersion(Texts().Title));
     ShowFolderCaptions();
     AboutBox->adjustSize();
     LanguageGerman->setChecked(language == TLanguage::German);
@@ -294,6 +323,15 @@ void Tclientform::ShowLanguage() {
 void Tclientform::ChooseLanguage(TLanguage language) {
     core_.ChooseLanguage(language);
     ShowLanguage(); // also when the run already spoke it: the menu's tick follows the click
+}
+
+void Tclientform::PlayOrStop(TClientCore::TPlayRequest request) {
+    if (core_.PlayRequest() == request)
+        core_.StopAll();
+    else if (request == TClientCore::TPlayRequest::Song)
+        core_.PlaySong();
+    else
+        core_.PlayPattern();
 }
 
 void Tclientform::ScrollBar2Change() {

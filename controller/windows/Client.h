@@ -79,6 +79,9 @@ public:
     void OpenHelp(const QString& program);
     // The user's choice from the language menu: for this run and kept in the settings.
     void ChooseLanguage(TLanguage language);
+    // Space and Ctrl+Space: plays the pattern or the song on all machines, or stops them when
+    // that was the last request.
+    void PlayOrStop(TClientCore::TPlayRequest request);
 
     QWidget* Panel;
     std::array<QToolButton*, 9> SpeedButton{}; // 1-4 start, 5-8 stop (index = number)

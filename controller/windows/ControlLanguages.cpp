@@ -1,9 +1,11 @@
 #include "ControlLanguages.h"
 
 #include <QAbstractButton>
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <QScrollBar>
 #include <QWidget>
 #include <cstring>
 
@@ -22,6 +24,10 @@ constexpr TControlText WindowTextTable[] = {
     {"ExportMidi", {"Exportiere Midi", "Export MIDI"}, {}},
     {"ExportAudio", {"Exportiere Audio...", "Export Audio..."}, {}},
     {"Exit1", {"Beenden", "Exit"}, {}},
+    {"Playback1", {"Wiedergabe", "Playback"}, {}},
+    {"PlayPatternAll", {"Pattern spielen/stoppen", "Play/Stop Pattern"}, {}},
+    {"PlaySongAll", {"Song spielen/stoppen", "Play/Stop Song"}, {}},
+    {"StopAll", {"Alle stoppen", "Stop All"}, {}},
     {"Options1", {"Optionen", "Options"}, {}},
     {"Directorys1", {"Verzeichnisse", "Directories"}, {}},
     {"LanguageMenu", {"Sprache", "Language"}, {}},
@@ -65,6 +71,28 @@ constexpr TControlText FrameHintTable[] = {
     {"SpeedButton1", {}, {"Wiedergabe Pattern - Maschine ", "Play Pattern - Machine "}},
 };
 
+constexpr TControlName WindowNameTable[] = {
+    {"SpeedButton15", {"STOP - Alle Maschinen", "STOP - All Machines"}},
+    {"ScrollBar2", {"Tempo", "Tempo"}},
+    {"PrevSpeedButton", {"Vorheriger Pattern", "Previous pattern"}},
+    {"NextSpeedButton", {"Nächster Pattern", "Next pattern"}},
+    {"SpeedButton9",
+     {"Regler der ausgewählten Maschinen nach oben", "Sliders of the selected machines up"}},
+    {"SpeedButton10",
+     {"Regler der ausgewählten Maschinen nach unten", "Sliders of the selected machines down"}},
+    {"Memo1", {"Protokoll", "Log"}},
+};
+
+constexpr TControlName FrameNameTable[] = {
+    {"WheelBar1", {"Lautstärke - Maschine ", "Volume - Machine "}},
+    {"SpeedButton10", {"Stummschalten - Maschine ", "Mute - Machine "}},
+    {"SpeedButton1", {"Wiedergabe Pattern - Maschine ", "Play Pattern - Machine "}},
+    {"SpeedButton2", {"STOP - Maschine ", "STOP - Machine "}},
+};
+
+// The name of a slot's selection box, ending in the machine number.
+constexpr TBothLanguages SelectionName{"Auswahl - Maschine ", "Selection - Machine "};
+
 // The hints of the start and stop buttons, ending in the machine number.
 constexpr TBothLanguages StartHint{"Starten - Maschine ", "Start - Machine "};
 constexpr TBothLanguages StopHint{"Herunterfahren - Maschine ", "Shut Down - Machine "};
@@ -85,6 +113,17 @@ void SetHint(QObject* control, const QString& hint) {
         action->setToolTip(hint);
     else if (auto* widget = qobject_cast<QWidget*>(control))
         widget->setToolTip(hint);
+}
+
+void SetName(QObject* control, const QString& name) {
+    auto* widget = qobject_cast<QWidget*>(control);
+    if (!widget)
+        return;
+    widget->setAccessibleName(name);
+    if (auto* area = qobject_cast<QAbstractScrollArea*>(widget)) {
+        area->verticalScrollBar()->setAccessibleName(name);
+        area->horizontalScrollBar()->setAccessibleName(name);
+    }
 }
 
 void Apply(QObject* control, const TControlText& text, TLanguage language,
@@ -117,9 +156,15 @@ void ApplySlotTexts(QWidget& panel, int slot, TLanguage language) {
     SetHint(button(slot), QString::fromUtf8(StartHint.In(language)) + n);
     SetCaption(button(slot + 4), "PK " + n);
     SetHint(button(slot + 4), QString::fromUtf8(StopHint.In(language)) + n);
-    if (QWidget* frame = panel.findChild<QWidget*>("TrackControl" + n))
+    SetName(panel.findChild<QObject*>("CheckBox" + n, Qt::FindDirectChildrenOnly),
+            QString::fromUtf8(SelectionName.In(language)) + n);
+    if (QWidget* frame = panel.findChild<QWidget*>("TrackControl" + n)) {
         for (const TControlText& text : FrameHintTable)
             Apply(frame->findChild<QObject*>(text.Name), text, language, n);
+        for (const TControlName& name : FrameNameTable)
+            SetName(frame->findChild<QObject*>(name.Name),
+                    QString::fromUtf8(name.Spoken.In(language)) + n);
+    }
 }
 
 } // namespace
@@ -158,6 +203,14 @@ std::span<const TControlText> FrameHints() {
     return FrameHintTable;
 }
 
+std::span<const TControlName> WindowNames() {
+    return WindowNameTable;
+}
+
+std::span<const TControlName> FrameNames() {
+    return FrameNameTable;
+}
+
 QString ControlCaption(const char* name, TLanguage language) {
     for (const TControlText& text : WindowTextTable)
         if (std::strcmp(text.Name, name) == 0)
@@ -168,6 +221,9 @@ QString ControlCaption(const char* name, TLanguage language) {
 void ApplyControlLanguage(QWidget& window, QWidget& panel, TLanguage language) {
     for (const TControlText& text : WindowTextTable)
         Apply(WindowControl(window, panel, text.Name), text, language);
+    for (const TControlName& name : WindowNameTable)
+        SetName(WindowControl(window, panel, name.Name),
+                QString::fromUtf8(name.Spoken.In(language)));
     for (int slot = 1; slot <= 4; ++slot)
         ApplySlotTexts(panel, slot, language);
 }

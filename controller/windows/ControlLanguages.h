@@ -54,15 +54,25 @@ struct TControlText {
     TBothLanguages Hint;
 };
 
+// The name a screen reader says for a control whose caption is a symbol or nothing.
+struct TControlName {
+    const char* Name;
+    TBothLanguages Spoken;
+};
+
 // The window's controls (on the panel, its actions and menus, the about box) and the controls
-// of each slot's frame, whose hints end in the machine number.
+// of each slot's frame, whose hints end in the machine number; the same for the names, where
+// the frame's and the slot's selection box's end in the machine number.
 std::span<const TControlText> WindowTexts();
 std::span<const TControlText> FrameHints();
+std::span<const TControlName> WindowNames();
+std::span<const TControlName> FrameNames();
 
 // The caption WindowTexts() gives the control `name` in `language`; empty when it gives none.
 QString ControlCaption(const char* name, TLanguage language);
 
-// Replaces the captions and hints of the controller window's controls, found by their object
-// names: the controls on `panel` (its direct children), the window's actions, menus and labels;
-// the track control frames "TrackControl1" to "TrackControl4" get their slot's hints.
+// Replaces the captions, hints and accessible names of the controller window's controls, found
+// by their object names: the controls on `panel` (its direct children), the window's actions,
+// menus and labels; the track control frames "TrackControl1" to "TrackControl4" get their slot's
+// hints and names. A named scroll area's scroll bars take its name.
 void ApplyControlLanguage(QWidget& window, QWidget& panel, TLanguage language);

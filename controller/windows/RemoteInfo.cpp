@@ -1,5 +1,7 @@
 #include "RemoteInfo.h"
 
+#include "ProgramVersion.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -30,7 +32,9 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     // Its caption comes with the window's language.
     auto* about = new QLabel("Up to four Plinkora machines as one project", this);
     about->setObjectName("AboutText");
-    for (QLabel* line : {product, new QLabel("Version 1.206", this), about}) {
+    for (QLabel* line :
+         {product, new QLabel("Version " + QString::fromStdString(ProgramVersionText()), this),
+          about}) {
         line->setAlignment(Qt::AlignCenter);
         layout->addWidget(line);
     }

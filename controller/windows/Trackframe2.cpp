@@ -3,6 +3,7 @@
 #include "PlaceControl.h"
 #include "WheelBar2003.h"
 
+#include <QLabel>
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QToolButton>
@@ -57,17 +58,27 @@ TTrackControl::TTrackControl(QWidget* parent) : QFrame(parent) {
     WheelBar1->setRange(0, 127);
     WheelBar1->SetWheelStep(5);
     WheelBar1->SetPositionInverse(127);
+    VolumeText = Place(new QLabel(this), "VolumeText", 80, 89, 32, 14);
+    VolumeText->setAlignment(Qt::AlignCenter);
+    ShowVolumeText();
     connect(SpeedButton10, &QToolButton::clicked, this, &TTrackControl::MuteClicked);
     connect(SpeedButton1, &QToolButton::clicked, this, &TTrackControl::PlayPatternClicked);
     connect(SpeedButton2, &QToolButton::clicked, this, &TTrackControl::StopClicked);
-    connect(WheelBar1, &TWheelBar2003::Change, this,
-            [this] { emit VolumeMoved(WheelBar1->value()); });
+    connect(WheelBar1, &TWheelBar2003::Change, this, [this] {
+        ShowVolumeText();
+        emit VolumeMoved(WheelBar1->value());
+    });
 }
 
 void TTrackControl::ShowState(bool muted, int volume) {
     SpeedButton10->setChecked(muted);
     const QSignalBlocker quiet(WheelBar1);
     WheelBar1->setValue(volume);
+    ShowVolumeText();
+}
+
+void TTrackControl::ShowVolumeText() {
+    VolumeText->setText(QString::number(WheelBar1->maximum() - WheelBar1->value()));
 }
 
 // The wheel acts on the frame under the mouse.

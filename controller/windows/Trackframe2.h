@@ -2,6 +2,7 @@
 
 #include <QFrame>
 
+class QLabel;
 class QToolButton;
 class TWheelBar2003;
 
@@ -19,6 +20,7 @@ public:
     QToolButton* SpeedButton1;  // "PAT."
     QToolButton* SpeedButton2;  // "STOP"
     TWheelBar2003* WheelBar1;   // volume: position 0 (top, loudest) to 127
+    QLabel* VolumeText; // the volume as the machine shows it: 127 at the top, 0 at the bottom
 
     // Shows the slot's state without reporting it back.
     void ShowState(bool muted, int volume);
@@ -31,4 +33,7 @@ signals:
 
 protected:
     void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    void ShowVolumeText();
 };

@@ -4,13 +4,13 @@
 #include "EngineCommands.h"
 #include "GetPureFilename.h"
 #include "PlayCommand.h"
+#include "ProgramVersion.h"
 #include "files/ExportPk.h"
 #include "files/ImportPk.h"
 #include "session/MachineTexts.h"
 #include "song/SongModel.h"
 #include "song/TempoInfo.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <ostream>
 #include <stdexcept>
@@ -123,10 +123,7 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
 } // namespace
 
 std::string VersionNumberText() {
-    char text[64];
-    std::snprintf(text, sizeof text, "%d.%d%d%d", PLINKORA_VERSION_MAJOR, PLINKORA_VERSION_MINOR,
-                  PLINKORA_VERSION_PATCH, PLINKORA_VERSION_TWEAK);
-    return text;
+    return ProgramVersionText();
 }
 
 std::string VersionText() {

@@ -4,6 +4,8 @@
 #include <QRect>
 #include <QWidget>
 #include <algorithm>
+#include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -177,6 +179,47 @@ bool MachineLayout(int layout, int32_t n, TWindowRects& w, TLayoutState& state, 
     return true;
 }
 
+namespace {
+
+// How far a stretch starting at `start` must move to lie within the area's stretch; one longer
+// than the area keeps its start inside.
+int32_t ShiftInto(int32_t start, int32_t length, int32_t areaStart, int32_t areaLength) {
+    const int32_t shift = std::min(0, areaStart + areaLength - (start + length));
+    return std::max(shift, areaStart - start);
+}
+
+void MoveGroupInto(const std::vector<TWindowRect*>& group, const TWindowRect& area) {
+    if (group.empty())
+        return;
+    int32_t left = INT32_MAX, top = INT32_MAX, right = INT32_MIN, bottom = INT32_MIN;
+    for (const TWindowRect* rect : group) {
+        left = std::min(left, rect->Left);
+        top = std::min(top, rect->Top);
+        right = std::max(right, rect->Left + rect->Width);
+        bottom = std::max(bottom, rect->Top + rect->Height);
+    }
+    const int32_t dx = ShiftInto(left, right - left, area.Left, area.Width);
+    const int32_t dy = ShiftInto(top, bottom - top, area.Top, area.Height);
+    for (TWindowRect* rect : group) {
+        rect->Left += dx;
+        rect->Top += dy;
+    }
+}
+
+} // namespace
+
+void KeepWithin(TWindowRects& w, TLayoutState& layout, const TWindowRect& area, bool serverShown) {
+    std::vector<TWindowRect*> withMain{&w.M}, withPattern, alone;
+    if (serverShown)
+        withMain.push_back(&w.S);
+    std::vector<TWindowRect*>& patternGroup = layout.PatternDocked ? withMain : withPattern;
+    patternGroup.push_back(&w.P);
+    (layout.TrackDocked ? patternGroup : alone).push_back(&w.T);
+    for (const auto* group : {&withMain, &withPattern, &alone})
+        MoveGroupInto(*group, area);
+    ArrangeWindows(w, layout);
+}
+
 // ---- Qt adapter ----
 
 namespace {
@@ -252,4 +295,10 @@ void TakeRememberedPositions(const TWindowSet& windows, const TLayoutState& layo
 
 void PlaceServerAtStart(const TWindowSet& windows, TLayoutState& layout) {
     WithRects(windows, [&](TWindowRects& w) { PlaceServerAtStart(w, layout); });
+}
+
+void KeepWithin(const TWindowSet& windows, TLayoutState& layout, const QRect& area,
+                bool serverShown) {
+    const TWindowRect inside{area.x(), area.y(), area.width(), area.height()};
+    WithRects(windows, [&](TWindowRects& w) { KeepWithin(w, layout, inside, serverShown); });
 }

@@ -64,10 +64,18 @@ void PlaceServerAtStart(TWindowRects& w, TLayoutState& layout);
 // changing nothing, for any other layout. `serverShown` tells whether the server window shows.
 bool MachineLayout(int layout, int32_t n, TWindowRects& w, TLayoutState& state, bool& serverShown);
 
+// Moves windows that would leave `area` (the available area of the desktop) back into it, keeping
+// how they stand to each other: the main window with the windows docked to it and the shown server
+// window move as one, an undocked pattern editor with a track editor docked to it as another, an
+// undocked track editor alone. A group larger than the area keeps its left and top edge inside.
+// Windows within the area stay where they are. Ends with ArrangeWindows.
+void KeepWithin(TWindowRects& w, TLayoutState& layout, const TWindowRect& area, bool serverShown);
+
 // ---- Qt adapter ----
 
 class QWidget;
 class QPoint;
+class QRect;
 
 // The four top-level windows. Left and top are those of the frame; width and height are the
 // outer (frame) size.
@@ -89,3 +97,5 @@ void ServerDropped(const TWindowSet& windows, TLayoutState& layout, const QPoint
 void MainDropped(const TWindowSet& windows, TLayoutState& layout);
 void TakeRememberedPositions(const TWindowSet& windows, const TLayoutState& layout);
 void PlaceServerAtStart(const TWindowSet& windows, TLayoutState& layout);
+void KeepWithin(const TWindowSet& windows, TLayoutState& layout, const QRect& area,
+                bool serverShown);

@@ -234,8 +234,9 @@ void TForm1::CreateControls() {
     ScrollBar2->SetWheelStep(10);
     ScrollBar2->setValue(830);
 
-    Caption(strip, "Label5", "Device:", 2, 54, 44, 67);
+    QLabel* deviceLabel = Caption(strip, "Label5", "Device:", 2, 54, 44, 67);
     ComboBox1 = Place(new QComboBox(strip), "ComboBox1", 46, 52, 150, 22);
+    deviceLabel->setBuddy(ComboBox1); // a screen reader says the list's label with its choice
     Caption(strip, "Label6", "Channel:", 202, 54, 48, 66);
     SpinEdit3 = Place(new QSpinBox(strip), "SpinEdit3", 250, 52, 44, 22);
     SpinEdit3->setRange(0, 17);

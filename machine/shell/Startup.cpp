@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QMenuBar>
 #include <QPainter>
+#include <QScreen>
 #include <QShortcut>
 #include <cstdio>
 
@@ -117,11 +118,6 @@ void TMachineWindows::InstallKeys() {
             session.PlayInMode(mode);
     };
     const std::vector<std::pair<QKeySequence, std::function<void()>>> keys = {
-        {QKeySequence(Qt::CTRL | Qt::Key_S), [this] { Form1.SaveClick(); }},
-        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), [this] { Form1.SaveAsClick(); }},
-        {QKeySequence(Qt::CTRL | Qt::Key_O), [this] { Form1.LoadClick(); }},
-        {QKeySequence(Qt::CTRL | Qt::Key_N), [this] { Form1.SongKeepPatternsClick(); }},
-        {QKeySequence(Qt::CTRL | Qt::Key_E), [this] { Form1.ExportMidi1->trigger(); }},
         {QKeySequence(Qt::Key_Space), [playOrStop] { playOrStop(TPlayMode::Pattern); }},
         {QKeySequence(Qt::CTRL | Qt::Key_Space), [playOrStop] { playOrStop(TPlayMode::Track); }},
         {QKeySequence(Qt::Key_F1), [this] { Form1.OpenUserGuide(); }},
@@ -132,8 +128,22 @@ void TMachineWindows::InstallKeys() {
         for (const auto& [sequence, action] : keys)
             AddKey(*window, sequence, action);
     AddKey(Form6, DebuggerKey, [this] { Form6.ToggleVisible(); }); // it hides itself too
-    // The main window has them on its Edit menu.
+    // The main window's menu items carry these keys and show them; the editors trigger the same
+    // items.
+    const std::vector<std::pair<QKeySequence, QAction*>> menuKeys = {
+        {QKeySequence(Qt::CTRL | Qt::Key_S), Form1.Save1},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), Form1.SaveAs1},
+        {QKeySequence(Qt::CTRL | Qt::Key_O), Form1.Load1},
+        {QKeySequence(Qt::CTRL | Qt::Key_N), Form1.SongKeepPatterns1},
+        {QKeySequence(Qt::CTRL | Qt::Key_E), Form1.ExportMidi1},
+    };
+    for (const auto& [sequence, item] : menuKeys) {
+        item->setShortcut(sequence);
+        Form1.addAction(item); // the key works also while the menu bar is hidden
+    }
     for (QWidget* editor : {static_cast<QWidget*>(&Form3), static_cast<QWidget*>(&Form5)}) {
+        for (const auto& [sequence, item] : menuKeys)
+            AddKey(*editor, sequence, [item] { item->trigger(); });
         for (const QKeySequence& undo : Form1.Undo1->shortcuts())
             AddKey(*editor, undo, [this] { Machine.Session.Undo(); });
         for (const QKeySequence& redo : Form1.Redo1->shortcuts())
@@ -165,6 +175,7 @@ void TMachineWindows::ChooseLanguage(TLanguage language) {
     Form3.ShowTexts(before);
     Form9.updatestatistics();
     SetHints({&Form1, &Form3, &Form5});
+    SetAccessibleNames({&Form1, &Form3, &Form5, &Form6, &Form8});
     Form1.MakeIniFile();
 }
 
@@ -207,6 +218,7 @@ void TMachineWindows::FinishStartUp() {
         Server.show();
     Form1.Skin1Click(); // the saved skin was kept one below: "next" restores it
     SetHints({&Form1, &Form3, &Form5});
+    SetAccessibleNames({&Form1, &Form3, &Form5, &Form6, &Form8});
 }
 
 void TMachineWindows::MinimizeWindows() {
@@ -272,6 +284,10 @@ bool TMachineWindows::Layout(int layout, int32_t number) {
     Server.setVisible(serverShown);
     ApplyWindowRects(windows_, rects);
     ArrangeWindows(windows_, state);
+    // On a small desktop the rows of the layout move in so that every window can be reached; the
+    // desktop spans all screens side by side.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        KeepWithin(windows_, state, screen->availableVirtualGeometry(), serverShown);
     if (layout == 3)
         Form3.raise(); // in front: only the top of the main window shows above it
     return true;

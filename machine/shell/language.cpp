@@ -1,7 +1,9 @@
 #include "language.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
@@ -57,6 +59,51 @@ constexpr THintEntry HintTexts[] = {
      "MIDI output channel (10 = drums)"},
     {"Form1", "SpinEdit4", "Auswahlmöglichkeit für eine Midi Instrumentenbank",
      "Choose a MIDI instrument bank"},
+};
+
+constexpr TAccessibleNameEntry AccessibleNameTexts[] = {
+    // Main window.
+    {"Form1", "SpeedButton1", "Wiedergabe starten", "Start playback"},
+    {"Form1", "SpeedButton2", "Wiedergabe stoppen", "Stop playback"},
+    {"Form1", "SpeedButton3", "Abspielmodus Pattern", "Play mode pattern"},
+    {"Form1", "SpeedButton4", "Abspielmodus Track", "Play mode track"},
+    {"Form1", "ScrollBar2", "Tempo", "Tempo"},
+    {"Form1", "ComboBox1", "Gerät", "Device"},
+    {"Form1", "SpinEdit3", "Kanal", "Channel"},
+    {"Form1", "SpinEdit2", "Transponierung", "Transposition"},
+    {"Form1", "Edit1", "Instrumentname", "Instrument name"},
+    {"Form1", "SpeedButton5", "Instrumentenliste", "Instrument list"},
+    {"Form1", "SpinEdit1", "Instrument", "Instrument"},
+    {"Form1", "SpinEdit4", "Bank", "Bank"},
+    // Pattern editor.
+    {"Form3", "ScrBar*", "Schritt ", "Step "},
+    {"Form3", "ScrollBar1", "Tonhöhe für Reset", "Pitch for Reset"},
+    {"Form3", "CheckBox1", "Anzeige folgt der Wiedergabe", "Display follows playback"},
+    {"Form3", "Edit1", "Note", "Note"},
+    {"Form3", "SpinEdit1", "Patternnummer", "Pattern number"},
+    {"Form3", "Edit2", "Patternname", "Pattern name"},
+    {"Form3", "SpeedButton3", "Alle Regler nach oben", "All sliders up"},
+    {"Form3", "SpeedButton4", "Alle Regler nach unten", "All sliders down"},
+    {"Form3", "SpeedButton1", "Pattern nach links", "Pattern to the left"},
+    {"Form3", "SpeedButton2", "Pattern nach rechts", "Pattern to the right"},
+    {"Form3", "ComboBox1", "Grundton", "Key note"},
+    {"Form3", "ComboBox2", "Tongeschlecht", "Mode"},
+    {"Form3", "SpeedButton14", "Wiedergabe Pattern", "Play the pattern"},
+    {"Form3", "SpeedButton15", "Wiedergabe stoppen", "Stop playback"},
+    // Track editor.
+    {"Form5", "Edit1", "Songname", "Song name"},
+    {"Form5", "StringGrid1", "Songzeilen", "Song lines"},
+    {"Form5", "WheelBar20032", "Songzeilen blättern", "Scroll the song lines"},
+    {"Form5", "Button3", "Vorheriger Pattern", "Previous pattern"},
+    {"Form5", "Button4", "Nächster Pattern", "Next pattern"},
+    {"Form5", "WheelBar20031", "Lautstärke", "Volume"},
+    {"Form5", "Edit2", "Lautstärke", "Volume"},
+    {"Form5", "SpeedButton1", "Stumm schalten", "Mute"},
+    {"Form5", "SpeedButton14", "Wiedergabe Track", "Play the track"},
+    {"Form5", "SpeedButton15", "Wiedergabe stoppen", "Stop playback"},
+    // MIDI debugger, song properties.
+    {"Form6", "Memo1", "MIDI-Protokoll", "MIDI log"},
+    {"Form8", "SpinEdit1", "Faktor", "Factor"},
 };
 
 QString ToQString(std::string_view text) {
@@ -125,6 +172,10 @@ std::span<const THintEntry> HintTable() {
     return HintTexts;
 }
 
+std::span<const TAccessibleNameEntry> AccessibleNameTable() {
+    return AccessibleNameTexts;
+}
+
 std::string_view HintText(const THintEntry& entry, TLanguage language) {
     return language == TLanguage::English ? entry.EnglishHint : entry.Hint;
 }
@@ -176,5 +227,47 @@ void SetHints(const std::vector<QWidget*>& windows) {
             if (QObject* control = FindControl(*window, ToQString(entry.Control)))
                 SetHint(*control, ToQString(HintText(entry, CurrentLanguage())));
         }
+    }
+}
+
+namespace {
+
+// The controls an entry names, each with its name: one control, or a numbered family.
+std::vector<std::pair<QWidget*, QString>> NamedControls(QWidget& window,
+                                                        const TAccessibleNameEntry& entry) {
+    const QString name =
+        ToQString(CurrentLanguage() == TLanguage::English ? entry.English : entry.German);
+    const QString control = ToQString(entry.Control);
+    if (!control.endsWith('*')) {
+        auto* widget = qobject_cast<QWidget*>(FindControl(window, control));
+        return widget ? std::vector<std::pair<QWidget*, QString>>{{widget, name}}
+                      : std::vector<std::pair<QWidget*, QString>>{};
+    }
+    const QString family = control.chopped(1);
+    std::vector<std::pair<QWidget*, QString>> named;
+    for (QWidget* widget : window.findChildren<QWidget*>()) {
+        bool numbered = false;
+        const int number = widget->objectName().startsWith(family)
+                               ? widget->objectName().mid(family.size()).toInt(&numbered)
+                               : 0;
+        if (numbered && widget->window() == &window)
+            named.emplace_back(widget, name + QString::number(number));
+    }
+    return named;
+}
+
+} // namespace
+
+void SetAccessibleNames(const std::vector<QWidget*>& windows) {
+    for (QWidget* window : windows) {
+        if (!window)
+            continue;
+        for (const TAccessibleNameEntry& entry : AccessibleNameTexts)
+            if (window->objectName() == ToQString(entry.Window))
+                for (const auto& [control, name] : NamedControls(*window, entry)) {
+                    control->setAccessibleName(name);
+                    if (auto* list = qobject_cast<QComboBox*>(control))
+                        list->view()->setAccessibleName(name); // its drop-down list
+                }
     }
 }

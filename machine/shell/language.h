@@ -36,6 +36,19 @@ struct THintEntry {
 std::span<const THintEntry> HintTable();
 std::string_view HintText(const THintEntry& entry, TLanguage language);
 
+// The name a screen reader says for a control whose caption says too little (a symbol, a number
+// box beside a short label, a slider): window and control object names, the German and the
+// English name. A control name ending in "*" stands for the numbered controls of that name
+// ("ScrBar*": ScrBar1, ScrBar2, ...), whose names end in their number.
+struct TAccessibleNameEntry {
+    std::string_view Window;
+    std::string_view Control;
+    std::string_view German;
+    std::string_view English;
+};
+
+std::span<const TAccessibleNameEntry> AccessibleNameTable();
+
 // ---- Appliers (Qt) ----
 
 class QAction;
@@ -73,3 +86,7 @@ void ApplyPatternEditorCaption(QWidget* patternEditor, int currentPattern);
 // window is matched by its object name, each control by object name among the window's descendants
 // (a QWidget or a QAction); windows and controls that do not exist are skipped.
 void SetHints(const std::vector<QWidget*>& windows);
+
+// Gives every control of AccessibleNameTable() that exists its accessible name in the current
+// language, matched as SetHints matches.
+void SetAccessibleNames(const std::vector<QWidget*>& windows);

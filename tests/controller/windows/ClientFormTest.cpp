@@ -1,6 +1,10 @@
 // The controller window over recording links, offscreen.
 
+#include "AccessibleNames.h"
 #include "Client.h"
+#include "ControlCommandLine.h"
+#include "ProgramVersion.h"
+#include "RemoteInfo.h"
 #include "RemoteWords.h"
 #include "SliderGestures.h"
 #include "Trackframe2.h"
@@ -12,7 +16,11 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QToolButton>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -66,7 +74,7 @@ void DragHandle(QScrollBar& bar, int dx) {
 }
 
 TEST_F(ClientForm, TheGermanWindowStartsAtTheDefaultTempo) {
-    EXPECT_EQ(window.windowTitle(), "Plinkora Control v1.2");
+    EXPECT_EQ(window.windowTitle(), "Plinkora Control v1.200");
     EXPECT_EQ(window.SpeedButton[2]->text(), "PK 2");
     EXPECT_EQ(window.SpeedButton[2]->toolTip(), "Starten - Maschine 2");
     EXPECT_EQ(window.SpeedButton[6]->toolTip(), "Herunterfahren - Maschine 2");
@@ -75,6 +83,18 @@ TEST_F(ClientForm, TheGermanWindowStartsAtTheDefaultTempo) {
     EXPECT_EQ(window.Label6->text(), "75.000");
     EXPECT_EQ(window.Label11->text(), "200");
     EXPECT_TRUE(window.ProjectDirectory1->text().startsWith("Projekt (*.pkp) Verzeichnis -> "));
+}
+
+// The machine shows "Plinkora v1.200" for version 1.2.0.0 of the build; the controller the same.
+TEST_F(ClientForm, TheTitleTheAboutBoxAndVersionShowTheVersionOfTheBuild) {
+    EXPECT_EQ(ProgramVersionText(), "1.200");
+    EXPECT_EQ(ControlVersionText(), "PKControl v1.200");
+    QStringList lines;
+    for (const QLabel* label : window.AboutBox->findChildren<QLabel*>())
+        lines << label->text();
+    EXPECT_TRUE(lines.contains("Version 1.200")) << lines.join('|').toStdString();
+    Trigger("LanguageEnglish");
+    EXPECT_EQ(window.windowTitle(), "Plinkora Control v1.200");
 }
 
 TEST_F(ClientForm, DraggingTheTempoShowsItAllAlongAndSendsItOnceOnRelease) {
@@ -137,6 +157,47 @@ TEST_F(ClientForm, OneWheelNotchOnAVolumeSliderMovesItsSlotByFive) {
     EXPECT_EQ(c.core->Volume(1), 0) << "the other slots stay";
 }
 
+TEST_F(ClientForm, TheVolumeSlidersShowTheVolumeAsTheMachineDoes) {
+    c.core->StartMachine(2);
+    c.core->SetVolume(2, 50);
+    EXPECT_EQ(window.TrackControl[2]->VolumeText->text(), "77");
+    EXPECT_EQ(window.TrackControl[1]->VolumeText->text(), "127");
+    TurnWheel(*window.TrackControl[2]->WheelBar1, -120);
+    EXPECT_EQ(window.TrackControl[2]->VolumeText->text(), "72");
+}
+
+TEST_F(ClientForm, TheKeysOfTheMenusPlayStopAndOpen) {
+    const auto key = [&](const char* action) {
+        return window.findChild<QAction*>(action)->shortcut().toString();
+    };
+    EXPECT_EQ(key("New4Machine"), "Ctrl+N");
+    EXPECT_EQ(key("LoadProject"), "Ctrl+O");
+    EXPECT_EQ(key("SaveProject1"), "Ctrl+S");
+    EXPECT_EQ(key("SaveProjectAs1"), "Ctrl+Shift+S");
+    EXPECT_EQ(key("HelpControl1"), "F1");
+    c.core->StartMachine(1);
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    c.ClearJournal();
+    QTest::keyClick(&window, Qt::Key_Space);
+    QTest::keyClick(&window, Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_TRUE(window.SpeedButton13->isChecked());
+    QTest::keyClick(&window, Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(c.journal.Sent(),
+              QStringList({SentStep("PK0", W::PlayPattern, "0"), SentStep("PK0", W::PlaySong, "0"),
+                           SentStep("PK0", W::Stop, "0")}));
+    EXPECT_FALSE(window.SpeedButton13->isChecked() || window.SpeedButton14->isChecked());
+}
+
+TEST_F(ClientForm, LongLogLinesWrapInsteadOfLeavingTheBox) {
+    c.core->StartMachine(1);
+    window.Memo1->appendPlainText(
+        "/home/someone/Music/Plinkora/PKProjects/a-long-project-name.pkp");
+    QTest::qWait(0);
+    EXPECT_EQ(window.Memo1->horizontalScrollBar()->maximum(), 0);
+    EXPECT_GT(window.Memo1->document()->lastBlock().layout()->lineCount(), 1);
+}
+
 TEST_F(ClientForm, TheLanguageMenuSwitchesEveryTextAtOnceAndBack) {
     const auto* file = window.findChild<QMenu*>("File1");
     const auto* languages = window.findChild<QMenu*>("LanguageMenu");
@@ -168,11 +229,26 @@ TEST_F(ClientForm, TheLanguageMenuSwitchesEveryTextAtOnceAndBack) {
     EXPECT_EQ(about->text(), "Bis zu vier Plinkora Maschinen als ein Projekt");
 }
 
+// Every control reads with a name, in German and in English.
+TEST_F(ClientForm, EveryControlHasANameAScreenReaderCanSay) {
+    c.core->StartMachine(1); // its stop button shows
+    for (const char* language : {"LanguageGerman", "LanguageEnglish"}) {
+        Trigger(language);
+        QStringList unnamed = AccessibleNames::ControlsWithoutName(window);
+        unnamed << AccessibleNames::ControlsWithoutName(*window.AboutBox);
+        EXPECT_TRUE(unnamed.isEmpty()) << language << "\n" << unnamed.join("\n").toStdString();
+    }
+}
+
 TEST_F(ClientForm, EveryTextInTheTablesHasItsControl) {
     for (const TControlText& text : WindowTexts())
         EXPECT_TRUE(window.findChild<QObject*>(text.Name)) << text.Name;
     for (const TControlText& text : FrameHints())
         EXPECT_TRUE(window.TrackControl[1]->findChild<QObject*>(text.Name)) << text.Name;
+    for (const TControlName& name : WindowNames())
+        EXPECT_TRUE(window.findChild<QObject*>(name.Name)) << name.Name;
+    for (const TControlName& name : FrameNames())
+        EXPECT_TRUE(window.TrackControl[1]->findChild<QObject*>(name.Name)) << name.Name;
 }
 
 TEST(ClientFormLanguage, ALanguageForTheRunShowsButIsNotKept) {

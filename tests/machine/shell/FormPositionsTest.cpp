@@ -275,3 +275,56 @@ TEST(MachineLayout, PlacesTheFourMachinesInTwoRows) {
     EXPECT_EQ(w.T.Left, 2 * 170);
     EXPECT_EQ(w.T.Top, 2 * (296 + 20));
 }
+
+namespace {
+
+// Four connected machines' windows as a desktop frames them, laid out and kept within `area`.
+struct TLaidOut {
+    TWindowRects w;
+    TLayoutState state;
+    bool serverShown = false;
+};
+
+TLaidOut LayOut(int layout, int32_t n, const TWindowRect& area) {
+    TLaidOut out;
+    out.w.M = {0, 0, 402, 132};
+    out.w.P = {0, 0, 396, 292};
+    out.w.T = {0, 0, 180, 292};
+    out.w.S = {0, 0, 150, 132};
+    EXPECT_TRUE(MachineLayout(layout, n, out.w, out.state, out.serverShown));
+    ArrangeWindows(out.w, out.state);
+    KeepWithin(out.w, out.state, area, out.serverShown);
+    return out;
+}
+
+bool Within(const TWindowRect& r, const TWindowRect& area) {
+    return r.Left >= area.Left && r.Top >= area.Top && r.Left + r.Width <= area.Left + area.Width &&
+           r.Top + r.Height <= area.Top + area.Height;
+}
+
+} // namespace
+
+TEST(MachineLayout, OnASmallScreenEveryWindowMovesInAndTheRowsKeepTheirOrder) {
+    const TWindowRect small{0, 24, 1366, 744}; // a panel takes the top 24 pixels
+    for (int layout = 1; layout <= 3; ++layout)
+        for (int32_t n = 1; n <= 4; ++n) {
+            SCOPED_TRACE(testing::Message() << "layout " << layout << ", machine " << n);
+            const TLaidOut m = LayOut(layout, n, small);
+            for (const TWindowRect* window : {&m.w.M, &m.w.P, &m.w.T})
+                EXPECT_TRUE(Within(*window, small));
+            EXPECT_TRUE(!m.serverShown || Within(m.w.S, small));
+            ExpectRemembered(m.w, m.state);
+            const TLaidOut first = LayOut(layout, n <= 2 ? n : n - 2, small);
+            EXPECT_TRUE(n <= 2 || m.w.M.Top > first.w.M.Top) << "the second row below the first";
+            EXPECT_TRUE(layout != 2 || n <= 2 || m.w.P.Top + m.w.P.Height == m.w.M.Top)
+                << "the pattern editor docked above the main window";
+            EXPECT_TRUE(layout != 3 || m.w.T.Top > m.w.P.Top)
+                << "the track editors below the pattern editors";
+        }
+
+    const TWindowRect large{0, 0, 1920, 1200};
+    const TLaidOut fourth = LayOut(2, 4, large);
+    EXPECT_EQ(fourth.w.M.Top, 132 + 2 * 292) << "where the screen holds it, it stays";
+    EXPECT_EQ(fourth.w.M.Left, 396 + 180);
+    EXPECT_EQ(LayOut(3, 4, large).w.T.Top, 2 * (292 + 20));
+}

@@ -1,8 +1,11 @@
 #include "shell/Startup.h"
 
+#include "AccessibleNames.h"
 #include "TempDir.h"
 
+#include <QGuiApplication>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -135,4 +138,37 @@ TEST(StartUp, ClosingTheMainWindowAsksTheSaveQuestionOnce) {
     EXPECT_EQ(questions, 1);
     EXPECT_EQ(ended.count(), 1);
     EXPECT_TRUE(std::filesystem::exists(dir.File("Plinkora.ini")));
+}
+
+// The offscreen screen (800 x 600) is too small for four machines side by side.
+TEST(StartUp, EveryLayoutKeepsTheWindowsOnTheScreen) {
+    TempDir dir;
+    TMachineWindows windows({"Plinkora"}, dir.File("Plinkora.ini"));
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    for (int layout = 1; layout <= 3; ++layout)
+        for (int number = 1; number <= 4; ++number) {
+            SCOPED_TRACE(testing::Message() << "layout " << layout << ", machine " << number);
+            ASSERT_TRUE(windows.Layout(layout, number));
+            const TWindowSet& set = windows.Windows();
+            for (const QWidget* window : {set.Main, set.Pattern, set.Track, set.Server})
+                EXPECT_TRUE(!window->isVisible() || area.contains(window->frameGeometry()))
+                    << window->objectName().toStdString();
+        }
+}
+
+// Every control of every window reads with a name, in English and in German (the language the
+// other tests expect to find).
+TEST(StartUp, EveryControlHasANameAScreenReaderCanSay) {
+    TempDir dir;
+    TMachineWindows windows({"Plinkora"}, dir.File("Plinkora.ini"));
+    const std::vector<QWidget*> all = {&windows.Server, &windows.Form1, &windows.Form3,
+                                       &windows.Form2,  &windows.Form4, &windows.Form5,
+                                       &windows.Form6,  &windows.Form8, &windows.Form9};
+    for (const TLanguage language : {TLanguage::English, TLanguage::German}) {
+        windows.Form1.ChooseLanguage(language);
+        QStringList unnamed;
+        for (QWidget* window : all)
+            unnamed << AccessibleNames::ControlsWithoutName(*window);
+        EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join("\n").toStdString();
+    }
 }

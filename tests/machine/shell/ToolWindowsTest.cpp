@@ -2,6 +2,7 @@
 #include "TempDir.h"
 #include "shell/Startup.h"
 
+#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -122,6 +123,25 @@ TEST_F(ToolWindows, CtrlDTogglesTheDebuggerAndDAloneDoesNothing) {
         QTest::keyClick(editor, Qt::Key_D, Qt::ControlModifier);
         EXPECT_NE(windows.Form6.isVisible(), shown) << editor->objectName().toStdString();
     }
+}
+
+// The File menu shows the keys of its items; a key fires its item once, from the main window and
+// from an editor.
+TEST_F(ToolWindows, TheFileMenuShowsItsKeysAndEachFiresOnce) {
+    TForm1& form = windows.Form1;
+    EXPECT_EQ(form.Save1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    EXPECT_EQ(form.SaveAs1->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    EXPECT_EQ(form.Load1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(form.SongKeepPatterns1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
+    EXPECT_EQ(form.ExportMidi1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
+    QSignalSpy exports(form.ExportMidi1, &QAction::triggered);
+    for (QWidget* window : {static_cast<QWidget*>(&form), static_cast<QWidget*>(&windows.Form5)}) {
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        QTest::keyClick(window, Qt::Key_E, Qt::ControlModifier);
+        windows.Form2.hide();
+    }
+    EXPECT_EQ(exports.count(), 2);
 }
 
 TEST_F(ToolWindows, TheDebuggerShowsEveryReportedCallAndKeepsAtMost51Lines) {
