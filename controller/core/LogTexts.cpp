@@ -7,14 +7,20 @@ const TLogTexts& LogTexts(TLanguage language) {
         "Midi-Export abgebrochen, es fehlen: ",
         "Midi-Export gescheitert: ",
         "Abgesetzt",
-        "Es fehlen Songdateien des Projekts, ihre Maschinen beginnen mit einem neuen Song: %1"};
+        "Es fehlen Songdateien des Projekts, ihre Maschinen beginnen mit einem neuen Song: %1",
+        "%1 Maschinen vorbereitet",
+        "Plinkora%1: Fehler beim Vorbereiten der Maschinen",
+        "Das Maschinenprogramm Plinkora fehlt: es liegt weder in %1 noch in %2"};
     static const TLogTexts english{
         "Machine %1 ended",
         "Plinkora3: Openlink failed",
         "MIDI export cancelled, missing: ",
         "MIDI export failed: ",
         "sent",
-        "Song files of the project are missing; their machines start with a new song: %1"};
+        "Song files of the project are missing; their machines start with a new song: %1",
+        "%1 Machines prepared",
+        "Plinkora%1Error - preparing machines",
+        "The machine program Plinkora is missing: it is neither in %1 nor in %2"};
     return language == TLanguage::English ? english : german;
 }
 

@@ -15,10 +15,13 @@ struct TLogTexts {
     QString MidiExportFailed;  // followed by the reason
     QString Sent;              // after a word sent to every running machine
     QString MissingSongs;      // "%1": the project's missing song files
+    QString Prepared;          // "%1": the slot count
+    QString PreparingFailed;   // "%1": the slot's digit
+    QString ProgramMissing;    // "%1", "%2": the two folders looked in
 
     QStringList All() const {
-        return {MachineEnded,     LastLinkFailed, MidiExportMissing,
-                MidiExportFailed, Sent,           MissingSongs};
+        return {MachineEnded, LastLinkFailed, MidiExportMissing, MidiExportFailed, Sent,
+                MissingSongs, Prepared,       PreparingFailed,   ProgramMissing};
     }
 };
 

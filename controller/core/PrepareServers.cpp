@@ -2,6 +2,7 @@
 // publishes its own service name and keeps its own settings file.
 
 #include "ClientFunctions.h"
+#include "LogTexts.h"
 
 #include <QFile>
 #include <filesystem>
@@ -44,25 +45,22 @@ bool TClientCore::PrepareServers() {
     const bool missing = !QFile::exists(source);
     for (int i = 0; i < Slots; ++i) {
         if (missing) {
-            AppendLog("Plinkora" + QString::number(i) + "Error - preparing machines");
+            AppendLog(LogTexts(language_).PreparingFailed.arg(i));
             continue;
         }
         const QString target = workingDirectory_ + "PK" + QString::number(i);
         const std::error_code error =
             MakeProgramCopy(sourcePath, fs::path(QFile::encodeName(target).toStdString()));
         if (error) {
-            AppendLog("Plinkora" + QString::number(i) + "Error - preparing machines");
+            AppendLog(LogTexts(language_).PreparingFailed.arg(i));
             AppendLog(QString("(%1 -> %2: %3)")
                           .arg(source, target, QString::fromLocal8Bit(error.message().c_str())));
         }
     }
     if (missing) {
-        const QString message = QString("The machine program Plinkora is missing: it is neither "
-                                        "in %1 nor in %2")
-                                    .arg(workingDirectory_, programDirectory_);
-        AppendLog(message);
+        AppendLog(LogTexts(language_).ProgramMissing.arg(workingDirectory_, programDirectory_));
         return false;
     }
-    AppendLog(QString::number(SlotCount()) + " Machines prepared");
+    AppendLog(LogTexts(language_).Prepared.arg(SlotCount()));
     return true;
 }

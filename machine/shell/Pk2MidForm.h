@@ -144,6 +144,10 @@ public:
     // device-busy text, or the port's own explanation (no audio output for the built-in
     // synthesizer).
     void ShowStartResult(TStartResult result);
+    // A message that waits for no answer: nothing stops meanwhile (a remote command that caused
+    // it is answered, the next one runs). One box shows the latest message.
+    void ShowNotice(const QString& text, QMessageBox::Icon icon = QMessageBox::NoIcon);
+    QMessageBox* NoticeBox() const { return noticeBox_; }
 
     // The song-properties dialog of File > New > Project (set by the start-up): the new step
     // count, 0 when cancelled. Without one the step count stays.
@@ -207,6 +211,7 @@ private:
     TMachineSession& session_;
     TCommandChannel& channel_;
     int listener_ = 0;
+    QMessageBox* noticeBox_ = nullptr;
 };
 
 // Wraps a spin box value over [low, high]: one past the top gives low, one below low gives high.

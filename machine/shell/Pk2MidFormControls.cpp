@@ -83,10 +83,19 @@ void TForm1::ShowStartResult(TStartResult result) {
     else if (result == TStartResult::Failed && session_.Out().DeviceId == MidiMapperId &&
              dynamic_cast<const TSystemMidiPort*>(&session_.Port()))
         text = QString::fromStdString(MessageText(SystemSoundFontProblem()));
-    if (text.isEmpty())
-        return;
-    QMessageBox box(QMessageBox::NoIcon, "Plinkora", text, QMessageBox::Ok, this);
-    box.exec();
+    if (!text.isEmpty())
+        ShowNotice(text);
+}
+
+void TForm1::ShowNotice(const QString& text, QMessageBox::Icon icon) {
+    if (!noticeBox_) {
+        noticeBox_ = new QMessageBox(icon, "Plinkora", text, QMessageBox::Ok, this);
+        noticeBox_->setModal(false);
+    }
+    noticeBox_->setIcon(icon);
+    noticeBox_->setText(text);
+    noticeBox_->show();
+    noticeBox_->raise();
 }
 
 void TForm1::Button6Click() {

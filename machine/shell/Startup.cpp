@@ -294,18 +294,11 @@ bool TMachineWindows::Layout(int layout, int32_t number) {
 }
 
 bool TMachineWindows::PublishServer() {
-    // A bad argument must not stop the next command: the message does not wait for an answer.
-    // One message box shows the latest failure: a client sending many bad commands must not
-    // open a window for each.
+    // A bad argument must not stop the next command, nor a client sending many of them open a
+    // window for each.
     CommandServer.Remote.ReportFailure = [this](const QString& reason) {
         std::fprintf(stderr, "Plinkora: %s\n", reason.toLocal8Bit().constData());
-        if (!failureBox_) {
-            failureBox_ =
-                new QMessageBox(QMessageBox::Warning, "Plinkora", reason, QMessageBox::Ok, &Form1);
-            failureBox_->setModal(false);
-        }
-        failureBox_->setText(reason);
-        failureBox_->show();
+        Form1.ShowNotice(reason, QMessageBox::Warning);
     };
     const QString program =
         QFile::decodeName(Machine.Arguments.empty() ? "Plinkora" : Machine.Arguments[0].c_str());

@@ -68,7 +68,6 @@ signals:
     void Ended(); // the shutdown went through
 
 private:
-    QMessageBox* failureBox_ = nullptr; // owned by the main window
     TMachine& Prepared(std::vector<std::string> arguments, std::string settingsPath);
     void Connect();
     void UseLanguageOfRun();

@@ -231,6 +231,7 @@ TEST(Slots, ProgramFilesComeFromTheWorkingDirectoryElseBesideTheController) {
     c.dir.Write("Plinkora", "machine program");
     ::chmod(c.dir.File("Plinkora").c_str(), 0755);
     c.dir.Write("PK2", "an older copy");
+    c.core->SetLanguage(TLanguage::English);
     EXPECT_TRUE(c.core->PrepareServers());
     for (const char* name : {"PK0", "PK1", "PK2", "PK3"}) {
         EXPECT_EQ(TempDir::Read(c.dir.File(name)), "machine program") << name;
@@ -245,6 +246,7 @@ TEST(Slots, ProgramFilesComeFromTheWorkingDirectoryElseBesideTheController) {
     TempDir empty;
     const QString work = QString::fromStdString(empty.Path().string()) + "/";
     TClientCore elsewhere(std::move(links), work, c.Folder());
+    elsewhere.SetLanguage(TLanguage::English);
     elsewhere.PrepareServers();
     EXPECT_EQ(TempDir::Read(empty.File("PK3")), "machine program") << "from beside the controller";
 
@@ -254,6 +256,10 @@ TEST(Slots, ProgramFilesComeFromTheWorkingDirectoryElseBesideTheController) {
     EXPECT_TRUE(elsewhere.Log().contains("Plinkora3Error - preparing machines"));
     EXPECT_EQ(elsewhere.Log().last(), "The machine program Plinkora is missing: it is neither in " +
                                           work + " nor in " + c.Folder());
+    elsewhere.SetLanguage(TLanguage::German);
+    elsewhere.PrepareServers();
+    EXPECT_EQ(elsewhere.Log().last(), "Das Maschinenprogramm Plinkora fehlt: es liegt weder in " +
+                                          work + " noch in " + c.Folder());
 }
 
 } // namespace

@@ -20,10 +20,13 @@ namespace Word = RemoteWords;
 // A started machine on a recording port whose commands the test sends straight to the handler.
 class Commands : public ::testing::Test {
 protected:
-    Commands()
-        : windows({"Plinkora"}, dir.File("Plinkora.ini"),
-                  std::make_unique<TRecordingMidiPort>(std::vector<std::string>{"Synth"})) {
+    Commands() : windows({"Plinkora"}, dir.File("Plinkora.ini"), Recording()) {
         windows.Machine.Session.Support().TicksByHand = true;
+    }
+    std::unique_ptr<TMidiPort> Recording() {
+        auto recording = std::make_unique<TRecordingMidiPort>(std::vector<std::string>{"Synth"});
+        port = recording.get();
+        return recording;
     }
     void Send(const QString& word, const QString& argument = QString()) {
         QStringList lines{word};
@@ -34,6 +37,7 @@ protected:
     QString Folder() const { return QString::fromStdString(dir.Path().string()); }
 
     TempDir dir;
+    TRecordingMidiPort* port = nullptr; // before the machine, which is given it
     TMachineWindows windows;
     QSignalSpy replies{&windows.Channel, &TCommandChannel::StatusChanged};
 };
@@ -253,4 +257,18 @@ TEST(CommandsInBothLanguages, GiveTheSameRepliesAndTheSameFiles) {
     EXPECT_EQ(replies[0].size(), 7u);
     EXPECT_EQ(replies[0], replies[1]);
     EXPECT_EQ(files[0], files[1]);
+}
+
+// A start that fails tells the user without waiting for an answer: the command is answered and
+// the next one runs.
+TEST_F(Commands, AFailedStartIsToldWithoutHoldingUpTheNextCommand) {
+    windows.Machine.Session.PlayPattern();
+    windows.Machine.Session.Stop();           // the output is closed
+    port->OpenResult = MidiResult::Allocated; // another program holds the device
+    Send(Word::PlaySong);
+    ASSERT_NE(windows.Form1.NoticeBox(), nullptr);
+    EXPECT_TRUE(windows.Form1.NoticeBox()->isVisible());
+    EXPECT_FALSE(windows.Machine.Session.Playing());
+    Send(Word::DoYouNeedSave);
+    EXPECT_EQ(Reply(replies, replies.count() - 1), "NOSAVE");
 }
