@@ -142,8 +142,10 @@ void TMachineWindows::InstallKeys() {
         Form1.addAction(item); // the key works also while the menu bar is hidden
     }
     for (QWidget* editor : {static_cast<QWidget*>(&Form3), static_cast<QWidget*>(&Form5)}) {
-        for (const auto& [sequence, item] : menuKeys)
-            AddKey(*editor, sequence, [item] { item->trigger(); });
+        for (const auto& menuKey : menuKeys) {
+            QAction* item = menuKey.second; // clang captures no structured binding
+            AddKey(*editor, menuKey.first, [item] { item->trigger(); });
+        }
         for (const QKeySequence& undo : Form1.Undo1->shortcuts())
             AddKey(*editor, undo, [this] { Machine.Session.Undo(); });
         for (const QKeySequence& redo : Form1.Redo1->shortcuts())
