@@ -81,7 +81,11 @@ enum class TMessageKind {
     SynthMemory,       // the synthesizer could not start: out of memory
     MidiUnplayable,    // %1 why (FluidSynth's text, may be empty)
     NoAudioOutput,     // %1 the drivers tried and why each failed (FluidSynth's texts)
-    AudioOutputPending // the audio driver is still starting
+    AudioOutputPending, // the audio driver is still starting
+
+    // The machine's own JACK port.
+    JackNotRunning, // no JACK server answers
+    JackGone        // the JACK server went away while the port was open
 };
 
 struct TUserMessage {

@@ -73,6 +73,21 @@ int32_t TMidiOut::SendLocked(uint32_t message) noexcept {
     return device ? device->ShortMsg(message) : MidiResult::InvalidHandle;
 }
 
+int32_t TMidiOut::SendLocked(uint32_t message, int64_t dueMonotonicNs) noexcept {
+    TMidiDevice* device = Handle.load(std::memory_order_relaxed);
+    return device ? device->ShortMsgAt(message, dueMonotonicNs) : MidiResult::InvalidHandle;
+}
+
+TOutsideTransport* TMidiOut::Transport() const {
+    TMidiDevice* device = Handle.load(std::memory_order_relaxed);
+    return device ? device->Transport() : nullptr;
+}
+
+bool TMidiOut::DeviceGone() const {
+    TMidiDevice* device = Handle.load(std::memory_order_relaxed);
+    return device && device->Gone();
+}
+
 int32_t TMidiOut::OutShortMsg(uint32_t message) noexcept {
     LockDevice();
     const int32_t result = SendLocked(message);

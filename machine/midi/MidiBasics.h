@@ -13,6 +13,7 @@
 
 class TMidiDebugLog;
 class TMidiDevice;
+class TOutsideTransport;
 class TMidiPort;
 
 // The periodic timer that drives playback, and the flag that tells whether the output port is
@@ -38,6 +39,9 @@ struct TMidiSupport {
     // Stops the timer; when it returns no tick runs any more.
     void StopTimer();
     bool TimerRunning() const { return timer_.Running() || handTimerRunning_; }
+    // The deadline of the tick that runs (TPeriodicTimer::Deadline; HandDeadline for ticks
+    // made by hand). Only the tick reads it.
+    int64_t TickDeadline() const noexcept { return TicksByHand ? HandDeadline : timer_.Deadline(); }
     // The timer thread's real-time scheduling and CPU time, for diagnosis (TPeriodicTimer).
     bool TimerRealTime() const { return timer_.RealTime(); }
     std::chrono::nanoseconds TimerCpuTime() const { return timer_.ThreadCpuTime(); }
@@ -46,6 +50,7 @@ struct TMidiSupport {
     // StartTimer and StopTimer, but no thread ticks; HandWakes counts the wakes they must model.
     bool TicksByHand = false;
     uint32_t HandWakes = 0; // user-interface thread only
+    int64_t HandDeadline = 0; // the deadline a hand-made tick stands for (nanoseconds)
 
 private:
     TPeriodicTimer timer_;
@@ -108,7 +113,13 @@ public:
     // uses the device; after a true result SendLocked may be called, then UnlockDevice.
     bool TryLockDevice() noexcept;
     int32_t SendLocked(uint32_t message) noexcept;
+    // The same, due at `dueMonotonicNs` (TMidiDevice::ShortMsgAt).
+    int32_t SendLocked(uint32_t message, int64_t dueMonotonicNs) noexcept;
     void UnlockDevice() noexcept;
+    // What the open device tells beyond sending (TMidiDevice::Transport, Gone); user-interface
+    // thread.
+    TOutsideTransport* Transport() const;
+    bool DeviceGone() const;
 
     bool SendShort(uint32_t message); // reported; true when the code is 0
     bool Open();                      // opens DeviceId; sets DeviceOpen to the outcome

@@ -32,6 +32,25 @@ constexpr int32_t MidiMapperId = -1;
 // Longest device name the device list shows (a 32-byte name field with its terminator).
 constexpr size_t MaxDeviceNameLength = 31;
 
+// A transport that other programs start and stop (JACK's): what its process thread saw, read
+// by the playback tick without locks or system calls, and its start and stop, which only the
+// user-interface thread calls.
+class TOutsideTransport {
+public:
+    struct TState {
+        uint32_t Starts = 0;           // how often it began to roll
+        uint32_t Stops = 0;            // how often it stopped rolling
+        int64_t RollingRawNs = 0;      // CLOCK_MONOTONIC_RAW time of the last start's first
+                                       // rolling frame
+        int64_t PeriodNs = 0;          // the length of one process period
+        double BeatsPerMinute = 0;     // a timebase master's tempo; 0 when none publishes one
+    };
+    virtual ~TOutsideTransport() = default;
+    virtual TState Watch() const noexcept = 0;
+    virtual void Start() = 0;
+    virtual void Stop() = 0;
+};
+
 // One open output device.
 //
 // Contract:
@@ -45,11 +64,23 @@ class TMidiDevice {
 public:
     virtual ~TMidiDevice() = default;
     virtual int32_t ShortMsg(uint32_t message) noexcept = 0;
+    // The same message, due at `dueMonotonicNs` (nanoseconds of CLOCK_MONOTONIC). A device
+    // that can place a message in time (JACK) writes it at that moment plus a constant
+    // latency; the others send it now, as ShortMsg does. Same rules as ShortMsg.
+    virtual int32_t ShortMsgAt(uint32_t message, int64_t dueMonotonicNs) noexcept {
+        (void)dueMonotonicNs;
+        return ShortMsg(message);
+    }
     virtual int32_t Reset() noexcept = 0;
     // The calls since the last Flush belong together (the messages of one playback moment): a
     // device that hands its work to another thread passes them on now. Same rules as ShortMsg.
     virtual void Flush() noexcept {}
     virtual int32_t Close() noexcept = 0;
+    // The transport of the audio system the device belongs to, when it has one (JACK's); it
+    // lives as long as the port that opened the device.
+    virtual TOutsideTransport* Transport() noexcept { return nullptr; }
+    // True once the device's server went away: sends are dropped from then on. Any thread.
+    virtual bool Gone() const noexcept { return false; }
 };
 
 // The devices a program can reach. Device ids are MidiMapperId or 0..DeviceCount()-1; all calls
@@ -65,6 +96,12 @@ public:
     // After a failed Open, what the user should read when the result code alone would not
     // tell them what went wrong and what to do; empty otherwise.
     virtual TUserMessage OpenFailure() const { return {}; }
+    // A device id that Open takes although the last look-up did not list it (a stored choice
+    // of a device that comes and goes with its server, such as JACK's).
+    virtual bool OpensUnlisted(int32_t deviceId) const {
+        (void)deviceId;
+        return false;
+    }
 };
 
 // A machine without MIDI devices (the command line's export): every open fails with "no device

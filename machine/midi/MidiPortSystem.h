@@ -2,6 +2,7 @@
 
 #include "MidiPort.h"
 #include "MidiPortFluidSynth.h"
+#include "MidiPortJack.h"
 
 #include <memory>
 #include <string>
@@ -11,35 +12,59 @@ struct TSystemMidiOptions {
     // When not empty, every device opens onto this message log file instead of sounding.
     std::string LogPath;
     TFluidSynthOptions Mapper;
+    TJackOptions Jack;
 };
 
+// The device name the list shows for the machine's own JACK port, and the word that names it on
+// the command line.
+inline constexpr const char* JackDeviceName = "JACK";
+inline constexpr const char* JackDeviceWord = "jack";
+
 // Reads PLINKORA_MIDI_LOG (the message log file), PLINKORA_SOUNDFONT (the soundfont of the
-// built-in synthesizer) and PLINKORA_AUDIO_DRIVER (the one audio driver it tries instead of the
-// desktop drivers).
-TSystemMidiOptions SystemMidiOptionsFromEnvironment();
+// built-in synthesizer), PLINKORA_AUDIO_DRIVER (the one audio driver it tries instead of the
+// desktop drivers) and PLINKORA_JACK_CONNECT (the ports the JACK output is connected to). The
+// JACK client takes the name `machineName` (the program file's base name).
+TSystemMidiOptions SystemMidiOptionsFromEnvironment(const std::string& machineName = "Plinkora");
 
 // Why the built-in synthesizer of the port MakeSystemMidiPort makes cannot sound (a missing
 // soundfont); empty when it can, and while the devices write to a message log.
 TUserMessage SystemSoundFontProblem();
 
 // The program's port: device -1 is the built-in FluidSynth synthesizer, devices 0..n-1 are the
-// ALSA sequencer's output ports. The device list is looked up by DeviceCount and kept until
-// the next DeviceCount.
+// ALSA sequencer's output ports, and device n is the machine's own JACK port ("JACK") while a
+// JACK server answers. The device list is looked up by DeviceCount and kept until the next
+// DeviceCount; device n opens whether listed or not (a stored choice), failing with
+// JackNotRunning when no server answers. The JACK client is made on the first open and kept
+// while its device closes and opens again (the port and its connections stay in the
+// patchbay); opening another device ends it, and so does a server that went away, at the next
+// open. With a message log, every device writes the log; the JACK device sends on JACK too.
 class TSystemMidiPort : public TMidiPort {
 public:
     explicit TSystemMidiPort(TSystemMidiOptions options);
+    ~TSystemMidiPort() override;
 
     int32_t DeviceCount() override;
     std::string DeviceName(int32_t index) override;
     int32_t Open(int32_t deviceId, std::unique_ptr<TMidiDevice>& device) override;
     TUserMessage OpenFailure() const override { return openFailure_; }
+    bool OpensUnlisted(int32_t deviceId) const override { return deviceId == JackDeviceId(); }
+
+    // The JACK device's id: the number of ALSA devices of the last look-up.
+    int32_t JackDeviceId() const { return static_cast<int32_t>(alsaNames_.size()); }
+    // The JACK client while one is open (tests, diagnosis).
+    const TJackMidiClient* JackClient() const { return jack_.get(); }
 
 private:
+    int32_t OpenJack(int32_t deviceId, std::unique_ptr<TMidiDevice>& device);
+
     TSystemMidiOptions options_;
     TFluidSynthMapper mapper_;
-    std::vector<std::string> names_;
+    std::vector<std::string> alsaNames_;
+    bool jackListed_ = false;
+    std::unique_ptr<TJackMidiClient> jack_;
     TUserMessage openFailure_;
 };
 
-// The port chosen at program start, set up from the environment.
-std::unique_ptr<TMidiPort> MakeSystemMidiPort();
+// The port chosen at program start, set up from the environment; its JACK client takes the name
+// `machineName`.
+std::unique_ptr<TMidiPort> MakeSystemMidiPort(const std::string& machineName = "Plinkora");

@@ -98,6 +98,7 @@ void TPeriodicTimer::Run(uint32_t periodMs) {
                 due = next;
         }
         const uint32_t skipped = static_cast<uint32_t>(NanosBetween(last, due) / period - 1);
+        deadlineNs_ = static_cast<int64_t>(due.tv_sec) * NanosPerSecond + due.tv_nsec;
         const uint32_t idle = tick_(skipped);
         last = due;
         Advance(due, (static_cast<long>(idle) + 1) * period);

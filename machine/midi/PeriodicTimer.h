@@ -43,6 +43,10 @@ public:
 
     bool Running() const { return running_.load(std::memory_order_acquire); }
 
+    // The deadline of the tick that runs (nanoseconds of CLOCK_MONOTONIC): the moment the tick
+    // stands for, whenever the thread woke. Only the tick itself reads it.
+    int64_t Deadline() const noexcept { return deadlineNs_; }
+
     // Whether the timer thread got real-time scheduling (for diagnosis).
     bool RealTime() const { return realTime_.load(std::memory_order_acquire); }
 
@@ -59,6 +63,7 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> realTime_{false};
+    int64_t deadlineNs_ = 0; // timer thread only
     clockid_t cpuClock_{};
     bool hasCpuClock_ = false;
 };

@@ -9,10 +9,37 @@
 
 #include <algorithm>
 #include <thread>
+#include <time.h>
 
 namespace {
 // The longest sleep over ticks that only count; bounds what a lost wake could cost.
 constexpr uint32_t MaxIdleTicks = 1000;
+// While following a rolling transport, its stop is looked for at least this often.
+constexpr uint32_t FollowingIdleTicks = 4;
+constexpr int64_t NsPerTick = 1000000;
+
+constexpr uint32_t MidiClockPulse = 0xF8;
+constexpr uint32_t MidiClockStart = 0xFA;
+constexpr uint32_t MidiClockStop = 0xFC;
+
+// Pulse k of a pass: six per step, k x step time / 6 after the pass's first tick.
+int64_t PulseNs(int64_t pulse, int64_t stepTime) noexcept {
+    return pulse * stepTime * NsPerTick / 6;
+}
+
+// The first pulse at or after tick `ticks` of a pass.
+int32_t FirstPulseFrom(int32_t ticks, int32_t stepTime) noexcept {
+    if (ticks <= 0 || stepTime <= 0)
+        return 0;
+    return static_cast<int32_t>((static_cast<int64_t>(ticks) * 6 + stepTime - 1) / stepTime);
+}
+
+int64_t ClockNs(clockid_t clock) noexcept {
+    timespec now{};
+    clock_gettime(clock, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
 } // namespace
 
 TPlayback::TPlayback(TPkSong& song, TMelodies& melodies, TMidiOut& out, TMidiSupport& support,
@@ -68,31 +95,47 @@ uint32_t TPlayback::OnTicks(uint32_t skipped) noexcept {
 uint32_t TPlayback::IdleTicksAhead() const noexcept {
     if (state_.PauseTicks.load() != 0 || state_.Resync.load() != 0)
         return 0;
+    if (transport_ && (state_.Rolling.load(std::memory_order_relaxed) == 0 || stopPending_))
+        return 0; // armed: the transport is looked at every tick
+    if (startPending_)
+        return 0;
     const int32_t timeline = state_.CurrentPattern.load(std::memory_order_relaxed) - 1;
     const int32_t n = state_.EventCursor.load(std::memory_order_relaxed);
     const int32_t ticks = state_.TickCount.load(std::memory_order_relaxed);
-    if (n >= melodies_.EventCount(timeline))
+    const int32_t length = melodies_.EventCount(timeline);
+    if (n >= length)
         return 0;
-    const int64_t due = static_cast<int64_t>(melodies_.Event(timeline, n).Time);
+    int64_t due = static_cast<int64_t>(melodies_.Event(timeline, n).Time);
+    if (const int64_t step = melodies_.Event(timeline, 1).Time;
+        sendClock_.load(std::memory_order_relaxed) && nextPulse_ < 3 * length)
+        due = std::min(due, PulseNs(nextPulse_, step) / NsPerTick);
     if (due < ticks) // an event the count has passed never comes: only counting is left
-        return MaxIdleTicks;
-    return static_cast<uint32_t>(std::min<int64_t>(due - ticks, MaxIdleTicks));
+        return transport_ ? FollowingIdleTicks : MaxIdleTicks;
+    const uint32_t limit = transport_ ? FollowingIdleTicks : MaxIdleTicks;
+    return static_cast<uint32_t>(std::min<int64_t>(due - ticks, limit));
 }
 
 void TPlayback::Tick() noexcept {
+    if (transport_ && !FollowRoll())
+        return;
+    const int64_t stamp = support_.TickDeadline() + shiftNs_;
     const int32_t timeline = state_.CurrentPattern.load(std::memory_order_relaxed) - 1;
     const int32_t n = state_.EventCursor.load(std::memory_order_relaxed);
     int32_t ticks = state_.TickCount.load(std::memory_order_relaxed);
-    if (state_.Resync.exchange(0) != 0)
-        ticks = static_cast<int32_t>(melodies_.Event(timeline, n).Time);
     const int32_t length = melodies_.EventCount(timeline);
+    const int32_t stepTime = static_cast<int32_t>(melodies_.Event(timeline, 1).Time);
+    if (state_.Resync.exchange(0) != 0) {
+        ticks = static_cast<int32_t>(melodies_.Event(timeline, n).Time);
+        nextPulse_ = FirstPulseFrom(ticks, stepTime); // the new grid's pulses from here on
+    }
+    const TMoment moment = DueAt(timeline, n, length, ticks, stepTime);
+    if (!SendMoment(moment, stamp, stamp - ticks * NsPerTick, stepTime)) {
+        // The user-interface thread is using the device: try again on the next tick.
+        state_.TickCount.store(ticks, std::memory_order_relaxed);
+        return;
+    }
     int32_t cursor = n;
     if (static_cast<int32_t>(melodies_.Event(timeline, n).Time) == ticks) {
-        if (!SendDue(timeline, n, length)) {
-            // The user-interface thread is using the device: try again on the next tick.
-            state_.TickCount.store(ticks, std::memory_order_relaxed);
-            return;
-        }
         cursor = (n > 0 && n + 1 != length) ? n + 2 : n + 1;
         ShowEvent(n);
     }
@@ -104,25 +147,73 @@ void TPlayback::Tick() noexcept {
     }
     state_.EventCursor.store(0, std::memory_order_relaxed);
     state_.TickCount.store(0, std::memory_order_relaxed);
+    nextPulse_ = 0;
     EndOfPass();
 }
 
-// Sends event n and, when it starts a step after the first, its partner: the note-off of one
-// step and the note-on of the next go out in the same tick, note-off first.
-bool TPlayback::SendDue(int32_t timeline, int32_t n, int32_t length) noexcept {
-    if (state_.Muted.load(std::memory_order_relaxed) != 0)
+// Event n and, when it starts a step after the first, its partner: the note-off of one step and
+// the note-on of the next go out in the same tick, note-off first. The pass's pulses lie on its
+// steps' grid (six per step from the pass's first tick), so every step's events share their due
+// time with a pulse; a pulse between two ticks goes out with the earlier one, stamped exactly.
+TPlayback::TMoment TPlayback::DueAt(int32_t timeline, int32_t n, int32_t length, int32_t ticks,
+                                    int32_t stepTime) const noexcept {
+    TMoment moment;
+    if (ticks < 0)
+        return moment; // a start still ahead
+    moment.Start = startPending_;
+    const bool muted = state_.Muted.load(std::memory_order_relaxed) != 0;
+    if (static_cast<int32_t>(melodies_.Event(timeline, n).Time) == ticks && !muted) {
+        moment.First = melodies_.Event(timeline, n).Message;
+        moment.Second = (n > 0 && n + 1 != length) ? melodies_.Event(timeline, n + 1).Message : 0;
+    }
+    const int32_t pulses = 3 * length; // six per step
+    const int64_t now = static_cast<int64_t>(ticks) * NsPerTick;
+    int32_t pulse = nextPulse_;
+    while (pulse < pulses && PulseNs(pulse, stepTime) < now) { // missed: passed over unsent
+        ++pulse;
+        ++moment.PulsesMissed;
+    }
+    while (pulse < pulses && PulseNs(pulse, stepTime) == now) {
+        ++pulse;
+        ++moment.PulsesBefore;
+    }
+    while (pulse < pulses && PulseNs(pulse, stepTime) < now + NsPerTick) {
+        ++pulse;
+        ++moment.PulsesAfter;
+    }
+    return moment;
+}
+
+// Everything of one moment under one device lock, or nothing (false) when the lock is taken.
+bool TPlayback::SendMoment(const TMoment& moment, int64_t stamp, int64_t passStamp,
+                           int32_t stepTime) noexcept {
+    const bool clock = sendClock_.load(std::memory_order_relaxed);
+    const bool clockDue = clock && (moment.Start || moment.PulsesBefore + moment.PulsesAfter > 0);
+    nextPulse_ += moment.PulsesMissed;
+    if (!clockDue && moment.First == 0 && moment.Second == 0) {
+        nextPulse_ += moment.PulsesBefore + moment.PulsesAfter;
+        startPending_ = startPending_ && !moment.Start;
         return true;
-    const uint32_t first = melodies_.Event(timeline, n).Message;
-    const uint32_t second =
-        (n > 0 && n + 1 != length) ? melodies_.Event(timeline, n + 1).Message : 0;
-    if (first == 0 && second == 0)
-        return true;
+    }
     if (!out_.TryLockDevice())
         return false;
-    if (first != 0)
-        out_.LastResult.store(out_.SendLocked(first), std::memory_order_relaxed);
-    if (second != 0)
-        out_.LastResult.store(out_.SendLocked(second), std::memory_order_relaxed);
+    const auto send = [this](uint32_t message, int64_t due) {
+        out_.LastResult.store(out_.SendLocked(message, due), std::memory_order_relaxed);
+    };
+    const auto pulses = [&](int32_t count) {
+        for (int32_t i = 0; i < count; ++i, ++nextPulse_)
+            if (clock)
+                send(MidiClockPulse, passStamp + PulseNs(nextPulse_, stepTime));
+    };
+    if (moment.Start && clock)
+        send(MidiClockStart, stamp);
+    startPending_ = startPending_ && !moment.Start;
+    pulses(moment.PulsesBefore);
+    if (moment.First != 0)
+        send(moment.First, stamp);
+    if (moment.Second != 0)
+        send(moment.Second, stamp);
+    pulses(moment.PulsesAfter);
     out_.UnlockDevice();
     return true;
 }
@@ -156,9 +247,8 @@ bool TPlayback::Playing() const {
     return state_.Playing.load();
 }
 
+// Armed for the outside transport, the device is open and has had its bank and program.
 TStartResult TPlayback::StartPlayback() {
-    state_.EventCursor.store(0);
-    state_.TickCount.store(0);
     if (!support_.DeviceOpen)
         out_.Open();
     if (!support_.DeviceOpen) {
@@ -166,18 +256,30 @@ TStartResult TPlayback::StartPlayback() {
             return TStartResult::DeviceBusy;
         return out_.OpenFailure.Empty() ? TStartResult::Failed : TStartResult::Unavailable;
     }
+    FollowDevice();
+    if (Armed()) {
+        transport_->Start();
+        return TStartResult::Playing;
+    }
+    state_.EventCursor.store(0);
+    state_.TickCount.store(0);
+    shiftNs_ = 0;
+    nextPulse_ = 0;
+    startPending_ = true;
     out_.SelectBank(song_.Bank);
     out_.SendShort(out_.Voice.ProgramChange());
-    const bool started =
-        TickEveryPeriod
-            ? support_.StartTimer([this] { OnTick(); })
-            : support_.StartTimer([this](uint32_t skipped) { return OnTicks(skipped); });
-    if (!started)
+    if (!StartTimer())
         return TStartResult::Failed;
     state_.Playing.store(true);
     if (PlayingChanged)
         PlayingChanged(true);
     return TStartResult::Playing;
+}
+
+bool TPlayback::StartTimer() {
+    return TickEveryPeriod
+               ? support_.StartTimer([this] { OnTick(); })
+               : support_.StartTimer([this](uint32_t skipped) { return OnTicks(skipped); });
 }
 
 TStartResult TPlayback::PlayPattern() {
@@ -198,17 +300,150 @@ TStartResult TPlayback::PlaySong() {
     return StartPlayback();
 }
 
+// Following, the stop goes to the transport; the tick stops when it sees it.
 void TPlayback::Stop() {
+    if (Armed()) {
+        transport_->Stop();
+        return;
+    }
     if (!Playing())
         return;
     StopTimer();
     state_.Playing.store(false);
+    if (SendsClock())
+        out_.SendShort(MidiClockStop);
     out_.Reset();
     if (support_.DeviceOpen)
         out_.Close();
     ShowEvent(0);
     if (PlayingChanged)
         PlayingChanged(false);
+}
+
+void TPlayback::SetFollowTransport(bool on) {
+    followTransport_ = on;
+    if (on)
+        FollowDevice();
+    else
+        UnfollowDevice();
+}
+
+// Playback that runs on its own ends first: from now on the transport starts it.
+void TPlayback::FollowDevice() {
+    if (Armed() || !followTransport_ || !support_.DeviceOpen || !out_.Transport())
+        return;
+    if (Playing())
+        Stop();
+    if (!support_.DeviceOpen)
+        out_.Open();
+    if (support_.DeviceOpen && out_.Transport())
+        Arm();
+}
+
+void TPlayback::Arm() {
+    transport_ = out_.Transport();
+    const TOutsideTransport::TState seen = transport_->Watch();
+    seenStarts_ = seen.Starts;
+    seenStops_ = seen.Stops;
+    state_.Rolling.store(0);
+    stopPending_ = false;
+    startPending_ = false;
+    out_.SelectBank(song_.Bank);
+    out_.SendShort(out_.Voice.ProgramChange());
+    if (!StartTimer())
+        transport_ = nullptr;
+}
+
+void TPlayback::UnfollowDevice() {
+    if (!Armed())
+        return;
+    Disarm();
+    if (state_.Playing.load()) {
+        state_.Playing.store(false);
+        if (SendsClock())
+            out_.SendShort(MidiClockStop);
+        out_.Reset();
+        ShowEvent(0);
+        if (PlayingChanged)
+            PlayingChanged(false);
+    }
+}
+
+void TPlayback::Disarm() {
+    StopTimer();
+    transport_ = nullptr;
+    state_.Rolling.store(0);
+}
+
+bool TPlayback::TakeInTransport() {
+    const bool rolling = Armed() && state_.Rolling.load() != 0;
+    if (rolling == state_.Playing.load())
+        return false;
+    state_.Playing.store(rolling);
+    if (!rolling) {
+        out_.Reset();
+        ShowEvent(0);
+    }
+    if (PlayingChanged)
+        PlayingChanged(rolling);
+    return true;
+}
+
+double TPlayback::TransportBeatsPerMinute() const {
+    return Armed() ? transport_->Watch().BeatsPerMinute : 0.0;
+}
+
+// The tick while armed: false while nothing is to play (the transport stands, or its stop was
+// just seen). A start and a stop seen together are taken in that order.
+bool TPlayback::FollowRoll() noexcept {
+    const TOutsideTransport::TState seen = transport_->Watch();
+    if (seen.Stops != seenStops_) {
+        seenStops_ = seen.Stops;
+        if (state_.Rolling.load(std::memory_order_relaxed) != 0) {
+            state_.Rolling.store(0, std::memory_order_release);
+            stopPending_ = SendsClock();
+        }
+    }
+    if (stopPending_ && !SendStop())
+        return false;
+    if (seen.Starts != seenStarts_) {
+        seenStarts_ = seen.Starts;
+        BeginRoll(transport_);
+    }
+    return state_.Rolling.load(std::memory_order_relaxed) != 0;
+}
+
+bool TPlayback::SendStop() noexcept {
+    if (!out_.TryLockDevice())
+        return false;
+    out_.LastResult.store(out_.SendLocked(MidiClockStop, support_.TickDeadline() + shiftNs_),
+                          std::memory_order_relaxed);
+    out_.UnlockDevice();
+    stopPending_ = false;
+    return true;
+}
+
+// The first step is due one process period after the first rolling frame (the same moment for
+// every machine on that transport). The pass starts on the tick at or before that moment, whose
+// stamps are shifted onto it.
+void TPlayback::BeginRoll(const TOutsideTransport* transport) noexcept {
+    const TOutsideTransport::TState seen = transport->Watch();
+    const int64_t monotonic = ClockNs(CLOCK_MONOTONIC);
+    const int64_t origin = seen.RollingRawNs - ClockNs(CLOCK_MONOTONIC_RAW) + monotonic + seen.PeriodNs;
+    const int64_t deadline = support_.TickDeadline();
+    const int64_t ahead = origin > deadline ? (origin - deadline) / NsPerTick : 0;
+    shiftNs_ = origin - (deadline + ahead * NsPerTick);
+    state_.EventCursor.store(0, std::memory_order_relaxed);
+    state_.TickCount.store(static_cast<int32_t>(-ahead), std::memory_order_relaxed);
+    nextPulse_ = 0;
+    startPending_ = true;
+    if (state_.PlayMode.load(std::memory_order_relaxed) == TPlayMode::Track && song_.SonglineCount > 0) {
+        state_.TrackPosition.store(1, std::memory_order_relaxed);
+        if (const int32_t pattern = SonglinePattern(1); pattern > 0)
+            state_.CurrentPattern.store(pattern, std::memory_order_relaxed);
+        state_.PatternChanged.store(1, std::memory_order_release);
+    }
+    state_.Rolling.store(1, std::memory_order_release);
 }
 
 TStartResult TPlayback::PlayToggle() {

@@ -9,6 +9,7 @@ struct TTempoInfo;
 struct TMidiSupport;
 class TMelodies;
 class TMidiOut;
+class TOutsideTransport;
 
 // What the transport plays: the pattern shown in the pattern editor in a loop, or the track.
 enum class TPlayMode : uint8_t { Pattern = 0, Track = 1 };
@@ -26,6 +27,9 @@ struct TPlaybackState {
     std::atomic<int32_t> TickCount{0};      // ticks since the current pass began
     std::atomic<uint8_t> Muted{0};          // ticks send nothing but keep advancing
     std::atomic<uint8_t> TickInProgress{0};
+    // Following an outside transport: set by the tick while it rolls (the user-interface thread
+    // takes it in as Playing).
+    std::atomic<uint8_t> Rolling{0};
 
     // Step display hand-over: the tick writes these, the windows' 30 ms timer reads them.
     std::atomic<int32_t> PlayingEvent{0};   // timeline index last shown as playing
@@ -105,6 +109,29 @@ public:
     // Stops the timer without the rest of the stop path (closing a window).
     void StopTimer();
 
+    // MIDI clock: while playing, six clock pulses (F8) per step at exact due times, Start (FA)
+    // with the first step and Stop (FC) at the stop. Any time; a change applies from the next
+    // tick.
+    void SetSendClock(bool on) { sendClock_.store(on, std::memory_order_relaxed); }
+    bool SendsClock() const { return sendClock_.load(std::memory_order_relaxed); }
+
+    // Following an outside transport (JACK's): while on and the open device has one, the timer
+    // runs armed; playback starts when the transport starts rolling (the first step one process
+    // period after its first rolling frame; in track mode from the first song line) and stops
+    // when it stops. The play operations then start the transport, Stop stops it. Call
+    // FollowDevice after the device opened and UnfollowDevice before it closes or changes.
+    void SetFollowTransport(bool on);
+    bool FollowsTransport() const { return followTransport_; }
+    void FollowDevice();
+    void UnfollowDevice();
+    // The timer runs for the outside transport.
+    bool Armed() const { return transport_ != nullptr; }
+    // Takes in, on the user-interface thread, what the tick did on the transport's start or stop:
+    // Playing follows (PlayingChanged is told; a stop silences the output). True on a change.
+    bool TakeInTransport();
+    // The outside transport's tempo when a timebase master publishes one, else 0.
+    double TransportBeatsPerMinute() const;
+
     // The timer then ticks every millisecond (OnTick) instead of sleeping over ticks that only
     // count: the reference for comparisons and benchmarks.
     bool TickEveryPeriod = false;
@@ -123,9 +150,26 @@ public:
     }
 
 private:
+    // What one tick sends, in this order: Start, the clock pulses due at its moment, the due
+    // timeline events, then the pulses due before the next tick.
+    struct TMoment {
+        bool Start = false;
+        int32_t PulsesMissed = 0, PulsesBefore = 0, PulsesAfter = 0;
+        uint32_t First = 0, Second = 0;
+    };
+
     void Tick() noexcept;
     void WakeTimer();
-    bool SendDue(int32_t timeline, int32_t n, int32_t length) noexcept;
+    bool StartTimer();
+    bool SendMoment(const TMoment& moment, int64_t stamp, int64_t passStamp,
+                    int32_t stepTime) noexcept;
+    TMoment DueAt(int32_t timeline, int32_t n, int32_t length, int32_t ticks,
+                  int32_t stepTime) const noexcept;
+    bool FollowRoll() noexcept;
+    void BeginRoll(const TOutsideTransport* transport) noexcept;
+    bool SendStop() noexcept;
+    void Arm();
+    void Disarm();
     void EndOfPass() noexcept;
     void ShowEvent(int32_t n) noexcept;
     void PauseTicks();
@@ -140,4 +184,18 @@ private:
     TTempoInfo& tempo_;
     TPlaybackState& state_;
     bool previewWhilePlaying_ = false;
+
+    std::atomic<bool> sendClock_{false};
+    bool followTransport_ = false;
+    // Set while the timer is stopped; read by the tick.
+    TOutsideTransport* transport_ = nullptr;
+    // The tick's own (set before the timer starts or while ticks are paused): the moment a tick
+    // stands for is the timer's deadline + shiftNs_; the next clock pulse of the pass; a Start
+    // or Stop still to send; the transport starts and stops already taken in.
+    int64_t shiftNs_ = 0;
+    int32_t nextPulse_ = 0;
+    bool startPending_ = false;
+    bool stopPending_ = false;
+    uint32_t seenStarts_ = 0;
+    uint32_t seenStops_ = 0;
 };

@@ -166,10 +166,28 @@ public:
     // something plays: a pattern the tick moved to (track playback) is reported as the current
     // pattern and, with Follow, the selection goes to a song line that began playing.
     void FollowPlayback();
+    // Called on the user-interface thread while WatchesOutput(): takes in what the output's
+    // server did. Following the JACK transport, a start or stop the playback thread took is
+    // reported as the transport's (in track mode from the first song line), and a timebase
+    // master's tempo becomes the nearest step time. A device whose server went away is closed,
+    // playback stops, the device list is looked up again and chDeviceGone is reported.
+    void TakeInOutput();
+    // Whether TakeInOutput has something to watch: playback, the armed transport, a device
+    // with a server (JACK).
+    bool WatchesOutput() const;
+    // Looks the devices up again (a JACK server that came or went); reports chDevice when the
+    // list changed.
+    void RefreshDevices();
     // Stops the timer without the rest of the stop path (the machine is closing).
     void StopTicks();
     void TogglePreview();
     void ToggleMute();
+
+    // --- synchronisation (Options menu, kept in the settings) ---
+    bool SendsClock() const { return sendClock_; }
+    void SetSendClock(bool on); // reports chSync
+    bool FollowsTransport() const { return followTransport_; }
+    void SetFollowTransport(bool on); // reports chSync
 
     // --- tempo and output ---
     void SetStepTime(int32_t stepTime);
@@ -293,6 +311,8 @@ private:
     TStartResult lastStart_ = TStartResult::Idle;
     bool connected_ = false;
     uint32_t machineNumber_ = 0;
+    bool sendClock_ = false;
+    bool followTransport_ = false;
 
     struct TListenerEntry {
         int Id;

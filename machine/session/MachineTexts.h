@@ -339,6 +339,11 @@ inline constexpr TLanguageEntry GermanMessages[] = {
     {494, "noch keine Audioausgabe für den eingebauten Synthesizer: sein Audiotreiber startet "
           "noch; versuchen Sie es gleich noch einmal, wählen Sie ein anderes MIDI-Gerät oder "
           "setzen Sie PLINKORA_AUDIO_DRIVER"},
+    {495, "Das Gerät JACK kann nicht geöffnet werden: es läuft kein JACK-Server; starten Sie "
+          "einen (zum Beispiel mit qjackctl, oder PipeWires JACK) oder wählen Sie ein anderes "
+          "MIDI-Gerät"},
+    {496, "Der JACK-Server ist beendet: was die Maschine an JACK sendet, geht verloren; wählen "
+          "Sie das Gerät JACK wieder, sobald ein Server läuft, oder ein anderes MIDI-Gerät"},
 };
 
 inline constexpr TLanguageEntry EnglishMessages[] = {
@@ -404,10 +409,13 @@ inline constexpr TLanguageEntry EnglishMessages[] = {
           "PLINKORA_AUDIO_DRIVER"},
     {494, "no audio output for the built-in synthesizer yet: its audio driver is still starting; "
           "try again, choose another MIDI device or set PLINKORA_AUDIO_DRIVER"},
+    {495, "The device JACK cannot be opened: no JACK server is running; start one (for example "
+          "with qjackctl, or PipeWire's JACK) or choose another MIDI device"},
+    {496, "The JACK server has ended: what the machine sends to JACK is lost; choose the device "
+          "JACK again once a server runs, or another MIDI device"},
 };
 
-static_assert(std::size(GermanMessages) ==
-                  static_cast<std::size_t>(TMessageKind::AudioOutputPending),
+static_assert(std::size(GermanMessages) == static_cast<std::size_t>(TMessageKind::JackGone),
               "every message kind has its text, in the kinds' order");
 static_assert(std::size(EnglishMessages) == std::size(GermanMessages));
 

@@ -2,9 +2,11 @@
 // the tone preview.
 #include "MachineSession.h"
 #include "SessionReport.h"
+#include "TempoBar.h"
 #include "song/PatternFunctions.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -62,7 +64,7 @@ TStartResult TMachineSession::PlaySong() {
 }
 
 void TMachineSession::Stop() {
-    if (!Playing())
+    if (!Playing() && !playback_->Armed())
         return;
     TSessionReport report(*this);
     playback_->Stop();
@@ -142,6 +144,56 @@ void TMachineSession::FollowLineThatPlays() {
     SelectLine(lastFollowedLine_);
 }
 
+void TMachineSession::SetSendClock(bool on) {
+    TSessionReport report(*this);
+    sendClock_ = on;
+    playback_->SetSendClock(on);
+    Report(chSync);
+}
+
+void TMachineSession::SetFollowTransport(bool on) {
+    TSessionReport report(*this);
+    followTransport_ = on;
+    playback_->SetFollowTransport(on);
+    Report(chSync | chTransport);
+}
+
+bool TMachineSession::WatchesOutput() const {
+    return Playing() || playback_->Armed() || out_->Transport() != nullptr;
+}
+
+void TMachineSession::TakeInOutput() {
+    TSessionReport report(*this);
+    if (out_->DeviceGone()) {
+        playback_->UnfollowDevice();
+        playback_->Stop();
+        if (support_->DeviceOpen)
+            out_->Close();
+        RefreshDevices();
+        Report(chDeviceGone | chTransport);
+        return;
+    }
+    const int32_t patternBefore = CurrentPattern();
+    if (playback_->TakeInTransport()) {
+        ReportTrackStart(false, patternBefore);
+        Report(chTransport);
+    }
+    if (const double bpm = playback_->TransportBeatsPerMinute(); bpm > 0) {
+        const double stepTime = std::round(15000.0 / bpm); // four steps to the beat
+        SetStepTime(static_cast<int32_t>(
+            std::clamp(stepTime, double(TempoBar::MinStepTime), double(TempoBar::MaxStepTime))));
+    }
+}
+
+void TMachineSession::RefreshDevices() {
+    std::vector<std::string> names = OutputDeviceList(*port_);
+    if (names == deviceNames_)
+        return;
+    TSessionReport report(*this);
+    deviceNames_ = std::move(names);
+    Report(chDevice);
+}
+
 void TMachineSession::StopTicks() {
     playback_->StopTimer();
 }
@@ -197,7 +249,8 @@ void TMachineSession::FollowSongOutput(const std::optional<TSongOutput>& before,
     if (changed(&TSongOutput::Bank))
         out_->SelectBank(song_.Bank);
     if (chooseDevice && changed(&TSongOutput::Device) &&
-        (song_.Device == MidiMapperId || song_.Device < DeviceCount()))
+        (song_.Device == MidiMapperId || song_.Device < DeviceCount() ||
+         port_->OpensUnlisted(song_.Device)))
         SetDevice(song_.Device);
 }
 
@@ -257,6 +310,7 @@ void TMachineSession::SetBank(int32_t bank) {
 // The device is opened at once (a busy or missing one shows up now), with the program and bank.
 int32_t TMachineSession::SetDevice(int32_t deviceId) {
     TSessionReport report(*this, stDevice);
+    playback_->UnfollowDevice();
     if (support_->DeviceOpen)
         out_->CloseDevice();
     out_->DeviceId = deviceId;
@@ -267,6 +321,7 @@ int32_t TMachineSession::SetDevice(int32_t deviceId) {
     out_->SelectBank(song_.Bank);
     if (!support_->DeviceOpen)
         Stop();
+    playback_->FollowDevice();
     Report(chDevice);
     return opened;
 }
@@ -288,8 +343,10 @@ bool TMachineSession::OpenForPreview() {
     TSessionReport report(*this);
     const bool opened = out_->Open();
     const int32_t result = out_->LastResult;
-    if (opened)
+    if (opened) {
         SetPatch(song_.Patch); // the program again, on the fresh port
+        playback_->FollowDevice();
+    }
     if (support_->DeviceOpen)
         return true;
     if (result == MidiResult::Allocated)

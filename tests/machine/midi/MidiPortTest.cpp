@@ -161,15 +161,23 @@ TEST(SystemPort, EveryDeviceOpensOntoTheMessageLogWhenOneIsNamed) {
     EXPECT_EQ(entries.back(), "close");
 }
 
+// The id after the ALSA devices is JACK's, listed or not (a stored choice): without a server it
+// fails with its own message.
 TEST(SystemPort, DeviceIdsOutsideTheListAreRefused) {
+    ASSERT_EQ(setenv("JACK_DEFAULT_SERVER", "plinkora-no-such-server", 1), 0);
     TSystemMidiOptions options;
     options.LogPath = "/dev/null";
     TSystemMidiPort port(options);
     const int32_t count = port.DeviceCount();
     std::unique_ptr<TMidiDevice> device;
-    EXPECT_EQ(port.Open(count, device), 2);
+    EXPECT_EQ(port.Open(count + 1, device), 2);
     EXPECT_EQ(port.Open(-2, device), 2);
     EXPECT_FALSE(device);
+    EXPECT_TRUE(port.OpensUnlisted(count));
+    EXPECT_EQ(port.Open(count, device), 6);
+    EXPECT_EQ(port.OpenFailure(), Message(TMessageKind::JackNotRunning));
+    EXPECT_FALSE(device);
+    unsetenv("JACK_DEFAULT_SERVER");
 }
 
 // Build machines have no ALSA sequencer: the list must then be empty, and neither RtMidi nor the
@@ -195,8 +203,10 @@ TEST(AlsaPorts, ListingAndOpeningNeverThrowNorPrint) {
 TEST(AlsaPorts, SystemPortWithoutSequencerListsOnlyTheMapper) {
     if (AlsaSequencerAvailable())
         GTEST_SKIP() << "this machine has an ALSA sequencer";
+    ASSERT_EQ(setenv("JACK_DEFAULT_SERVER", "plinkora-no-such-server", 1), 0);
     TSystemMidiPort port{TSystemMidiOptions{}};
     EXPECT_EQ(OutputDeviceList(port), std::vector<std::string>{"Midi Mapper"});
     std::unique_ptr<TMidiDevice> device;
-    EXPECT_EQ(port.Open(0, device), 2);
+    EXPECT_EQ(port.Open(1, device), 2);
+    unsetenv("JACK_DEFAULT_SERVER");
 }

@@ -1,0 +1,269 @@
+#include "MidiPortJack.h"
+
+#include "FluidSynthEngine.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <jack/jack.h>
+#include <jack/midiport.h>
+#include <jack/ringbuffer.h>
+#include <jack/transport.h>
+#include <mutex>
+#include <time.h>
+
+namespace {
+
+constexpr size_t RingBytes = 64 * 1024; // 4,095 messages: far more than one moment sends
+constexpr const char* PortShortName = "midi_out";
+
+void IgnoreJackMessage(const char*) {}
+
+// JACK's own messages ("Cannot connect to server socket") stay out of the terminal.
+void QuietJackLibrary() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (!AudioLibraryMessagesWanted()) {
+            jack_set_error_function(&IgnoreJackMessage);
+            jack_set_info_function(&IgnoreJackMessage);
+        }
+    });
+}
+
+int64_t ClockNs(clockid_t clock) noexcept {
+    timespec now{};
+    clock_gettime(clock, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+jack_client_t* OpenClient(const std::string& name) {
+    QuietJackLibrary();
+    jack_status_t status{};
+    return jack_client_open(name.c_str(), JackNoStartServer, &status);
+}
+
+class TJackMidiDevice : public TMidiDevice {
+public:
+    explicit TJackMidiDevice(TJackMidiClient& client) : client_(&client) {}
+
+    int32_t ShortMsg(uint32_t message) noexcept override {
+        return ShortMsgAt(message, ClockNs(CLOCK_MONOTONIC));
+    }
+    int32_t ShortMsgAt(uint32_t message, int64_t dueMonotonicNs) noexcept override {
+        return client_ ? client_->Send(message, dueMonotonicNs) : MidiResult::InvalidHandle;
+    }
+
+    int32_t Reset() noexcept override {
+        if (!client_)
+            return MidiResult::InvalidHandle;
+        const int64_t now = ClockNs(CLOCK_MONOTONIC);
+        int32_t result = MidiResult::Ok;
+        for (uint32_t channel = 0; channel < 16; ++channel)
+            for (uint32_t control : {64u, 123u}) {
+                const int32_t code = client_->Send(0xB0 + channel + control * 256, now);
+                if (result == MidiResult::Ok)
+                    result = code;
+            }
+        return result;
+    }
+
+    int32_t Close() noexcept override {
+        if (!client_)
+            return MidiResult::InvalidHandle;
+        client_ = nullptr;
+        return MidiResult::Ok;
+    }
+
+    TOutsideTransport* Transport() noexcept override { return client_; }
+    bool Gone() const noexcept override { return client_ && client_->Gone(); }
+
+private:
+    TJackMidiClient* client_;
+};
+
+} // namespace
+
+std::vector<std::string> JackConnectionsFromEnvironment() {
+    std::vector<std::string> ports;
+    const char* value = std::getenv("PLINKORA_JACK_CONNECT");
+    std::string text = value ? value : "";
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(',', start);
+        if (end == std::string::npos)
+            end = text.size();
+        if (end > start)
+            ports.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return ports;
+}
+
+bool JackServerRunning(const std::string& clientName) {
+    jack_client_t* probe = OpenClient(clientName);
+    if (!probe)
+        return false;
+    jack_client_close(probe);
+    return true;
+}
+
+std::unique_ptr<TJackMidiClient> TJackMidiClient::Open(const TJackOptions& options,
+                                                       int32_t& result) {
+    std::unique_ptr<TJackMidiClient> jack(new TJackMidiClient);
+    jack->client_ = OpenClient(options.ClientName);
+    if (!jack->client_) {
+        result = MidiResult::NoDriver;
+        return nullptr;
+    }
+    jack->ring_ = jack_ringbuffer_create(RingBytes);
+    if (!jack->ring_) {
+        result = MidiResult::NoMemory;
+        return nullptr;
+    }
+    jack_ringbuffer_mlock(jack->ring_);
+    jack->capacity_ = jack_ringbuffer_write_space(jack->ring_) / sizeof(TQueued);
+    jack->port_ = jack_port_register(jack->client_, PortShortName, JACK_DEFAULT_MIDI_TYPE,
+                                     JackPortIsOutput, 0);
+    if (!jack->port_ ||
+        jack_set_process_callback(jack->client_, &TJackMidiClient::Process, jack.get()) != 0) {
+        result = MidiResult::Unspecified;
+        return nullptr;
+    }
+    jack_on_info_shutdown(
+        jack->client_,
+        [](jack_status_t code, const char* reason, void* self) {
+            TJackMidiClient::ShutDown(static_cast<int>(code), reason, self);
+        },
+        jack.get());
+    if (jack_activate(jack->client_) != 0) {
+        result = MidiResult::Unspecified;
+        return nullptr;
+    }
+    const std::string own = jack->PortName();
+    for (const std::string& other : options.Connect)
+        jack_connect(jack->client_, own.c_str(), other.c_str()); // a missing port is no failure
+    result = MidiResult::Ok;
+    return jack;
+}
+
+TJackMidiClient::~TJackMidiClient() {
+    if (client_) {
+        if (!Gone())
+            jack_deactivate(client_);
+        jack_client_close(client_);
+    }
+    if (ring_)
+        jack_ringbuffer_free(ring_);
+}
+
+std::string TJackMidiClient::PortName() const {
+    const char* name = port_ ? jack_port_name(port_) : nullptr;
+    return name ? name : "";
+}
+
+int32_t TJackMidiClient::Send(uint32_t message, int64_t dueMonotonicNs) noexcept {
+    TShortMessage bytes;
+    if (!SplitShortMessage(message, bytes))
+        return MidiResult::InvalidParameter;
+    const uint64_t written = written_.load(std::memory_order_relaxed);
+    if (Gone() || written - consumed_.load(std::memory_order_acquire) >= capacity_) {
+        dropped_.fetch_add(1, std::memory_order_relaxed);
+        return Gone() ? MidiResult::NoDevice : MidiResult::Ok;
+    }
+    TQueued queued;
+    const int64_t monotonic = ClockNs(CLOCK_MONOTONIC);
+    queued.DueRawNs = dueMonotonicNs - monotonic + ClockNs(CLOCK_MONOTONIC_RAW);
+    for (uint8_t i = 0; i < bytes.Length; ++i)
+        queued.Bytes[i] = bytes.Bytes[i];
+    queued.Length = bytes.Length;
+    jack_ringbuffer_write(ring_, reinterpret_cast<const char*>(&queued), sizeof queued);
+    written_.store(written + 1, std::memory_order_release);
+    return MidiResult::Ok;
+}
+
+int TJackMidiClient::Process(uint32_t frames, void* self) noexcept {
+    auto& jack = *static_cast<TJackMidiClient*>(self);
+    void* buffer = jack_port_get_buffer(jack.port_, frames);
+    jack_midi_clear_buffer(buffer);
+    jack_nframes_t cycleStart = 0;
+    jack_time_t cycleUs = 0, nextUs = 0;
+    float periodUs = 0;
+    if (jack_get_cycle_times(jack.client_, &cycleStart, &cycleUs, &nextUs, &periodUs) != 0 ||
+        nextUs <= cycleUs)
+        return 0;
+    jack.WatchTransport(cycleUs, nextUs);
+    jack.WriteDue(buffer, frames, cycleStart, cycleUs, nextUs);
+    return 0;
+}
+
+// The frame of a due time is found as JACK's own time-to-frame conversion finds it, from this
+// cycle's start and the next one's, but to the nanosecond; one period later is where it goes.
+void TJackMidiClient::WriteDue(void* buffer, uint32_t frames, uint32_t, uint64_t cycleUs,
+                               uint64_t nextUs) noexcept {
+    const double framesPerNs = static_cast<double>(frames) / (static_cast<double>(nextUs - cycleUs) * 1000.0);
+    const int64_t cycleNs = static_cast<int64_t>(cycleUs) * 1000;
+    const uint64_t written = written_.load(std::memory_order_acquire);
+    uint64_t consumed = consumed_.load(std::memory_order_relaxed);
+    int64_t lastOffset = 0;
+    while (consumed != written) {
+        TQueued queued;
+        jack_ringbuffer_peek(ring_, reinterpret_cast<char*>(&queued), sizeof queued);
+        const double due = static_cast<double>(queued.DueRawNs - cycleNs) * framesPerNs;
+        int64_t offset = static_cast<int64_t>(std::floor(due + 0.5)) + frames;
+        if (offset >= static_cast<int64_t>(frames))
+            break; // due in a later cycle
+        if (offset < lastOffset)
+            offset = lastOffset; // late: at once, and never before what went out already
+        if (jack_midi_event_write(buffer, static_cast<jack_nframes_t>(offset), queued.Bytes,
+                                  queued.Length) != 0)
+            dropped_.fetch_add(1, std::memory_order_relaxed);
+        lastOffset = offset;
+        jack_ringbuffer_read_advance(ring_, sizeof queued);
+        ++consumed;
+    }
+    consumed_.store(consumed, std::memory_order_release);
+}
+
+// Only a change counts: a transport that already rolls when the client starts is no start.
+void TJackMidiClient::WatchTransport(uint64_t cycleUs, uint64_t nextUs) noexcept {
+    jack_position_t position;
+    const bool rolling = jack_transport_query(client_, &position) == JackTransportRolling;
+    beatsPerMinute_.store((position.valid & JackPositionBBT) ? position.beats_per_minute : 0.0,
+                          std::memory_order_relaxed);
+    if (seenTransport_ && rolling && !rolling_) {
+        rollingRawNs_.store(static_cast<int64_t>(cycleUs) * 1000, std::memory_order_relaxed);
+        periodNs_.store(static_cast<int64_t>(nextUs - cycleUs) * 1000, std::memory_order_relaxed);
+        starts_.fetch_add(1, std::memory_order_release);
+    } else if (seenTransport_ && !rolling && rolling_) {
+        stops_.fetch_add(1, std::memory_order_release);
+    }
+    seenTransport_ = true;
+    rolling_ = rolling;
+}
+
+void TJackMidiClient::ShutDown(int, const char*, void* self) noexcept {
+    static_cast<TJackMidiClient*>(self)->gone_.store(true, std::memory_order_release);
+}
+
+TOutsideTransport::TState TJackMidiClient::Watch() const noexcept {
+    TState state;
+    state.Stops = stops_.load(std::memory_order_acquire);
+    state.Starts = starts_.load(std::memory_order_acquire);
+    state.RollingRawNs = rollingRawNs_.load(std::memory_order_relaxed);
+    state.PeriodNs = periodNs_.load(std::memory_order_relaxed);
+    state.BeatsPerMinute = beatsPerMinute_.load(std::memory_order_relaxed);
+    return state;
+}
+
+void TJackMidiClient::Start() {
+    if (!Gone())
+        jack_transport_start(client_);
+}
+
+void TJackMidiClient::Stop() {
+    if (!Gone())
+        jack_transport_stop(client_);
+}
+
+std::unique_ptr<TMidiDevice> MakeJackMidiDevice(TJackMidiClient& client) {
+    return std::make_unique<TJackMidiDevice>(client);
+}

@@ -1,0 +1,97 @@
+#pragma once
+
+#include "MidiPort.h"
+
+#include <atomic>
+#include <cstdint>
+#include <jack/ringbuffer.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+typedef struct _jack_client jack_client_t;
+typedef struct _jack_port jack_port_t;
+
+struct TJackOptions {
+    std::string ClientName = "Plinkora"; // the machine's name: "Plinkora", "PK0" .. "PK3"
+    std::vector<std::string> Connect;    // ports the output is connected to once it runs
+};
+
+// PLINKORA_JACK_CONNECT: a comma-separated list of port names.
+std::vector<std::string> JackConnectionsFromEnvironment();
+
+// Whether a JACK server answers (a client opens and closes at once; a server is never started).
+bool JackServerRunning(const std::string& clientName);
+
+// The machine's JACK client with its one MIDI output port "midi_out".
+//
+// Timing: a sender stamps each message with its due time on CLOCK_MONOTONIC; Send converts it to
+// JACK's clock (CLOCK_MONOTONIC_RAW, read beside CLOCK_MONOTONIC on the sending thread) and
+// hands it to the process callback through a lock-free ring. The callback writes each message
+// at the frame of its due time (from the cycle's jack_get_cycle_times) plus exactly one period,
+// so the interval between two messages is exact to the frame whatever the sender's wake-up
+// jitter; one that comes too late for that goes out at the start of the cycle, one due in a
+// later cycle stays queued. The callback allocates nothing, takes no lock and makes no system
+// call.
+//
+// Senders: one at a time (the MIDI output serializes them); a sender that follows another sees
+// what it wrote through the hand-over that serializes them. Transport: the callback watches
+// JACK's transport and publishes its starts and stops (Watch). When the server goes away the
+// client counts as gone: sends are dropped and counted, nothing waits for the server.
+class TJackMidiClient : public TOutsideTransport {
+public:
+    // Opens the client and its port, activates it and makes the connections; null with `result`
+    // set when no server answers (NoDriver) or the client cannot be set up.
+    static std::unique_ptr<TJackMidiClient> Open(const TJackOptions& options, int32_t& result);
+    ~TJackMidiClient() override;
+    TJackMidiClient(const TJackMidiClient&) = delete;
+    TJackMidiClient& operator=(const TJackMidiClient&) = delete;
+
+    int32_t Send(uint32_t message, int64_t dueMonotonicNs) noexcept;
+    bool Gone() const noexcept { return gone_.load(std::memory_order_acquire); }
+    // Messages dropped: the server was gone, the ring or a cycle's buffer was full.
+    uint64_t Dropped() const noexcept { return dropped_.load(std::memory_order_relaxed); }
+    // The port's full name ("PK0:midi_out").
+    std::string PortName() const;
+
+    TState Watch() const noexcept override;
+    void Start() override;
+    void Stop() override;
+
+private:
+    // One message on its way to the callback.
+    struct TQueued {
+        int64_t DueRawNs = 0;
+        uint8_t Bytes[3] = {0, 0, 0};
+        uint8_t Length = 0;
+    };
+
+    TJackMidiClient() = default;
+    static int Process(uint32_t frames, void* self) noexcept;
+    static void ShutDown(int code, const char* reason, void* self) noexcept;
+    void WriteDue(void* buffer, uint32_t frames, uint32_t cycleStart, uint64_t cycleUs,
+                  uint64_t nextUs) noexcept;
+    void WatchTransport(uint64_t cycleUs, uint64_t nextUs) noexcept;
+
+    jack_client_t* client_ = nullptr;
+    jack_port_t* port_ = nullptr;
+    jack_ringbuffer_t* ring_ = nullptr;
+    uint64_t capacity_ = 0;              // messages the ring holds
+    std::atomic<uint64_t> written_{0};   // messages handed over (senders)
+    std::atomic<uint64_t> consumed_{0};  // messages taken out (callback)
+    std::atomic<uint64_t> dropped_{0};
+    std::atomic<bool> gone_{false};
+    // Transport as the callback saw it.
+    bool seenTransport_ = false; // callback only
+    bool rolling_ = false;       // callback only
+    std::atomic<uint32_t> starts_{0};
+    std::atomic<uint32_t> stops_{0};
+    std::atomic<int64_t> rollingRawNs_{0};
+    std::atomic<int64_t> periodNs_{0};
+    std::atomic<double> beatsPerMinute_{0};
+};
+
+// A device over `client` (which outlives it): ShortMsg is due now, Reset sends sustain off and
+// all notes off on every channel, Close only ends the device (the client and its connections
+// stay).
+std::unique_ptr<TMidiDevice> MakeJackMidiDevice(TJackMidiClient& client);
