@@ -145,10 +145,16 @@ std::unique_ptr<TJackMidiClient> TJackMidiClient::Open(const TJackOptions& optio
     return jack;
 }
 
+// JACK 2 (1.9.21) crashes in jack_client_close on a client whose server went away; such a client
+// is kept, untouched, until the program ends (a few hundred bytes per server that ended).
 TJackMidiClient::~TJackMidiClient() {
-    if (client_) {
-        if (!Gone())
-            jack_deactivate(client_);
+    if (client_ && Gone()) {
+        static std::mutex keptLock;
+        static std::vector<jack_client_t*> kept;
+        const std::lock_guard<std::mutex> lock(keptLock);
+        kept.push_back(client_);
+    } else if (client_) {
+        jack_deactivate(client_);
         jack_client_close(client_);
     }
     if (ring_)

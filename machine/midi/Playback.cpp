@@ -435,6 +435,7 @@ void TPlayback::BeginRoll(const TOutsideTransport* transport) noexcept {
     shiftNs_ = origin - (deadline + ahead * NsPerTick);
     state_.EventCursor.store(0, std::memory_order_relaxed);
     state_.TickCount.store(static_cast<int32_t>(-ahead), std::memory_order_relaxed);
+    state_.Resync.store(0); // a re-timing before the start has nothing to re-base
     nextPulse_ = 0;
     startPending_ = true;
     if (state_.PlayMode.load(std::memory_order_relaxed) == TPlayMode::Track && song_.SonglineCount > 0) {

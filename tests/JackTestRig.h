@@ -1,0 +1,231 @@
+#pragma once
+
+// A JACK server of a test's own and a client that records what reaches it, for the tests and the
+// timing benchmark. The server runs the dummy driver (48 kHz, 256 frames) under a name of its
+// own, exported in JACK_DEFAULT_SERVER for this process and the programs it starts.
+
+#include <jack/jack.h>
+#include <jack/midiport.h>
+#include <jack/transport.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace jacktest {
+
+inline bool JackdInstalled() {
+    return access("/usr/bin/jackd", X_OK) == 0 || access("/usr/local/bin/jackd", X_OK) == 0;
+}
+
+inline void Quiet(const char*) {}
+
+inline bool ServerAnswers() {
+    jack_set_error_function(&Quiet);
+    jack_set_info_function(&Quiet);
+    jack_status_t status{};
+    jack_client_t* probe = jack_client_open("plinkora-test-probe", JackNoStartServer, &status);
+    if (!probe)
+        return false;
+    jack_client_close(probe);
+    return true;
+}
+
+class Server {
+public:
+    static constexpr uint32_t Rate = 48000;
+    static constexpr uint32_t Period = 256;
+
+    Server() : name_("plinkora-test-" + std::to_string(getpid()) + "-" + std::to_string(next_++)) {
+        Start();
+    }
+    ~Server() { Stop(); }
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    bool Running() const { return pid_ > 0; }
+    const std::string& Name() const { return name_; }
+
+    // Waits until a client can open (at most 10 s).
+    bool Start() {
+        setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+        setenv("JACK_NO_START_SERVER", "1", 1);
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            dup2(null, 1);
+            dup2(null, 2);
+            const std::string rate = std::to_string(Rate), period = std::to_string(Period);
+            execlp("jackd", "jackd", "-n", name_.c_str(), "-d", "dummy", "-r", rate.c_str(), "-p",
+                   period.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        for (int i = 0; i < 200; ++i) {
+            if (ServerAnswers())
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        Stop();
+        return false;
+    }
+
+    void Stop() {
+        if (pid_ <= 0)
+            return;
+        kill(pid_, SIGTERM);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        pid_ = -1;
+    }
+
+private:
+    static inline int next_ = 0;
+    std::string name_;
+    pid_t pid_ = -1;
+};
+
+// One MIDI event as it reached the recorder: its absolute frame and bytes.
+struct Event {
+    uint64_t Frame = 0;
+    uint8_t Bytes[3] = {0, 0, 0};
+    uint8_t Length = 0;
+    uint32_t Word() const { return Bytes[0] | (Bytes[1] << 8) | (Bytes[2] << 16); }
+};
+
+// A client with one MIDI input per source it records; each event with its absolute frame
+// (jack_last_frame_time + offset). Also the frames where the transport began and stopped rolling,
+// and the cycles in which an xrun was reported.
+class Recorder {
+public:
+    static constexpr size_t Capacity = 1 << 18;
+
+    explicit Recorder(const std::string& name = "recorder", int inputs = 1)
+        : inputs_(inputs) {
+        jack_status_t status{};
+        client_ = jack_client_open(name.c_str(), JackNoStartServer, &status);
+        if (!client_)
+            return;
+        for (int i = 0; i < inputs; ++i) {
+            ports_.push_back(jack_port_register(client_, ("in" + std::to_string(i)).c_str(),
+                                                JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0));
+            streams_.emplace_back(Capacity);
+            counts_.push_back(std::make_unique<std::atomic<size_t>>(0));
+        }
+        jack_set_process_callback(client_, &Recorder::Process, this);
+        jack_set_xrun_callback(client_, &Recorder::Xrun, this);
+        jack_activate(client_);
+    }
+    ~Recorder() {
+        if (client_)
+            jack_client_close(client_);
+    }
+
+    bool Ready() const { return client_ != nullptr; }
+    jack_client_t* Client() const { return client_; }
+    std::string PortName(int input = 0) const { return jack_port_name(ports_[input]); }
+    bool Connect(const std::string& source, int input = 0) {
+        return jack_connect(client_, source.c_str(), PortName(input).c_str()) == 0;
+    }
+
+    std::vector<Event> Events(int input = 0) const {
+        const size_t count = counts_[input]->load(std::memory_order_acquire);
+        return std::vector<Event>(streams_[input].begin(), streams_[input].begin() + count);
+    }
+    // Frames of the first rolling cycle of each start, and of the first stopped cycle after.
+    std::vector<uint64_t> RollStarts() const { return Frames(rolls_, rollCount_); }
+    std::vector<uint64_t> RollStops() const { return Frames(stops_, stopCount_); }
+    std::vector<uint64_t> Xruns() const { return Frames(xruns_, xrunCount_); }
+
+    // Waits (at most `seconds`) until `done` holds.
+    template <typename Done> static bool WaitFor(Done done, double seconds = 10) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return true;
+    }
+
+private:
+    static constexpr size_t Marks = 1024;
+
+    static std::vector<uint64_t> Frames(const uint64_t (&marks)[Marks],
+                                        const std::atomic<size_t>& count) {
+        return std::vector<uint64_t>(marks, marks + count.load(std::memory_order_acquire));
+    }
+    static void Mark(uint64_t (&marks)[Marks], std::atomic<size_t>& count, uint64_t frame) {
+        const size_t at = count.load(std::memory_order_relaxed);
+        if (at < Marks) {
+            marks[at] = frame;
+            count.store(at + 1, std::memory_order_release);
+        }
+    }
+
+    static int Process(jack_nframes_t frames, void* self) {
+        auto& recorder = *static_cast<Recorder*>(self);
+        const uint64_t start = jack_last_frame_time(recorder.client_);
+        jack_position_t position;
+        const bool rolling = jack_transport_query(recorder.client_, &position) == JackTransportRolling;
+        if (rolling && !recorder.rolling_)
+            Mark(recorder.rolls_, recorder.rollCount_, start);
+        if (!rolling && recorder.rolling_)
+            Mark(recorder.stops_, recorder.stopCount_, start);
+        recorder.rolling_ = rolling;
+        recorder.lastStart_.store(start, std::memory_order_relaxed);
+        for (int input = 0; input < recorder.inputs_; ++input) {
+            void* buffer = jack_port_get_buffer(recorder.ports_[input], frames);
+            const uint32_t count = jack_midi_get_event_count(buffer);
+            std::atomic<size_t>& stored = *recorder.counts_[input];
+            for (uint32_t i = 0; i < count; ++i) {
+                jack_midi_event_t event;
+                const size_t at = stored.load(std::memory_order_relaxed);
+                if (jack_midi_event_get(&event, buffer, i) != 0 || at == Capacity)
+                    continue;
+                Event& out = recorder.streams_[input][at];
+                out.Frame = start + event.time;
+                out.Length = static_cast<uint8_t>(event.size < 3 ? event.size : 3);
+                for (uint8_t b = 0; b < out.Length; ++b)
+                    out.Bytes[b] = event.buffer[b];
+                stored.store(at + 1, std::memory_order_release);
+            }
+        }
+        return 0;
+    }
+
+    static int Xrun(void* self) {
+        auto& recorder = *static_cast<Recorder*>(self);
+        Mark(recorder.xruns_, recorder.xrunCount_, recorder.lastStart_.load());
+        return 0;
+    }
+
+    jack_client_t* client_ = nullptr;
+    int inputs_;
+    std::vector<jack_port_t*> ports_;
+    std::vector<std::vector<Event>> streams_;
+    std::vector<std::unique_ptr<std::atomic<size_t>>> counts_;
+    bool rolling_ = false;
+    std::atomic<uint64_t> lastStart_{0};
+    uint64_t rolls_[Marks] = {}, stops_[Marks] = {}, xruns_[Marks] = {};
+    std::atomic<size_t> rollCount_{0}, stopCount_{0}, xrunCount_{0};
+};
+
+// Whether an interval between frames a and b lies within two periods of an xrun.
+inline bool NearXrun(const std::vector<uint64_t>& xruns, uint64_t a, uint64_t b) {
+    const uint64_t margin = 2 * Server::Period;
+    for (uint64_t x : xruns)
+        if (x + margin >= a && x <= b + margin)
+            return true;
+    return false;
+}
+
+} // namespace jacktest
