@@ -85,7 +85,8 @@ enum class TMessageKind {
 
     // The machine's own JACK port.
     JackNotRunning, // no JACK server answers
-    JackGone        // the JACK server went away while the port was open
+    JackGone,       // the JACK server went away while the port was open
+    JackEnded       // the same, as a status in a few words
 };
 
 struct TUserMessage {

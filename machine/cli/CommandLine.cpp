@@ -24,7 +24,7 @@ const char* const HelpText = R"(Usage: Plinkora [SONG.pks]
        Plinkora --export-midi SONG.pks OUT.mid
        Plinkora --render SONG.pks OUT.wav
        Plinkora --list-devices
-       Plinkora --play SONG.pks [--pattern N] [--seconds S] [--device N]
+       Plinkora --play SONG.pks [--pattern N] [--seconds S] [--device N|jack]
        Plinkora --serve [SONG.pks]
        Plinkora --help | --version
        (each may also take --language de|en)
@@ -36,9 +36,11 @@ const char* const HelpText = R"(Usage: Plinkora [SONG.pks]
   --render SONG OUT        play the song's track once through the built-in synthesizer into a
                            sound file, much faster than real time (16-bit, 44,100 Hz, stereo;
                            OUT ends in one of: %s)
-  --list-devices           list the MIDI output devices ("Midi Mapper" first)
+  --list-devices           list the MIDI output devices ("Midi Mapper" first, "JACK" last
+                           while a JACK server runs)
   --play SONG              play the track in a loop (or pattern N) through device N (default -1,
-                           the built-in synthesizer) for S seconds or until Ctrl+C
+                           the built-in synthesizer; "jack": the machine's own JACK port) for S
+                           seconds or until Ctrl+C
   --serve [SONG]           answer remote commands without windows (load the song first) until
                            "EXIT" or a termination signal; no settings are written
   --help                   show this text
@@ -79,7 +81,8 @@ int Refuse(const std::string& problem, std::ostream& err) {
     return 2;
 }
 
-int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+             const std::string& machineName) {
     if (args.empty()) {
         out << Help();
         return 0;
@@ -111,11 +114,11 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
         return RenderSongFile(args[1], args[2], out, err);
     }
     if (option == "--list-devices")
-        return ListDevices(out);
+        return ListDevices(out, machineName);
     if (option == "--play") {
         const auto request =
             ParsePlayRequest(static_cast<int>(args.size()) - 1, args.data() + 1, err);
-        return request ? PlaySongFile(*request, out, err) : 2;
+        return request ? PlaySongFile(*request, out, err, machineName) : 2;
     }
     return Usage("unknown option " + option, err);
 }
@@ -131,10 +134,10 @@ std::string VersionText() {
 }
 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                   TLanguage language) {
+                   TLanguage language, const std::string& machineName) {
     UseLanguage(language);
     try {
-        return Dispatch(args, out, err);
+        return Dispatch(args, out, err, machineName);
     } catch (const std::exception& error) {
         err << "Plinkora: " << FailureText(error) << "\n";
         return 1;

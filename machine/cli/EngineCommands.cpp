@@ -22,8 +22,8 @@ bool LoadSongFile(TMachineSession& session, const std::string& path, bool choose
     return false;
 }
 
-int ListDevices(std::ostream& out) {
-    const TMachineSession session(MakeSystemMidiPort());
+int ListDevices(std::ostream& out, const std::string& machineName) {
+    const TMachineSession session(MakeSystemMidiPort(machineName));
     for (const std::string& name : session.DeviceNames())
         out << name << "\n";
     return 0;

@@ -14,7 +14,7 @@ bool LoadSongFile(TMachineSession& session, const std::string& path, bool choose
                   std::ostream& err);
 
 // Prints the output device list as the main window fills it: "Midi Mapper" first.
-int ListDevices(std::ostream& out);
+int ListDevices(std::ostream& out, const std::string& machineName = "Plinkora");
 
 // Writes the MIDI file that the remote "SAVEMIDI" writes for `songPath` on a freshly started
 // machine.

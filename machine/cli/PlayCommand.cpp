@@ -62,16 +62,20 @@ std::optional<TPlayRequest> ParsePlayRequest(int argc, const std::string* args, 
             return std::nullopt;
         }
         const std::string& value = args[i + 1];
-        if (option == "--pattern" || option == "--device") {
+        if (option == "--device" && value == JackDeviceWord) {
+            request.Jack = true;
+        } else if (option == "--pattern" || option == "--device") {
             const auto number = TryStrToInt(value);
             if (!number) {
                 err << "Plinkora: " << ConvertError(value).what() << "\n";
                 return std::nullopt;
             }
-            if (option == "--pattern")
+            if (option == "--pattern") {
                 request.Pattern = *number;
-            else
+            } else {
                 request.Device = *number;
+                request.Jack = false;
+            }
         } else if (option == "--seconds") {
             request.Seconds = ParseSeconds(value);
             if (!request.Seconds) {
@@ -86,8 +90,11 @@ std::optional<TPlayRequest> ParsePlayRequest(int argc, const std::string* args, 
     return request;
 }
 
-int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& err) {
-    TMachineSession session(MakeSystemMidiPort());
+int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& err,
+                 const std::string& machineName) {
+    auto port = std::make_unique<TSystemMidiPort>(SystemMidiOptionsFromEnvironment(machineName));
+    TSystemMidiPort& systemPort = *port;
+    TMachineSession session(std::move(port));
     if (!LoadSongFile(session, request.SongPath, false, err))
         return 1;
     const TPkSong& song = session.Song();
@@ -97,15 +104,18 @@ int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& e
     }
     if (request.Pattern)
         session.SelectPattern(*request.Pattern);
-    if (const int32_t opened = session.SetDevice(request.Device); !session.Support().DeviceOpen) {
+    const int32_t device = request.Jack ? systemPort.JackDeviceId() : request.Device;
+    if (const int32_t opened = session.SetDevice(device); !session.Support().DeviceOpen) {
         const TMidiOut& midiOut = session.Out();
-        err << "Plinkora: device " << request.Device << " cannot be opened:";
+        err << "Plinkora: device "
+            << (request.Jack ? std::string(JackDeviceWord) : std::to_string(request.Device))
+            << " cannot be opened:";
         if (midiOut.OpenFailure.Empty())
             err << MidiErrorText(opened) << "\n";
         else
             err << " " << MessageText(midiOut.OpenFailure) << "\n";
         if (const TUserMessage problem = SystemSoundFontProblem();
-            request.Device == MidiMapperId && !problem.Empty())
+            device == MidiMapperId && !problem.Empty())
             err << "Plinkora: " << MessageText(problem) << "\n";
         return 1;
     }

@@ -10,12 +10,14 @@ struct TPlayRequest {
     std::optional<int32_t> Pattern; // loop this pattern; otherwise the track from its first line
     std::optional<double> Seconds;  // play this long; otherwise until interrupted
     int32_t Device = -1;
+    bool Jack = false; // "--device jack": the machine's own JACK port, whatever its number
 };
 
-// Parses "SONG.pks [--pattern N] [--seconds S] [--device N]"; an empty result after writing the
-// reason to `err`.
+// Parses "SONG.pks [--pattern N] [--seconds S] [--device N|jack]"; an empty result after writing
+// the reason to `err`.
 std::optional<TPlayRequest> ParsePlayRequest(int argc, const std::string* args, std::ostream& err);
 
 // Plays as the windows' transport does, until the time is up or Ctrl+C, then stops the way
-// "STOP" does: all notes off, reset, close.
-int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& err);
+// "STOP" does: all notes off, reset, close. The JACK client takes the name `machineName`.
+int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& err,
+                 const std::string& machineName = "Plinkora");

@@ -6,10 +6,11 @@ TPlaybackFollower::TPlaybackFollower(TMachineSession& session) : session_(sessio
     timer_.setInterval(Interval);
     connect(&timer_, &QTimer::timeout, this, &TPlaybackFollower::Follow);
     listener_ = session_.Listen([this](TChanges changes) {
-        if ((changes & chTransport) && session_.Playing() && !timer_.isActive())
+        if ((changes & (chTransport | chDevice | chSync)) && session_.WatchesOutput() &&
+            !timer_.isActive())
             timer_.start();
     });
-    if (session_.Playing())
+    if (session_.WatchesOutput())
         timer_.start();
 }
 
@@ -19,6 +20,8 @@ TPlaybackFollower::~TPlaybackFollower() {
 
 void TPlaybackFollower::Follow() {
     session_.FollowPlayback();
-    if (!session_.Playing())
-        timer_.stop(); // runs again when playback starts
+    if (session_.WatchesOutput())
+        session_.TakeInOutput();
+    if (!session_.WatchesOutput())
+        timer_.stop(); // runs again when playback starts or a device is to be watched
 }

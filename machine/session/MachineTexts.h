@@ -344,6 +344,7 @@ inline constexpr TLanguageEntry GermanMessages[] = {
           "MIDI-Gerät"},
     {496, "Der JACK-Server ist beendet: was die Maschine an JACK sendet, geht verloren; wählen "
           "Sie das Gerät JACK wieder, sobald ein Server läuft, oder ein anderes MIDI-Gerät"},
+    {497, "JACK-Server beendet"},
 };
 
 inline constexpr TLanguageEntry EnglishMessages[] = {
@@ -413,9 +414,10 @@ inline constexpr TLanguageEntry EnglishMessages[] = {
           "with qjackctl, or PipeWire's JACK) or choose another MIDI device"},
     {496, "The JACK server has ended: what the machine sends to JACK is lost; choose the device "
           "JACK again once a server runs, or another MIDI device"},
+    {497, "JACK server ended"},
 };
 
-static_assert(std::size(GermanMessages) == static_cast<std::size_t>(TMessageKind::JackGone),
+static_assert(std::size(GermanMessages) == static_cast<std::size_t>(TMessageKind::JackEnded),
               "every message kind has its text, in the kinds' order");
 static_assert(std::size(EnglishMessages) == std::size(GermanMessages));
 

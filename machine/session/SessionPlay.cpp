@@ -170,6 +170,7 @@ void TMachineSession::TakeInOutput() {
         if (support_->DeviceOpen)
             out_->Close();
         RefreshDevices();
+        debugLog_.Append(MessageText(Message(TMessageKind::JackGone)));
         Report(chDeviceGone | chTransport);
         return;
     }

@@ -8,8 +8,19 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
+namespace {
+
+// The JACK client is named as the machine's service: after the program file ("PK0" .. "PK3").
+std::string MachineName() {
+    if (!QCoreApplication::instance())
+        return "Plinkora";
+    return Local(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
+}
+
+} // namespace
+
 TMachine::TMachine(std::unique_ptr<TMidiPort> port)
-    : Session(port ? std::move(port) : MakeSystemMidiPort()) {}
+    : Session(port ? std::move(port) : MakeSystemMidiPort(MachineName())) {}
 
 void TMachine::TakeCommandLine(std::vector<std::string> arguments) {
     RunLanguage = TakeLanguageOption(arguments).Language;

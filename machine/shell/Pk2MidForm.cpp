@@ -235,7 +235,9 @@ void TForm1::CreateControls() {
     ScrollBar2->setValue(830);
 
     QLabel* deviceLabel = Caption(strip, "Label5", "Device:", 2, 54, 44, 67);
-    ComboBox1 = Place(new QComboBox(strip), "ComboBox1", 46, 52, 150, 22);
+    auto* deviceBox = new TDeviceBox(strip);
+    deviceBox->Opening = [this] { session_.RefreshDevices(); }; // a JACK server came or went
+    ComboBox1 = Place(deviceBox, "ComboBox1", 46, 52, 150, 22);
     deviceLabel->setBuddy(ComboBox1); // a screen reader says the list's label with its choice
     Caption(strip, "Label6", "Channel:", 202, 54, 48, 66);
     SpinEdit3 = Place(new QSpinBox(strip), "SpinEdit3", 250, 52, 44, 22);
@@ -477,6 +479,12 @@ QString TForm1::RunSaveDialog(const QString& suffix, const QString& filter, cons
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return dialog.selectedFiles().first();
+}
+
+void TDeviceBox::showPopup() {
+    if (Opening)
+        Opening();
+    QComboBox::showPopup();
 }
 
 void TForm1::FillDeviceList() {

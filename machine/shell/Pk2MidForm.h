@@ -23,6 +23,14 @@ class TCommandChannel;
 
 // The main window: menus, tempo, transport, device, patch, bank, transposition and channel. Its
 // controls call the session's operations and show what the session reports.
+// The device list, which looks the devices up again as it opens.
+class TDeviceBox : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> Opening;
+    void showPopup() override;
+};
+
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -203,6 +211,11 @@ private:
     void ChooseFolderFor(std::string& folder, const std::string& localizedTitle,
                          const char* englishTitle);
     void FillDeviceList();
+    // The list again when the session's changed (a JACK server came or went).
+    void ShowDeviceList();
+    // The device's server went away: the title says so until a device opens, a notice once.
+    void ShowDeviceGone();
+    bool deviceGoneShown_ = false;
     void NewSongWithSteps(bool drums);
     bool Playing() const;
     int StepTimeOfBar() const;

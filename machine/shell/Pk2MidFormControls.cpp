@@ -20,8 +20,12 @@ void TForm1::SessionChanged(TChanges changes) {
         ShowTempo();
     if (changes & chRange) // first: the transposition box's ceiling follows the range
         ShowRange();
+    if (changes & chDevice)
+        ShowDeviceList();
     if (changes & (chDevice | chPatch | chBank | chTransposition | chChannel))
         ShowOutput();
+    if (changes & chDeviceGone)
+        ShowDeviceGone();
     if (changes & chPreview)
         PreviewofTones1->setChecked(session_.PreviewWhilePlaying());
     if (changes & chTransport)
@@ -60,6 +64,31 @@ void TForm1::ShowOutput() {
     SetQuietly(SpinEdit4, song.Bank);
     SetQuietly(SpinEdit2, session_.Transposition());
     SetQuietly(SpinEdit3, song.Channel);
+}
+
+void TForm1::ShowDeviceList() {
+    QStringList shown;
+    for (int i = 0; i < ComboBox1->count(); ++i)
+        shown << ComboBox1->itemText(i);
+    QStringList names;
+    for (const std::string& name : session_.DeviceNames())
+        names << QString::fromStdString(name);
+    if (shown != names)
+        FillDeviceList();
+    if (deviceGoneShown_ && session_.Support().DeviceOpen) {
+        deviceGoneShown_ = false;
+        const QString title = windowTitle();
+        setWindowTitle(title.left(title.lastIndexOf(" – ")));
+    }
+}
+
+void TForm1::ShowDeviceGone() {
+    if (!deviceGoneShown_)
+        setWindowTitle(windowTitle() + " – " +
+                       QString::fromStdString(MessageText(Message(TMessageKind::JackEnded))));
+    deviceGoneShown_ = true;
+    ShowNotice(QString::fromStdString(MessageText(Message(TMessageKind::JackGone))),
+               QMessageBox::Warning);
 }
 
 void TForm1::NamePlayToggle() {

@@ -3,6 +3,7 @@
 #include "shell/ServingMachine.h"
 #include "shell/Startup.h"
 
+#include <filesystem>
 #include <iostream>
 
 // Options starting with "--" run without windows; anything else starts the machine's windows
@@ -18,6 +19,7 @@ int main(int argc, char** argv) {
         return RunServingMachine(argc, argv);
     if (!args.empty() && std::string_view(args[0]).starts_with("--"))
         return RunCommandLine(args, std::cout, std::cerr,
-                              language.Language.value_or(TLanguage::English));
+                              language.Language.value_or(TLanguage::English),
+                              std::filesystem::path(argv[0]).stem().string());
     return RunMachine(argc, argv);
 }
