@@ -8,6 +8,9 @@ public:
     int32_t ShortMsg(uint32_t message) noexcept override {
         return Answer(TMidiCall::Kind::Short, message, port_.ShortResult);
     }
+    int32_t ShortMsgAt(uint32_t message, int64_t dueMonotonicNs) noexcept override {
+        return Answer(TMidiCall::Kind::Short, message, port_.ShortResult, dueMonotonicNs);
+    }
     int32_t Reset() noexcept override {
         return Answer(TMidiCall::Kind::Reset, 0, port_.ResetResult);
     }
@@ -18,8 +21,9 @@ public:
     }
 
 private:
-    int32_t Answer(TMidiCall::Kind what, int64_t value, const std::atomic<int32_t>& result) {
-        const int32_t recorded = port_.Record(what, value);
+    int32_t Answer(TMidiCall::Kind what, int64_t value, const std::atomic<int32_t>& result,
+                   int64_t due = SentNow) {
+        const int32_t recorded = port_.Record(what, value, due);
         return recorded != MidiResult::Ok ? recorded : result.load(std::memory_order_relaxed);
     }
 
@@ -27,7 +31,8 @@ private:
 };
 
 TRecordingMidiPort::TRecordingMidiPort(std::vector<std::string> deviceNames, size_t capacity)
-    : names_(std::move(deviceNames)), calls_(new TMidiCall[capacity]), capacity_(capacity) {}
+    : names_(std::move(deviceNames)), calls_(new TMidiCall[capacity]),
+      dues_(new int64_t[capacity]), capacity_(capacity) {}
 
 TRecordingMidiPort::~TRecordingMidiPort() = default;
 
@@ -57,13 +62,14 @@ int32_t TRecordingMidiPort::Open(int32_t deviceId, std::unique_ptr<TMidiDevice>&
     return result;
 }
 
-int32_t TRecordingMidiPort::Record(TMidiCall::Kind what, int64_t value) noexcept {
+int32_t TRecordingMidiPort::Record(TMidiCall::Kind what, int64_t value, int64_t due) noexcept {
     const size_t size = size_.load(std::memory_order_relaxed);
     if (size == capacity_) {
         dropped_.fetch_add(1, std::memory_order_relaxed);
         return MidiResult::NoMemory;
     }
     calls_[size] = TMidiCall{what, value};
+    dues_[size] = due;
     size_.store(size + 1, std::memory_order_release);
     return MidiResult::Ok;
 }

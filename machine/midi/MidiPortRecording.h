@@ -39,6 +39,9 @@ public:
 
     size_t Size() const { return size_.load(std::memory_order_acquire); }
     TMidiCall Call(size_t index) const { return calls_[index]; }
+    // The due time a send was stamped with (ShortMsgAt), SentNow for a send due now.
+    static constexpr int64_t SentNow = -1;
+    int64_t Due(size_t index) const { return dues_[index]; }
     std::vector<TMidiCall> Calls() const;
     std::vector<uint32_t> ShortMessages() const; // the words of all recorded sends, in order
     size_t Dropped() const { return dropped_.load(std::memory_order_relaxed); }
@@ -47,10 +50,11 @@ public:
 
 private:
     class Device;
-    int32_t Record(TMidiCall::Kind what, int64_t value) noexcept;
+    int32_t Record(TMidiCall::Kind what, int64_t value, int64_t due = SentNow) noexcept;
 
     std::vector<std::string> names_;
     std::unique_ptr<TMidiCall[]> calls_;
+    std::unique_ptr<int64_t[]> dues_;
     size_t capacity_;
     std::atomic<size_t> size_{0};
     std::atomic<size_t> dropped_{0};

@@ -320,6 +320,12 @@ void TPlayback::Stop() {
         PlayingChanged(false);
 }
 
+// The sleep over ticks that only count ends: with the clock on, pulses are due sooner.
+void TPlayback::SetSendClock(bool on) {
+    sendClock_.store(on, std::memory_order_relaxed);
+    WakeTimer();
+}
+
 void TPlayback::SetFollowTransport(bool on) {
     followTransport_ = on;
     if (on)

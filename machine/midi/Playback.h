@@ -112,7 +112,7 @@ public:
     // MIDI clock: while playing, six clock pulses (F8) per step at exact due times, Start (FA)
     // with the first step and Stop (FC) at the stop. Any time; a change applies from the next
     // tick.
-    void SetSendClock(bool on) { sendClock_.store(on, std::memory_order_relaxed); }
+    void SetSendClock(bool on);
     bool SendsClock() const { return sendClock_.load(std::memory_order_relaxed); }
 
     // Following an outside transport (JACK's): while on and the open device has one, the timer

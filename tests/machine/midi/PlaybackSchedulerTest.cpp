@@ -14,12 +14,16 @@ struct Call {
     int tick;
     TMidiCall::Kind what;
     int64_t value;
+    int64_t due; // the stamp of a tick's send (nanoseconds), SentNow for the others
     bool operator==(const Call&) const = default;
 };
 
 void PrintTo(const Call& call, std::ostream* out) {
-    *out << "tick " << call.tick << " kind " << int(call.what) << " " << std::hex << call.value;
+    *out << "tick " << call.tick << " kind " << int(call.what) << " " << std::hex << call.value
+         << std::dec << " due " << call.due;
 }
+
+constexpr int64_t Ms = 1000000;
 
 // One machine's playback on a recording port, ticked by the test.
 struct Rig : TPlaybackParts {
@@ -47,7 +51,7 @@ struct Rig : TPlaybackParts {
 
     void Stamp(int tick) {
         for (; seen < port.Size(); ++seen)
-            calls.push_back({tick, port.Call(seen).What, port.Call(seen).Value});
+            calls.push_back({tick, port.Call(seen).What, port.Call(seen).Value, port.Due(seen)});
     }
 
     std::vector<Call> calls;
@@ -62,6 +66,7 @@ std::vector<Call> EveryTick(const Script& script, int ticks) {
     for (int t = 0; t < ticks; ++t) {
         for (auto [at, end] = script.equal_range(t); at != end; ++at)
             at->second(rig);
+        rig.support.HandDeadline = t * Ms;
         if (rig.playback.Playing())
             rig.playback.OnTick();
         rig.Stamp(t);
@@ -87,6 +92,7 @@ std::vector<Call> Sleeping(const Script& script, int ticks, int& ticksRun) {
             next = std::min(next, t);
         }
         if (rig.playback.Playing() && t == next) {
+            rig.support.HandDeadline = t * Ms;
             const uint32_t idle = rig.playback.OnTicks(static_cast<uint32_t>(t - last - 1));
             ++ticksRun;
             last = t;
@@ -99,7 +105,10 @@ std::vector<Call> Sleeping(const Script& script, int ticks, int& ticksRun) {
 
 TEST(PlaybackScheduler, SendsWhatTheMillisecondTickSendsAtTheSameTicks) {
     Script script;
+    script.emplace(0, [](Rig& r) { r.playback.SetSendClock(true); });
     script.emplace(0, [](Rig& r) { r.playback.PlaySong(); });
+    script.emplace(1500, [](Rig& r) { r.playback.SetSendClock(false); });
+    script.emplace(1777, [](Rig& r) { r.playback.SetSendClock(true); });
     script.emplace(700, [](Rig& r) { r.playback.ToggleMute(); });
     script.emplace(905, [](Rig& r) { r.playback.ToggleMute(); });
     script.emplace(1213, [](Rig& r) { r.playback.ReleaseTempo(45); }); // mid-pass
