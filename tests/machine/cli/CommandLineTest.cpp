@@ -1,5 +1,6 @@
 #include "cli/CommandLine.h"
 
+#include "JackTestRig.h"
 #include "TempDir.h"
 #include "WavSound.h"
 
@@ -136,6 +137,37 @@ TEST(CommandLine, ListDevicesBeginsWithTheMapper) {
     const RunResult run = Plinkora({"--list-devices"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out.substr(0, 12), "Midi Mapper\n");
+}
+
+// "--device jack" names the machine's own JACK port, listed last while a server runs; without
+// one it cannot be opened and says why.
+TEST(CommandLine, PlayOnTheJackPort) {
+    if (!jacktest::JackdInstalled())
+        GTEST_SKIP() << "jackd is not installed (package jackd2)";
+    TempDir dir;
+    const auto song = dir.Write("fast.pks", "Plinkora Song\r\n30 ms\r\n1 Pattern\r\n1 5 3 \r\n"
+                                            "1 Songlines\r\n1 \r\n");
+    ASSERT_EQ(setenv("JACK_DEFAULT_SERVER", "plinkora-no-such-server", 1), 0);
+    const RunResult none = Plinkora({"--play", song, "--device", "jack", "--seconds", "0.1"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.err.find("device jack cannot be opened: The device JACK cannot be opened: no "
+                            "JACK server is running"),
+              std::string::npos)
+        << none.err;
+
+    jacktest::Server server;
+    ASSERT_TRUE(server.Running());
+    EXPECT_EQ(Plinkora({"--list-devices"}).out.substr(Plinkora({"--list-devices"}).out.size() - 5),
+              "JACK\n");
+    jacktest::Recorder recorder;
+    ASSERT_EQ(setenv("PLINKORA_JACK_CONNECT", recorder.PortName().c_str(), 1), 0);
+    const RunResult run = Plinkora({"--play", song, "--device", "jack", "--seconds", "0.3"});
+    unsetenv("PLINKORA_JACK_CONNECT");
+    EXPECT_EQ(run.status, 0) << run.err;
+    size_t noteOns = 0;
+    for (const jacktest::Event& e : recorder.Events())
+        noteOns += (e.Bytes[0] & 0xF0) == 0x90 && e.Bytes[2] != 0;
+    EXPECT_GE(noteOns, 3u);
 }
 
 namespace {
