@@ -40,7 +40,8 @@ public:
         jack_status_t status{};
         client_ = jack_client_open("PKOld", JackNoStartServer, &status);
         ring_ = jack_ringbuffer_create(1 << 16);
-        port_ = jack_port_register(client_, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        port_ =
+            jack_port_register(client_, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
         jack_set_process_callback(client_, &TOldWayPort::Process, this);
         jack_activate(client_);
     }

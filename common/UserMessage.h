@@ -75,12 +75,12 @@ enum class TMessageKind {
 
     // The built-in synthesizer and sound files.
     NoSoundFontInstalled,
-    BadSoundFont,      // %1 the file named in PLINKORA_SOUNDFONT
-    NoSoundFileType,   // %1 the file, %2 the endings that can be written
-    SynthSettings,     // the synthesizer does not take its settings
-    SynthMemory,       // the synthesizer could not start: out of memory
-    MidiUnplayable,    // %1 why (FluidSynth's text, may be empty)
-    NoAudioOutput,     // %1 the drivers tried and why each failed (FluidSynth's texts)
+    BadSoundFont,       // %1 the file named in PLINKORA_SOUNDFONT
+    NoSoundFileType,    // %1 the file, %2 the endings that can be written
+    SynthSettings,      // the synthesizer does not take its settings
+    SynthMemory,        // the synthesizer could not start: out of memory
+    MidiUnplayable,     // %1 why (FluidSynth's text, may be empty)
+    NoAudioOutput,      // %1 the drivers tried and why each failed (FluidSynth's texts)
     AudioOutputPending, // the audio driver is still starting
 
     // The machine's own JACK port.

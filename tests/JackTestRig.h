@@ -4,16 +4,15 @@
 // timing benchmark. The server runs the dummy driver (48 kHz, 256 frames) under a name of its
 // own, exported in JACK_DEFAULT_SERVER for this process and the programs it starts.
 
-#include <jack/jack.h>
-#include <jack/midiport.h>
-#include <jack/transport.h>
-
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
+#include <jack/jack.h>
+#include <jack/midiport.h>
+#include <jack/transport.h>
 #include <memory>
 #include <string>
 #include <sys/wait.h>
@@ -108,8 +107,7 @@ class Recorder {
 public:
     static constexpr size_t Capacity = 1 << 18;
 
-    explicit Recorder(const std::string& name = "recorder", int inputs = 1)
-        : inputs_(inputs) {
+    explicit Recorder(const std::string& name = "recorder", int inputs = 1) : inputs_(inputs) {
         jack_status_t status{};
         client_ = jack_client_open(name.c_str(), JackNoStartServer, &status);
         if (!client_)
@@ -175,7 +173,8 @@ private:
         auto& recorder = *static_cast<Recorder*>(self);
         const uint64_t start = jack_last_frame_time(recorder.client_);
         jack_position_t position;
-        const bool rolling = jack_transport_query(recorder.client_, &position) == JackTransportRolling;
+        const bool rolling =
+            jack_transport_query(recorder.client_, &position) == JackTransportRolling;
         if (rolling && !recorder.rolling_)
             Mark(recorder.rolls_, recorder.rollCount_, start);
         if (!rolling && recorder.rolling_)

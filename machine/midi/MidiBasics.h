@@ -49,7 +49,7 @@ struct TMidiSupport {
     // For tests that call the tick themselves: the timer then counts as running between
     // StartTimer and StopTimer, but no thread ticks; HandWakes counts the wakes they must model.
     bool TicksByHand = false;
-    uint32_t HandWakes = 0; // user-interface thread only
+    uint32_t HandWakes = 0;   // user-interface thread only
     int64_t HandDeadline = 0; // the deadline a hand-made tick stands for (nanoseconds)
 
 private:

@@ -38,12 +38,12 @@ constexpr size_t MaxDeviceNameLength = 31;
 class TOutsideTransport {
 public:
     struct TState {
-        uint32_t Starts = 0;           // how often it began to roll
-        uint32_t Stops = 0;            // how often it stopped rolling
-        int64_t RollingRawNs = 0;      // CLOCK_MONOTONIC_RAW time of the last start's first
-                                       // rolling frame
-        int64_t PeriodNs = 0;          // the length of one process period
-        double BeatsPerMinute = 0;     // a timebase master's tempo; 0 when none publishes one
+        uint32_t Starts = 0;       // how often it began to roll
+        uint32_t Stops = 0;        // how often it stopped rolling
+        int64_t RollingRawNs = 0;  // CLOCK_MONOTONIC_RAW time of the last start's first
+                                   // rolling frame
+        int64_t PeriodNs = 0;      // the length of one process period
+        double BeatsPerMinute = 0; // a timebase master's tempo; 0 when none publishes one
     };
     virtual ~TOutsideTransport() = default;
     virtual TState Watch() const noexcept = 0;

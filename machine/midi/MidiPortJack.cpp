@@ -205,7 +205,8 @@ int TJackMidiClient::Process(uint32_t frames, void* self) noexcept {
 // cycle's start and the next one's, but to the nanosecond; one period later is where it goes.
 void TJackMidiClient::WriteDue(void* buffer, uint32_t frames, uint32_t, uint64_t cycleUs,
                                uint64_t nextUs) noexcept {
-    const double framesPerNs = static_cast<double>(frames) / (static_cast<double>(nextUs - cycleUs) * 1000.0);
+    const double framesPerNs =
+        static_cast<double>(frames) / (static_cast<double>(nextUs - cycleUs) * 1000.0);
     const int64_t cycleNs = static_cast<int64_t>(cycleUs) * 1000;
     const uint64_t written = written_.load(std::memory_order_acquire);
     uint64_t consumed = consumed_.load(std::memory_order_relaxed);

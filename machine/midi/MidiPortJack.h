@@ -76,9 +76,9 @@ private:
     jack_client_t* client_ = nullptr;
     jack_port_t* port_ = nullptr;
     jack_ringbuffer_t* ring_ = nullptr;
-    uint64_t capacity_ = 0;              // messages the ring holds
-    std::atomic<uint64_t> written_{0};   // messages handed over (senders)
-    std::atomic<uint64_t> consumed_{0};  // messages taken out (callback)
+    uint64_t capacity_ = 0;             // messages the ring holds
+    std::atomic<uint64_t> written_{0};  // messages handed over (senders)
+    std::atomic<uint64_t> consumed_{0}; // messages taken out (callback)
     std::atomic<uint64_t> dropped_{0};
     std::atomic<bool> gone_{false};
     // Transport as the callback saw it.

@@ -31,8 +31,8 @@ private:
 };
 
 TRecordingMidiPort::TRecordingMidiPort(std::vector<std::string> deviceNames, size_t capacity)
-    : names_(std::move(deviceNames)), calls_(new TMidiCall[capacity]),
-      dues_(new int64_t[capacity]), capacity_(capacity) {}
+    : names_(std::move(deviceNames)), calls_(new TMidiCall[capacity]), dues_(new int64_t[capacity]),
+      capacity_(capacity) {}
 
 TRecordingMidiPort::~TRecordingMidiPort() = default;
 

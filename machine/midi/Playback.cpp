@@ -435,7 +435,8 @@ bool TPlayback::SendStop() noexcept {
 void TPlayback::BeginRoll(const TOutsideTransport* transport) noexcept {
     const TOutsideTransport::TState seen = transport->Watch();
     const int64_t monotonic = ClockNs(CLOCK_MONOTONIC);
-    const int64_t origin = seen.RollingRawNs - ClockNs(CLOCK_MONOTONIC_RAW) + monotonic + seen.PeriodNs;
+    const int64_t origin =
+        seen.RollingRawNs - ClockNs(CLOCK_MONOTONIC_RAW) + monotonic + seen.PeriodNs;
     const int64_t deadline = support_.TickDeadline();
     const int64_t ahead = origin > deadline ? (origin - deadline) / NsPerTick : 0;
     shiftNs_ = origin - (deadline + ahead * NsPerTick);
@@ -444,7 +445,8 @@ void TPlayback::BeginRoll(const TOutsideTransport* transport) noexcept {
     state_.Resync.store(0); // a re-timing before the start has nothing to re-base
     nextPulse_ = 0;
     startPending_ = true;
-    if (state_.PlayMode.load(std::memory_order_relaxed) == TPlayMode::Track && song_.SonglineCount > 0) {
+    if (state_.PlayMode.load(std::memory_order_relaxed) == TPlayMode::Track &&
+        song_.SonglineCount > 0) {
         state_.TrackPosition.store(1, std::memory_order_relaxed);
         if (const int32_t pattern = SonglinePattern(1); pattern > 0)
             state_.CurrentPattern.store(pattern, std::memory_order_relaxed);

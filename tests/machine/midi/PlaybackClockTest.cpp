@@ -11,9 +11,9 @@ namespace {
 constexpr int64_t Ms = 1000000;
 
 struct Stamped {
-    int tick;         // the tick that sent it
+    int tick; // the tick that sent it
     uint32_t message;
-    int64_t due;      // its stamp, nanoseconds; SentNow for a send of the user-interface thread
+    int64_t due; // its stamp, nanoseconds; SentNow for a send of the user-interface thread
 };
 
 class Clock : public ::testing::Test, protected TPlaybackParts {

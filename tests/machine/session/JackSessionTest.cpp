@@ -82,7 +82,8 @@ std::vector<uint32_t> LoggedShorts(const std::string& path) {
         TShortMessage bytes;
         if (fields >> us >> kind && kind == "short" && fields >> std::hex >> b0 >> b1 >> b2 &&
             SplitShortMessage(b0 | (b1 << 8) | (b2 << 16), bytes))
-            words.push_back(b0 | (bytes.Length > 1 ? b1 << 8 : 0) | (bytes.Length > 2 ? b2 << 16 : 0));
+            words.push_back(b0 | (bytes.Length > 1 ? b1 << 8 : 0) |
+                            (bytes.Length > 2 ? b2 << 16 : 0));
     }
     return words;
 }
@@ -115,7 +116,7 @@ TEST_F(Jack, ThePortCarriesWhatTheLogCarriesWithTheClock) {
     Recorder recorder;
     ASSERT_TRUE(recorder.Ready());
     Machine machine("PKJ", log, {recorder.PortName()}); // connected at once, as
-                                                         // PLINKORA_JACK_CONNECT does
+                                                        // PLINKORA_JACK_CONNECT does
     ASSERT_TRUE(machine.OpenJack());
 
     machine.session.SetSendClock(true);
