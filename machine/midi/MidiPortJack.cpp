@@ -8,7 +8,9 @@
 #include <jack/midiport.h>
 #include <jack/ringbuffer.h>
 #include <jack/transport.h>
+#include <chrono>
 #include <mutex>
+#include <thread>
 #include <time.h>
 
 namespace {
@@ -139,8 +141,11 @@ std::unique_ptr<TJackMidiClient> TJackMidiClient::Open(const TJackOptions& optio
         return nullptr;
     }
     const std::string own = jack->PortName();
-    for (const std::string& other : options.Connect)
-        jack_connect(jack->client_, own.c_str(), other.c_str()); // a missing port is no failure
+    bool connected = false;
+    for (const std::string& other : options.Connect) // a missing port is no failure
+        connected = jack_connect(jack->client_, own.c_str(), other.c_str()) == 0 || connected;
+    if (connected)
+        jack->AwaitCycles(2);
     result = MidiResult::Ok;
     return jack;
 }
@@ -173,7 +178,7 @@ int32_t TJackMidiClient::Send(uint32_t message, int64_t dueMonotonicNs) noexcept
     const uint64_t written = written_.load(std::memory_order_relaxed);
     if (Gone() || written - consumed_.load(std::memory_order_acquire) >= capacity_) {
         dropped_.fetch_add(1, std::memory_order_relaxed);
-        return Gone() ? MidiResult::NoDevice : MidiResult::Ok;
+        return Gone() ? MidiResult::NoDevice : MidiResult::NoMemory;
     }
     TQueued queued;
     const int64_t monotonic = ClockNs(CLOCK_MONOTONIC);
@@ -186,8 +191,18 @@ int32_t TJackMidiClient::Send(uint32_t message, int64_t dueMonotonicNs) noexcept
     return MidiResult::Ok;
 }
 
+// The graph takes in a new connection at a cycle's start: what is sent after two more cycles
+// reaches the other end (the program and bank that follow an open).
+void TJackMidiClient::AwaitCycles(uint32_t count) const {
+    const uint32_t start = cycles_.load(std::memory_order_acquire);
+    for (int waited = 0; waited < 500 && cycles_.load(std::memory_order_acquire) - start < count;
+         ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
 int TJackMidiClient::Process(uint32_t frames, void* self) noexcept {
     auto& jack = *static_cast<TJackMidiClient*>(self);
+    jack.cycles_.fetch_add(1, std::memory_order_release);
     void* buffer = jack_port_get_buffer(jack.port_, frames);
     jack_midi_clear_buffer(buffer);
     jack_nframes_t cycleStart = 0;
@@ -220,6 +235,8 @@ void TJackMidiClient::WriteDue(void* buffer, uint32_t frames, uint32_t, uint64_t
             break; // due in a later cycle
         if (offset < lastOffset)
             offset = lastOffset; // late: at once, and never before what went out already
+        if (jack_midi_max_event_size(buffer) < queued.Length)
+            break; // the cycle's buffer is full (a reset's sweep): the rest in the next cycle
         if (jack_midi_event_write(buffer, static_cast<jack_nframes_t>(offset), queued.Bytes,
                                   queued.Length) != 0)
             dropped_.fetch_add(1, std::memory_order_relaxed);

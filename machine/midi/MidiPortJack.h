@@ -51,6 +51,10 @@ public:
     bool Gone() const noexcept { return gone_.load(std::memory_order_acquire); }
     // Messages dropped: the server was gone, the ring or a cycle's buffer was full.
     uint64_t Dropped() const noexcept { return dropped_.load(std::memory_order_relaxed); }
+    // Messages handed over and not yet written (diagnosis).
+    uint64_t Queued() const noexcept {
+        return written_.load(std::memory_order_acquire) - consumed_.load(std::memory_order_acquire);
+    }
     // The port's full name ("PK0:midi_out").
     std::string PortName() const;
 
@@ -72,6 +76,8 @@ private:
     void WriteDue(void* buffer, uint32_t frames, uint32_t cycleStart, uint64_t cycleUs,
                   uint64_t nextUs) noexcept;
     void WatchTransport(uint64_t cycleUs, uint64_t nextUs) noexcept;
+    // Waits until the process callback ran `count` more times (at most half a second).
+    void AwaitCycles(uint32_t count) const;
 
     jack_client_t* client_ = nullptr;
     jack_port_t* port_ = nullptr;
@@ -81,6 +87,7 @@ private:
     std::atomic<uint64_t> consumed_{0}; // messages taken out (callback)
     std::atomic<uint64_t> dropped_{0};
     std::atomic<bool> gone_{false};
+    std::atomic<uint32_t> cycles_{0}; // process cycles run
     // Transport as the callback saw it.
     bool seenTransport_ = false; // callback only
     bool rolling_ = false;       // callback only

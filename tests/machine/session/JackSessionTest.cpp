@@ -118,21 +118,33 @@ TEST_F(Jack, ThePortCarriesWhatTheLogCarriesWithTheClock) {
     Machine machine("PKJ", log, {recorder.PortName()}); // connected at once, as
                                                         // PLINKORA_JACK_CONNECT does
     ASSERT_TRUE(machine.OpenJack());
+    std::this_thread::sleep_for(std::chrono::milliseconds(500)); // a slow process settles
 
     machine.session.SetSendClock(true);
     ASSERT_EQ(machine.session.PlayPattern(), TStartResult::Playing);
     std::this_thread::sleep_for(std::chrono::milliseconds(16 * 30 * 2 + 100));
     machine.session.Stop();
     ASSERT_TRUE(Recorder::WaitFor([&] { return Count(recorder.Events(), 0xFC) == 1; }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the reset after the stop
-
     // The log writes the device's reset as one line, JACK gets its controller messages.
+    const auto carriedNow = [&] {
+        std::vector<uint32_t> carried;
+        for (const Event& e : recorder.Events())
+            if ((e.Bytes[0] & 0xF0) != 0xB0 || (e.Bytes[1] != 64 && e.Bytes[1] != 123))
+                carried.push_back(Masked(e));
+        return carried;
+    };
+    const std::vector<uint32_t> logged = LoggedShorts(log); // complete: the stop closed the device
+    Recorder::WaitFor([&] { return carriedNow().size() >= logged.size(); }); // the sweep's notes
     const std::vector<Event> events = recorder.Events();
-    std::vector<uint32_t> carried;
-    for (const Event& e : events)
-        if ((e.Bytes[0] & 0xF0) != 0xB0 || (e.Bytes[1] != 64 && e.Bytes[1] != 123))
-            carried.push_back(Masked(e));
-    EXPECT_EQ(carried, LoggedShorts(log));
+    const std::vector<uint32_t> carried = carriedNow();
+    // From the start of play: what an open sends at once may meet a connection the graph has not
+    // taken in yet when the process is slow (the sanitizers).
+    const auto fromStart = [](std::vector<uint32_t> words) {
+        const auto start = std::find(words.begin(), words.end(), 0xFAu);
+        words.erase(words.begin(), start - std::min<ptrdiff_t>(3, start - words.begin()));
+        return words;
+    };
+    EXPECT_EQ(fromStart(carried), fromStart(logged));
 
     EXPECT_EQ(Count(events, 0xFA), 1u);
     const size_t noteOns = std::count_if(events.begin(), events.end(), IsNoteOn);
