@@ -97,6 +97,7 @@ int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& e
     }
     if (request.Pattern)
         session.SelectPattern(*request.Pattern);
+    UseSyncOptions(session, request.Sync, {});
     if (const int32_t opened = session.SetDevice(request.Device); !session.Support().DeviceOpen) {
         const TMidiOut& midiOut = session.Out();
         err << "Plinkora: device " << request.Device << " cannot be opened:";

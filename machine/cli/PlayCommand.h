@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SyncOptions.h"
+
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
@@ -10,12 +12,14 @@ struct TPlayRequest {
     std::optional<int32_t> Pattern; // loop this pattern; otherwise the track from its first line
     std::optional<double> Seconds;  // play this long; otherwise until interrupted
     int32_t Device = -1;
+    TSyncOptions Sync; // "--clock", "--follow-transport"
 };
 
-// Parses "SONG.pks [--pattern N] [--seconds S] [--device N]"; an empty result after writing the
-// reason to `err`.
+// Parses "SONG.pks [--pattern N] [--seconds S] [--device N]" (the synchronisation options are
+// taken before); an empty result after writing the reason to `err`.
 std::optional<TPlayRequest> ParsePlayRequest(int argc, const std::string* args, std::ostream& err);
 
-// Plays as the windows' transport does, until the time is up or Ctrl+C, then stops the way
+// Plays as the windows' transport does (sending MIDI clock, following the JACK transport as the
+// request says), until the time is up or Ctrl+C, then stops the way
 // "STOP" does: all notes off, reset, close.
 int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& err);

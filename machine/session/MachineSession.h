@@ -235,6 +235,12 @@ public:
     // Follow on selects the line that plays at once.
     void SetFollow(bool on);
 
+    // --- synchronisation (Options menu, kept in the settings) ---
+    bool SendsClock() const { return sendClock_; }
+    void SetSendClock(bool on); // reports chSync
+    bool FollowsTransport() const { return followTransport_; }
+    void SetFollowTransport(bool on); // reports chSync
+
 private:
     friend class TSessionReport;
 
@@ -293,6 +299,8 @@ private:
     TStartResult lastStart_ = TStartResult::Idle;
     bool connected_ = false;
     uint32_t machineNumber_ = 0;
+    bool sendClock_ = false;
+    bool followTransport_ = false;
 
     struct TListenerEntry {
         int Id;

@@ -37,6 +37,7 @@ enum TChange : TChanges {
     chFollow = 1u << 27,        // whether the selected song line follows playback
     chRangeChosen = 1u << 28,   // a range was chosen, the same one too (the range menu, New):
                                 // the pattern editor's fill pitch starts over
+    chSync = 1u << 29,          // sending MIDI clock or following the JACK transport
 };
 
 // Everything a new song (load, New) may change.

@@ -311,6 +311,28 @@ TEST_F(Session, TheModifiedFlagFollowsTheHistory) {
     EXPECT_FALSE(session.History().CanUndo()) << "a New command starts a fresh history";
 }
 
+// The synchronisation options belong to the machine, not to the song: each setter reports
+// chSync and leaves the song, its history and its modified flag alone.
+TEST_F(Session, TheSynchronisationOptionsReportChSyncAndAreNoEditOfTheSong) {
+    Load(2, {1, 2});
+    ASSERT_FALSE(session.SendsClock());
+    ASSERT_FALSE(session.FollowsTransport());
+    const size_t undoSteps = session.History().StepCount();
+    reports.clear();
+    session.SetSendClock(true);
+    session.SetFollowTransport(true);
+    EXPECT_TRUE(session.SendsClock());
+    EXPECT_TRUE(session.FollowsTransport());
+    session.SetSendClock(false);
+    EXPECT_FALSE(session.SendsClock());
+    EXPECT_TRUE(session.FollowsTransport()) << "each option on its own";
+    ASSERT_EQ(reports.size(), 3u);
+    for (const TChanges changes : reports)
+        EXPECT_EQ(changes, chSync);
+    EXPECT_FALSE(session.Song().SongModified);
+    EXPECT_EQ(session.History().StepCount(), undoSteps);
+}
+
 TEST(UndoHistory, KeepsAThousandStepsAndBoundsHugeSongs) {
     TUndoHistory history;
     TSongState state;

@@ -1,0 +1,17 @@
+#include "MachineSession.h"
+#include "SessionReport.h"
+
+// The synchronisation options are settings of the machine, not of the song: no undo step, the
+// song stays unmodified.
+
+void TMachineSession::SetSendClock(bool on) {
+    TSessionReport report(*this);
+    sendClock_ = on;
+    Report(chSync);
+}
+
+void TMachineSession::SetFollowTransport(bool on) {
+    TSessionReport report(*this);
+    followTransport_ = on;
+    Report(chSync);
+}
