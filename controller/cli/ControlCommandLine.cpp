@@ -34,6 +34,10 @@ const char* const HelpText = R"(Usage: PKControl [--language de|en] [PROJECT.pkp
                            OUT ends in one of: %s)
   --help                   show this text
   --version                show the program version
+
+Options > Synchronisation in the window (kept in the settings) starts the machines with
+--follow-transport (JACK-Transport: they follow the JACK transport, and SONG, PATTERN and stop
+start and stop it for all of them) and --clock (they send MIDI clock).
 )";
 
 // The help, naming the sound files this FluidSynth can write.

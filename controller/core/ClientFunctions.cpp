@@ -141,6 +141,7 @@ void TClientCore::NameLink(int slot) {
     TMachineLink& link = *Link(slot);
     link.SetStartCommand(StartCommandLine(slot));
     link.SetStartLanguage(language_);
+    link.SetStartSync({settings_.FollowTransport, settings_.SendClock});
     link.SetLink(ServiceName(slot), RemoteWire::TopicName);
     link.Subscribe(RemoteWire::ItemName);
 }

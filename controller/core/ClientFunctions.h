@@ -107,6 +107,9 @@ public:
     void StatusReply(int slot, const QString& text);
 
     // --- playing and editing on all or selected machines ---
+    // Sent to every running machine alike, also with "JACK-Transport" on: a machine that follows
+    // the transport starts (stops) the transport instead of only itself, after taking the play
+    // mode and song line of the command, so all of them play the same way from the one start.
     void PlaySong();
     void PlayPattern();
     void StopAll();
@@ -170,6 +173,14 @@ public:
     void SetLanguage(TLanguage language);
     // The user's choice: for this run and kept in the settings.
     void ChooseLanguage(TLanguage language);
+
+    // --- synchronisation (Options > Synchronisation, kept in the settings) ---
+    // The machines started from now on get "--follow-transport" / "--clock"; those that run keep
+    // what they were started with.
+    bool FollowsTransport() const { return settings_.FollowTransport; }
+    bool SendsClock() const { return settings_.SendClock; }
+    void ChooseFollowTransport(bool on);
+    void ChooseSendClock(bool on);
 
     // --- settings and the end ---
     // Reads the settings file (writing it at once when it is missing). False with Failed when

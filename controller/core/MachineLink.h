@@ -5,6 +5,14 @@
 #include <QString>
 #include <functional>
 
+// The synchronisation a started machine uses (Options > Synchronisation): "--follow-transport"
+// and "--clock" on its command line.
+struct TStartSync {
+    bool FollowTransport = false;
+    bool SendClock = false;
+    bool operator==(const TStartSync&) const = default;
+};
+
 // The controller's end of the link to one machine. The core drives a machine only through this:
 // name the link, say which status item to watch, open it (connect, or start the machine with
 // the start command and connect once more), send macros and close. The real link speaks the
@@ -18,6 +26,8 @@ public:
     virtual void SetStartCommand(const QString& commandLine) = 0;
     // The language a machine this link starts speaks; one already running keeps its own.
     virtual void SetStartLanguage(TLanguage language) = 0;
+    // The synchronisation a machine this link starts uses; one already running keeps its own.
+    virtual void SetStartSync(const TStartSync& sync) = 0;
     // Names the link without connecting.
     virtual void SetLink(const QString& service, const QString& topic) = 0;
     // The item whose every change is delivered to StatusChanged once the link is open.

@@ -280,6 +280,16 @@ void TClientCore::ChooseLanguage(TLanguage language) {
     SetLanguage(language);
 }
 
+void TClientCore::ChooseFollowTransport(bool on) {
+    settings_.FollowTransport = on;
+    emit StateChanged();
+}
+
+void TClientCore::ChooseSendClock(bool on) {
+    settings_.SendClock = on;
+    emit StateChanged();
+}
+
 void TClientCore::SetWindowPosition(int left, int top) {
     settings_.Left = left;
     settings_.Top = top;

@@ -5,6 +5,21 @@
 #include <QFileInfo>
 #include <algorithm>
 
+namespace {
+
+constexpr int FirstLaterLine = 6; // the language, then the synchronisation
+const char* const TransportOnText = "JACK Transport On";
+const char* const TransportOffText = "JACK Transport Off";
+const char* const ClockOnText = "MIDI Clock On";
+const char* const ClockOffText = "MIDI Clock Off";
+
+// Line `index` when the file has it, trimmed; empty otherwise.
+QString LaterLine(const TTextLines& text, int index) {
+    return index < text.Count() ? text.Text(index).trimmed() : QString();
+}
+
+} // namespace
+
 TControllerSettings DefaultControllerSettings(const QString& documentHome) {
     TControllerSettings settings;
     settings.ProjectDirectory = documentHome + "PKProjects";
@@ -37,8 +52,9 @@ TSettingsRead ReadControllerSettings(const QString& path, TControllerSettings& s
     const int layout = text.Number(4);
     read.LayoutNumber = layout >= 1 && layout <= 4 ? layout : DefaultLayoutNumber;
     read.MidiDirectory = text.Text(5);
-    if (text.Count() > 6)
-        read.Language = LanguageFromCode(text.Text(6).trimmed().toStdString());
+    read.Language = LanguageFromCode(LaterLine(text, FirstLaterLine).toStdString());
+    read.FollowTransport = LaterLine(text, FirstLaterLine + 1) == TransportOnText;
+    read.SendClock = LaterLine(text, FirstLaterLine + 2) == ClockOnText;
     settings = read;
     return TSettingsRead::Read;
 }
@@ -47,7 +63,13 @@ void WriteControllerSettings(const QString& path, const TControllerSettings& set
     QStringList lines{QString::number(settings.SlotCount),    QString::number(settings.Left),
                       QString::number(settings.Top),          settings.ProjectDirectory,
                       QString::number(settings.LayoutNumber), settings.MidiDirectory};
-    if (settings.Language)
-        lines << QString::fromUtf8(LanguageCode(*settings.Language));
-    WriteTextLines(path, lines);
+    const QStringList later{settings.Language ? QString::fromUtf8(LanguageCode(*settings.Language))
+                                              : QString(),
+                            settings.FollowTransport ? TransportOnText : TransportOffText,
+                            settings.SendClock ? ClockOnText : ClockOffText};
+    const QStringList defaults{QString(), TransportOffText, ClockOffText};
+    qsizetype kept = later.size();
+    while (kept > 0 && later[kept - 1] == defaults[kept - 1])
+        --kept;
+    WriteTextLines(path, lines + later.first(kept));
 }

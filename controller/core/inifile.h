@@ -9,8 +9,10 @@
 #include <optional>
 
 // The controller's settings file: the program path + ".ini" (installed:
-// <config>/plinkora/PKControl.ini), six lines with CR LF and a seventh, "de" or "en", once the
-// user chose a language (older versions read only the six).
+// <config>/plinkora/PKControl.ini), six lines with CR LF, then "de" or "en" once the user chose a
+// language (empty before), "JACK Transport On" or "... Off" and "MIDI Clock On" or "... Off"
+// (Options > Synchronisation). The lines after the sixth are written up to the last one that
+// differs from its default; older versions read only the first six or seven.
 struct TControllerSettings {
     int SlotCount = 4; // configured slots, 0 to 4: bounds every broadcast
     int Left = 258;    // window position
@@ -19,6 +21,8 @@ struct TControllerSettings {
     int LayoutNumber = 2;     // 1 to 4
     QString MidiDirectory;
     std::optional<TLanguage> Language; // none: not chosen (German); an unknown code reads so
+    bool FollowTransport = false;      // the machines started follow the JACK transport
+    bool SendClock = false;            // the machines started send MIDI clock
 };
 
 inline constexpr int DefaultSlotCount = 4;
@@ -43,11 +47,12 @@ QString ControllerSettingsFile(const QString& programPath);
 enum class TSettingsRead { Read, Missing };
 
 // Reads the file into `settings`. Missing: `settings` is left as it is (the caller writes the
-// file at once). A line that is missing or no number throws TControlError naming the file and
-// line, with `settings` untouched. A slot count outside 0 to 4 or a layout outside 1 to 4
+// file at once). One of the first six lines that is missing or no number throws TControlError
+// naming the file and line, with `settings` untouched; the later lines may be missing (their
+// defaults stay). A slot count outside 0 to 4 or a layout outside 1 to 4
 // falls back to its default.
 TSettingsRead ReadControllerSettings(const QString& path, TControllerSettings& settings);
 
-// Writes the six lines (seven with a language) atomically; throws TControlError ("Cannot create
-// file <path>").
+// Writes the lines (six, and the later ones up to the last that is not its default) atomically;
+// throws TControlError ("Cannot create file <path>").
 void WriteControllerSettings(const QString& path, const TControllerSettings& settings);

@@ -39,6 +39,10 @@ void TRemoteLink::SetStartLanguage(TLanguage language) {
     startLanguage_ = language;
 }
 
+void TRemoteLink::SetStartSync(const TStartSync& sync) {
+    startSync_ = sync;
+}
+
 void TRemoteLink::SetLink(const QString& service, const QString& topic) {
     client_.SetLink(service, topic);
 }
@@ -79,8 +83,8 @@ bool TRemoteLink::Launch() {
 }
 
 // "PK0 default1.pks": the program file in the working directory and its argument, then the
-// language (not first: a first argument starting with "--" runs the machine without windows, which
-// is wanted only with "--serve").
+// language and the synchronisation (not first: a first argument starting with "--" runs the
+// machine without windows, which is wanted only with "--serve").
 bool TRemoteLink::StartProcess() {
     if (startCommand_.isEmpty())
         return false;
@@ -90,6 +94,10 @@ bool TRemoteLink::StartProcess() {
     if (space >= 0)
         arguments << startCommand_.mid(space + 1);
     arguments << "--language" << QString::fromUtf8(LanguageCode(startLanguage_));
+    if (startSync_.FollowTransport)
+        arguments << "--follow-transport";
+    if (startSync_.SendClock)
+        arguments << "--clock";
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);

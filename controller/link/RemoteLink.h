@@ -20,6 +20,7 @@ public:
 
     void SetStartCommand(const QString& commandLine) override;
     void SetStartLanguage(TLanguage language) override;
+    void SetStartSync(const TStartSync& sync) override;
     void SetLink(const QString& service, const QString& topic) override;
     void Subscribe(const QString& item) override;
     bool Open() override;
@@ -53,6 +54,7 @@ private:
     QString workingDirectory_;
     QString startCommand_;
     TLanguage startLanguage_ = DefaultLanguage;
+    TStartSync startSync_;
     QString item_;
     QString outputFile_;
     qint64 launchedPid_ = 0;

@@ -202,6 +202,7 @@ void Tclientform::CreateMenus() {
                                   [this] { ChooseProjectDirectory(); });
     MidiDirectory1 = AddAction(folders, "MidiDirectory1", "Midi (*.mid) Directory",
                                [this] { ChooseMidiDirectory(); });
+    CreateSyncMenu(options);
     CreateLanguageMenu(options);
 
     QMenu* skin = menuBar()->addMenu("Skin");
@@ -221,6 +222,18 @@ void Tclientform::CreateMenus() {
     AddAction(help, "HelpControl1", " Help - Plinkora Control", [this] {
         OpenHelp("Plinkora Control");
     })->setShortcut(QKeySequence(Qt::Key_F1));
+}
+
+// What the machines started from now on get: the core keeps it, ShowState ticks the items.
+void Tclientform::CreateSyncMenu(QMenu* options) {
+    QMenu* sync = options->addMenu("Synchronisation");
+    sync->setObjectName("SyncMenu");
+    SyncTransport = AddAction(sync, "SyncTransport", "JACK transport",
+                              [this] { core_.ChooseFollowTransport(SyncTransport->isChecked()); });
+    SyncClock = AddAction(sync, "SyncClock", "Send MIDI clock",
+                          [this] { core_.ChooseSendClock(SyncClock->isChecked()); });
+    SyncTransport->setCheckable(true);
+    SyncClock->setCheckable(true);
 }
 
 // Each language by its own name, whichever language the window speaks.
@@ -300,6 +313,8 @@ void Tclientform::ShowState() {
     // The exports join what the running machines write: without one there is nothing to join.
     ExportMidiItem->setEnabled(core_.RunningCount() > 0);
     ExportAudioItem->setEnabled(core_.RunningCount() > 0);
+    SyncTransport->setChecked(core_.FollowsTransport());
+    SyncClock->setChecked(core_.SendsClock());
     ShowFolderCaptions();
 }
 

@@ -107,6 +107,8 @@ public:
     QAction* MidiDirectory1;
     QAction* LanguageGerman;
     QAction* LanguageEnglish;
+    QAction* SyncTransport; // Options > Synchronisation > "JACK-Transport"
+    QAction* SyncClock;     // Options > Synchronisation > "MIDI-Clock senden"
     TAboutBox* AboutBox;
 
 protected:
@@ -118,6 +120,7 @@ private:
     void CreateSlotControls();
     void CreateMenus();
     void CreateLanguageMenu(QMenu* options);
+    void CreateSyncMenu(QMenu* options);
     void Connect();
     void ShowState();
     void ShowFolderCaptions();

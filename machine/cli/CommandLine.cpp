@@ -5,6 +5,7 @@
 #include "GetPureFilename.h"
 #include "PlayCommand.h"
 #include "ProgramVersion.h"
+#include "SyncOptions.h"
 #include "files/ExportPk.h"
 #include "files/ImportPk.h"
 #include "session/MachineTexts.h"
@@ -27,7 +28,8 @@ const char* const HelpText = R"(Usage: Plinkora [SONG.pks]
        Plinkora --play SONG.pks [--pattern N] [--seconds S] [--device N|jack]
        Plinkora --serve [SONG.pks]
        Plinkora --help | --version
-       (each may also take --language de|en)
+       (each may also take --language de|en; the windows, --play and --serve also
+       --clock and --follow-transport)
 
   SONG.pks                 start the windows and load this song (arguments are joined with
                            spaces, so a path with spaces needs no quotes)
@@ -43,6 +45,11 @@ const char* const HelpText = R"(Usage: Plinkora [SONG.pks]
                            seconds or until Ctrl+C
   --serve [SONG]           answer remote commands without windows (load the song first) until
                            "EXIT" or a termination signal; no settings are written
+  --clock                  send MIDI clock while playing (24 pulses per quarter note, Start
+                           and Stop), for this run, as Options > Send MIDI clock does
+  --follow-transport       follow the JACK transport on the device "JACK" for this run, as
+                           Options > Follow JACK transport does: play when it starts rolling,
+                           stop when it stops; the play buttons start and stop the transport
   --help                   show this text
   --version                show the program version
   --language de|en         German or English for this run (windows, messages, the guide);
@@ -81,13 +88,15 @@ int Refuse(const std::string& problem, std::ostream& err) {
     return 2;
 }
 
-int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-             const std::string& machineName) {
+int Dispatch(const std::vector<std::string>& args, const TSyncOptions& sync, std::ostream& out,
+             std::ostream& err, const std::string& machineName) {
     if (args.empty()) {
         out << Help();
         return 0;
     }
     const std::string& option = args[0];
+    if (option != "--play" && (sync.SendClock || sync.FollowTransport))
+        return Usage("--clock and --follow-transport go with --play, --serve or the windows", err);
     if (option == "--help") {
         out << Help();
         return 0;
@@ -116,9 +125,11 @@ int Dispatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     if (option == "--list-devices")
         return ListDevices(out, machineName);
     if (option == "--play") {
-        const auto request =
-            ParsePlayRequest(static_cast<int>(args.size()) - 1, args.data() + 1, err);
-        return request ? PlaySongFile(*request, out, err, machineName) : 2;
+        auto request = ParsePlayRequest(static_cast<int>(args.size()) - 1, args.data() + 1, err);
+        if (!request)
+            return 2;
+        request->Sync = sync;
+        return PlaySongFile(*request, out, err, machineName);
     }
     return Usage("unknown option " + option, err);
 }
@@ -136,8 +147,10 @@ std::string VersionText() {
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                    TLanguage language, const std::string& machineName) {
     UseLanguage(language);
+    std::vector<std::string> action = args;
+    const TSyncOptions sync = TakeSyncOptions(action);
     try {
-        return Dispatch(args, out, err, machineName);
+        return Dispatch(action, sync, out, err, machineName);
     } catch (const std::exception& error) {
         err << "Plinkora: " << FailureText(error) << "\n";
         return 1;

@@ -104,6 +104,7 @@ int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& e
     }
     if (request.Pattern)
         session.SelectPattern(*request.Pattern);
+    UseSyncOptions(session, request.Sync, {});
     const int32_t device = request.Jack ? systemPort.JackDeviceId() : request.Device;
     if (const int32_t opened = session.SetDevice(device); !session.Support().DeviceOpen) {
         const TMidiOut& midiOut = session.Out();

@@ -187,7 +187,7 @@ public:
     bool SendsClock() const { return sendClock_; }
     void SetSendClock(bool on); // reports chSync
     bool FollowsTransport() const { return followTransport_; }
-    void SetFollowTransport(bool on); // reports chSync
+    void SetFollowTransport(bool on); // reports chSync and chTransport
 
     // --- tempo and output ---
     void SetStepTime(int32_t stepTime);

@@ -146,6 +146,8 @@ inline constexpr TLanguageEntry GermanTexts[] = {
     {434, "Dur"},
     {435, "Moll"},
     {436, "Wiedergabe"},
+    {500, "MIDI-Clock senden"},
+    {501, "JACK-Transport folgen"},
 };
 
 // The same numbers in English.
@@ -269,10 +271,13 @@ inline constexpr TLanguageEntry EnglishTexts[] = {
     {434, "Maj"},
     {435, "Min"},
     {436, "Play"},
+    {500, "Send MIDI clock"},
+    {501, "Follow JACK transport"},
 };
 
 // The messages for the user (TMessageKind, in its order: kind k has number FirstMessageText +
-// k - 1), apart from the captions above: a message is whole, not cut to the text buffer.
+// k - 1), apart from the captions above: a message is whole, not cut to the text buffer. The
+// captions after them start at 500, leaving the numbers between to further messages.
 inline constexpr int FirstMessageText = 437;
 
 inline constexpr TLanguageEntry GermanMessages[] = {
@@ -448,6 +453,9 @@ enum TStepText : int32_t {
 
 // The main window's play toggle (its accessible name).
 inline constexpr int PlayToggleText = 436;
+// The Options menu's synchronisation items.
+inline constexpr int SendClockText = 500;
+inline constexpr int FollowTransportText = 501;
 
 using TLanguageTable = std::span<const TLanguageEntry>;
 

@@ -144,20 +144,6 @@ void TMachineSession::FollowLineThatPlays() {
     SelectLine(lastFollowedLine_);
 }
 
-void TMachineSession::SetSendClock(bool on) {
-    TSessionReport report(*this);
-    sendClock_ = on;
-    playback_->SetSendClock(on);
-    Report(chSync);
-}
-
-void TMachineSession::SetFollowTransport(bool on) {
-    TSessionReport report(*this);
-    followTransport_ = on;
-    playback_->SetFollowTransport(on);
-    Report(chSync | chTransport);
-}
-
 bool TMachineSession::WatchesOutput() const {
     return Playing() || playback_->Armed() || out_->Transport() != nullptr;
 }

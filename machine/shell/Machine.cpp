@@ -24,6 +24,7 @@ TMachine::TMachine(std::unique_ptr<TMidiPort> port)
 
 void TMachine::TakeCommandLine(std::vector<std::string> arguments) {
     RunLanguage = TakeLanguageOption(arguments).Language;
+    RunSync = TakeSyncOptions(arguments);
     Arguments = std::move(arguments);
 }
 
@@ -42,6 +43,7 @@ TSettingsReadResult TMachine::ReadSettingsFile(int32_t screenHeight, std::string
     const TSettingsReadResult read = ReadSettings(Settings, SettingsPath, DocumentHome);
     SettingsRead = read.SettingsRead;
     Session.TakeSettings(Settings.Range, Settings.TonePreview, Settings.Copyright);
+    UseSyncOptions(Session, RunSync, {Settings.SendClock, Settings.FollowTransport});
     return read;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/SyncOptions.h"
 #include "server/PlaybackFollower.h"
 #include "session/MachineSession.h"
 #include "shell/iniform.h"
@@ -18,11 +19,13 @@ struct TMachine {
 
     TMachineSession Session;
     TPlaybackFollower Follower{Session};
-    // The command line, argument 0 included, without the language option.
+    // The command line, argument 0 included, without the language and synchronisation options.
     std::vector<std::string> Arguments;
     // The language chosen for this run (on the command line, or later in the menu); when none,
     // the settings' language.
     std::optional<TLanguage> RunLanguage;
+    // "--clock" and "--follow-transport": on for this run whatever the settings keep.
+    TSyncOptions RunSync;
     // The settings file and what it holds; the path is chosen at start unless set before.
     std::string SettingsPath;
     TSettings Settings;
@@ -31,14 +34,16 @@ struct TMachine {
     // installed program <music>/Plinkora (chosen with the settings path).
     std::string DocumentHome;
 
-    // The command line, argument 0 included: a language option chooses the run's language and
-    // is taken out; the rest are the arguments.
+    // The command line, argument 0 included: a language option chooses the run's language, the
+    // synchronisation options the run's synchronisation, and they are taken out; the rest are
+    // the arguments.
     void TakeCommandLine(std::vector<std::string> arguments);
     // The screen height the window defaults assume where no screen is known.
     static constexpr int32_t FallbackScreenHeight = 768;
     // Chooses the document home and, unless set before, the settings file (making its folder;
     // `folderProblem` says why that failed), reads the settings over the defaults and hands the
-    // session its part of them. The caller writes a fresh file when the result asks for it.
+    // session its part of them (the synchronisation with the run's options). The caller writes a
+    // fresh file when the result asks for it.
     TSettingsReadResult ReadSettingsFile(int32_t screenHeight, std::string& folderProblem);
     // The song named on the command line: arguments 1..n joined with single spaces, so that a
     // path with spaces survives being split.

@@ -323,6 +323,11 @@ void TForm1::CreateMenus() {
     }
     PreviewofTones1 = Item(options, "PreviewofTones1", "Tone Preview while Playback", 106);
     PreviewofTones1->setCheckable(true);
+    SendClock1 = Item(options, "SendClock1", "Send MIDI clock", SendClockText);
+    SendClock1->setCheckable(true);
+    FollowTransport1 =
+        Item(options, "FollowTransport1", "Follow JACK transport", FollowTransportText);
+    FollowTransport1->setCheckable(true);
     CreateLanguageMenu(*SubMenu(options, "Language1", "Language", 108));
 
     Statistics1 = bar->addAction("Statistics");
@@ -343,6 +348,8 @@ void TForm1::CreateMenus() {
     connect(SaveAs1, &QAction::triggered, this, &TForm1::SaveAsClick);
     connect(Exit1, &QAction::triggered, this, [this] { channel_.RequestClose(); });
     connect(PreviewofTones1, &QAction::triggered, this, &TForm1::PreviewofTones1Click);
+    connect(SendClock1, &QAction::triggered, this, &TForm1::SendClock1Click);
+    connect(FollowTransport1, &QAction::triggered, this, &TForm1::FollowTransport1Click);
     connect(SongDirectory1, &QAction::triggered, this, &TForm1::SongDirectory1Click);
     connect(Skin1, &QAction::triggered, this, &TForm1::Skin1Click);
     connect(MidiDirectory1, &QAction::triggered, this, &TForm1::MidiDirectory1Click);

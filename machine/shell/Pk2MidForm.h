@@ -88,8 +88,10 @@ public:
     QAction* MidiDirectory1;
     QAction* Octave[5]; // "1 Octave" .. "5 Octaves"
     QAction* PreviewofTones1;
-    QAction* German1;  // Options > Language > "Deutsch"
-    QAction* English1; // Options > Language > "English"
+    QAction* SendClock1;       // Options > "Send MIDI clock"
+    QAction* FollowTransport1; // Options > "Follow JACK transport"
+    QAction* German1;          // Options > Language > "Deutsch"
+    QAction* English1;         // Options > Language > "English"
     QAction* Statistics1;
     QAction* Skin1;
     QAction* Contents1;
@@ -116,6 +118,9 @@ public:
     void PatchClick(int program);
     void RangeClick(int range);
     void PreviewofTones1Click();
+    // The synchronisation items: the session's option for this run, and kept in the settings.
+    void SendClock1Click();
+    void FollowTransport1Click();
     // Help > Contents: the user guide in the current language beside the program, or a message
     // saying why not.
     void OpenUserGuide();
@@ -205,6 +210,7 @@ private:
     void SessionChanged(TChanges changes);
     void ShowTempo();
     void ShowPlayState();
+    void ShowSync();
     void ShowOutput();
     QString DialogFolder(const std::string& folder);
     void MoveOntoScreen(int left, int top);

@@ -30,6 +30,8 @@ void TForm1::SessionChanged(TChanges changes) {
         PreviewofTones1->setChecked(session_.PreviewWhilePlaying());
     if (changes & chTransport)
         ShowPlayState();
+    if (changes & chSync)
+        ShowSync();
     if (changes & chHistory)
         ShowHistory();
     if (changes & chStartFailed)
@@ -214,4 +216,21 @@ void TForm1::ShowRange() {
 
 void TForm1::PreviewofTones1Click() {
     session_.TogglePreview();
+}
+
+void TForm1::ShowSync() {
+    SendClock1->setChecked(session_.SendsClock());
+    FollowTransport1->setChecked(session_.FollowsTransport());
+}
+
+void TForm1::SendClock1Click() {
+    session_.SetSendClock(SendClock1->isChecked());
+    machine_.Settings.SendClock = session_.SendsClock();
+    MakeIniFile();
+}
+
+void TForm1::FollowTransport1Click() {
+    session_.SetFollowTransport(FollowTransport1->isChecked());
+    machine_.Settings.FollowTransport = session_.FollowsTransport();
+    MakeIniFile();
 }

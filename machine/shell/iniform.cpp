@@ -18,9 +18,15 @@ constexpr char SongFixedText[] = "SongFixed";
 constexpr char SongFreeText[] = "SongFree";
 constexpr char TonePreviewOnText[] = "Tone Preview On";
 constexpr char TonePreviewOffText[] = "Tone Preview Off";
+constexpr char ClockOnText[] = "MIDI Clock On";
+constexpr char ClockOffText[] = "MIDI Clock Off";
+constexpr char FollowTransportOnText[] = "Follow Transport On";
+constexpr char FollowTransportOffText[] = "Follow Transport Off";
 constexpr char LineEnd[] = "\r\n";
 constexpr int32_t UnreadLine = 15; // the step capacity is written only
 constexpr int32_t LanguageLine = 17;
+constexpr int32_t ClockLine = 18;
+constexpr int32_t FollowTransportLine = 19;
 
 bool EndsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() &&
@@ -100,6 +106,16 @@ private:
     const std::vector<std::string>& lines_;
 };
 
+// The lines later versions added: files of older versions end before them, and the values they
+// do not hold keep their defaults.
+void TakeLaterLines(TSettings& settings, LineTaker& take) {
+    std::string code;
+    if (take.Text(LanguageLine, code))
+        settings.Language = LanguageFromCode(code).value_or(DefaultLanguage);
+    take.Flag(ClockLine, settings.SendClock, ClockOnText);
+    take.Flag(FollowTransportLine, settings.FollowTransport, FollowTransportOnText);
+}
+
 bool TakeAll(TSettings& settings, LineTaker& take) {
     TLayoutState& layout = settings.Layout;
     int32_t savedSkin = 0;
@@ -120,10 +136,7 @@ bool TakeAll(TSettings& settings, LineTaker& take) {
         !take.Text(UnreadLine + 1, copyright))
         return false;
     settings.Copyright = Windows1252ToUtf8(copyright);
-    // Older files end before the language line: they keep the default language.
-    std::string code;
-    if (take.Text(LanguageLine, code))
-        settings.Language = LanguageFromCode(code).value_or(DefaultLanguage);
+    TakeLaterLines(settings, take);
     return true;
 }
 
@@ -200,6 +213,8 @@ std::vector<std::string> SettingsLines(const TSettings& settings) {
         std::to_string(settings.StepCapacity),
         OneLine(Utf8ToWindows1252(settings.Copyright)),
         std::string(LanguageCode(settings.Language)),
+        settings.SendClock ? ClockOnText : ClockOffText,
+        settings.FollowTransport ? FollowTransportOnText : FollowTransportOffText,
     };
 }
 

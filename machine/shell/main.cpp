@@ -1,5 +1,6 @@
 #include "Language.h"
 #include "cli/CommandLine.h"
+#include "cli/SyncOptions.h"
 #include "shell/ServingMachine.h"
 #include "shell/Startup.h"
 
@@ -7,7 +8,8 @@
 #include <iostream>
 
 // Options starting with "--" run without windows; anything else starts the machine's windows
-// (the arguments then name a song to load). "--language de|en" may come with either.
+// (the arguments then name a song to load). "--language de|en" may come with either, "--clock"
+// and "--follow-transport" with the windows, "--serve" and "--play".
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     const TLanguageOption language = TakeLanguageOption(args);
@@ -15,9 +17,11 @@ int main(int argc, char** argv) {
         std::cerr << "Plinkora: " << language.Error << "\n";
         return 2;
     }
-    if (!args.empty() && args[0] == "--serve")
+    std::vector<std::string> action = args; // what runs, whatever the synchronisation
+    TakeSyncOptions(action);
+    if (!action.empty() && action[0] == "--serve")
         return RunServingMachine(argc, argv);
-    if (!args.empty() && std::string_view(args[0]).starts_with("--"))
+    if (!action.empty() && std::string_view(action[0]).starts_with("--"))
         return RunCommandLine(args, std::cout, std::cerr,
                               language.Language.value_or(TLanguage::English),
                               std::filesystem::path(argv[0]).stem().string());

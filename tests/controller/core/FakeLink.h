@@ -48,6 +48,7 @@ public:
 
     void SetStartCommand(const QString& commandLine) override { startCommand = commandLine; }
     void SetStartLanguage(TLanguage language) override { startLanguage = language; }
+    void SetStartSync(const TStartSync& sync) override { startSync = sync; }
     void SetLink(const QString& service, const QString&) override { service_ = service; }
     void Subscribe(const QString& item) override { subscribed = item; }
     bool Open() override {
@@ -81,6 +82,7 @@ public:
     bool open = false;
     QString startCommand;
     std::optional<TLanguage> startLanguage;
+    std::optional<TStartSync> startSync;
     QString subscribed;
     // Every macro this link sent, as the bytes the command wire carries.
     QList<QByteArray> wire;

@@ -71,14 +71,21 @@ TEST(ControllerEndToEnd, StartsTwoMachinesCommandsThemAndSeesThemGo) {
     c.core->PrepareServers();
     c.core->StartMachine(1);
     c.core->SetLanguage(TLanguage::English);
+    c.core->ChooseFollowTransport(true);
+    c.core->ChooseSendClock(true);
     c.core->StartMachine(2);
     EXPECT_TRUE(c.WaitReply(1, ReadyLine(1)));
     EXPECT_TRUE(c.WaitReply(2, ReadyLine(2)));
-    QFile command(QString("/proc/%1/cmdline").arg(c.links[1]->LaunchedPid()));
-    ASSERT_TRUE(command.open(QIODevice::ReadOnly));
-    EXPECT_EQ(command.readAll().split('\0').mid(1, 3),
-              QByteArrayList({"default2.pks", "--language", "en"}))
-        << "the song first, then the language the controller spoke when it started the machine";
+    const auto commandLine = [&c](int slot) {
+        QFile command(QString("/proc/%1/cmdline").arg(c.links[slot - 1]->LaunchedPid()));
+        return command.open(QIODevice::ReadOnly) ? command.readAll().split('\0').mid(1)
+                                                 : QByteArrayList();
+    };
+    EXPECT_EQ(commandLine(2), QByteArrayList({"default2.pks", "--language", "en",
+                                              "--follow-transport", "--clock", ""}))
+        << "the song first, then the language and the synchronisation the controller had when "
+           "it started the machine";
+    EXPECT_EQ(commandLine(1), QByteArrayList({"default1.pks", "--language", "de", ""}));
     EXPECT_TRUE(QFileInfo::exists(c.Folder() + "PK1.ini")) << "each slot keeps its own settings";
 
     EXPECT_FALSE(c.core->NeedsSaving()) << "both answers are in when the question returns";

@@ -229,6 +229,32 @@ TEST_F(ClientForm, TheLanguageMenuSwitchesEveryTextAtOnceAndBack) {
     EXPECT_EQ(about->text(), "Bis zu vier Plinkora Maschinen als ein Projekt");
 }
 
+// Options > Synchronisation: its items tick what the core keeps for the machines it starts, and
+// speak both languages.
+TEST_F(ClientForm, TheSynchronisationMenuTicksWhatTheMachinesWillGet) {
+    const auto* sync = window.findChild<QMenu*>("SyncMenu");
+    EXPECT_EQ(sync->title(), "Synchronisation");
+    EXPECT_EQ(window.SyncTransport->text(), "JACK-Transport");
+    EXPECT_EQ(window.SyncClock->text(), "MIDI-Clock senden");
+    EXPECT_FALSE(window.SyncTransport->isChecked());
+
+    Trigger("SyncTransport");
+    EXPECT_TRUE(c.core->FollowsTransport());
+    EXPECT_FALSE(c.core->SendsClock());
+    EXPECT_TRUE(window.SyncTransport->isChecked());
+    c.core->ChooseSendClock(true);
+    EXPECT_TRUE(window.SyncClock->isChecked()) << "the window shows the core";
+    c.core->StartMachine(1);
+    EXPECT_EQ(c.Fake(1).startSync, (TStartSync{true, true}));
+
+    Trigger("LanguageEnglish");
+    EXPECT_EQ(sync->title(), "Synchronisation");
+    EXPECT_EQ(window.SyncTransport->text(), "JACK transport");
+    EXPECT_EQ(window.SyncClock->text(), "Send MIDI clock");
+    Trigger("SyncClock");
+    EXPECT_FALSE(c.core->SendsClock());
+}
+
 // Every control reads with a name, in German and in English.
 TEST_F(ClientForm, EveryControlHasANameAScreenReaderCanSay) {
     c.core->StartMachine(1); // its stop button shows

@@ -4,6 +4,7 @@
 #include "TempDir.h"
 #include "WavSound.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -234,6 +235,26 @@ TEST(CommandLine, PlayRefusesBadArguments) {
     const RunResult noPattern = Plinkora({"--play", song, "--pattern", "2"});
     EXPECT_EQ(noPattern.status, 1);
     EXPECT_NE(noPattern.err.find("no pattern 2"), std::string::npos);
+}
+
+// The synchronisation options go with --play wherever they stand, and with no other action.
+TEST(CommandLine, TheSynchronisationOptionsGoWithPlayOnly) {
+    TempDir dir;
+    const auto song = dir.Write("s.pks", OldLayout);
+    ASSERT_EQ(setenv("PLINKORA_MIDI_LOG", dir.File("midi.log").c_str(), 1), 0);
+    const RunResult play =
+        Plinkora({"--play", song, "--clock", "--seconds", "0.05", "--follow-transport"});
+    const RunResult clockFirst = Plinkora({"--clock", "--play", song, "--seconds", "0"});
+    unsetenv("PLINKORA_MIDI_LOG");
+    EXPECT_EQ(play.status, 0) << play.err;
+    EXPECT_EQ(clockFirst.status, 0) << clockFirst.err;
+
+    const RunResult convert = Plinkora({"--convert", song, dir.File("o.pks"), "--clock"});
+    EXPECT_EQ(convert.status, 2);
+    EXPECT_TRUE(convert.err.starts_with(
+        "Plinkora: --clock and --follow-transport go with --play, --serve or the windows\n"));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("o.pks")));
+    EXPECT_NE(Plinkora({"--help"}).out.find("--follow-transport"), std::string::npos);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 
 #include "RemoteClient.h"
 #include "RemoteServerTestSupport.h"
+#include "shell/iniform.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -194,7 +195,8 @@ TEST_F(EndToEnd, LowerCaseExitEndsTheMachineButALeadingSpaceMakesNoCommand) {
     ASSERT_FALSE(link.replies.isEmpty());
     EXPECT_EQ(link.replies.last(), "SHUTDOWN");
     EXPECT_TRUE(QTest::qWaitFor([&] { return !link.client.IsConnected(); }, 1000));
-    EXPECT_EQ(FileLines(machine.SettingsFile()).size(), 18) << "settings written at shutdown";
+    EXPECT_EQ(FileLines(machine.SettingsFile()).size(), SettingsLineCount)
+        << "settings written at shutdown";
 }
 
 TEST_F(EndToEnd, ConnectedMachineNumbersItsFilesAndEndsWithoutAsking) {
@@ -232,7 +234,7 @@ TEST_F(EndToEnd, ConnectedMachineNumbersItsFilesAndEndsWithoutAsking) {
     EXPECT_EQ(machine.process.exitCode(), 0) << machine.Errors().toStdString();
     EXPECT_EQ(link.replies.last(), "SHUTDOWN");
     const QStringList settings = FileLines(machine.SettingsFile());
-    ASSERT_EQ(settings.size(), 18);
+    ASSERT_EQ(settings.size(), SettingsLineCount);
     EXPECT_EQ(settings[4], "0") << "machines 1 and 2 share the top row";
     EXPECT_EQ(settings[9], "PatternFree");
     EXPECT_EQ(settings[10], "3") << "pattern editor above";
@@ -363,7 +365,7 @@ TEST_F(EndToEnd, ATerminationSignalEndsTheMachineInOrderWithoutAsking) {
     EXPECT_EQ(machine.process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(machine.process.exitCode(), 0) << machine.Errors().toStdString();
     EXPECT_TRUE(link.replies.contains("SHUTDOWN")) << "the controller hears it";
-    EXPECT_EQ(FileLines(machine.SettingsFile()).size(), 18) << "settings written";
+    EXPECT_EQ(FileLines(machine.SettingsFile()).size(), SettingsLineCount) << "settings written";
     EXPECT_FALSE(QFile::exists(RemoteWire::SocketPathFor(machine.Service()))) << "socket removed";
     const QStringList log =
         QString::fromStdString(TempDir::Read(machine.File("midi.log").toStdString()))

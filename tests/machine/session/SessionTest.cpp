@@ -311,6 +311,29 @@ TEST_F(Session, TheModifiedFlagFollowsTheHistory) {
     EXPECT_FALSE(session.History().CanUndo()) << "a New command starts a fresh history";
 }
 
+// The synchronisation options belong to the machine, not to the song: each setter reports
+// chSync (following the transport also chTransport: the play state may change) and leaves the song, its history and its modified flag alone.
+TEST_F(Session, TheSynchronisationOptionsReportChSyncAndAreNoEditOfTheSong) {
+    Load(2, {1, 2});
+    ASSERT_FALSE(session.SendsClock());
+    ASSERT_FALSE(session.FollowsTransport());
+    const size_t undoSteps = session.History().StepCount();
+    reports.clear();
+    session.SetSendClock(true);
+    session.SetFollowTransport(true);
+    EXPECT_TRUE(session.SendsClock());
+    EXPECT_TRUE(session.FollowsTransport());
+    session.SetSendClock(false);
+    EXPECT_FALSE(session.SendsClock());
+    EXPECT_TRUE(session.FollowsTransport()) << "each option on its own";
+    ASSERT_EQ(reports.size(), 3u);
+    EXPECT_EQ(reports[0], chSync);
+    EXPECT_EQ(reports[1], chSync | chTransport);
+    EXPECT_EQ(reports[2], chSync);
+    EXPECT_FALSE(session.Song().SongModified);
+    EXPECT_EQ(session.History().StepCount(), undoSteps);
+}
+
 TEST(UndoHistory, KeepsAThousandStepsAndBoundsHugeSongs) {
     TUndoHistory history;
     TSongState state;

@@ -148,6 +148,8 @@ const std::map<int, std::string> ExpectedTexts = {
     {434, "Dur"},
     {435, "Moll"},
     {436, "Wiedergabe"},
+    {500, "MIDI-Clock senden"},
+    {501, "JACK-Transport folgen"},
 };
 
 QString Q(const char* utf8) {

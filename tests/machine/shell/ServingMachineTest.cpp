@@ -107,3 +107,19 @@ TEST(ServingMachine, AMissingSongIsToldAndTheMachineServesANewSong) {
     EXPECT_NE(told.find(missing), std::string::npos) << told;
     EXPECT_EQ(serving.Machine.Session.Song().PatternCount, 1) << "the new song";
 }
+
+// A serving machine takes "--clock" and "--follow-transport" as the windows do, beside its song.
+TEST(ServingMachine, TakesTheSynchronisationOptionsBesideItsSong) {
+    TempDir dir;
+    const std::string song = dir.File("two.pks");
+    TTempoInfo tempo;
+    SetTempo(tempo, 200);
+    TPkSong two = PatternsAndTrack(2, {1, 2});
+    WriteSong(song, two, tempo);
+    TServingMachine serving({"Plinkora", "--follow-transport", song}, dir.File("serving.ini"),
+                            std::make_unique<TRecordingMidiPort>());
+    const TMachineSession& session = serving.Machine.Session;
+    EXPECT_EQ(session.Song().PatternCount, 2) << "the song named beside the option";
+    EXPECT_TRUE(session.FollowsTransport());
+    EXPECT_FALSE(session.SendsClock());
+}

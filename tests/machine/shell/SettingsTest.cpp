@@ -51,7 +51,9 @@ std::vector<std::string> CustomLines() {
             "Tone Preview On",
             "16",
             "(C) Ann \xE4\xF6\xFC \x80", // Windows-1252
-            "en"};
+            "en",
+            "MIDI Clock On",
+            "Follow Transport On"};
 }
 
 struct Started {
@@ -132,7 +134,7 @@ TEST(Settings, FirstStartWritesACompleteFile) {
     EXPECT_EQ(start.settings, DefaultSettings(Folder, ScreenHeight));
 
     const auto lines = FileLines(path);
-    ASSERT_EQ(lines.size(), 18u);
+    ASSERT_EQ(lines.size(), 20u);
     EXPECT_EQ(lines[0], "/opt/plinkora/PKSongs");
     EXPECT_EQ(lines[1], "/opt/plinkora/PKSongs");
     EXPECT_EQ(lines[2], "37");
@@ -145,6 +147,8 @@ TEST(Settings, FirstStartWritesACompleteFile) {
     EXPECT_EQ(lines[13], "2");
     EXPECT_EQ(lines[14], "Tone Preview Off");
     EXPECT_EQ(lines[15], "16");
+    EXPECT_EQ(lines[18], "MIDI Clock Off");
+    EXPECT_EQ(lines[19], "Follow Transport Off");
 
     // The second start finds everything.
     const Started again = StartWith(path);
@@ -175,6 +179,8 @@ TEST(Settings, EveryLineRoundTrips) {
     EXPECT_TRUE(s.TonePreview);
     EXPECT_EQ(s.Copyright, "(C) Ann äöü €");
     EXPECT_EQ(s.Language, TLanguage::English);
+    EXPECT_TRUE(s.SendClock);
+    EXPECT_TRUE(s.FollowTransport);
 
     // Written back after the next-skin step, the file is the same byte for byte.
     TSettings shown = s;
@@ -206,7 +212,7 @@ TEST(Settings, AShortFileKeepsWhatItHasAndIsRewritten) {
     expected.Layout.MainTop = -12;
     EXPECT_EQ(start.settings, expected);
     const auto lines = FileLines(path);
-    ASSERT_EQ(lines.size(), 18u);
+    ASSERT_EQ(lines.size(), 20u);
     EXPECT_EQ(lines[0], "/opt/plinkora/PKSongs");
     EXPECT_EQ(lines[2], "37");
     EXPECT_EQ(lines[3], "7");
@@ -239,6 +245,41 @@ TEST(Settings, ALineOfSixteenIsStillShort) {
     EXPECT_EQ(s.Language, TLanguage::German);
 }
 
+// Files of older versions end after the copyright (line 16) or the language (line 17): they are
+// read whole, the options they do not hold are off, and the next write completes them.
+TEST(Settings, AFileOfAnOlderVersionIsReadWholeAndItsMissingOptionsAreOff) {
+    TempDir dir;
+    for (const size_t count : {17u, 18u, 19u}) {
+        SCOPED_TRACE(count);
+        auto lines = CustomLines();
+        lines.resize(count);
+        const std::string path = dir.Write("old.ini", Join(lines, "\r\n"));
+        const Started start = StartWith(path);
+        EXPECT_TRUE(start.result.SettingsRead);
+        EXPECT_FALSE(start.result.MustWrite);
+        const TSettings& s = start.settings;
+        EXPECT_EQ(s.SongFolder, "/home/jürgen/songs");
+        EXPECT_EQ(s.MidiFolder, "/home/ann/midi");
+        EXPECT_EQ(s.Range, 49);
+        EXPECT_EQ(s.Copyright, "(C) Ann äöü €");
+        EXPECT_EQ(s.Language, count > 17 ? TLanguage::English : TLanguage::German);
+        EXPECT_EQ(s.SendClock, count > 18);
+        EXPECT_FALSE(s.FollowTransport);
+
+        MakeIni(s, path);
+        const auto written = FileLines(path);
+        ASSERT_EQ(written.size(), 20u);
+        EXPECT_EQ(written[0], lines[0]);
+        EXPECT_EQ(written[19], "Follow Transport Off");
+    }
+    auto lines = CustomLines();
+    lines[18] = "on";
+    TSettings s = DefaultSettings(Folder, ScreenHeight);
+    EXPECT_TRUE(ReadSettings(s, dir.Write("odd.ini", Join(lines, "\r\n")), Folder).SettingsRead);
+    EXPECT_FALSE(s.SendClock) << "only its own text turns an option on";
+    EXPECT_TRUE(s.FollowTransport);
+}
+
 TEST(Settings, ADamagedLineStopsTheReading) {
     struct Case {
         int line;
@@ -260,7 +301,7 @@ TEST(Settings, ADamagedLineStopsTheReading) {
         EXPECT_EQ(s.Layout.MainLeft, c.line > 3 ? 7 : 100); // lines before the damage stay
         EXPECT_EQ(s.SkinNumber, 2);                         // lines after it keep their defaults
         EXPECT_FALSE(s.TonePreview);
-        EXPECT_EQ(FileLines(path).size(), 18u);
+        EXPECT_EQ(FileLines(path).size(), 20u);
     }
 }
 
@@ -279,7 +320,7 @@ TEST(Settings, TextsStayOnTheirLine) {
     s.Copyright = "two\r\nlines";
     s.SongFolder = "/a\nb";
     const auto lines = SettingsLines(s);
-    ASSERT_EQ(lines.size(), 18u);
+    ASSERT_EQ(lines.size(), 20u);
     EXPECT_EQ(lines[16], "two  lines");
     EXPECT_EQ(lines[0], "/a b");
 }

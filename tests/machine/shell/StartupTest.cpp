@@ -123,6 +123,46 @@ TEST(StartUp, TheCommandLineChoosesTheLanguageForTheRunAndTheMenuSwitchesEveryWi
     EXPECT_TRUE(next.Form1.English1->isChecked());
 }
 
+// "--clock" and "--follow-transport" turn the options on for the run, wherever they stand among
+// the song's words; the menu shows the session's options, and the user's choice there is kept.
+TEST(StartUp, TheSynchronisationOptionsComeFromTheRunOrTheSettingsAndTheMenuKeepsThem) {
+    TempDir dir;
+    const std::string settings = dir.File("Plinkora.ini");
+    const std::string song = dir.Write("My Song.pks", "Plinkora Song\r\n120 ms\r\n1 Pattern\r\n"
+                                                      "3 0 5 \r\n1 Songlines\r\n1 \r\n");
+    {
+        TMachineWindows windows(
+            {"Plinkora", "--clock", dir.File("My"), "--follow-transport", "Song.pks"}, settings);
+        const TMachineSession& session = windows.Machine.Session;
+        TForm1& form = windows.Form1;
+        EXPECT_EQ(session.Song().Name, "My Song") << "the options are no part of the song's name";
+        EXPECT_TRUE(session.SendsClock());
+        EXPECT_TRUE(session.FollowsTransport());
+        EXPECT_TRUE(form.SendClock1->isChecked());
+        EXPECT_TRUE(form.FollowTransport1->isChecked());
+        EXPECT_FALSE(windows.Machine.Settings.SendClock) << "for this run only";
+
+        form.FollowTransport1->trigger();
+        EXPECT_FALSE(session.FollowsTransport());
+        EXPECT_FALSE(form.FollowTransport1->isChecked());
+        EXPECT_NE(TempDir::Read(settings).find("\r\nFollow Transport Off\r\n"), std::string::npos);
+        form.SendClock1->trigger();
+        form.SendClock1->trigger(); // off, on: the user's choice
+        EXPECT_TRUE(session.SendsClock());
+        EXPECT_NE(TempDir::Read(settings).find("\r\nMIDI Clock On\r\n"), std::string::npos);
+        EXPECT_FALSE(session.Song().SongModified);
+    }
+    TMachineWindows next({"Plinkora", "--language", "en"}, settings);
+    EXPECT_TRUE(next.Machine.Session.SendsClock()) << "kept in the settings";
+    EXPECT_FALSE(next.Machine.Session.FollowsTransport());
+    EXPECT_TRUE(next.Form1.SendClock1->isChecked());
+    EXPECT_EQ(next.Form1.SendClock1->text(), "Send MIDI clock");
+    EXPECT_EQ(next.Form1.FollowTransport1->text(), "Follow JACK transport");
+    next.Form1.ChooseLanguage(TLanguage::German);
+    EXPECT_EQ(next.Form1.SendClock1->text(), "MIDI-Clock senden");
+    EXPECT_EQ(next.Form1.FollowTransport1->text(), "JACK-Transport folgen");
+}
+
 TEST(StartUp, ClosingTheMainWindowAsksTheSaveQuestionOnce) {
     TempDir dir;
     TMachineWindows windows({"Plinkora"}, dir.File("Plinkora.ini"));

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+class TMachineSession;
+
+// "--clock" and "--follow-transport" on a machine's command line: for this run, the machine
+// sends MIDI clock or follows the JACK transport, whatever its settings keep. Every start-up
+// takes them the same way: the windows, "--serve" and "--play".
+struct TSyncOptions {
+    bool SendClock = false;
+    bool FollowTransport = false;
+};
+
+inline constexpr char ClockOption[] = "--clock";
+inline constexpr char FollowTransportOption[] = "--follow-transport";
+
+// Removes every "--clock" and "--follow-transport" from `arguments` (they are no part of a
+// song's name).
+TSyncOptions TakeSyncOptions(std::vector<std::string>& arguments);
+
+// The session's options for this run: on where the command line or the settings say so.
+void UseSyncOptions(TMachineSession& session, const TSyncOptions& run, const TSyncOptions& kept);
