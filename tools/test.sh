@@ -12,11 +12,13 @@ tsan=build-tsan
 cmake -S . -B "$tsan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DPLINKORA_BENCH=OFF \
     -DPLINKORA_SANITIZE=thread -DPLINKORA_WERROR=ON >/dev/null
 cmake --build "$tsan" --target test_midi test_song test_session
+export TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tools/tsan-suppressions.txt"
 # FluidSynth's own worker threads (OpenMP) are not instrumented, so its tests (the synthesizer
 # device, the render to a sound file) stay out here; the sanitizer build below runs them.
-TSAN_OPTIONS="halt_on_error=1" "$tsan/tests/test_midi" --gtest_brief=1 --gtest_filter=-FluidSynth*
-TSAN_OPTIONS="halt_on_error=1" "$tsan/tests/test_song" --gtest_brief=1
-TSAN_OPTIONS="halt_on_error=1" "$tsan/tests/test_session" --gtest_brief=1 --gtest_filter=-AudioRender*
+"$tsan/tests/test_midi" --gtest_brief=1 --gtest_filter=-FluidSynth*
+"$tsan/tests/test_song" --gtest_brief=1
+"$tsan/tests/test_session" --gtest_brief=1 --gtest_filter=-AudioRender*
+unset TSAN_OPTIONS
 
 # The Debian package builds and holds what it should.
 bash tools/package.sh
