@@ -54,6 +54,10 @@ const char* const HelpText = R"(Usage: Plinkora [SONG.pks]
   --version                show the program version
   --language de|en         German or English for this run (windows, messages, the guide);
                            without it, the language last chosen in the Options menu
+
+Environment:
+  PLINKORA_JACK_CONNECT    comma-separated JACK ports the machine's port midi_out is connected
+                           to when it opens (for use without a patchbay)
 )";
 
 int Convert(const std::string& in, const std::string& out, std::ostream& err) {

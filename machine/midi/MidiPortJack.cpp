@@ -1,17 +1,17 @@
 #include "MidiPortJack.h"
 
 #include "FluidSynthEngine.h"
+#include "MonotonicClock.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <jack/jack.h>
 #include <jack/midiport.h>
 #include <jack/ringbuffer.h>
 #include <jack/transport.h>
-#include <chrono>
 #include <mutex>
 #include <thread>
-#include <time.h>
 
 namespace {
 
@@ -29,12 +29,6 @@ void QuietJackLibrary() {
             jack_set_info_function(&IgnoreJackMessage);
         }
     });
-}
-
-int64_t ClockNs(clockid_t clock) noexcept {
-    timespec now{};
-    clock_gettime(clock, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 jack_client_t* OpenClient(const std::string& name) {
@@ -181,8 +175,7 @@ int32_t TJackMidiClient::Send(uint32_t message, int64_t dueMonotonicNs) noexcept
         return Gone() ? MidiResult::NoDevice : MidiResult::NoMemory;
     }
     TQueued queued;
-    const int64_t monotonic = ClockNs(CLOCK_MONOTONIC);
-    queued.DueRawNs = dueMonotonicNs - monotonic + ClockNs(CLOCK_MONOTONIC_RAW);
+    queued.DueRawNs = dueMonotonicNs + RawMinusMonotonicNs();
     for (uint8_t i = 0; i < bytes.Length; ++i)
         queued.Bytes[i] = bytes.Bytes[i];
     queued.Length = bytes.Length;

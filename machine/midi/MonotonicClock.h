@@ -1,8 +1,17 @@
 #pragma once
 
+#include <cstdint>
 #include <time.h>
 
-// Instants of the monotonic clock, as the futex waits take them.
+// Instants of the monotonic clock, as the futex waits take them. The tick and the message log
+// run on CLOCK_MONOTONIC, JACK's cycle times on CLOCK_MONOTONIC_RAW.
+
+int64_t ClockNs(clockid_t clock) noexcept;
+
+// CLOCK_MONOTONIC_RAW minus CLOCK_MONOTONIC now, read between two reads of the one clock so that
+// a preemption between the reads cannot skew it: the pair that lay closest together of a few
+// tries counts. Messages of several machines due at one moment then land in one frame.
+int64_t RawMinusMonotonicNs() noexcept;
 
 constexpr long NanosPerSecond = 1000000000L;
 

@@ -2,6 +2,7 @@
 
 #include "MidiBasics.h"
 #include "MidiPort.h"
+#include "MonotonicClock.h"
 #include "song/Melodies.h"
 #include "song/PatternFunctions.h"
 #include "song/SongModel.h"
@@ -9,7 +10,6 @@
 
 #include <algorithm>
 #include <thread>
-#include <time.h>
 
 namespace {
 // The longest sleep over ticks that only count; bounds what a lost wake could cost.
@@ -32,12 +32,6 @@ int32_t FirstPulseFrom(int32_t ticks, int32_t stepTime) noexcept {
     if (ticks <= 0 || stepTime <= 0)
         return 0;
     return static_cast<int32_t>((static_cast<int64_t>(ticks) * 6 + stepTime - 1) / stepTime);
-}
-
-int64_t ClockNs(clockid_t clock) noexcept {
-    timespec now{};
-    clock_gettime(clock, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 } // namespace
@@ -434,9 +428,7 @@ bool TPlayback::SendStop() noexcept {
 // stamps are shifted onto it.
 void TPlayback::BeginRoll(const TOutsideTransport* transport) noexcept {
     const TOutsideTransport::TState seen = transport->Watch();
-    const int64_t monotonic = ClockNs(CLOCK_MONOTONIC);
-    const int64_t origin =
-        seen.RollingRawNs - ClockNs(CLOCK_MONOTONIC_RAW) + monotonic + seen.PeriodNs;
+    const int64_t origin = seen.RollingRawNs - RawMinusMonotonicNs() + seen.PeriodNs;
     const int64_t deadline = support_.TickDeadline();
     const int64_t ahead = origin > deadline ? (origin - deadline) / NsPerTick : 0;
     shiftNs_ = origin - (deadline + ahead * NsPerTick);

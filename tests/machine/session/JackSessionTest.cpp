@@ -265,3 +265,49 @@ TEST_F(Jack, AMachineSurvivesItsServersEnd) {
     }));
     machine.session.Stop();
 }
+
+// A timebase master that publishes 125 beats per minute.
+class TimebaseMaster {
+public:
+    TimebaseMaster() {
+        jack_status_t status{};
+        client_ = jack_client_open("master", JackNoStartServer, &status);
+        if (client_ &&
+            jack_set_timebase_callback(client_, 0, &TimebaseMaster::Publish, nullptr) == 0)
+            jack_activate(client_);
+    }
+    ~TimebaseMaster() {
+        if (client_)
+            jack_client_close(client_);
+    }
+    bool Ready() const { return client_ != nullptr; }
+
+private:
+    static void Publish(jack_transport_state_t, jack_nframes_t, jack_position_t* position, int,
+                        void*) {
+        position->valid = JackPositionBBT;
+        position->bar = 1;
+        position->beat = 1;
+        position->tick = 0;
+        position->beats_per_bar = 4;
+        position->beat_type = 4;
+        position->ticks_per_beat = 1920;
+        position->beats_per_minute = 125;
+    }
+    jack_client_t* client_ = nullptr;
+};
+
+// A following machine takes the master's tempo as the nearest step time: a quarter is four steps,
+// so 125 beats per minute are 120 ms per step.
+TEST_F(Jack, AFollowingMachineTakesATimebaseMastersTempo) {
+    TimebaseMaster master;
+    ASSERT_TRUE(master.Ready());
+    Machine machine("PKT");
+    machine.session.SetFollowTransport(true);
+    ASSERT_TRUE(machine.OpenJack());
+    ASSERT_EQ(machine.session.PlayPattern(), TStartResult::Playing);
+    EXPECT_TRUE(PollUntil({&machine}, [&] { return machine.session.Song().StepTime == 120; }))
+        << machine.session.Song().StepTime;
+    EXPECT_NE(machine.changed & chTempo, 0u) << "the tempo bar is told";
+    machine.session.Stop();
+}
