@@ -188,6 +188,18 @@ public:
     void SetSendClock(bool on); // reports chSync
     bool FollowsTransport() const { return followTransport_; }
     void SetFollowTransport(bool on); // reports chSync and chTransport
+    // Ableton Link: while on, the machine is a peer of the network's Link session. Its tempo is
+    // the session's, its steps lie on the session's beat grid, a start waits for the session's
+    // next bar; with start/stop sync (on by default) starts and stops go both ways.
+    bool LinksOn() const { return link_; }
+    void SetLink(bool on); // reports chSync and chLink
+    bool SyncsLinkStartStop() const { return linkStartStop_; }
+    void SetLinkStartStop(bool on); // reports chSync
+    // The other peers of the Link session (0 while Link is off); a change reports chLink.
+    int32_t LinkPeers() const { return linkPeers_; }
+    // What the status line says about Link (the session's tempo lies outside the tempo bar's
+    // range), empty while all is well; a change reports chLink.
+    const TUserMessage& LinkNotice() const { return linkNotice_; }
 
     // --- tempo and output ---
     void SetStepTime(int32_t stepTime);
@@ -313,6 +325,10 @@ private:
     uint32_t machineNumber_ = 0;
     bool sendClock_ = false;
     bool followTransport_ = false;
+    bool link_ = false;
+    bool linkStartStop_ = true;
+    int32_t linkPeers_ = 0;
+    TUserMessage linkNotice_;
 
     struct TListenerEntry {
         int Id;
