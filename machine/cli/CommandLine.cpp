@@ -29,7 +29,7 @@ const char* const HelpText = R"(Usage: Plinkora [SONG.pks]
        Plinkora --serve [SONG.pks]
        Plinkora --help | --version
        (each may also take --language de|en; the windows, --play and --serve also
-       --clock and --follow-transport)
+       --clock, --follow-transport and --link)
 
   SONG.pks                 start the windows and load this song (arguments are joined with
                            spaces, so a path with spaces needs no quotes)
@@ -50,6 +50,9 @@ const char* const HelpText = R"(Usage: Plinkora [SONG.pks]
   --follow-transport       follow the JACK transport on the device "JACK" for this run, as
                            Options > Follow JACK transport does: play when it starts rolling,
                            stop when it stops; the play buttons start and stop the transport
+  --link                   join the Ableton Link session on the local network for this run, as
+                           Options > Ableton Link does: the session's tempo and beat grid, a
+                           start on the session's next bar
   --help                   show this text
   --version                show the program version
   --language de|en         German or English for this run (windows, messages, the guide);
@@ -99,8 +102,10 @@ int Dispatch(const std::vector<std::string>& args, const TSyncOptions& sync, std
         return 0;
     }
     const std::string& option = args[0];
-    if (option != "--play" && (sync.SendClock || sync.FollowTransport))
-        return Usage("--clock and --follow-transport go with --play, --serve or the windows", err);
+    if (option != "--play" && (sync.SendClock || sync.FollowTransport || sync.Link))
+        return Usage("--clock, --follow-transport and --link go with --play, --serve or the "
+                     "windows",
+                     err);
     if (option == "--help") {
         out << Help();
         return 0;

@@ -12,7 +12,7 @@ struct TPlayRequest {
     std::optional<int32_t> Pattern; // loop this pattern; otherwise the track from its first line
     std::optional<double> Seconds;  // play this long; otherwise until interrupted
     int32_t Device = -1;
-    bool Jack = false;  // "--device jack": the machine's own JACK port, whatever its number
+    bool Jack = false; // "--device jack": the machine's own JACK port, whatever its number
     TSyncOptions Sync; // "--clock", "--follow-transport"
 };
 

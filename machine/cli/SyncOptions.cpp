@@ -9,6 +9,7 @@ TSyncOptions TakeSyncOptions(std::vector<std::string>& arguments) {
     std::erase_if(arguments, [&options](const std::string& argument) {
         bool* option = argument == ClockOption             ? &options.SendClock
                        : argument == FollowTransportOption ? &options.FollowTransport
+                       : argument == LinkOption            ? &options.Link
                                                            : nullptr;
         if (option)
             *option = true;
@@ -20,4 +21,5 @@ TSyncOptions TakeSyncOptions(std::vector<std::string>& arguments) {
 void UseSyncOptions(TMachineSession& session, const TSyncOptions& run, const TSyncOptions& kept) {
     session.SetSendClock(run.SendClock || kept.SendClock);
     session.SetFollowTransport(run.FollowTransport || kept.FollowTransport);
+    session.SetLink(run.Link || kept.Link);
 }

@@ -5,19 +5,22 @@
 
 class TMachineSession;
 
-// "--clock" and "--follow-transport" on a machine's command line: for this run, the machine
-// sends MIDI clock or follows the JACK transport, whatever its settings keep. Every start-up
+// "--clock", "--follow-transport" and "--link" on a machine's command line: for this run, the
+// machine sends MIDI clock, follows the JACK transport or joins the Link session, whatever its
+// settings keep. Every start-up
 // takes them the same way: the windows, "--serve" and "--play".
 struct TSyncOptions {
     bool SendClock = false;
     bool FollowTransport = false;
+    bool Link = false;
 };
 
 inline constexpr char ClockOption[] = "--clock";
 inline constexpr char FollowTransportOption[] = "--follow-transport";
+inline constexpr char LinkOption[] = "--link";
 
-// Removes every "--clock" and "--follow-transport" from `arguments` (they are no part of a
-// song's name).
+// Removes every "--clock", "--follow-transport" and "--link" from `arguments` (they are no part of
+// a song's name).
 TSyncOptions TakeSyncOptions(std::vector<std::string>& arguments);
 
 // The session's options for this run: on where the command line or the settings say so.

@@ -17,3 +17,15 @@ void TMachineSession::SetFollowTransport(bool on) {
     playback_->SetFollowTransport(on);
     Report(chSync | chTransport);
 }
+
+void TMachineSession::SetLink(bool on) {
+    TSessionReport report(*this);
+    link_ = on;
+    Report(chSync | chLink);
+}
+
+void TMachineSession::SetLinkStartStop(bool on) {
+    TSessionReport report(*this);
+    linkStartStop_ = on;
+    Report(chSync);
+}

@@ -252,7 +252,8 @@ TEST(CommandLine, TheSynchronisationOptionsGoWithPlayOnly) {
     const RunResult convert = Plinkora({"--convert", song, dir.File("o.pks"), "--clock"});
     EXPECT_EQ(convert.status, 2);
     EXPECT_TRUE(convert.err.starts_with(
-        "Plinkora: --clock and --follow-transport go with --play, --serve or the windows\n"));
+        "Plinkora: --clock, --follow-transport and --link go with --play, --serve or the "
+        "windows\n"));
     EXPECT_FALSE(std::filesystem::exists(dir.File("o.pks")));
     EXPECT_NE(Plinkora({"--help"}).out.find("--follow-transport"), std::string::npos);
 }
