@@ -15,6 +15,8 @@
 #include <jack/transport.h>
 #include <memory>
 #include <string>
+#include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -59,10 +61,14 @@ public:
     static constexpr uint32_t Rate = 48000;
     static constexpr uint32_t Period = 256;
 
-    Server() : name_("plinkora-test-" + std::to_string(getpid()) + "-" + std::to_string(next_++)) {
+    Server() : slot_(TakeSlot()), name_("plinkora-test-" + std::to_string(slot_.Number)) {
         Start();
     }
-    ~Server() { Stop(); }
+    ~Server() {
+        Stop();
+        if (slot_.Lock >= 0)
+            close(slot_.Lock);
+    }
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
@@ -75,6 +81,7 @@ public:
         setenv("JACK_NO_START_SERVER", "1", 1);
         pid_ = fork();
         if (pid_ == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM); // a test that dies takes its server with it
             const int null = ::open("/dev/null", O_WRONLY);
             dup2(null, 1);
             dup2(null, 2);
@@ -103,7 +110,26 @@ public:
     }
 
 private:
-    static inline int next_ = 0;
+    // JACK keeps a registry of at most eight servers and takes back the entry of a dead server
+    // only for a new server of the same name: the test servers share a few names, each held by
+    // a lock while it runs (parallel test programs take different ones).
+    struct Slot {
+        int Number = 0;
+        int Lock = -1;
+    };
+    static Slot TakeSlot() {
+        for (int number = 0; number < 6; ++number) {
+            const std::string path = "/tmp/plinkora-jack-test-" + std::to_string(number) + ".lock";
+            const int lock = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+            if (lock >= 0 && flock(lock, LOCK_EX | LOCK_NB) == 0)
+                return {number, lock};
+            if (lock >= 0)
+                close(lock);
+        }
+        return {getpid(), -1}; // all taken: a name of its own
+    }
+
+    Slot slot_;
     std::string name_;
     pid_t pid_ = -1;
 };

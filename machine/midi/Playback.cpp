@@ -375,8 +375,11 @@ void TPlayback::Disarm() {
     state_.Rolling.store(0);
 }
 
+// Only while armed: playback of its own has no transport to take in.
 bool TPlayback::TakeInTransport() {
-    const bool rolling = Armed() && state_.Rolling.load() != 0;
+    if (!Armed())
+        return false;
+    const bool rolling = state_.Rolling.load() != 0;
     if (rolling == state_.Playing.load())
         return false;
     state_.Playing.store(rolling);

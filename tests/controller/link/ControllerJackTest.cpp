@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 
@@ -73,14 +74,15 @@ TEST(ControllerJack, ThePlayButtonStartsFourMachinesInOneFrameAndStopStopsThem) 
     QTest::qWait(300);
 
     c.core->PlayPattern();
-    const auto firstNoteOn = [&](int input) {
+    const auto firstNoteOn = [&](int input) -> std::optional<uint64_t> {
         const std::vector<Event> events = recorder.Events(input);
-        return std::find_if(events.begin(), events.end(), IsNoteOn);
+        const auto on = std::find_if(events.begin(), events.end(), IsNoteOn);
+        return on == events.end() ? std::nullopt : std::optional(on->Frame);
     };
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             for (int input = 0; input < 4; ++input)
-                if (firstNoteOn(input) == recorder.Events(input).end())
+                if (!firstNoteOn(input))
                     return false;
             return true;
         },
@@ -89,7 +91,7 @@ TEST(ControllerJack, ThePlayButtonStartsFourMachinesInOneFrameAndStopStopsThem) 
     const uint64_t rolling = recorder.RollStarts().front();
     std::vector<uint64_t> firsts;
     for (int input = 0; input < 4; ++input)
-        firsts.push_back(firstNoteOn(input)->Frame);
+        firsts.push_back(*firstNoteOn(input));
     EXPECT_EQ(std::count(firsts.begin(), firsts.end(), firsts.front()), 4) << "one frame";
     EXPECT_GE(firsts.front(), rolling);
     EXPECT_LE(firsts.front(), rolling + 2 * jacktest::Server::Period);

@@ -312,7 +312,8 @@ TEST_F(Session, TheModifiedFlagFollowsTheHistory) {
 }
 
 // The synchronisation options belong to the machine, not to the song: each setter reports
-// chSync (following the transport also chTransport: the play state may change) and leaves the song, its history and its modified flag alone.
+// chSync (following the transport also chTransport: the play state may change) and leaves the song,
+// its history and its modified flag alone.
 TEST_F(Session, TheSynchronisationOptionsReportChSyncAndAreNoEditOfTheSong) {
     Load(2, {1, 2});
     ASSERT_FALSE(session.SendsClock());
@@ -354,4 +355,20 @@ TEST(UndoHistory, KeepsAThousandStepsAndBoundsHugeSongs) {
         history.Push(huge, huge, stInsertLine);
     EXPECT_LT(history.StepCount(), 4u) << "the memory bound holds before the step count";
     EXPECT_TRUE(history.CanUndo());
+}
+
+// The follower's poll takes in what an outside transport did; playback of its own (no transport
+// to follow) goes on through it.
+TEST_F(Session, ThePollOfTheOutputLeavesPlaybackOfItsOwnAlone) {
+    Load(2, {1, 2});
+    ASSERT_EQ(session.PlayPattern(), TStartResult::Playing);
+    for (int poll = 0; poll < 3; ++poll) {
+        SCOPED_TRACE(poll);
+        session.Playback().OnTick();
+        session.FollowPlayback();
+        ASSERT_TRUE(session.WatchesOutput());
+        session.TakeInOutput();
+    }
+    EXPECT_TRUE(session.Playing());
+    EXPECT_FALSE(Reset()) << "nothing silenced";
 }
