@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the fuzz targets with clang in build-fuzz and runs each for SECONDS (default 60), one
 # after another, printing the executions and findings of each:
 #   bash tools/fuzz.sh [SECONDS [TARGET...]]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders the PNG sizes of the program icons from their SVG drawings (dist/icons/*.svg) into
 # dist/icons/<size>/. Run after changing a drawing and commit the PNG files.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks that the machine's folders form layers: every #include of a file in machine/ names a
 # folder its own folder may use, and the engine folders (song, files, midi, session) and the
 # command line (cli) include no Qt. Prints every offending include; exits 1 when there is one.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package build-package/plinkora_<version>_<arch>.deb from a release build
 # (as root it installs what is missing first) and checks its file list, its dependencies and
 # what lintian says: an error fails, warnings are shown.

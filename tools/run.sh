@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Plinkora and starts it with the given arguments; with
 # --controller first it starts PKControl instead, working in the build folder (which holds both
 # programs and the default songs, so the slot programs are made there).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds with AddressSanitizer and UndefinedBehaviorSanitizer and runs
 # every test (among them an install into a temporary DESTDIR and the validators of the desktop
 # entries and metadata); the tests that share data with the playback thread run again under

@@ -33,7 +33,7 @@ const char* const HelpText = R"(Usage: PKControl [--language de|en] [PROJECT.pkp
                            real time (16-bit, 44,100 Hz, stereo;
                            OUT ends in one of: %s)
   --help                   show this text
-  --version                show the program version
+  --version                show the program version and licence
 
 Options > Synchronisation in the window (kept in the settings) starts the machines with
 --follow-transport (JACK-Transport: they follow the JACK transport, and SONG, PATTERN and stop
@@ -122,7 +122,7 @@ int RunControlCommandLine(const QStringList& args, const QString& programDirecto
             return 0;
         }
         if (option == "--version") {
-            out << ControlVersionText() << "\n";
+            out << ControlVersionText() << "\n" << QString::fromStdString(ProgramLicenceText());
             return 0;
         }
         if (option == "--combine")

@@ -42,6 +42,8 @@ constexpr TControlText WindowTextTable[] = {
      {"Bis zu vier Plinkora Maschinen als ein Projekt",
       "Up to four Plinkora machines as one project"},
      {}},
+    {"AboutLicence", {"Lizenz: GPL-3.0-or-later", "Licence: GPL-3.0-or-later"}, {}},
+    {"AboutWarranty", {"Ohne jede Gewährleistung", "Without any warranty"}, {}},
     {"SpeedButton11",
      {"Kopieren", "Copy"},
      {"Kopiert den aktuellen Pattern aller ausgewählten Maschinen",

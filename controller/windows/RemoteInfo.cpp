@@ -9,6 +9,15 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+namespace {
+
+QLabel* Named(QLabel* label, const char* name) {
+    label->setObjectName(name);
+    return label;
+}
+
+} // namespace
+
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setObjectName("AboutBox");
     setWindowTitle("Info");
@@ -29,12 +38,14 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     auto* ok = new QPushButton("OK", this);
     connect(ok, &QPushButton::clicked, this, &QDialog::hide);
     layout->addWidget(icon);
-    // Its caption comes with the window's language.
-    auto* about = new QLabel("Up to four Plinkora machines as one project", this);
-    about->setObjectName("AboutText");
+    // The captions of these three come with the window's language.
+    auto* about =
+        Named(new QLabel("Up to four Plinkora machines as one project", this), "AboutText");
+    auto* licence = Named(new QLabel("Licence: GPL-3.0-or-later", this), "AboutLicence");
+    auto* warranty = Named(new QLabel("Without any warranty", this), "AboutWarranty");
     for (QLabel* line :
          {product, new QLabel("Version " + QString::fromStdString(ProgramVersionText()), this),
-          about}) {
+          about, licence, warranty}) {
         line->setAlignment(Qt::AlignCenter);
         layout->addWidget(line);
     }

@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-// The controller's about box: program, version and a line about it; "OK" hides it.
+// The controller's about box: program, version, a line about it and the licence; "OK" hides it.
 class TAboutBox : public QDialog {
     Q_OBJECT
 public:

@@ -54,7 +54,7 @@ const char* const HelpText = R"(Usage: Plinkora [SONG.pks]
                            Options > Ableton Link does: the session's tempo and beat grid, a
                            start on the session's next bar
   --help                   show this text
-  --version                show the program version
+  --version                show the program version and licence
   --language de|en         German or English for this run (windows, messages, the guide);
                            without it, the language last chosen in the Options menu
 
@@ -111,7 +111,7 @@ int Dispatch(const std::vector<std::string>& args, const TSyncOptions& sync, std
         return 0;
     }
     if (option == "--version") {
-        out << VersionText() << "\n";
+        out << VersionText() << "\n" << ProgramLicenceText();
         return 0;
     }
     if (option == "--convert") {

@@ -28,16 +28,30 @@ TForm4::TForm4(const QString& versionText, QWidget* parent)
     Panel2->setGeometry(8, 56, 241, 112);
     OvixLogo1 = new TOvixLogo(Panel2);
     OvixLogo1->setObjectName("OvixLogo1");
-    OvixLogo1->move((241 - 50) / 2, (112 - 50) / 2);
+    // The logo sits above the two licence lines.
+    OvixLogo1->move((241 - 50) / 2, 8);
     OvixLogo1->SetSpeed(100);
     OvixLogo1->SetPictureNo(2);
     OvixLogo1->SetAnimationOn(false);
     OvixLogo1->SpeedUpOnHover(Panel2, 10);
 
+    Label1 = LicenceLine(87, "Licence: GPL-3.0-or-later", 64);
+    Label1->setObjectName("Label1");
+    Label2 = LicenceLine(88, "Without any warranty", 86);
+    Label2->setObjectName("Label2");
+
     Button1 = new QPushButton("OK", this);
     Button1->setObjectName("Button1");
     Button1->setGeometry((257 - 75) / 2, 178, 75, 26);
     connect(Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
+}
+
+QLabel* TForm4::LicenceLine(int tag, const QString& text, int top) {
+    auto* line = new QLabel(text, Panel2);
+    line->setProperty("Tag", tag);
+    line->setGeometry(0, top, 241, 20);
+    line->setAlignment(Qt::AlignCenter);
+    return line;
 }
 
 void TForm4::Toggle() {

@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <functional>
 
-// The info window: the program's name and version with the animated logo. The logo runs
-// exactly while the window is shown.
+// The info window: the program's name and version with the animated logo and the licence. The logo
+// runs exactly while the window is shown.
 class TForm4 : public QDialog {
     Q_OBJECT
 public:
@@ -19,7 +19,9 @@ public:
     void Button1Click(); // "OK": hide
 
     QLabel* Panel1;  // "Plinkora v" + version
-    QWidget* Panel2; // holds the logo
+    QWidget* Panel2; // holds the logo and the licence lines
+    QLabel* Label1;  // the licence
+    QLabel* Label2;  // no warranty
     TOvixLogo* OvixLogo1;
     QPushButton* Button1; // "OK"
 
@@ -29,5 +31,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    QLabel* LicenceLine(int tag, const QString& text, int top);
+
     QString versionText_;
 };

@@ -87,6 +87,11 @@ cd "$work/cwd"
 
 # The command lines.
 "$bin/Plinkora" --version | grep -q "1\." || fail "Plinkora --version"
+for program in Plinkora PKControl; do
+    [[ $("$bin/$program" --version) == *$'\nLicence: GPL-3.0-or-later '* ]] ||
+        fail "$program --version names no licence"
+done
+grep -qx "License: GPL-3+" "$usr/share/doc/plinkora/copyright" || fail "copyright names no GPL-3+"
 "$bin/Plinkora" --export-midi "$usr/share/plinkora/default1.pks" song.mid
 [[ $(head -c 4 song.mid) == MThd ]] || fail "Plinkora --export-midi wrote no MIDI file"
 mkdir project

@@ -85,16 +85,36 @@ TEST_F(ClientForm, TheGermanWindowStartsAtTheDefaultTempo) {
     EXPECT_TRUE(window.ProjectDirectory1->text().startsWith("Projekt (*.pkp) Verzeichnis -> "));
 }
 
-// The machine shows "Plinkora v1.200" for version 1.2.0.0 of the build; the controller the same.
-TEST_F(ClientForm, TheTitleTheAboutBoxAndVersionShowTheVersionOfTheBuild) {
+// The machine shows "Plinkora v1.200" for version 1.2.0.0 of the build; the controller the same,
+// and both name the licence.
+TEST_F(ClientForm, TheTitleTheAboutBoxAndVersionShowTheVersionOfTheBuildAndTheLicence) {
     EXPECT_EQ(ProgramVersionText(), "1.200");
     EXPECT_EQ(ControlVersionText(), "PKControl v1.200");
-    QStringList lines;
-    for (const QLabel* label : window.AboutBox->findChildren<QLabel*>())
-        lines << label->text();
+    QString printed, errors;
+    QTextStream out(&printed), err(&errors);
+    EXPECT_EQ(RunControlCommandLine({"--version"}, c.Folder(), out, err), 0);
+    out.flush();
+    const QStringList version = printed.split('\n');
+    ASSERT_GE(version.size(), 3) << printed.toStdString();
+    EXPECT_EQ(version[0], "PKControl v1.200");
+    EXPECT_TRUE(version[1].startsWith("Licence: GPL-3.0-or-later")) << printed.toStdString();
+    EXPECT_TRUE(printed.contains("NO WARRANTY")) << printed.toStdString();
+
+    const auto aboutLines = [this] {
+        QStringList lines;
+        for (const QLabel* label : window.AboutBox->findChildren<QLabel*>())
+            lines << label->text();
+        return lines;
+    };
+    QStringList lines = aboutLines();
     EXPECT_TRUE(lines.contains("Version 1.200")) << lines.join('|').toStdString();
+    EXPECT_TRUE(lines.contains("Lizenz: GPL-3.0-or-later")) << lines.join('|').toStdString();
+    EXPECT_TRUE(lines.contains("Ohne jede Gewährleistung")) << lines.join('|').toStdString();
     Trigger("LanguageEnglish");
     EXPECT_EQ(window.windowTitle(), "Plinkora Control v1.200");
+    lines = aboutLines();
+    EXPECT_TRUE(lines.contains("Licence: GPL-3.0-or-later")) << lines.join('|').toStdString();
+    EXPECT_TRUE(lines.contains("Without any warranty")) << lines.join('|').toStdString();
 }
 
 TEST_F(ClientForm, DraggingTheTempoShowsItAllAlongAndSendsItOnceOnRelease) {

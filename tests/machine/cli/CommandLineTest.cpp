@@ -66,7 +66,9 @@ TEST(CommandLine, MessagesAreEnglishUnlessAnotherLanguageIsChosen) {
 }
 
 TEST(CommandLine, OptionsAndUsage) {
-    EXPECT_EQ(Plinkora({"--version"}).out, "Plinkora v1.200\n");
+    const std::string version = Plinkora({"--version"}).out;
+    EXPECT_TRUE(version.starts_with("Plinkora v1.200\nLicence: GPL-3.0-or-later ")) << version;
+    EXPECT_NE(version.find("NO WARRANTY"), std::string::npos) << version;
     const RunResult help = Plinkora({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--convert"), std::string::npos);

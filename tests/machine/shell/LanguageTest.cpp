@@ -75,6 +75,8 @@ const std::map<int, std::string> ExpectedTexts = {
     {84, "Bearbeiten"},
     {85, "Rückgängig"},
     {86, "Wiederholen"},
+    {87, "Lizenz: GPL-3.0-or-later"},
+    {88, "Ohne jede Gewährleistung"},
     {90, "Neu"},
     {91, "Projekt"},
     {92, "Schlagzeugspur"},

@@ -188,3 +188,11 @@ TEST_F(ToolWindows, TheInfoWindowAnimatesOnlyWhileShown) {
     EXPECT_FALSE(windows.Form4.isVisible());
     EXPECT_FALSE(windows.Form4.OvixLogo1->AnimationOn());
 }
+
+TEST_F(ToolWindows, TheInfoWindowNamesTheLicenceInEitherLanguage) {
+    EXPECT_EQ(windows.Form4.Label1->text(), "Lizenz: GPL-3.0-or-later");
+    EXPECT_EQ(windows.Form4.Label2->text(), "Ohne jede Gewährleistung");
+    windows.Form1.ChooseLanguage(TLanguage::English);
+    EXPECT_EQ(windows.Form4.Label1->text(), "Licence: GPL-3.0-or-later");
+    EXPECT_EQ(windows.Form4.Label2->text(), "Without any warranty");
+}
