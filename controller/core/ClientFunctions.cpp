@@ -141,7 +141,7 @@ void TClientCore::NameLink(int slot) {
     TMachineLink& link = *Link(slot);
     link.SetStartCommand(StartCommandLine(slot));
     link.SetStartLanguage(language_);
-    link.SetStartSync({settings_.FollowTransport, settings_.SendClock});
+    link.SetStartSync({settings_.FollowTransport, settings_.SendClock, settings_.Link});
     link.SetLink(ServiceName(slot), RemoteWire::TopicName);
     link.Subscribe(RemoteWire::ItemName);
 }
@@ -162,7 +162,7 @@ void TClientCore::ConnectSlot(int slot) {
         BroadcastCommand(RemoteWords::Layout, QString::number(LayoutNumber()));
     if (!songFiles_[slot - 1].isEmpty())
         SendCommand(slot, RemoteWords::Load, songFiles_[slot - 1]);
-    if (tempo_)
+    if (tempo_ && !LinksOn()) // a Link peer takes the session's tempo, not a rounded one
         SendCommand(slot, RemoteWords::SetSpeed, QString::number(*tempo_));
     SendVolumeAndMute(slot);
 }
@@ -317,6 +317,8 @@ void TClientCore::Select(int slot, bool selected) {
 void TClientCore::SetSpeed(int position) {
     const int value = std::clamp(position, TempoBar::MinStepTime, TempoBar::MaxStepTime);
     tempo_ = value;
+    if (follower_)
+        follower_->Propose(value);
     SendToRunning(Macro(RemoteWords::SetSpeed, QString::number(value)),
                   QString(RemoteWords::SetSpeed) + " " + LogTexts(language_).Sent);
 }

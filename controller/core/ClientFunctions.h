@@ -2,6 +2,7 @@
 
 #include "MachineLink.h"
 #include "ProcessMidUnit.h"
+#include "TempoFollower.h"
 #include "inifile.h"
 #include "saveProject.h"
 
@@ -32,6 +33,8 @@ class TClientCore : public QObject {
     Q_OBJECT
 public:
     static constexpr int Slots = 4;
+    // The tempo bar's position before the user or the Link session sets one (200 ms per step).
+    static constexpr int DefaultTempo = 830;
     using TLinks = std::array<std::unique_ptr<TMachineLink>, Slots>;
     enum class TSaveAnswer { None, NeedSave, NoSave };
     // The last playback request to all machines (the SONG and PATTERN buttons).
@@ -121,7 +124,8 @@ public:
     void CopyPattern();
     void Select(int slot, bool selected);
     // "SETSPEED" with the tempo slider position (30 to 1000) to the running machines; a machine
-    // that starts later gets it too.
+    // that starts later gets it too (not while Link is on: it takes the session's tempo). While
+    // Link is on, the position also goes to the session.
     void SetSpeed(int position);
     void Skin();
     void Layout(int layout);
@@ -181,6 +185,16 @@ public:
     bool SendsClock() const { return settings_.SendClock; }
     void ChooseFollowTransport(bool on);
     void ChooseSendClock(bool on);
+    // Ableton Link: the machines started from now on get "--link"; while it is on, the controller
+    // is a peer of the session itself and reports the session's tempo as the tempo bar's
+    // position (TempoFollowed), which sends nothing to the machines.
+    bool LinksOn() const { return settings_.Link; }
+    void ChooseLink(bool on);
+    // One look at the session's tempo (a timer does it every TTempoFollower::PollMs); nothing
+    // while Link is off.
+    void FollowSessionTempo();
+    // How the controller joins the Link session; tests put a session of their own here.
+    TJoinSession JoinSession = JoinLinkSession;
 
     // --- settings and the end ---
     // Reads the settings file (writing it at once when it is missing). False with Failed when
@@ -205,6 +219,8 @@ signals:
     // An operation failed; the message is for the user.
     void Failed(const QString& message);
     void LanguageChanged();
+    // The Link session's tempo moved the tempo bar to `position`.
+    void TempoFollowed(int position);
 
 private:
     static bool ValidSlot(int slot) { return slot >= 1 && slot <= Slots; }
@@ -234,6 +250,8 @@ private:
     void RestoreMutes(const TProjectFile& project);
     TProjectFile CurrentProject() const;
     void Fail(const QString& message);
+    // Joins the Link session (with the bar's tempo) or leaves it.
+    void FollowLinkSession(bool on);
 
     TLinks links_;
     QString workingDirectory_;
@@ -248,7 +266,8 @@ private:
     // The song file each slot last loaded or saved at the controller's word: a machine that
     // starts again in that slot loads it.
     std::array<QString, Slots> songFiles_;
-    // The tempo last sent; none until the user sets one (the songs' own tempos play).
+    // The tempo last sent or followed from the Link session; none until the user sets one (the
+    // songs' own tempos play).
     std::optional<int> tempo_;
     // Pressed when the slot was stopped from here, released when it starts again; a machine
     // that ended on its own keeps its slot's mute.
@@ -262,4 +281,5 @@ private:
     QString projectFileFolder_;
     QString currentProjectName_;
     TMidiExportWait export_;
+    std::unique_ptr<TTempoFollower> follower_; // while Link is on
 };

@@ -5,11 +5,12 @@
 #include <QString>
 #include <functional>
 
-// The synchronisation a started machine uses (Options > Synchronisation): "--follow-transport"
-// and "--clock" on its command line.
+// The synchronisation a started machine uses (Options > Synchronisation): "--follow-transport",
+// "--clock" and "--link" on its command line.
 struct TStartSync {
     bool FollowTransport = false;
     bool SendClock = false;
+    bool Link = false;
     bool operator==(const TStartSync&) const = default;
 };
 

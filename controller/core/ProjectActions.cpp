@@ -250,6 +250,7 @@ bool TClientCore::ReadSettings(const QString& path) {
         if (!settingsFound_)
             return WriteSettings(path);
         SetLanguage(settings_.Language.value_or(DefaultLanguage));
+        FollowLinkSession(settings_.Link);
     } catch (const TControlError& error) {
         Fail(QString::fromStdString(error.what()));
         return false;
@@ -288,6 +289,33 @@ void TClientCore::ChooseFollowTransport(bool on) {
 void TClientCore::ChooseSendClock(bool on) {
     settings_.SendClock = on;
     emit StateChanged();
+}
+
+void TClientCore::ChooseLink(bool on) {
+    settings_.Link = on;
+    FollowLinkSession(on);
+    emit StateChanged();
+}
+
+void TClientCore::FollowSessionTempo() {
+    if (follower_)
+        follower_->Poll();
+}
+
+// What the bar shows is what a machine started later gets once Link is off again.
+void TClientCore::FollowLinkSession(bool on) {
+    if (!on) {
+        follower_.reset();
+        return;
+    }
+    if (follower_)
+        return;
+    const int position = tempo_.value_or(DefaultTempo);
+    follower_ = std::make_unique<TTempoFollower>(JoinSession(BpmOfBarPosition(position)), position);
+    connect(follower_.get(), &TTempoFollower::Followed, this, [this](int32_t followed) {
+        tempo_ = followed;
+        emit TempoFollowed(followed);
+    });
 }
 
 void TClientCore::SetWindowPosition(int left, int top) {

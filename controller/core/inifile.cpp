@@ -12,6 +12,8 @@ const char* const TransportOnText = "JACK Transport On";
 const char* const TransportOffText = "JACK Transport Off";
 const char* const ClockOnText = "MIDI Clock On";
 const char* const ClockOffText = "MIDI Clock Off";
+const char* const LinkOnText = "Ableton Link On";
+const char* const LinkOffText = "Ableton Link Off";
 
 // Line `index` when the file has it, trimmed; empty otherwise.
 QString LaterLine(const TTextLines& text, int index) {
@@ -55,6 +57,7 @@ TSettingsRead ReadControllerSettings(const QString& path, TControllerSettings& s
     read.Language = LanguageFromCode(LaterLine(text, FirstLaterLine).toStdString());
     read.FollowTransport = LaterLine(text, FirstLaterLine + 1) == TransportOnText;
     read.SendClock = LaterLine(text, FirstLaterLine + 2) == ClockOnText;
+    read.Link = LaterLine(text, FirstLaterLine + 3) == LinkOnText;
     settings = read;
     return TSettingsRead::Read;
 }
@@ -63,11 +66,11 @@ void WriteControllerSettings(const QString& path, const TControllerSettings& set
     QStringList lines{QString::number(settings.SlotCount),    QString::number(settings.Left),
                       QString::number(settings.Top),          settings.ProjectDirectory,
                       QString::number(settings.LayoutNumber), settings.MidiDirectory};
-    const QStringList later{settings.Language ? QString::fromUtf8(LanguageCode(*settings.Language))
-                                              : QString(),
-                            settings.FollowTransport ? TransportOnText : TransportOffText,
-                            settings.SendClock ? ClockOnText : ClockOffText};
-    const QStringList defaults{QString(), TransportOffText, ClockOffText};
+    const QStringList later{
+        settings.Language ? QString::fromUtf8(LanguageCode(*settings.Language)) : QString(),
+        settings.FollowTransport ? TransportOnText : TransportOffText,
+        settings.SendClock ? ClockOnText : ClockOffText, settings.Link ? LinkOnText : LinkOffText};
+    const QStringList defaults{QString(), TransportOffText, ClockOffText, LinkOffText};
     qsizetype kept = later.size();
     while (kept > 0 && later[kept - 1] == defaults[kept - 1])
         --kept;

@@ -98,6 +98,8 @@ bool TRemoteLink::StartProcess() {
         arguments << "--follow-transport";
     if (startSync_.SendClock)
         arguments << "--clock";
+    if (startSync_.Link)
+        arguments << "--link";
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);

@@ -232,8 +232,11 @@ void Tclientform::CreateSyncMenu(QMenu* options) {
                               [this] { core_.ChooseFollowTransport(SyncTransport->isChecked()); });
     SyncClock = AddAction(sync, "SyncClock", "Send MIDI clock",
                           [this] { core_.ChooseSendClock(SyncClock->isChecked()); });
+    SyncLink = AddAction(sync, "SyncLink", "Ableton Link",
+                         [this] { core_.ChooseLink(SyncLink->isChecked()); });
     SyncTransport->setCheckable(true);
     SyncClock->setCheckable(true);
+    SyncLink->setCheckable(true);
 }
 
 // Each language by its own name, whichever language the window speaks.
@@ -290,6 +293,7 @@ void Tclientform::Connect() {
             [this](const QStringList& lines) { Memo1->setPlainText(lines.join('\n')); });
     connect(&core_, &TClientCore::Failed, this, &Tclientform::ShowFailure);
     connect(&core_, &TClientCore::LanguageChanged, this, &Tclientform::ShowLanguage);
+    connect(&core_, &TClientCore::TempoFollowed, this, &Tclientform::FollowTempo);
     core_.Prompts = this;
 
     Ask = [this](const QString& text, QMessageBox::StandardButtons buttons) {
@@ -315,6 +319,7 @@ void Tclientform::ShowState() {
     ExportAudioItem->setEnabled(core_.RunningCount() > 0);
     SyncTransport->setChecked(core_.FollowsTransport());
     SyncClock->setChecked(core_.SendsClock());
+    SyncLink->setChecked(core_.LinksOn());
     ShowFolderCaptions();
 }
 
@@ -353,6 +358,12 @@ void Tclientform::ScrollBar2Change() {
     const int stepTime = TempoBar::StepTimeAt(ScrollBar2->value());
     Label6->setText(QString::fromStdString(TempoBar::BpmText(stepTime)));
     Label11->setText(QString::number(stepTime));
+}
+
+// Moved by code, the bar reports no gesture: nothing goes to the machines.
+void Tclientform::FollowTempo(int position) {
+    if (!ScrollBar2->isSliderDown())
+        ScrollBar2->setValue(position);
 }
 
 // The tempo goes to the machines once a gesture ends, not while the slider moves.

@@ -31,7 +31,7 @@ class Tclientform : public QMainWindow, public TClientPrompts {
 public:
     static constexpr int WindowWidth = 386;
     static constexpr int WindowHeight = 288;
-    static constexpr int TempoStart = 830;
+    static constexpr int TempoStart = TClientCore::DefaultTempo;
 
     // `programDirectory` ends in '/': the help pages lie there.
     Tclientform(TClientCore& core, QString programDirectory, QWidget* parent = nullptr);
@@ -65,6 +65,8 @@ public:
     // Handlers (also what the tests press).
     void ScrollBar2Change();
     void ScrollBar2Scroll(int code);
+    // The Link session's tempo: the bar shows it (and sends nothing), unless the user holds it.
+    void FollowTempo(int position);
     void LoadProjectExecute();
     void SaveProjectExecute();
     void ExportMidiExecute();
@@ -109,6 +111,7 @@ public:
     QAction* LanguageEnglish;
     QAction* SyncTransport; // Options > Synchronisation > "JACK-Transport"
     QAction* SyncClock;     // Options > Synchronisation > "MIDI-Clock senden"
+    QAction* SyncLink;      // Options > Synchronisation > "Ableton Link"
     TAboutBox* AboutBox;
 
 protected:

@@ -34,6 +34,7 @@ constexpr TControlText WindowTextTable[] = {
     {"SyncMenu", {"Synchronisation", "Synchronisation"}, {}},
     {"SyncTransport", {"JACK-Transport", "JACK transport"}, {}},
     {"SyncClock", {"MIDI-Clock senden", "Send MIDI clock"}, {}},
+    {"SyncLink", {"Ableton Link", "Ableton Link"}, {}},
     {"Skin1", {"Hintergrund", "Skin"}, {}},
     {"Help1", {"Hilfe", "Help"}, {}},
     {"HelpPlinkora1", {"Hilfe - Plinkora", "Help - Plinkora"}, {}},

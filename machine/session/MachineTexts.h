@@ -150,6 +150,10 @@ inline constexpr TLanguageEntry GermanTexts[] = {
     {436, "Wiedergabe"},
     {500, "MIDI-Clock senden"},
     {501, "JACK-Transport folgen"},
+    {502, "Ableton Link"},
+    {503, "Start/Stop synchronisieren"},
+    {504, "Link: %1 Teilnehmer"},
+    {505, "Link: 1 Teilnehmer"},
 };
 
 // The same numbers in English.
@@ -277,6 +281,10 @@ inline constexpr TLanguageEntry EnglishTexts[] = {
     {436, "Play"},
     {500, "Send MIDI clock"},
     {501, "Follow JACK transport"},
+    {502, "Ableton Link"},
+    {503, "Sync start/stop"},
+    {504, "Link: %1 Peers"},
+    {505, "Link: 1 Peer"},
 };
 
 // The messages for the user (TMessageKind, in its order: kind k has number FirstMessageText +
@@ -460,6 +468,11 @@ inline constexpr int PlayToggleText = 436;
 // The Options menu's synchronisation items.
 inline constexpr int SendClockText = 500;
 inline constexpr int FollowTransportText = 501;
+inline constexpr int LinkText = 502;
+inline constexpr int LinkStartStopText = 503;
+// The main window's Link label: the other peers of the session (%1), and one peer.
+inline constexpr int LinkPeersText = 504;
+inline constexpr int LinkOnePeerText = 505;
 
 using TLanguageTable = std::span<const TLanguageEntry>;
 

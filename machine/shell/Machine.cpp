@@ -43,7 +43,8 @@ TSettingsReadResult TMachine::ReadSettingsFile(int32_t screenHeight, std::string
     const TSettingsReadResult read = ReadSettings(Settings, SettingsPath, DocumentHome);
     SettingsRead = read.SettingsRead;
     Session.TakeSettings(Settings.Range, Settings.TonePreview, Settings.Copyright);
-    UseSyncOptions(Session, RunSync, {Settings.SendClock, Settings.FollowTransport});
+    UseSyncOptions(Session, RunSync, {Settings.SendClock, Settings.FollowTransport, Settings.Link});
+    Session.SetLinkStartStop(Settings.LinkStartStop);
     return read;
 }
 

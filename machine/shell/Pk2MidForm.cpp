@@ -228,11 +228,15 @@ void TForm1::CreateControls() {
     BpmValue = Caption(strip, "Label2", "75.000", 32, 28, 52);
     Caption(strip, "Label3", "ms:", 86, 28, 22);
     MsValue = Caption(strip, "Label4", "200", 108, 28, 36);
-    ScrollBar2 = Place(new TWheelBar2003(Qt::Horizontal, strip), "ScrollBar2", 146, 29, 250, 18);
+    ScrollBar2 = Place(new TWheelBar2003(Qt::Horizontal, strip), "ScrollBar2", TempoBarLeft,
+                       TempoRowTop + 1, TempoBarWidth, 18);
     ScrollBar2->setRange(MinStepTime, MaxStepTime);
     ScrollBar2->setPageStep(50);
     ScrollBar2->SetWheelStep(10);
     ScrollBar2->setValue(830);
+    LinkPeers = Caption(strip, "LinkPeers", "", TempoBarLeft + TempoBarWidth, TempoRowTop, 0);
+    LinkPeers->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    LinkPeers->hide();
 
     QLabel* deviceLabel = Caption(strip, "Label5", "Device:", 2, 54, 44, 67);
     auto* deviceBox = new TDeviceBox(strip);
@@ -328,6 +332,10 @@ void TForm1::CreateMenus() {
     FollowTransport1 =
         Item(options, "FollowTransport1", "Follow JACK transport", FollowTransportText);
     FollowTransport1->setCheckable(true);
+    Link1 = Item(options, "Link1", "Ableton Link", LinkText);
+    Link1->setCheckable(true);
+    LinkStartStop1 = Item(options, "LinkStartStop1", "Sync start/stop", LinkStartStopText);
+    LinkStartStop1->setCheckable(true);
     CreateLanguageMenu(*SubMenu(options, "Language1", "Language", 108));
 
     Statistics1 = bar->addAction("Statistics");
@@ -350,6 +358,8 @@ void TForm1::CreateMenus() {
     connect(PreviewofTones1, &QAction::triggered, this, &TForm1::PreviewofTones1Click);
     connect(SendClock1, &QAction::triggered, this, &TForm1::SendClock1Click);
     connect(FollowTransport1, &QAction::triggered, this, &TForm1::FollowTransport1Click);
+    connect(Link1, &QAction::triggered, this, &TForm1::Link1Click);
+    connect(LinkStartStop1, &QAction::triggered, this, &TForm1::LinkStartStop1Click);
     connect(SongDirectory1, &QAction::triggered, this, &TForm1::SongDirectory1Click);
     connect(Skin1, &QAction::triggered, this, &TForm1::Skin1Click);
     connect(MidiDirectory1, &QAction::triggered, this, &TForm1::MidiDirectory1Click);

@@ -59,6 +59,9 @@ public:
     TWheelBar2003* ScrollBar2;
     QLabel* BpmValue;
     QLabel* MsValue;
+    // While Link is on, beside the tempo bar: the other peers of the session; a notice of the
+    // session (its tempo beyond the bar's range) marks it, its full text in the hint.
+    QLabel* LinkPeers;
     // Output.
     QComboBox* ComboBox1;      // devices: "Midi Mapper" first
     QLineEdit* Edit1;          // patch name
@@ -90,6 +93,8 @@ public:
     QAction* PreviewofTones1;
     QAction* SendClock1;       // Options > "Send MIDI clock"
     QAction* FollowTransport1; // Options > "Follow JACK transport"
+    QAction* Link1;            // Options > "Ableton Link"
+    QAction* LinkStartStop1;   // Options > "Sync start/stop"
     QAction* German1;          // Options > Language > "Deutsch"
     QAction* English1;         // Options > Language > "English"
     QAction* Statistics1;
@@ -121,6 +126,10 @@ public:
     // The synchronisation items: the session's option for this run, and kept in the settings.
     void SendClock1Click();
     void FollowTransport1Click();
+    void Link1Click();
+    void LinkStartStop1Click();
+    // The Link label in the current language; the start-up calls it when the language changes.
+    void ShowLink();
     // Help > Contents: the user guide in the current language beside the program, or a message
     // saying why not.
     void OpenUserGuide();
@@ -211,6 +220,11 @@ private:
     void ShowTempo();
     void ShowPlayState();
     void ShowSync();
+    // While Link is on, the tempo bar makes room for the Link label at its right.
+    void PlaceLinkLabel();
+    static constexpr int TempoBarLeft = 146;
+    static constexpr int TempoBarWidth = 250;
+    static constexpr int TempoRowTop = 28;
     void ShowOutput();
     QString DialogFolder(const std::string& folder);
     void MoveOntoScreen(int left, int top);
@@ -235,3 +249,6 @@ private:
 
 // Wraps a spin box value over [low, high]: one past the top gives low, one below low gives high.
 int WrapValue(int value, int low, int high);
+
+// The Link label's text in the current language: "Link: 2 Peers", "Link: 1 Peer".
+QString LinkPeersCaption(int32_t peers);

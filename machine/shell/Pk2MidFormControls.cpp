@@ -12,6 +12,9 @@ void SetQuietly(QSpinBox* box, int value) {
     box->setValue(value);
 }
 
+// Marks the Link label while the session has a notice.
+constexpr char NoticeMark[] = "\u26A0 ";
+
 } // namespace
 
 // The controls show what the session holds; their signals stay quiet while they follow it.
@@ -32,6 +35,8 @@ void TForm1::SessionChanged(TChanges changes) {
         ShowPlayState();
     if (changes & chSync)
         ShowSync();
+    if (changes & chLink)
+        ShowLink();
     if (changes & chHistory)
         ShowHistory();
     if (changes & chStartFailed)
@@ -91,6 +96,13 @@ void TForm1::ShowDeviceGone() {
     deviceGoneShown_ = true;
     ShowNotice(QString::fromStdString(MessageText(Message(TMessageKind::JackGone))),
                QMessageBox::Warning);
+}
+
+QString LinkPeersCaption(int32_t peers) {
+    if (peers == 1)
+        return QString::fromStdString(TextByNumber(LinkOnePeerText));
+    return QString::fromStdString(TextByNumber(LinkPeersText))
+        .replace("%1", QString::number(peers));
 }
 
 void TForm1::NamePlayToggle() {
@@ -221,6 +233,45 @@ void TForm1::PreviewofTones1Click() {
 void TForm1::ShowSync() {
     SendClock1->setChecked(session_.SendsClock());
     FollowTransport1->setChecked(session_.FollowsTransport());
+    Link1->setChecked(session_.LinksOn());
+    LinkStartStop1->setChecked(session_.SyncsLinkStartStop());
+}
+
+void TForm1::ShowLink() {
+    const bool on = session_.LinksOn();
+    const QString notice =
+        on ? QString::fromStdString(MessageText(session_.LinkNotice())) : QString();
+    LinkPeers->setText((notice.isEmpty() ? "" : NoticeMark) +
+                       LinkPeersCaption(session_.LinkPeers()));
+    LinkPeers->setToolTip(notice);
+    LinkPeers->setAccessibleDescription(notice);
+    LinkPeers->setStyleSheet(notice.isEmpty() ? QString() : "color: #b00000");
+    LinkPeers->setVisible(on);
+    PlaceLinkLabel();
+}
+
+// The label is as wide as its widest text in this language (a marked two-digit count), so the
+// bar does not move while peers come and go.
+void TForm1::PlaceLinkLabel() {
+    const int labelWidth =
+        session_.LinksOn()
+            ? LinkPeers->fontMetrics().horizontalAdvance(NoticeMark + LinkPeersCaption(88)) + 6
+            : 0;
+    const int barWidth = TempoBarWidth - labelWidth;
+    ScrollBar2->setGeometry(TempoBarLeft, TempoRowTop + 1, barWidth, ScrollBar2->height());
+    LinkPeers->setGeometry(TempoBarLeft + barWidth, TempoRowTop, labelWidth, 20);
+}
+
+void TForm1::Link1Click() {
+    session_.SetLink(Link1->isChecked());
+    machine_.Settings.Link = session_.LinksOn();
+    MakeIniFile();
+}
+
+void TForm1::LinkStartStop1Click() {
+    session_.SetLinkStartStop(LinkStartStop1->isChecked());
+    machine_.Settings.LinkStartStop = session_.SyncsLinkStartStop();
+    MakeIniFile();
 }
 
 void TForm1::SendClock1Click() {

@@ -194,6 +194,7 @@ void TMachineWindows::LoadLanguageTexts() {
     Form1.CancelText = QString::fromStdString(TextByNumber(432));
     Form1.ShowHistory();
     Form1.NamePlayToggle();
+    Form1.ShowLink();
     Form1.OverwriteQuestion = QString::fromStdString(texts.OverwriteQuestion);
     ApplyMainWindowCaption(Form1, "Plinkora", Form1.VersionText.toStdString());
     Form1.ShowFolderCaptions();

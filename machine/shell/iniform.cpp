@@ -22,11 +22,17 @@ constexpr char ClockOnText[] = "MIDI Clock On";
 constexpr char ClockOffText[] = "MIDI Clock Off";
 constexpr char FollowTransportOnText[] = "Follow Transport On";
 constexpr char FollowTransportOffText[] = "Follow Transport Off";
+constexpr char LinkOnText[] = "Ableton Link On";
+constexpr char LinkOffText[] = "Ableton Link Off";
+constexpr char LinkStartStopOnText[] = "Link Start Stop On";
+constexpr char LinkStartStopOffText[] = "Link Start Stop Off";
 constexpr char LineEnd[] = "\r\n";
 constexpr int32_t UnreadLine = 15; // the step capacity is written only
 constexpr int32_t LanguageLine = 17;
 constexpr int32_t ClockLine = 18;
 constexpr int32_t FollowTransportLine = 19;
+constexpr int32_t LinkLine = 20;
+constexpr int32_t LinkStartStopLine = 21;
 
 bool EndsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() &&
@@ -98,6 +104,13 @@ public:
         return true;
     }
 
+    // An option that is on by default: only its own "... Off" text turns it off.
+    void FlagOnByDefault(int32_t line, bool& into, const char* offText) {
+        std::string text;
+        if (Text(line, text))
+            into = text != offText;
+    }
+
 private:
     bool Present(int32_t line) const {
         return line >= 0 && static_cast<size_t>(line) < lines_.size();
@@ -114,6 +127,8 @@ void TakeLaterLines(TSettings& settings, LineTaker& take) {
         settings.Language = LanguageFromCode(code).value_or(DefaultLanguage);
     take.Flag(ClockLine, settings.SendClock, ClockOnText);
     take.Flag(FollowTransportLine, settings.FollowTransport, FollowTransportOnText);
+    take.Flag(LinkLine, settings.Link, LinkOnText);
+    take.FlagOnByDefault(LinkStartStopLine, settings.LinkStartStop, LinkStartStopOffText);
 }
 
 bool TakeAll(TSettings& settings, LineTaker& take) {
@@ -215,6 +230,8 @@ std::vector<std::string> SettingsLines(const TSettings& settings) {
         std::string(LanguageCode(settings.Language)),
         settings.SendClock ? ClockOnText : ClockOffText,
         settings.FollowTransport ? FollowTransportOnText : FollowTransportOffText,
+        settings.Link ? LinkOnText : LinkOffText,
+        settings.LinkStartStop ? LinkStartStopOnText : LinkStartStopOffText,
     };
 }
 

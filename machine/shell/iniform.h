@@ -20,7 +20,7 @@ constexpr uint8_t dpRight = 6; // track editor (and server window) right
 constexpr int32_t MainWindowWidth = 398;
 constexpr int32_t MainWindowHeight = 129;
 
-constexpr int32_t SettingsLineCount = 20;
+constexpr int32_t SettingsLineCount = 22;
 constexpr int32_t SkinCount = 23; // skins 0 (none) to 22
 
 // The window docking and the remembered positions, shared by the windows for the whole run.
@@ -54,6 +54,8 @@ struct TSettings {
     TLanguage Language = DefaultLanguage; // line 17, "de" or "en": the language chosen last
     bool SendClock = false;               // line 18: Options > Send MIDI clock
     bool FollowTransport = false;         // line 19: Options > Follow JACK transport
+    bool Link = false;                    // line 20: Options > Ableton Link
+    bool LinkStartStop = true;            // line 21: Options > Sync start/stop
 
     bool operator==(const TSettings&) const = default;
 };
@@ -79,9 +81,10 @@ struct TSettingsReadResult {
 // Takes lines 0 to 14 and 16 in order into `settings`, which should hold the defaults. At the
 // first missing line, a number line that does not convert, or a value outside its field's
 // range (note range, docking places, skin 0 to 22), it stops: the values taken stay, both
-// folders return to the default folder and the range to 37. Lines 17 to 19 came later: a file
+// folders return to the default folder and the range to 37. Lines 17 to 21 came later: a file
 // that ends before one of them is read whole, the missing ones keep their defaults (an unknown
-// language reads as German, a flag is on only with its own "... On" text).
+// language reads as German; an option that is off by default is on only with its own "... On"
+// text, one that is on by default, start/stop sync, off only with its own "... Off" text).
 TSettingsReadResult TakeSettingsLines(TSettings& settings, const std::vector<std::string>& lines,
                                       const std::string& programFolder);
 
@@ -90,10 +93,10 @@ TSettingsReadResult TakeSettingsLines(TSettings& settings, const std::vector<std
 TSettingsReadResult ReadSettings(TSettings& settings, const std::string& path,
                                  const std::string& programFolder);
 
-// The 20 lines of the file, in order. Line breaks inside a text become spaces.
+// The SettingsLineCount lines of the file, in order. Line breaks inside a text become spaces.
 std::vector<std::string> SettingsLines(const TSettings& settings);
 
-// Writes all 20 lines with CR LF ends, replacing the file only once the new one is complete.
+// Writes all the lines with CR LF ends, replacing the file only once the new one is complete.
 // Throws FileError ("Cannot create file ...") when it cannot be written. The caller refreshes
 // the folder captions of the Options menu afterwards (FolderCaption).
 void MakeIni(const TSettings& settings, const std::string& path);

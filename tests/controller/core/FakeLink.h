@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <vector>
 
 // Texts in failure messages, quoted so that their spaces show.
 inline void PrintTo(const QString& text, std::ostream* out) {
@@ -104,7 +105,28 @@ private:
     QString service_;
 };
 
-// A core over four fake links, working in a temporary folder.
+// A Link session without a network: its tempo is what the test sets it to; it keeps the tempo
+// the controller joined with and what it proposed.
+struct TFakeSession {
+    double bpm = 120;
+    std::optional<double> joinedWith;
+    std::vector<double> proposed;
+};
+
+class TFakeSessionTempo : public TSessionTempo {
+public:
+    explicit TFakeSessionTempo(TFakeSession& session) : session_(session) {}
+    double Bpm() override { return session_.bpm; }
+    void SetBpm(double bpm) override {
+        session_.proposed.push_back(bpm);
+        session_.bpm = bpm;
+    }
+
+private:
+    TFakeSession& session_;
+};
+
+// A core over four fake links and a fake Link session, working in a temporary folder.
 class TFakeController {
 public:
     TFakeController() {
@@ -115,6 +137,10 @@ public:
             links[slot] = std::move(link);
         }
         core = std::make_unique<TClientCore>(std::move(links), Folder(), Folder());
+        core->JoinSession = [this](double bpm) {
+            session.joinedWith = bpm;
+            return std::make_unique<TFakeSessionTempo>(session);
+        };
     }
     QString Folder() const { return QString::fromStdString(dir.Path().string()) + "/"; }
     TFakeLink& Fake(int slot) { return *fakes[slot - 1]; }
@@ -123,6 +149,7 @@ public:
 
     TempDir dir;
     TJournal journal;
+    TFakeSession session;
     std::array<TFakeLink*, 4> fakes{};
     std::unique_ptr<TClientCore> core;
 };

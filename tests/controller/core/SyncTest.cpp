@@ -91,4 +91,84 @@ TEST(Sync, PlayAndStopSendTheSameBytesToEveryMachineWithTheTransport) {
     EXPECT_TRUE(c.Fake(4).wire.isEmpty());
 }
 
+// "Ableton Link" is the tenth line (written only while it or a line before it differs from its
+// default); the machines started after the choice get "--link", and a controller that reads it
+// joins the session at once.
+TEST(Sync, LinkIsLineTenAndReachesTheMachinesStartedAfterIt) {
+    TFakeController c;
+    const QString path = c.Folder() + "PKControl.ini";
+    c.dir.Write("PKControl.ini", CrLfLines(QStringList(Six) << "en"
+                                                            << "JACK Transport Off"
+                                                            << "MIDI Clock On"));
+    ASSERT_TRUE(c.core->ReadSettings(path));
+    EXPECT_FALSE(c.core->LinksOn()) << "a file of an older version";
+    EXPECT_FALSE(c.session.joinedWith);
+    c.core->StartMachine(1);
+    c.core->ChooseLink(true);
+    c.core->StartMachine(2);
+    EXPECT_EQ(c.Fake(1).startSync, (TStartSync{false, true, false}));
+    EXPECT_EQ(c.Fake(2).startSync, (TStartSync{false, true, true}));
+    ASSERT_TRUE(c.core->WriteSettings(path));
+    EXPECT_EQ(TempDir::Read(path.toStdString()), CrLfLines(QStringList(Six) << "en"
+                                                                            << "JACK Transport Off"
+                                                                            << "MIDI Clock On"
+                                                                            << "Ableton Link On"));
+
+    TFakeController next;
+    ASSERT_TRUE(next.core->ReadSettings(path));
+    EXPECT_TRUE(next.core->LinksOn());
+    EXPECT_EQ(next.session.joinedWith, 75.0) << "with the tempo the bar starts at, 200 ms";
+    next.core->ChooseLink(false);
+    next.core->ChooseSendClock(false);
+    ASSERT_TRUE(next.core->WriteSettings(path));
+    EXPECT_EQ(TempDir::Read(path.toStdString()), CrLfLines(QStringList(Six) << "en"));
+}
+
+TEST(LinkTempo, ASessionTempoPutsTheBarAtTheNearestStepTime) {
+    EXPECT_EQ(BarPositionOfBpm(125), 1030 - 120);
+    EXPECT_EQ(BarPositionOfBpm(124.9), 1030 - 120) << "120.1 ms";
+    EXPECT_EQ(BarPositionOfBpm(123.45), 1030 - 122) << "121.5 ms";
+    EXPECT_EQ(BarPositionOfBpm(75), TClientCore::DefaultTempo);
+    EXPECT_EQ(BarPositionOfBpm(600), 1000) << "faster than the bar: its fastest end, 30 ms";
+    EXPECT_EQ(BarPositionOfBpm(10), 30) << "slower than the bar: its slowest end, 1000 ms";
+    EXPECT_EQ(BarPositionOfBpm(0), 30);
+    EXPECT_DOUBLE_EQ(BpmOfBarPosition(1030 - 120), 125.0);
+}
+
+// The bar follows the session and sends nothing; the user's tempo goes to the machines and to the
+// session; a machine started meanwhile takes the session's exact tempo, so it gets no SETSPEED.
+TEST(LinkTempo, TheControllerFollowsTheSessionWithoutSendingItsTempoBack) {
+    TFakeController c;
+    c.core->StartMachine(2);
+    c.core->ChooseLink(true);
+    QList<int> followed;
+    QObject::connect(c.core.get(), &TClientCore::TempoFollowed,
+                     [&followed](int position) { followed << position; });
+    c.ClearJournal();
+    c.session.bpm = 125;
+    c.core->FollowSessionTempo();
+    c.core->FollowSessionTempo();
+    EXPECT_EQ(followed, QList<int>{910}) << "a position once, when it changes";
+    EXPECT_TRUE(c.journal.Sent().isEmpty()) << c.journal.steps.join('\n').toStdString();
+
+    c.core->SetSpeed(830);
+    EXPECT_EQ(c.journal.Sent(), QStringList({SentStep("PK0", RemoteWords::SetSpeed, "830"),
+                                             SentStep("PK1", RemoteWords::SetSpeed, "830")}));
+    EXPECT_EQ(c.session.proposed, std::vector<double>{75.0});
+    c.core->FollowSessionTempo();
+    EXPECT_EQ(followed.size(), 1) << "the bar stays where the user put it";
+
+    c.ClearJournal();
+    c.core->StartMachine(3);
+    EXPECT_TRUE(c.journal.Sent().filter(RemoteWords::SetSpeed).isEmpty());
+
+    c.core->ChooseLink(false);
+    c.session.bpm = 100;
+    c.core->FollowSessionTempo();
+    EXPECT_EQ(followed.size(), 1) << "Link off: the controller has left the session";
+    c.core->StartMachine(4);
+    EXPECT_EQ(c.journal.Sent().filter(RemoteWords::SetSpeed),
+              QStringList({SentStep("PK3", RemoteWords::SetSpeed, "830")}));
+}
+
 } // namespace

@@ -22,6 +22,7 @@ TEST(ControllerEndToEnd, StartsTwoMachinesCommandsThemAndSeesThemGo) {
     c.core->SetLanguage(TLanguage::English);
     c.core->ChooseFollowTransport(true);
     c.core->ChooseSendClock(true);
+    c.core->ChooseLink(true);
     c.core->StartMachine(2);
     EXPECT_TRUE(c.WaitReply(1, ReadyLine(1)));
     EXPECT_TRUE(c.WaitReply(2, ReadyLine(2)));
@@ -31,7 +32,7 @@ TEST(ControllerEndToEnd, StartsTwoMachinesCommandsThemAndSeesThemGo) {
                                                  : QByteArrayList();
     };
     EXPECT_EQ(commandLine(2), QByteArrayList({"default2.pks", "--language", "en",
-                                              "--follow-transport", "--clock", ""}))
+                                              "--follow-transport", "--clock", "--link", ""}))
         << "the song first, then the language and the synchronisation the controller had when "
            "it started the machine";
     EXPECT_EQ(commandLine(1), QByteArrayList({"default1.pks", "--language", "de", ""}));

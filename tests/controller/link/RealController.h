@@ -23,6 +23,17 @@ inline QString ReadyLine(int slot) {
     return AsStatusLine(RemoteWords::MachineReady + QString::number(slot) + RemoteWords::Ready);
 }
 
+// A Link session that stays at one tempo, so that the controller's own peer needs no network.
+class TSteadySessionTempo : public TSessionTempo {
+public:
+    explicit TSteadySessionTempo(double bpm) : bpm_(bpm) {}
+    double Bpm() override { return bpm_; }
+    void SetBpm(double bpm) override { bpm_ = bpm; }
+
+private:
+    double bpm_;
+};
+
 // A core over real links in a working folder of its own; the machines run offscreen and play
 // into a message log.
 class RealController {
@@ -38,6 +49,7 @@ public:
         }
         const QString programs = QFileInfo(PLINKORA_PROGRAM).absolutePath() + "/";
         core = std::make_unique<TClientCore>(std::move(links), Folder(), programs);
+        core->JoinSession = [](double bpm) { return std::make_unique<TSteadySessionTempo>(bpm); };
         QObject::connect(core.get(), &TClientCore::StatusReceived,
                          [this](int slot, const QString& text) { replies[slot] << text; });
     }

@@ -275,6 +275,32 @@ TEST_F(ClientForm, TheSynchronisationMenuTicksWhatTheMachinesWillGet) {
     EXPECT_FALSE(c.core->SendsClock());
 }
 
+// Options > Synchronisation > "Ableton Link": the controller joins the session, its bar follows
+// the session's tempo without sending it back, and the user's tempo still goes to the machines.
+TEST_F(ClientForm, WithLinkTheTempoBarFollowsTheSessionAndSendsNothingBack) {
+    EXPECT_EQ(window.SyncLink->text(), "Ableton Link");
+    c.core->StartMachine(1);
+    Trigger("SyncLink");
+    EXPECT_TRUE(c.core->LinksOn());
+    EXPECT_TRUE(window.SyncLink->isChecked());
+    EXPECT_EQ(c.session.joinedWith, 75.0) << "with the bar's tempo";
+    c.ClearJournal();
+    c.session.bpm = 125;
+    c.core->FollowSessionTempo();
+    EXPECT_EQ(window.ScrollBar2->value(), 910);
+    EXPECT_EQ(window.Label11->text(), "120");
+    EXPECT_EQ(window.Label6->text(), "125.000");
+    EXPECT_TRUE(c.journal.Sent().isEmpty()) << "no SETSPEED back";
+
+    DragHandle(*window.ScrollBar2, -40);
+    EXPECT_EQ(
+        c.journal.Sent(),
+        QStringList({SentStep("PK0", W::SetSpeed, QString::number(window.ScrollBar2->value()))}));
+    EXPECT_DOUBLE_EQ(c.session.bpm, 15000.0 / window.Label11->text().toInt()) << "to the session";
+    Trigger("LanguageEnglish");
+    EXPECT_EQ(window.SyncLink->text(), "Ableton Link");
+}
+
 // Every control reads with a name, in German and in English.
 TEST_F(ClientForm, EveryControlHasANameAScreenReaderCanSay) {
     c.core->StartMachine(1); // its stop button shows

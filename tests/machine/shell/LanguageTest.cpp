@@ -152,6 +152,10 @@ const std::map<int, std::string> ExpectedTexts = {
     {436, "Wiedergabe"},
     {500, "MIDI-Clock senden"},
     {501, "JACK-Transport folgen"},
+    {502, "Ableton Link"},
+    {503, "Start/Stop synchronisieren"},
+    {504, "Link: %1 Teilnehmer"},
+    {505, "Link: 1 Teilnehmer"},
 };
 
 QString Q(const char* utf8) {

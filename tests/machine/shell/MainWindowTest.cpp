@@ -330,7 +330,7 @@ TEST_F(MainWindow, CancellingTheCloseQuestionKeepsTheMachineRunning) {
 
 TEST_F(MainWindow, AFirstStartWritesTheSettingsAndRangeChangesRewriteThem) {
     const std::string written = TempDir::Read(dir.File("Plinkora.ini"));
-    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 20);
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), SettingsLineCount);
     EXPECT_NE(written.find("\r\n37\r\n"), std::string::npos);
     form->Octave[1]->trigger();
     EXPECT_NE(TempDir::Read(dir.File("Plinkora.ini")).find("\r\n25\r\n"), std::string::npos);

@@ -53,7 +53,9 @@ std::vector<std::string> CustomLines() {
             "(C) Ann \xE4\xF6\xFC \x80", // Windows-1252
             "en",
             "MIDI Clock On",
-            "Follow Transport On"};
+            "Follow Transport On",
+            "Ableton Link On",
+            "Link Start Stop Off"};
 }
 
 struct Started {
@@ -134,7 +136,7 @@ TEST(Settings, FirstStartWritesACompleteFile) {
     EXPECT_EQ(start.settings, DefaultSettings(Folder, ScreenHeight));
 
     const auto lines = FileLines(path);
-    ASSERT_EQ(lines.size(), 20u);
+    ASSERT_EQ(lines.size(), size_t(SettingsLineCount));
     EXPECT_EQ(lines[0], "/opt/plinkora/PKSongs");
     EXPECT_EQ(lines[1], "/opt/plinkora/PKSongs");
     EXPECT_EQ(lines[2], "37");
@@ -149,6 +151,8 @@ TEST(Settings, FirstStartWritesACompleteFile) {
     EXPECT_EQ(lines[15], "16");
     EXPECT_EQ(lines[18], "MIDI Clock Off");
     EXPECT_EQ(lines[19], "Follow Transport Off");
+    EXPECT_EQ(lines[20], "Ableton Link Off");
+    EXPECT_EQ(lines[21], "Link Start Stop On");
 
     // The second start finds everything.
     const Started again = StartWith(path);
@@ -181,6 +185,8 @@ TEST(Settings, EveryLineRoundTrips) {
     EXPECT_EQ(s.Language, TLanguage::English);
     EXPECT_TRUE(s.SendClock);
     EXPECT_TRUE(s.FollowTransport);
+    EXPECT_TRUE(s.Link);
+    EXPECT_FALSE(s.LinkStartStop);
 
     // Written back after the next-skin step, the file is the same byte for byte.
     TSettings shown = s;
@@ -212,7 +218,7 @@ TEST(Settings, AShortFileKeepsWhatItHasAndIsRewritten) {
     expected.Layout.MainTop = -12;
     EXPECT_EQ(start.settings, expected);
     const auto lines = FileLines(path);
-    ASSERT_EQ(lines.size(), 20u);
+    ASSERT_EQ(lines.size(), size_t(SettingsLineCount));
     EXPECT_EQ(lines[0], "/opt/plinkora/PKSongs");
     EXPECT_EQ(lines[2], "37");
     EXPECT_EQ(lines[3], "7");
@@ -245,11 +251,12 @@ TEST(Settings, ALineOfSixteenIsStillShort) {
     EXPECT_EQ(s.Language, TLanguage::German);
 }
 
-// Files of older versions end after the copyright (line 16) or the language (line 17): they are
-// read whole, the options they do not hold are off, and the next write completes them.
-TEST(Settings, AFileOfAnOlderVersionIsReadWholeAndItsMissingOptionsAreOff) {
+// Files of older versions end after the copyright (line 16), the language (line 17) or an option:
+// they are read whole, the options they do not hold keep their defaults (start/stop sync on, the
+// others off), and the next write completes them.
+TEST(Settings, AFileOfAnOlderVersionIsReadWholeAndItsMissingOptionsKeepTheirDefaults) {
     TempDir dir;
-    for (const size_t count : {17u, 18u, 19u}) {
+    for (const size_t count : {17u, 18u, 19u, 20u, 21u}) {
         SCOPED_TRACE(count);
         auto lines = CustomLines();
         lines.resize(count);
@@ -264,20 +271,24 @@ TEST(Settings, AFileOfAnOlderVersionIsReadWholeAndItsMissingOptionsAreOff) {
         EXPECT_EQ(s.Copyright, "(C) Ann äöü €");
         EXPECT_EQ(s.Language, count > 17 ? TLanguage::English : TLanguage::German);
         EXPECT_EQ(s.SendClock, count > 18);
-        EXPECT_FALSE(s.FollowTransport);
+        EXPECT_EQ(s.FollowTransport, count > 19);
+        EXPECT_EQ(s.Link, count > 20);
+        EXPECT_TRUE(s.LinkStartStop);
 
         MakeIni(s, path);
         const auto written = FileLines(path);
-        ASSERT_EQ(written.size(), 20u);
+        ASSERT_EQ(written.size(), size_t(SettingsLineCount));
         EXPECT_EQ(written[0], lines[0]);
-        EXPECT_EQ(written[19], "Follow Transport Off");
+        EXPECT_EQ(written[21], "Link Start Stop On");
     }
     auto lines = CustomLines();
     lines[18] = "on";
+    lines[21] = "off";
     TSettings s = DefaultSettings(Folder, ScreenHeight);
     EXPECT_TRUE(ReadSettings(s, dir.Write("odd.ini", Join(lines, "\r\n")), Folder).SettingsRead);
     EXPECT_FALSE(s.SendClock) << "only its own text turns an option on";
     EXPECT_TRUE(s.FollowTransport);
+    EXPECT_TRUE(s.LinkStartStop) << "only its own text turns an option off that is on by default";
 }
 
 TEST(Settings, ADamagedLineStopsTheReading) {
@@ -301,7 +312,7 @@ TEST(Settings, ADamagedLineStopsTheReading) {
         EXPECT_EQ(s.Layout.MainLeft, c.line > 3 ? 7 : 100); // lines before the damage stay
         EXPECT_EQ(s.SkinNumber, 2);                         // lines after it keep their defaults
         EXPECT_FALSE(s.TonePreview);
-        EXPECT_EQ(FileLines(path).size(), 20u);
+        EXPECT_EQ(FileLines(path).size(), size_t(SettingsLineCount));
     }
 }
 
@@ -320,7 +331,7 @@ TEST(Settings, TextsStayOnTheirLine) {
     s.Copyright = "two\r\nlines";
     s.SongFolder = "/a\nb";
     const auto lines = SettingsLines(s);
-    ASSERT_EQ(lines.size(), 20u);
+    ASSERT_EQ(lines.size(), size_t(SettingsLineCount));
     EXPECT_EQ(lines[16], "two  lines");
     EXPECT_EQ(lines[0], "/a b");
 }

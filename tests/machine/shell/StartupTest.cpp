@@ -163,6 +163,65 @@ TEST(StartUp, TheSynchronisationOptionsComeFromTheRunOrTheSettingsAndTheMenuKeep
     EXPECT_EQ(next.Form1.FollowTransport1->text(), "JACK-Transport folgen");
 }
 
+// "--link" turns Link on for the run; Options > Ableton Link and Sync start/stop (on by default)
+// set the session's options, follow them and are kept. While Link is on, the tempo bar makes room
+// for the peer label beside it.
+TEST(StartUp, LinkComesFromTheRunOrTheSettingsAndItsLabelStandsBesideTheTempoBar) {
+    TempDir dir;
+    const std::string settings = dir.File("Plinkora.ini");
+    {
+        TMachineWindows windows({"Plinkora", "--link"}, settings);
+        const TMachineSession& session = windows.Machine.Session;
+        TForm1& form = windows.Form1;
+        EXPECT_TRUE(session.LinksOn());
+        EXPECT_TRUE(form.Link1->isChecked());
+        EXPECT_FALSE(windows.Machine.Settings.Link) << "for this run only";
+        EXPECT_TRUE(session.SyncsLinkStartStop());
+        EXPECT_TRUE(form.LinkStartStop1->isChecked());
+        EXPECT_EQ(form.Link1->text(), "Ableton Link");
+        EXPECT_EQ(form.LinkStartStop1->text(), "Start/Stop synchronisieren");
+        EXPECT_TRUE(form.LinkPeers->isVisibleTo(&form));
+        EXPECT_EQ(form.LinkPeers->text(), "Link: 0 Teilnehmer");
+        const int barWidth = form.ScrollBar2->width();
+        EXPECT_LE(form.ScrollBar2->geometry().right(), form.LinkPeers->geometry().left());
+        EXPECT_LE(form.LinkPeers->sizeHint().width(), form.LinkPeers->width()) << "not cut";
+
+        form.LinkStartStop1->trigger();
+        EXPECT_FALSE(session.SyncsLinkStartStop());
+        EXPECT_NE(TempDir::Read(settings).find("\r\nLink Start Stop Off\r\n"), std::string::npos);
+        form.Link1->trigger();
+        EXPECT_FALSE(session.LinksOn());
+        EXPECT_FALSE(form.LinkPeers->isVisibleTo(&form));
+        EXPECT_GT(form.ScrollBar2->width(), barWidth) << "the bar takes the label's room back";
+        form.Link1->trigger();
+        EXPECT_TRUE(session.LinksOn());
+        EXPECT_NE(TempDir::Read(settings).find("\r\nAbleton Link On\r\n"), std::string::npos);
+        EXPECT_FALSE(session.Song().SongModified);
+    }
+    TMachineWindows next({"Plinkora", "--language", "en"}, settings);
+    EXPECT_TRUE(next.Machine.Session.LinksOn()) << "kept in the settings";
+    EXPECT_FALSE(next.Machine.Session.SyncsLinkStartStop());
+    EXPECT_FALSE(next.Form1.LinkStartStop1->isChecked());
+    EXPECT_EQ(next.Form1.LinkStartStop1->text(), "Sync start/stop");
+    EXPECT_EQ(next.Form1.LinkPeers->text(), "Link: 0 Peers");
+    next.Form1.ChooseLanguage(TLanguage::German);
+    EXPECT_EQ(next.Form1.LinkPeers->text(), "Link: 0 Teilnehmer") << "the language follows";
+    EXPECT_LE(next.Form1.LinkPeers->sizeHint().width(), next.Form1.LinkPeers->width());
+}
+
+TEST(StartUp, TheLinkLabelCountsTheOtherPeersInBothLanguages) {
+    const TLanguage before = CurrentLanguage();
+    UseLanguage(TLanguage::English);
+    EXPECT_EQ(LinkPeersCaption(2), "Link: 2 Peers");
+    EXPECT_EQ(LinkPeersCaption(1), "Link: 1 Peer");
+    EXPECT_EQ(LinkPeersCaption(0), "Link: 0 Peers");
+    UseLanguage(TLanguage::German);
+    EXPECT_EQ(LinkPeersCaption(2), "Link: 2 Teilnehmer");
+    EXPECT_EQ(LinkPeersCaption(1), "Link: 1 Teilnehmer");
+    EXPECT_EQ(LinkPeersCaption(12), "Link: 12 Teilnehmer");
+    UseLanguage(before);
+}
+
 TEST(StartUp, ClosingTheMainWindowAsksTheSaveQuestionOnce) {
     TempDir dir;
     TMachineWindows windows({"Plinkora"}, dir.File("Plinkora.ini"));
