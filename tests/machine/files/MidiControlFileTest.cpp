@@ -50,7 +50,7 @@ TEST(MidiControlFile, AssignmentsAreWrittenReadablyAndReadBack) {
 TEST(MidiControlFile, AMalformedLineIsSkippedAndNamedWhileTheRestLoads) {
     const TMidiControlFile file = ParseMidiControl("# pads\r\n"
                                                    "  PlaySong=NOTE 10 36   # pad 1\r\n"
-                                                   "stop = note 10\n"
+                                                   "stop = note 10\r\n"
                                                    "\n"
                                                    "jump = note 1 2\n"
                                                    "mute = pc 1 2\n"
