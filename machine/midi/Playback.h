@@ -1,8 +1,11 @@
 #pragma once
 
+#include "BeatGrid.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 struct TPkSong;
 struct TTempoInfo;
@@ -132,6 +135,28 @@ public:
     // The outside transport's tempo when a timebase master publishes one, else 0.
     double TransportBeatsPerMinute() const;
 
+    // Following a beat grid (Ableton Link's session): while one is followed, a beat is four
+    // steps and step k of a pass lies at beat k/4 from the pass's first beat, a pass lasting
+    // exactly its steps' beats; every message is stamped with the moment of its beat, less the
+    // output's delay, and sent on the tick nearest that moment (on a device that places messages
+    // in time, on the tick before it). A start waits for the grid's next bar line. Events that
+    // have passed by more than MaxLateNs (the grid jumped, the start lies in the past) are left
+    // out, except note-offs. The JACK transport is not followed meanwhile. Any time; a null
+    // grid goes back to the ticks' own count (from the pass's first step).
+    void FollowGrid(TBeatGrid* grid);
+    bool FollowsGrid() const { return grid_ != nullptr; }
+    // The next start is one the session made at `sessionStartNs` (CLOCK_MONOTONIC): it lies on
+    // the first bar line from then on, or, when that moment lies further back than MaxLateNs,
+    // from now on.
+    void StartWithSession(int64_t sessionStartNs);
+    // Takes in how the open device's output is timed (TMidiOut::OutputTiming); done at every
+    // start, and by whoever learns that it may have changed (the device, its connections).
+    void TakeInDeviceTiming();
+    int64_t OutputLatencyNs() const { return outputLatencyNs_.load(std::memory_order_relaxed); }
+    static constexpr int64_t MaxLateNs = 20000000;
+    // How far ahead of now a start of the machine's own lies at least, beside the output delay.
+    static constexpr int64_t StartLeadNs = 10000000;
+
     // The timer then ticks every millisecond (OnTick) instead of sleeping over ticks that only
     // count: the reference for comparisons and benchmarks.
     bool TickEveryPeriod = false;
@@ -159,6 +184,10 @@ private:
     };
 
     void Tick() noexcept;
+    void GridTick() noexcept;
+    bool BeginOnGrid() noexcept;
+    void SendDueOnGrid(int64_t deadline) noexcept;
+    TGridStart StartOnGrid(const std::optional<TGridStart>& sessionStart);
     void WakeTimer();
     bool StartTimer();
     bool SendMoment(const TMoment& moment, int64_t stamp, int64_t passStamp,
@@ -198,4 +227,16 @@ private:
     bool stopPending_ = false;
     uint32_t seenStarts_ = 0;
     uint32_t seenStops_ = 0;
+
+    // Following a grid. grid_ and gridStart_ are set while the timer is stopped or ticks are
+    // paused; nextGridStart_ belongs to the user-interface thread; the rest to the tick.
+    TBeatGrid* grid_ = nullptr;
+    std::optional<TGridStart> nextGridStart_;
+    TGridStart gridStart_;
+    bool gridStartPending_ = false;
+    TBeatSnapshot gridSeen_; // the last look the tick read
+    double passBeat_ = 0;    // the beat the current pass began on
+    uint32_t gridIdle_ = 0;  // ticks that can only wait
+    std::atomic<int64_t> outputLatencyNs_{0};
+    std::atomic<bool> placesInTime_{false};
 };
