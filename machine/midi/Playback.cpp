@@ -397,8 +397,12 @@ void TPlayback::Disarm() {
     state_.Rolling.store(0);
 }
 
+// Only an armed transport's rolling is taken in: playback of the machine's own is no roll (and
+// UnfollowDevice takes in the disarming itself).
 bool TPlayback::TakeInTransport() {
-    const bool rolling = Armed() && state_.Rolling.load() != 0;
+    if (!Armed())
+        return false;
+    const bool rolling = state_.Rolling.load() != 0;
     if (rolling == state_.Playing.load())
         return false;
     state_.Playing.store(rolling);

@@ -129,8 +129,9 @@ public:
     void UnfollowDevice();
     // The timer runs for the outside transport.
     bool Armed() const { return transport_ != nullptr; }
-    // Takes in, on the user-interface thread, what the tick did on the transport's start or stop:
-    // Playing follows (PlayingChanged is told; a stop silences the output). True on a change.
+    // Takes in, on the user-interface thread, what the tick did on the transport's start or stop
+    // while armed: Playing follows (PlayingChanged is told; a stop silences the output). True on
+    // a change.
     bool TakeInTransport();
     // The outside transport's tempo when a timebase master publishes one, else 0.
     double TransportBeatsPerMinute() const;
