@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <thread>
 #include <utility>
 
@@ -26,6 +27,8 @@ constexpr uint32_t MaxGridIdleTicks = 2;
 constexpr int32_t MaxGridItemsPerTick = 512;
 // A start moment computed on a bar line counts as lying on it.
 constexpr double BarTolerance = 1e-6;
+// Bar lines that moved less than this (in beats) stayed where they were (rounding).
+constexpr double BarMoveTolerance = 1e-4;
 
 constexpr uint32_t MidiClockPulse = 0xF8;
 constexpr uint32_t MidiClockStart = 0xFA;
@@ -603,7 +606,23 @@ void TPlayback::GridTick() noexcept {
         gridSeen_ = seen;
     if (!gridSeen_.Valid() || (gridStartPending_ && !BeginOnGrid()))
         return;
+    KeepPassOnBars();
     SendDueOnGrid(support_.TickDeadline());
+}
+
+// The session's bar lines move against the peer's beats when it joins another session or the
+// bar changes: the pass moves by as much (at most half a bar), so that its step 1 stays on a
+// bar line as the start put it there.
+void TPlayback::KeepPassOnBars() noexcept {
+    const double quantum = gridSeen_.Quantum;
+    double moved = std::fmod(gridSeen_.BarOffset - barOffset_, quantum);
+    if (moved > quantum / 2)
+        moved -= quantum;
+    else if (moved < -quantum / 2)
+        moved += quantum;
+    if (std::abs(moved) > BarMoveTolerance)
+        passBeat_ += moved;
+    barOffset_ = gridSeen_.BarOffset;
 }
 
 // The first pass begins on the first bar line at or after the start's moment, on a look that
@@ -612,6 +631,7 @@ bool TPlayback::BeginOnGrid() noexcept {
     if (gridSeen_.Commits < gridStart_.Commits)
         return false;
     passBeat_ = gridSeen_.NextBar(gridSeen_.BeatAt(gridStart_.AfterNs) - BarTolerance);
+    barOffset_ = gridSeen_.BarOffset;
     state_.EventCursor.store(0, std::memory_order_relaxed);
     nextPulse_ = 0;
     startPending_ = true;

@@ -140,7 +140,8 @@ public:
     // steps and step k of a pass lies at beat k/4 from the pass's first beat, a pass lasting
     // exactly its steps' beats; every message is stamped with the moment of its beat, less the
     // output's delay, and sent on the tick nearest that moment (on a device that places messages
-    // in time, on the tick before it). A start waits for the grid's next bar line. Events that
+    // in time, on the tick before it). A start waits for the grid's next bar line; bar lines that
+    // move (another session joined, another bar) take the pass along. Events that
     // have passed by more than MaxLateNs (the grid jumped, the start lies in the past) are left
     // out, except note-offs. The JACK transport is not followed meanwhile. Any time; a null
     // grid goes back to the ticks' own count (from the pass's first step).
@@ -187,6 +188,7 @@ private:
     void Tick() noexcept;
     void GridTick() noexcept;
     bool BeginOnGrid() noexcept;
+    void KeepPassOnBars() noexcept;
     void SendDueOnGrid(int64_t deadline) noexcept;
     TGridStart StartOnGrid(const std::optional<TGridStart>& sessionStart);
     void WakeTimer();
@@ -237,6 +239,7 @@ private:
     bool gridStartPending_ = false;
     TBeatSnapshot gridSeen_; // the last look the tick read
     double passBeat_ = 0;    // the beat the current pass began on
+    double barOffset_ = 0;   // the grid's bar lines as the pass follows them
     uint32_t gridIdle_ = 0;  // ticks that can only wait
     std::atomic<int64_t> outputLatencyNs_{0};
     std::atomic<bool> placesInTime_{false};

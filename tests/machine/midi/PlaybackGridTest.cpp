@@ -146,6 +146,24 @@ TEST_F(GridPlayback, AfterAJumpAheadTheMissedNoteOnsAreLeftOutAndTheirNoteOffsGo
     EXPECT_EQ(ons, grid9to1);
 }
 
+TEST_F(GridPlayback, WhenTheBarLinesMoveThePassMovesWithThem) {
+    Start();
+    TicksUntil(1000 * Ms); // beat 2: four steps played
+    TBeatSnapshot joined = Grid120();
+    joined.BarOffset = 2; // another session's bars: beats 2, 6, 10 ...
+    grid.Show(joined);
+    TicksUntil(3001 * Ms);
+    std::vector<int64_t> ons;
+    for (const Stamped& on : Only(0x90))
+        ons.push_back(on.due);
+    std::vector<int64_t> expected;
+    for (int64_t k = 0; k < 4; ++k)
+        expected.push_back(500 * Ms + k * 125 * Ms);
+    for (int64_t k = 4; k <= 16; ++k) // step 5 a beat later, step 1 on beat 6
+        expected.push_back(1000 * Ms + k * 125 * Ms);
+    EXPECT_EQ(ons, expected);
+}
+
 TEST_F(GridPlayback, TheOutputDelayComesFirstAndADeviceThatPlacesInTimeGetsItEarly) {
     port.OutputTiming = {10 * Ms, true};
     Start();
