@@ -10,8 +10,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <thread>
+#include <time.h>
 #include <utility>
 
 namespace {
@@ -33,6 +35,13 @@ constexpr double BarMoveTolerance = 1e-4;
 constexpr uint32_t MidiClockPulse = 0xF8;
 constexpr uint32_t MidiClockStart = 0xFA;
 constexpr uint32_t MidiClockStop = 0xFC;
+
+// Sleeps until `ns` of CLOCK_MONOTONIC (at once when it has passed).
+void SleepUntil(int64_t ns) noexcept {
+    const timespec at{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+    }
+}
 
 // Pulse k of a pass: six per step, k x step time / 6 after the pass's first tick.
 int64_t PulseNs(int64_t pulse, int64_t stepTime) noexcept {
@@ -640,11 +649,13 @@ bool TPlayback::BeginOnGrid() noexcept {
 }
 
 // The pulses (six per step) and the timeline's moments in the order of their beats, a pulse
-// before a moment on the same beat, the Start before everything; each is sent when its stamp
-// lies before the tick's horizon. A moment is event n with its partner, as DueAt pairs them.
+// before a moment on the same beat, the Start before everything; each is sent by the tick before
+// its stamp, on a device that places messages in time at once, on another one at its moment
+// (the tick sleeps until then, less than a tick). A moment is event n with its partner, as DueAt
+// pairs them.
 void TPlayback::SendDueOnGrid(int64_t deadline) noexcept {
-    const int64_t horizon =
-        deadline + (placesInTime_.load(std::memory_order_relaxed) ? NsPerTick : NsPerTick / 2);
+    const int64_t horizon = deadline + NsPerTick;
+    const bool placesInTime = placesInTime_.load(std::memory_order_relaxed);
     const int64_t latency = outputLatencyNs_.load(std::memory_order_relaxed);
     const bool clock = sendClock_.load(std::memory_order_relaxed);
     const bool muted = state_.Muted.load(std::memory_order_relaxed) != 0;
@@ -680,6 +691,12 @@ void TPlayback::SendDueOnGrid(int64_t deadline) noexcept {
             for (uint32_t message : {melodies_.Event(timeline, n).Message, partner})
                 if (message != 0 && (!late || (message & 0xF0) == 0x80))
                     messages[count++] = message;
+        }
+        if (count != 0 && !placesInTime && stamp > deadline) {
+            if (locked)
+                out_.UnlockDevice(); // what went out before goes on while the tick waits
+            locked = false;
+            SleepUntil(stamp);
         }
         if (count != 0 && !locked && !(locked = out_.TryLockDevice()))
             break; // the user-interface thread is using the device: the next tick sends it

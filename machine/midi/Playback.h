@@ -57,7 +57,8 @@ enum class TStartResult {
 // and, in track mode, the song's Songlines and SonglineCount. Those two (and anything else a
 // tick may read, such as a whole song being replaced by a load) may only change inside
 // WithTicksPaused, which raises PauseTicks and waits until no tick is in progress. The tick
-// never blocks, locks a mutex, allocates or logs.
+// never blocks, locks a mutex, allocates or logs (following a beat grid, it may sleep until a
+// message's moment within its own millisecond; FollowGrid).
 //
 // The operations are the transport rules behind the machine session's operations (which report
 // their changes to the windows): PlayPattern plays the current pattern in a loop and PlaySong the
@@ -139,12 +140,13 @@ public:
     // Following a beat grid (Ableton Link's session): while one is followed, a beat is four
     // steps and step k of a pass lies at beat k/4 from the pass's first beat, a pass lasting
     // exactly its steps' beats; every message is stamped with the moment of its beat, less the
-    // output's delay, and sent on the tick nearest that moment (on a device that places messages
-    // in time, on the tick before it). A start waits for the grid's next bar line; bar lines that
-    // move (another session joined, another bar) take the pass along. Events that
-    // have passed by more than MaxLateNs (the grid jumped, the start lies in the past) are left
-    // out, except note-offs. The JACK transport is not followed meanwhile. Any time; a null
-    // grid goes back to the ticks' own count (from the pass's first step).
+    // output's delay, and handed over by the tick before that moment: to a device that places
+    // messages in time at once, to another one at the moment itself (the tick sleeps until then,
+    // less than a tick: the one wait it makes). A start waits for the grid's next bar line; bar
+    // lines that move (another session joined, another bar) take the pass along. Events that have
+    // passed by more than MaxLateNs (the grid jumped, the start lies in the past) are left out,
+    // except note-offs. The JACK transport is not followed meanwhile. Any time; a null grid goes
+    // back to the ticks' own count (from the pass's first step).
     void FollowGrid(TBeatGrid* grid);
     bool FollowsGrid() const { return grid_ != nullptr; }
     // The next start is one the session made at `sessionStartNs` (CLOCK_MONOTONIC): it lies on
