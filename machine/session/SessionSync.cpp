@@ -14,6 +14,10 @@ namespace {
 // Four steps to the beat.
 constexpr double StepBpm = 15000.0;
 
+// The session's tempo changes one after another are one undo step (a tempo ramp in another
+// program does not fill the history); pattern numbers, the other merge keys, are positive.
+constexpr int32_t LinkTempoMergeKey = -stTempo;
+
 // A tempo as the notice names it: one decimal.
 TUserMessage BpmFigure(double bpm) {
     char text[32];
@@ -82,7 +86,7 @@ void TMachineSession::SendLinkTempo() {
 void TMachineSession::TakeInLink() {
     if (!linkPeer_)
         return;
-    TSessionReport report(*this, stTempo);
+    TSessionReport report(*this, stTempo, LinkTempoMergeKey);
     linkPeer_->SetQuantum(LinkQuantum());
     if (Playing())
         playback_->TakeInDeviceTiming(); // JACK's latency follows its connections

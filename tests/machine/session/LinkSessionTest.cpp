@@ -219,6 +219,18 @@ TEST_F(LinkSession, ASessionTempoOutsideTheRangeIsPlayedAtItsNearestEndAndSaidSo
         {&a}, [&] { return a.session.LinkNotice().Empty(); }, 1s));
     EXPECT_NE(a.changed & chLink, 0u);
     EXPECT_EQ(a.session.Song().StepTime, 120);
+
+    // The session's tempo changes are one undo step; undone, the machine's tempo goes out.
+    EXPECT_EQ(a.session.History().StepCount(), 1u);
+    a.session.Undo();
+    EXPECT_EQ(a.session.Song().StepTime, 200);
+    EXPECT_TRUE(Until(
+        {&a},
+        [&] {
+            TBeatSnapshot session;
+            return other.Read(session) && std::abs(session.Bpm - 75) < 1e-6;
+        },
+        1s));
 }
 
 TEST(LinkWithoutNetwork, AMachinePlaysAloneAndWithoutComplaint) {
