@@ -88,7 +88,11 @@ void TLinkPeer::SetStartStopSync(bool on) {
 TGridStart TLinkPeer::RequestStart(int64_t leadNs) {
     ableton::Link& link = link_->Link;
     auto state = link.captureAppSessionState();
-    const Micros at = link.clock().micros() + Micros(leadNs / 1000);
+    const Micros now = link.clock().micros();
+    if (link.isStartStopSyncEnabled() && state.isPlaying() &&
+        state.timeForIsPlaying() >= now - Micros(GridMaxLateNs / 1000))
+        return {Nanos(state.timeForIsPlaying()) - RawMinusMonotonicNs(), Commits()};
+    const Micros at = now + Micros(leadNs / 1000);
     state.requestBeatAtTime(0, at, quantum_.load(std::memory_order_relaxed));
     if (link.isStartStopSyncEnabled() && !state.isPlaying())
         state.setIsPlaying(true, at);

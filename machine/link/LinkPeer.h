@@ -38,7 +38,9 @@ public:
     void SetQuantum(double beats) { quantum_.store(beats, std::memory_order_relaxed); }
     void SetStartStopSync(bool on);
     // The start lies on the session's next bar line `leadNs` from now or later; a peer alone
-    // moves its bar line to that moment. With start/stop sync on, a session that stands starts.
+    // moves its bar line to that moment. With start/stop sync on, a session that stands starts,
+    // and in a session that started just now (GridMaxLateNs ago or later) the start is that one:
+    // machines started together begin on one bar line.
     TGridStart RequestStart(int64_t leadNs) override;
     // With start/stop sync on, a session that plays stops.
     void Stopped() override;

@@ -13,6 +13,10 @@
 inline constexpr double GridMinBpm = 15000.0 / TempoBar::MaxStepTime;
 inline constexpr double GridMaxBpm = 15000.0 / TempoBar::MinStepTime;
 
+// How late a message may still go out: one whose moment lies further back is left out (a note-off
+// excepted), and a start further back waits for the next bar line.
+inline constexpr int64_t GridMaxLateNs = 20000000;
+
 // One look at the session: its tempo, the grid playback follows (beats against
 // CLOCK_MONOTONIC), where its bars begin and whether it plays.
 struct TBeatSnapshot {
@@ -70,7 +74,8 @@ public:
     bool Read(TBeatSnapshot& snapshot) const noexcept;
 
     // The machine starts on its own: the start lies on the session's next bar line at least
-    // `leadNs` from now (a peer alone in its session moves its bar line there).
+    // `leadNs` from now (a peer alone in its session moves its bar line there), or on the one of
+    // a start the session made just now.
     virtual TGridStart RequestStart(int64_t leadNs) = 0;
     // The machine stopped, whatever stopped it.
     virtual void Stopped() = 0;

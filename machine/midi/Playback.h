@@ -157,7 +157,7 @@ public:
     // start, and by whoever learns that it may have changed (the device, its connections).
     void TakeInDeviceTiming();
     int64_t OutputLatencyNs() const { return outputLatencyNs_.load(std::memory_order_relaxed); }
-    static constexpr int64_t MaxLateNs = 20000000;
+    static constexpr int64_t MaxLateNs = GridMaxLateNs;
     // How far ahead of now a start of the machine's own lies at least, beside the output delay.
     static constexpr int64_t StartLeadNs = 10000000;
 

@@ -21,7 +21,6 @@
 #include <vector>
 
 class TLinkPeer;
-struct TBeatSnapshot;
 
 // The machine's one song and everything that plays and exports it: the song, its timelines, the
 // tempo, the MIDI output, the playback and the export options. Its operations are the machine's

@@ -156,6 +156,25 @@ TEST_F(LinkSession, StartsAndStopsGoBothWaysWithStartStopSyncOnly) {
     EXPECT_FALSE(a.session.Playing()) << "a start without start/stop sync stays its own";
 }
 
+// A start in a session that has just started (or is about to) is that start, whatever lead it
+// asks for: machines started together begin on one bar line, also when a bar line falls
+// between their starts.
+TEST_F(LinkSession, AStartJustAfterTheSessionsStartIsThatStart) {
+    TLinkPeer first(120, 4, true), second(120, 4, true);
+    ASSERT_TRUE(Until(
+        {}, [&] { return first.Peers() == 1 && second.Peers() == 1; }, 10s));
+    const TGridStart started = first.RequestStart(1000 * Ms);
+    ASSERT_TRUE(Until(
+        {},
+        [&] {
+            TBeatSnapshot session;
+            return second.Read(session) && session.Playing;
+        },
+        1s));
+    const TGridStart joined = second.RequestStart(3000 * Ms);
+    EXPECT_NEAR(joined.AfterNs, started.AfterNs, 0.1 * Ms);
+}
+
 TEST_F(LinkSession, StepsLieOnTheSessionGridFromABarLineAndFollowATempoChange) {
     TLinkPeer other(150, 4, false); // another program in the session
     Machine a, b;
