@@ -86,7 +86,10 @@ enum class TMessageKind {
     // The machine's own JACK port.
     JackNotRunning, // no JACK server answers
     JackGone,       // the JACK server went away while the port was open
-    JackEnded       // the same, as a status in a few words
+    JackEnded,      // the same, as a status in a few words
+
+    // Ableton Link.
+    LinkTempoOutside // %1 the session's tempo (BPM), %2 the tempo the machine plays instead
 };
 
 struct TUserMessage {

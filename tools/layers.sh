@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Checks that the machine's folders form layers: every #include of a file in machine/ names a
-# folder its own folder may use, and the engine folders (song, files, midi, session) and the
+# folder its own folder may use, and the engine folders (song, files, midi, link, session) and the
 # command line (cli) include no Qt. Prints every offending include; exits 1 when there is one.
 #   bash tools/layers.sh [SOURCE_DIR]
 set -euo pipefail
@@ -13,14 +13,15 @@ declare -A allowed=(
     [song]=""
     [files]="song"
     [midi]="song"
-    [session]="song files midi"
+    [link]="song midi"
+    [session]="song files midi link"
     [cli]="song files midi session"
     [server]="song files midi session"
     [widgets]="song files midi session"
     [editors]="song files midi session widgets"
     [shell]="song files midi session cli server widgets editors"
 )
-qt_free="song files midi session cli"
+qt_free="song files midi link session cli"
 
 folders=("${!allowed[@]}")
 status=0

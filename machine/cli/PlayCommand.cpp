@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <functional>
 #include <ostream>
 #include <time.h>
 
@@ -36,14 +37,27 @@ std::optional<double> ParseSeconds(const std::string& text) {
     return seconds;
 }
 
-// Sleeps until the time is up or a signal comes, without waking in between. Beyond a billion
-// seconds (some 30 years, or "inf") there is no end but the signal.
-void WaitUntilDone(const std::optional<double>& seconds) {
+// How often a machine in a Link session takes in what the session did (as the windows' follower
+// does).
+constexpr long FollowIntervalNs = 30000000;
+
+// Sleeps until the time is up or a signal comes. Beyond a billion seconds (some 30 years, or
+// "inf") there is no end but the signal. In between it wakes only to run `follow` every
+// FollowIntervalNs, when there is one.
+void WaitUntilDone(const std::optional<double>& seconds, const std::function<void()>& follow) {
     const bool limited = seconds && *seconds < 1e9;
     timespec end = MonotonicNow();
     Advance(end, limited ? static_cast<long>(*seconds * 1e9) : 0);
-    while (interrupted.load() == 0 && !(limited && !Before(MonotonicNow(), end)))
-        FutexWait(interrupted, 0, limited ? &end : nullptr);
+    while (interrupted.load() == 0 && !(limited && !Before(MonotonicNow(), end))) {
+        if (!follow) {
+            FutexWait(interrupted, 0, limited ? &end : nullptr);
+            continue;
+        }
+        timespec wake = MonotonicNow();
+        Advance(wake, FollowIntervalNs);
+        FutexWait(interrupted, 0, limited && Before(end, wake) ? &end : &wake);
+        follow();
+    }
 }
 
 } // namespace
@@ -131,7 +145,13 @@ int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& e
     interrupted.store(0);
     const auto previousInt = std::signal(SIGINT, OnInterrupt);
     const auto previousTerm = std::signal(SIGTERM, OnInterrupt);
-    WaitUntilDone(request.Seconds);
+    std::function<void()> follow;
+    if (session.LinksOn())
+        follow = [&session] {
+            session.FollowPlayback();
+            session.TakeInOutput();
+        };
+    WaitUntilDone(request.Seconds, follow);
     std::signal(SIGINT, previousInt);
     std::signal(SIGTERM, previousTerm);
     session.StopToggle();

@@ -88,6 +88,14 @@ bool TMidiOut::DeviceGone() const {
     return device && device->Gone();
 }
 
+TOutputTiming TMidiOut::OutputTiming() noexcept {
+    LockDevice();
+    TMidiDevice* device = Handle.load(std::memory_order_relaxed);
+    const TOutputTiming timing = device ? device->Timing() : TOutputTiming{};
+    UnlockDevice();
+    return timing;
+}
+
 int32_t TMidiOut::OutShortMsg(uint32_t message) noexcept {
     LockDevice();
     const int32_t result = SendLocked(message);

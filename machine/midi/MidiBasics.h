@@ -15,6 +15,7 @@ class TMidiDebugLog;
 class TMidiDevice;
 class TOutsideTransport;
 class TMidiPort;
+struct TOutputTiming;
 
 // The periodic timer that drives playback, and the flag that tells whether the output port is
 // open (every caller tests DeviceOpen, not TMidiOut, to learn that).
@@ -120,6 +121,8 @@ public:
     // thread.
     TOutsideTransport* Transport() const;
     bool DeviceGone() const;
+    // How the open device's output is timed (TMidiDevice::Timing); waits while the tick sends.
+    TOutputTiming OutputTiming() noexcept;
 
     bool SendShort(uint32_t message); // reported; true when the code is 0
     bool Open();                      // opens DeviceId; sets DeviceOpen to the outcome

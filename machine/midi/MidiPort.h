@@ -51,6 +51,13 @@ public:
     virtual void Stop() = 0;
 };
 
+// How a device's output reaches the listener.
+struct TOutputTiming {
+    int64_t LatencyNs = 0;     // from the moment a message is handed over until it sounds
+    bool PlacesInTime = false; // ShortMsgAt places a message at its due time, so a sender may
+                               // hand it over before that time
+};
+
 // One open output device.
 //
 // Contract:
@@ -81,6 +88,9 @@ public:
     virtual TOutsideTransport* Transport() noexcept { return nullptr; }
     // True once the device's server went away: sends are dropped from then on. Any thread.
     virtual bool Gone() const noexcept { return false; }
+    // How the output is timed; user-interface thread. A device that sends at once and knows no
+    // delay of its own (an ALSA port) keeps the default.
+    virtual TOutputTiming Timing() noexcept { return {}; }
 };
 
 // The devices a program can reach. Device ids are MidiMapperId or 0..DeviceCount()-1; all calls

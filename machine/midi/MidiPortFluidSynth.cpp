@@ -134,7 +134,8 @@ TDriverStart StartAudioDriver(fluid_settings_t* settings, fluid_synth_t* synth,
 class TFluidSynthMapper::Device : public TMidiDevice {
 public:
     Device(TFluidSynthMapper& mapper, fluid_audio_driver_t* driver)
-        : mapper_(mapper), synth_(mapper.synth_->Engine), driver_(driver) {
+        : mapper_(mapper), synth_(mapper.synth_->Engine), driver_(driver),
+          latencyNs_(AudioBufferNs(mapper.synth_->Settings)) {
         mapper_.deviceOpen_ = true;
     }
     ~Device() override { Close(); }
@@ -190,6 +191,9 @@ public:
         return MidiResult::Ok;
     }
 
+    // A message sounds once the audio ahead of it in the driver's buffer has played.
+    TOutputTiming Timing() noexcept override { return {latencyNs_, false}; }
+
     int32_t Close() noexcept override {
         if (!driver_)
             return MidiResult::InvalidHandle;
@@ -201,9 +205,21 @@ public:
     }
 
 private:
+    // The audio driver's buffer: its periods of period-size frames at the synthesizer's rate.
+    static int64_t AudioBufferNs(fluid_settings_t* settings) {
+        int periodSize = 0, periods = 0;
+        double rate = 0;
+        if (fluid_settings_getint(settings, "audio.period-size", &periodSize) != FLUID_OK ||
+            fluid_settings_getint(settings, "audio.periods", &periods) != FLUID_OK ||
+            fluid_settings_getnum(settings, "synth.sample-rate", &rate) != FLUID_OK || rate <= 0)
+            return 0;
+        return static_cast<int64_t>(1e9 * periodSize * periods / rate);
+    }
+
     TFluidSynthMapper& mapper_;
     fluid_synth_t* synth_;
     fluid_audio_driver_t* driver_;
+    int64_t latencyNs_;
 };
 
 TFluidSynthMapper::TFluidSynthMapper(TFluidSynthOptions options) : options_(std::move(options)) {}

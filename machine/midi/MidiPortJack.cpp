@@ -71,6 +71,9 @@ public:
 
     TOutsideTransport* Transport() noexcept override { return client_; }
     bool Gone() const noexcept override { return client_ && client_->Gone(); }
+    TOutputTiming Timing() noexcept override {
+        return client_ ? client_->Timing() : TOutputTiming{};
+    }
 
 private:
     TJackMidiClient* client_;
@@ -163,6 +166,18 @@ TJackMidiClient::~TJackMidiClient() {
 std::string TJackMidiClient::PortName() const {
     const char* name = port_ ? jack_port_name(port_) : nullptr;
     return name ? name : "";
+}
+
+TOutputTiming TJackMidiClient::Timing() const {
+    if (Gone())
+        return {};
+    jack_latency_range_t range{};
+    jack_port_get_latency_range(port_, JackPlaybackLatency, &range);
+    const jack_nframes_t rate = jack_get_sample_rate(client_);
+    if (rate == 0)
+        return {0, true};
+    const int64_t frames = static_cast<int64_t>(range.max) + jack_get_buffer_size(client_);
+    return {frames * 1000000000 / rate, true};
 }
 
 int32_t TJackMidiClient::Send(uint32_t message, int64_t dueMonotonicNs) noexcept {

@@ -57,6 +57,9 @@ public:
     }
     // The port's full name ("PK0:midi_out").
     std::string PortName() const;
+    // What is handed over sounds after the port's playback latency (the largest of its
+    // connections) and the one period by which the port places it later.
+    TOutputTiming Timing() const;
 
     TState Watch() const noexcept override;
     void Start() override;

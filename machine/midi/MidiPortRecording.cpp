@@ -14,6 +14,7 @@ public:
     int32_t Reset() noexcept override {
         return Answer(TMidiCall::Kind::Reset, 0, port_.ResetResult);
     }
+    TOutputTiming Timing() noexcept override { return port_.OutputTiming; }
     int32_t Close() noexcept override {
         const int32_t result = Answer(TMidiCall::Kind::Close, 0, port_.CloseResult);
         port_.deviceOpen_.store(false, std::memory_order_release);

@@ -36,6 +36,8 @@ public:
     std::atomic<int32_t> ShortResult{MidiResult::Ok};
     std::atomic<int32_t> ResetResult{MidiResult::Ok};
     std::atomic<int32_t> CloseResult{MidiResult::Ok};
+    // What its devices say of their timing (TMidiDevice::Timing); set while none is open.
+    TOutputTiming OutputTiming;
 
     size_t Size() const { return size_.load(std::memory_order_acquire); }
     TMidiCall Call(size_t index) const { return calls_[index]; }

@@ -94,6 +94,7 @@ public:
     }
     TOutsideTransport* Transport() noexcept override { return device_->Transport(); }
     bool Gone() const noexcept override { return device_->Gone(); }
+    TOutputTiming Timing() noexcept override { return device_->Timing(); }
 
 private:
     std::unique_ptr<TMidiDevice> log_;

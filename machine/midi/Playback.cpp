@@ -9,7 +9,12 @@
 #include "song/TempoInfo.h"
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cmath>
 #include <thread>
+#include <time.h>
+#include <utility>
 
 namespace {
 // The longest sleep over ticks that only count; bounds what a lost wake could cost.
@@ -18,9 +23,25 @@ constexpr uint32_t MaxIdleTicks = 1000;
 constexpr uint32_t FollowingIdleTicks = 4;
 constexpr int64_t NsPerTick = 1000000;
 
+// Following a grid, the tick looks at it at least this often (the session's tempo may change).
+constexpr uint32_t MaxGridIdleTicks = 2;
+// What one tick sends at most on the grid: a guard, far above one pass of pulses and events.
+constexpr int32_t MaxGridItemsPerTick = 512;
+// A start moment computed on a bar line counts as lying on it.
+constexpr double BarTolerance = 1e-6;
+// Bar lines that moved less than this (in beats) stayed where they were (rounding).
+constexpr double BarMoveTolerance = 1e-4;
+
 constexpr uint32_t MidiClockPulse = 0xF8;
 constexpr uint32_t MidiClockStart = 0xFA;
 constexpr uint32_t MidiClockStop = 0xFC;
+
+// Sleeps until `ns` of CLOCK_MONOTONIC (at once when it has passed).
+void SleepUntil(int64_t ns) noexcept {
+    const timespec at{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
+    }
+}
 
 // Pulse k of a pass: six per step, k x step time / 6 after the pass's first tick.
 int64_t PulseNs(int64_t pulse, int64_t stepTime) noexcept {
@@ -89,6 +110,8 @@ uint32_t TPlayback::OnTicks(uint32_t skipped) noexcept {
 uint32_t TPlayback::IdleTicksAhead() const noexcept {
     if (state_.PauseTicks.load() != 0 || state_.Resync.load() != 0)
         return 0;
+    if (grid_)
+        return gridIdle_;
     if (transport_ && (state_.Rolling.load(std::memory_order_relaxed) == 0 || stopPending_))
         return 0; // armed: the transport is looked at every tick
     if (startPending_)
@@ -110,6 +133,10 @@ uint32_t TPlayback::IdleTicksAhead() const noexcept {
 }
 
 void TPlayback::Tick() noexcept {
+    if (grid_) {
+        GridTick();
+        return;
+    }
     if (transport_ && !FollowRoll())
         return;
     const int64_t stamp = support_.TickDeadline() + shiftNs_;
@@ -243,6 +270,7 @@ bool TPlayback::Playing() const {
 
 // Armed for the outside transport, the device is open and has had its bank and program.
 TStartResult TPlayback::StartPlayback() {
+    const std::optional<TGridStart> sessionStart = std::exchange(nextGridStart_, std::nullopt);
     if (!support_.DeviceOpen)
         out_.Open();
     if (!support_.DeviceOpen) {
@@ -260,6 +288,10 @@ TStartResult TPlayback::StartPlayback() {
     shiftNs_ = 0;
     nextPulse_ = 0;
     startPending_ = true;
+    if (grid_) {
+        gridStart_ = StartOnGrid(sessionStart);
+        gridStartPending_ = true;
+    }
     out_.SelectBank(song_.Bank);
     out_.SendShort(out_.Voice.ProgramChange());
     if (!StartTimer())
@@ -310,6 +342,8 @@ void TPlayback::Stop() {
     if (support_.DeviceOpen)
         out_.Close();
     ShowEvent(0);
+    if (grid_)
+        grid_->Stopped();
     if (PlayingChanged)
         PlayingChanged(false);
 }
@@ -330,7 +364,7 @@ void TPlayback::SetFollowTransport(bool on) {
 
 // Playback that runs on its own ends first: from now on the transport starts it.
 void TPlayback::FollowDevice() {
-    if (Armed() || !followTransport_ || !support_.DeviceOpen || !out_.Transport())
+    if (Armed() || grid_ || !followTransport_ || !support_.DeviceOpen || !out_.Transport())
         return;
     if (Playing())
         Stop();
@@ -375,7 +409,8 @@ void TPlayback::Disarm() {
     state_.Rolling.store(0);
 }
 
-// Only while armed: playback of its own has no transport to take in.
+// Only an armed transport's rolling is taken in: playback of the machine's own is no roll (and
+// UnfollowDevice takes in the disarming itself).
 bool TPlayback::TakeInTransport() {
     if (!Armed())
         return false;
@@ -524,4 +559,164 @@ void TPlayback::KeepTrackPositionInTrack() {
     const int32_t position = state_.TrackPosition.load();
     if (position < 1 || position > song_.SonglineCount)
         state_.TrackPosition.store(1);
+}
+
+// --- following a beat grid ---
+
+void TPlayback::FollowGrid(TBeatGrid* grid) {
+    if (grid == grid_)
+        return;
+    if (grid)
+        UnfollowDevice(); // the grid leads from now on
+    const bool playing = Playing();
+    std::optional<TGridStart> start;
+    if (grid && playing) {
+        TakeInDeviceTiming();
+        start = grid->RequestStart(StartLeadNs + OutputLatencyNs());
+    }
+    WithTicksPaused([&] {
+        grid_ = grid;
+        gridSeen_ = {};
+        gridStartPending_ = start.has_value();
+        gridStart_ = start.value_or(TGridStart{});
+        state_.EventCursor.store(0);
+        state_.TickCount.store(0);
+        nextPulse_ = 0;
+        shiftNs_ = 0;
+        if (playing)
+            out_.Reset();
+    });
+    if (!grid)
+        FollowDevice();
+}
+
+void TPlayback::StartWithSession(int64_t sessionStartNs) {
+    nextGridStart_ = TGridStart{std::max(sessionStartNs, ClockNs(CLOCK_MONOTONIC) - MaxLateNs), 0};
+}
+
+void TPlayback::TakeInDeviceTiming() {
+    const TOutputTiming timing = out_.OutputTiming();
+    outputLatencyNs_.store(timing.LatencyNs, std::memory_order_relaxed);
+    placesInTime_.store(timing.PlacesInTime, std::memory_order_relaxed);
+}
+
+// A start the session made, or one of the machine's own, which the grid's peer passes on.
+TGridStart TPlayback::StartOnGrid(const std::optional<TGridStart>& sessionStart) {
+    TakeInDeviceTiming();
+    return sessionStart ? *sessionStart : grid_->RequestStart(StartLeadNs + OutputLatencyNs());
+}
+
+// The tick keeps the last look it could read: a writer that is busy throughout a read (it
+// holds the sequence for a few stores) costs nothing but freshness.
+void TPlayback::GridTick() noexcept {
+    state_.Resync.store(0); // a new step time moves no beat
+    gridIdle_ = 0;
+    if (TBeatSnapshot seen; grid_->Read(seen))
+        gridSeen_ = seen;
+    if (!gridSeen_.Valid() || (gridStartPending_ && !BeginOnGrid()))
+        return;
+    KeepPassOnBars();
+    SendDueOnGrid(support_.TickDeadline());
+}
+
+// The session's bar lines move against the peer's beats when it joins another session or the
+// bar changes: the pass moves by as much (at most half a bar), so that its step 1 stays on a
+// bar line as the start put it there.
+void TPlayback::KeepPassOnBars() noexcept {
+    const double quantum = gridSeen_.Quantum;
+    double moved = std::fmod(gridSeen_.BarOffset - barOffset_, quantum);
+    if (moved > quantum / 2)
+        moved -= quantum;
+    else if (moved < -quantum / 2)
+        moved += quantum;
+    if (std::abs(moved) > BarMoveTolerance)
+        passBeat_ += moved;
+    barOffset_ = gridSeen_.BarOffset;
+}
+
+// The first pass begins on the first bar line at or after the start's moment, on a look that
+// already shows what the peer did for the start.
+bool TPlayback::BeginOnGrid() noexcept {
+    if (gridSeen_.Commits < gridStart_.Commits)
+        return false;
+    passBeat_ = gridSeen_.NextBar(gridSeen_.BeatAt(gridStart_.AfterNs) - BarTolerance);
+    barOffset_ = gridSeen_.BarOffset;
+    state_.EventCursor.store(0, std::memory_order_relaxed);
+    nextPulse_ = 0;
+    startPending_ = true;
+    gridStartPending_ = false;
+    return true;
+}
+
+// The pulses (six per step) and the timeline's moments in the order of their beats, a pulse
+// before a moment on the same beat, the Start before everything; each is sent by the tick before
+// its stamp, on a device that places messages in time at once, on another one at its moment
+// (the tick sleeps until then, less than a tick). A moment is event n with its partner, as DueAt
+// pairs them.
+void TPlayback::SendDueOnGrid(int64_t deadline) noexcept {
+    const int64_t horizon = deadline + NsPerTick;
+    const bool placesInTime = placesInTime_.load(std::memory_order_relaxed);
+    const int64_t latency = outputLatencyNs_.load(std::memory_order_relaxed);
+    const bool clock = sendClock_.load(std::memory_order_relaxed);
+    const bool muted = state_.Muted.load(std::memory_order_relaxed) != 0;
+    int32_t n = state_.EventCursor.load(std::memory_order_relaxed);
+    bool locked = false;
+    for (int32_t item = 0; item < MaxGridItemsPerTick; ++item) {
+        const int32_t timeline = state_.CurrentPattern.load(std::memory_order_relaxed) - 1;
+        const int32_t length = melodies_.EventCount(timeline);
+        const double stepTime = melodies_.Event(timeline, 1).Time;
+        if (length < 2 || stepTime <= 0)
+            break;
+        n = std::min(n, length - 1);
+        const double eventBeat = passBeat_ + melodies_.Event(timeline, n).Time / (4 * stepTime);
+        const double pulseBeat = passBeat_ + nextPulse_ / 24.0;
+        const bool pulse = nextPulse_ < 3 * length && pulseBeat <= eventBeat;
+        const int64_t stamp = gridSeen_.TimeAt(pulse ? pulseBeat : eventBeat) - latency;
+        if (stamp >= horizon) {
+            gridIdle_ = static_cast<uint32_t>(
+                std::min<int64_t>((stamp - horizon) / NsPerTick, MaxGridIdleTicks));
+            break;
+        }
+        const bool late = stamp < deadline - MaxLateNs;
+        std::array<uint32_t, 3> messages{};
+        size_t count = 0;
+        if (startPending_ && clock && !late)
+            messages[count++] = MidiClockStart;
+        if (pulse) {
+            if (clock && !late)
+                messages[count++] = MidiClockPulse;
+        } else if (!muted) {
+            const uint32_t partner =
+                (n > 0 && n + 1 != length) ? melodies_.Event(timeline, n + 1).Message : 0;
+            for (uint32_t message : {melodies_.Event(timeline, n).Message, partner})
+                if (message != 0 && (!late || (message & 0xF0) == 0x80))
+                    messages[count++] = message;
+        }
+        if (count != 0 && !placesInTime && stamp > deadline) {
+            if (locked)
+                out_.UnlockDevice(); // what went out before goes on while the tick waits
+            locked = false;
+            SleepUntil(stamp);
+        }
+        if (count != 0 && !locked && !(locked = out_.TryLockDevice()))
+            break; // the user-interface thread is using the device: the next tick sends it
+        for (size_t i = 0; i < count; ++i)
+            out_.LastResult.store(out_.SendLocked(messages[i], stamp), std::memory_order_relaxed);
+        startPending_ = false;
+        if (pulse) {
+            ++nextPulse_;
+            continue;
+        }
+        ShowEvent(n);
+        n = (n > 0 && n + 1 != length) ? n + 2 : n + 1;
+        if (n >= length) { // the next pass begins where this one's last step ends
+            passBeat_ += length / 8.0;
+            n = 0;
+            nextPulse_ = 0;
+            EndOfPass();
+        }
+    }
+    state_.EventCursor.store(n, std::memory_order_relaxed);
+    if (locked)
+        out_.UnlockDevice();
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "BeatGrid.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 struct TPkSong;
 struct TTempoInfo;
@@ -54,7 +57,8 @@ enum class TStartResult {
 // and, in track mode, the song's Songlines and SonglineCount. Those two (and anything else a
 // tick may read, such as a whole song being replaced by a load) may only change inside
 // WithTicksPaused, which raises PauseTicks and waits until no tick is in progress. The tick
-// never blocks, locks a mutex, allocates or logs.
+// never blocks, locks a mutex, allocates or logs (following a beat grid, it may sleep until a
+// message's moment within its own millisecond; FollowGrid).
 //
 // The operations are the transport rules behind the machine session's operations (which report
 // their changes to the windows): PlayPattern plays the current pattern in a loop and PlaySong the
@@ -126,11 +130,36 @@ public:
     void UnfollowDevice();
     // The timer runs for the outside transport.
     bool Armed() const { return transport_ != nullptr; }
-    // Takes in, on the user-interface thread, what the tick did on the transport's start or stop:
-    // Playing follows (PlayingChanged is told; a stop silences the output). True on a change.
+    // Takes in, on the user-interface thread, what the tick did on the transport's start or stop
+    // while armed: Playing follows (PlayingChanged is told; a stop silences the output). True on
+    // a change.
     bool TakeInTransport();
     // The outside transport's tempo when a timebase master publishes one, else 0.
     double TransportBeatsPerMinute() const;
+
+    // Following a beat grid (Ableton Link's session): while one is followed, a beat is four
+    // steps and step k of a pass lies at beat k/4 from the pass's first beat, a pass lasting
+    // exactly its steps' beats; every message is stamped with the moment of its beat, less the
+    // output's delay, and handed over by the tick before that moment: to a device that places
+    // messages in time at once, to another one at the moment itself (the tick sleeps until then,
+    // less than a tick: the one wait it makes). A start waits for the grid's next bar line; bar
+    // lines that move (another session joined, another bar) take the pass along. Events that have
+    // passed by more than MaxLateNs (the grid jumped, the start lies in the past) are left out,
+    // except note-offs. The JACK transport is not followed meanwhile. Any time; a null grid goes
+    // back to the ticks' own count (from the pass's first step).
+    void FollowGrid(TBeatGrid* grid);
+    bool FollowsGrid() const { return grid_ != nullptr; }
+    // The next start is one the session made at `sessionStartNs` (CLOCK_MONOTONIC): it lies on
+    // the first bar line from then on, or, when that moment lies further back than MaxLateNs,
+    // from now on.
+    void StartWithSession(int64_t sessionStartNs);
+    // Takes in how the open device's output is timed (TMidiOut::OutputTiming); done at every
+    // start, and by whoever learns that it may have changed (the device, its connections).
+    void TakeInDeviceTiming();
+    int64_t OutputLatencyNs() const { return outputLatencyNs_.load(std::memory_order_relaxed); }
+    static constexpr int64_t MaxLateNs = GridMaxLateNs;
+    // How far ahead of now a start of the machine's own lies at least, beside the output delay.
+    static constexpr int64_t StartLeadNs = 10000000;
 
     // The timer then ticks every millisecond (OnTick) instead of sleeping over ticks that only
     // count: the reference for comparisons and benchmarks.
@@ -159,6 +188,11 @@ private:
     };
 
     void Tick() noexcept;
+    void GridTick() noexcept;
+    bool BeginOnGrid() noexcept;
+    void KeepPassOnBars() noexcept;
+    void SendDueOnGrid(int64_t deadline) noexcept;
+    TGridStart StartOnGrid(const std::optional<TGridStart>& sessionStart);
     void WakeTimer();
     bool StartTimer();
     bool SendMoment(const TMoment& moment, int64_t stamp, int64_t passStamp,
@@ -198,4 +232,17 @@ private:
     bool stopPending_ = false;
     uint32_t seenStarts_ = 0;
     uint32_t seenStops_ = 0;
+
+    // Following a grid. grid_ and gridStart_ are set while the timer is stopped or ticks are
+    // paused; nextGridStart_ belongs to the user-interface thread; the rest to the tick.
+    TBeatGrid* grid_ = nullptr;
+    std::optional<TGridStart> nextGridStart_;
+    TGridStart gridStart_;
+    bool gridStartPending_ = false;
+    TBeatSnapshot gridSeen_; // the last look the tick read
+    double passBeat_ = 0;    // the beat the current pass began on
+    double barOffset_ = 0;   // the grid's bar lines as the pass follows them
+    uint32_t gridIdle_ = 0;  // ticks that can only wait
+    std::atomic<int64_t> outputLatencyNs_{0};
+    std::atomic<bool> placesInTime_{false};
 };

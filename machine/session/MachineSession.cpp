@@ -1,6 +1,7 @@
 #include "MachineSession.h"
 
 #include "SessionReport.h"
+#include "link/LinkPeer.h"
 #include "midi/Midi_Errors.h"
 #include "midi/ProgramNames.h"
 
@@ -28,9 +29,10 @@ TMachineSession::TMachineSession(std::unique_ptr<TMidiPort> port)
     history_.Reset(Snapshot(), true);
 }
 
-// The playback stops before the output goes, and the output before the port.
+// The playback stops before the output and the Link peer go, and the output before the port.
 TMachineSession::~TMachineSession() {
     playback_.reset();
+    linkPeer_.reset();
     out_.reset();
     support_.reset();
 }

@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+class TLinkPeer;
+
 // The machine's one song and everything that plays and exports it: the song, its timelines, the
 // tempo, the MIDI output, the playback and the export options. Its operations are the machine's
 // behaviours; the windows, the command server and the command line all call them, and none of
@@ -170,10 +172,13 @@ public:
     // server did. Following the JACK transport, a start or stop the playback thread took is
     // reported as the transport's (in track mode from the first song line), and a timebase
     // master's tempo becomes the nearest step time. A device whose server went away is closed,
-    // playback stops, the device list is looked up again and chDeviceGone is reported.
+    // playback stops, the device list is looked up again and chDeviceGone is reported. With
+    // Link on, what the Link session did: its peers, its tempo (the nearest step time, not sent
+    // back; the notice while it lies outside the tempo bar's range) and, with start/stop sync,
+    // its start (on its next bar line) and stop.
     void TakeInOutput();
     // Whether TakeInOutput has something to watch: playback, the armed transport, a device
-    // with a server (JACK).
+    // with a server (JACK), the Link session.
     bool WatchesOutput() const;
     // Looks the devices up again (a JACK server that came or went); reports chDevice when the
     // list changed.
@@ -202,6 +207,7 @@ public:
     const TUserMessage& LinkNotice() const { return linkNotice_; }
 
     // --- tempo and output ---
+    // The tempo bar, "SETSPEED", the controller; with Link on the tempo goes out to the session.
     void SetStepTime(int32_t stepTime);
     // The boxes' values as the user steps them: one past an end wraps to the other end.
     void SetTransposition(int32_t semitones);
@@ -300,6 +306,12 @@ private:
     void ReportTrackStart(bool wasPlaying, int32_t patternBefore);
     void ChooseMode(TPlayMode mode);
     void FollowLineThatPlays();
+    bool TakeStepTime(int32_t stepTime);
+    double LinkQuantum() const;
+    void SendLinkTempo();
+    void TakeInLink();
+    void FollowLinkTempo(double bpm);
+    void FollowLinkStartStop(const TBeatSnapshot& seen);
 
     TPkSong song_;
     TMelodies melodies_;
@@ -329,6 +341,9 @@ private:
     bool linkStartStop_ = true;
     int32_t linkPeers_ = 0;
     TUserMessage linkNotice_;
+    std::unique_ptr<TLinkPeer> linkPeer_; // while Link is on
+    double linkBpmSeen_ = 0;              // the session's tempo last taken in
+    bool linkPlayingSeen_ = false;        // the session's start/stop state last taken in
 
     struct TListenerEntry {
         int Id;

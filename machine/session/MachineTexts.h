@@ -362,6 +362,8 @@ inline constexpr TLanguageEntry GermanMessages[] = {
     {496, "Der JACK-Server ist beendet: was die Maschine an JACK sendet, geht verloren; wählen "
           "Sie das Gerät JACK wieder, sobald ein Server läuft, oder ein anderes MIDI-Gerät"},
     {497, "JACK-Server beendet"},
+    {498, "Die Link-Sitzung spielt %1 BPM, außerhalb des Tempobalkens: die Maschine spielt %2 "
+          "BPM"},
 };
 
 inline constexpr TLanguageEntry EnglishMessages[] = {
@@ -432,9 +434,10 @@ inline constexpr TLanguageEntry EnglishMessages[] = {
     {496, "The JACK server has ended: what the machine sends to JACK is lost; choose the device "
           "JACK again once a server runs, or another MIDI device"},
     {497, "JACK server ended"},
+    {498, "The Link session plays %1 BPM, outside the tempo bar: the machine plays %2 BPM"},
 };
 
-static_assert(std::size(GermanMessages) == static_cast<std::size_t>(TMessageKind::JackEnded),
+static_assert(std::size(GermanMessages) == static_cast<std::size_t>(TMessageKind::LinkTempoOutside),
               "every message kind has its text, in the kinds' order");
 static_assert(std::size(EnglishMessages) == std::size(GermanMessages));
 

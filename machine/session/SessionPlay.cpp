@@ -145,10 +145,11 @@ void TMachineSession::FollowLineThatPlays() {
 }
 
 bool TMachineSession::WatchesOutput() const {
-    return Playing() || playback_->Armed() || out_->Transport() != nullptr;
+    return Playing() || playback_->Armed() || out_->Transport() != nullptr || linkPeer_;
 }
 
 void TMachineSession::TakeInOutput() {
+    TakeInLink(); // an undo step of its own when it moves the tempo
     TSessionReport report(*this);
     if (out_->DeviceGone()) {
         playback_->UnfollowDevice();
@@ -199,10 +200,16 @@ void TMachineSession::ToggleMute() {
 
 void TMachineSession::SetStepTime(int32_t stepTime) {
     TSessionReport report(*this, stTempo);
+    if (TakeStepTime(stepTime))
+        SendLinkTempo();
+}
+
+bool TMachineSession::TakeStepTime(int32_t stepTime) {
     if (!playback_->ReleaseTempo(stepTime))
-        return;
+        return false;
     song_.SongModified = true;
     Report(chTempo);
+    return true;
 }
 
 TMachineSession::TSongOutput TMachineSession::SongOutput() const {
@@ -223,6 +230,8 @@ void TMachineSession::FollowSongOutput(const std::optional<TSongOutput>& before,
     SetTempo(tempo_, song_.StepTime);
     if (before && changed(&TSongOutput::StepTime))
         state_.Resync.store(1, std::memory_order_release);
+    if (changed(&TSongOutput::StepTime))
+        SendLinkTempo();
     out_->Voice.OutChannel = static_cast<uint8_t>(song_.Channel - 1);
     out_->Voice.GlobalTranspose =
         std::clamp(song_.Transpose[1], TransposeFloor, TransposeCeiling(song_));

@@ -1,12 +1,17 @@
 #include "cli/CommandLine.h"
 
 #include "JackTestRig.h"
+#include "PrivateNetwork.h"
 #include "TempDir.h"
 #include "WavSound.h"
 
+#include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sstream>
+#include <sys/wait.h>
 
 namespace {
 
@@ -309,4 +314,86 @@ TEST(CommandLine, RenderRefusalsNameTheCauseAndWriteNothing) {
     ::unsetenv("PLINKORA_SOUNDFONT");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2)
         << "nothing but the two songs, no file left aside";
+}
+
+namespace {
+
+// Another program in the Link session: the tests' Link peer, on the calling thread's network,
+// writing what it sees to `output`.
+pid_t StartLinkPeer(const std::vector<std::string>& commands, const std::string& output) {
+    std::vector<std::string> words = {LINK_PEER_PROGRAM};
+    words.insert(words.end(), commands.begin(), commands.end());
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+} // namespace
+
+// --play --link on a network of the test's own with another program in the session, which sets
+// 150 BPM and later stops the session: the steps lie on its grid, and the stop ends them.
+TEST(CommandLine, PlayWithLinkFollowsTheSessionsGridAndStop) {
+    TPrivateNetwork net;
+    if (!net.Failure().empty())
+        GTEST_SKIP() << net.Failure();
+    TempDir dir;
+    const auto song =
+        dir.Write("s.pks", "Plinkora Song\r\n200 ms\r\n1 Pattern\r\n"
+                           "3 5 7 9 3 5 7 9 3 5 7 9 3 5 7 9 \r\n1 Songlines\r\n1 \r\n");
+    const pid_t peer =
+        StartLinkPeer({"peers=1", "wait=0.3", "tempo=150", "sample=1.5", "stop"}, dir.File("peer"));
+    ASSERT_GT(peer, 0);
+    ASSERT_EQ(setenv("PLINKORA_MIDI_LOG", dir.File("midi.log").c_str(), 1), 0);
+    const RunResult run = Plinkora({"--play", song, "--link", "--seconds", "3"});
+    unsetenv("PLINKORA_MIDI_LOG");
+    int status = 0;
+    waitpid(peer, &status, 0);
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    std::ifstream seen(dir.File("peer"));
+    int64_t tempoNs = 0, stopNs = 0;
+    std::vector<std::pair<int64_t, double>> beats; // moment, beat
+    for (std::string line; std::getline(seen, line);) {
+        std::istringstream words(line);
+        std::string word;
+        int64_t ns = 0;
+        words >> word >> ns;
+        if (word == "tempo")
+            tempoNs = ns;
+        else if (word == "stop")
+            stopNs = ns;
+        else if (double beat = 0; word == "beat" && words >> beat)
+            beats.emplace_back(ns, beat);
+    }
+    ASSERT_TRUE(tempoNs != 0 && stopNs != 0 && !beats.empty()) << "the peer saw the machine";
+
+    std::ifstream log(dir.File("midi.log"));
+    int onGrid = 0;
+    for (std::string line; std::getline(log, line);) {
+        std::istringstream words(line);
+        int64_t us = 0;
+        std::string kind, status;
+        words >> us >> kind >> status;
+        const int64_t ns = us * 1000;
+        if (kind != "short" || status != "90" || ns < tempoNs + 600000000)
+            continue;
+        EXPECT_LT(ns, stopNs + 100000000) << "no step after the session stopped";
+        const auto sample = std::lower_bound(beats.begin(), beats.end(), std::make_pair(ns, 0.0));
+        if (sample == beats.end())
+            continue;
+        const double steps = (sample->second - (sample->first - ns) * 150 / 60e9) * 4;
+        EXPECT_LT(std::abs(steps - std::round(steps)) * 100, 2.0) << "ms off the grid at " << ns;
+        ++onGrid;
+    }
+    EXPECT_GE(onGrid, 6);
 }

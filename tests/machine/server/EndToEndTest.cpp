@@ -1,13 +1,17 @@
 // The machine program as a controller meets it: a real Plinkora process, driven over its
 // command socket.
 
+#include "PrivateNetwork.h"
 #include "RemoteClient.h"
 #include "RemoteServerTestSupport.h"
+#include "TempoBar.h"
+#include "link/LinkPeer.h"
 #include "shell/iniform.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <random>
 
@@ -494,3 +498,27 @@ TEST(Crowd, FiftyClientsAtOnceNeitherCrashNorLeakNorDisturbAWellBehavedOne) {
 }
 
 } // namespace
+
+// A serving machine in a Link session, on a network of the test's own: its "SETSPEED" reaches
+// another peer of the session within 0.3 s.
+TEST(EndToEndLink, TheSetSpeedOfAServingMachineReachesAnotherPeerWithinAThirdOfASecond) {
+    TPrivateNetwork net;
+    if (!net.Failure().empty())
+        GTEST_SKIP() << net.Failure();
+    TLinkPeer other(120, 4, false);
+    MachineProcess serving{"PK1"};
+    ASSERT_TRUE(serving.Start({"--serve", "--link"}, "no-such-platform"));
+    Link link;
+    ASSERT_TRUE(link.Open(serving.Service())) << serving.Errors().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return other.Peers() == 1; }, 10000));
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    ASSERT_TRUE(link.Send("SETSPEED", QString::number(TempoBar::PositionOf(100))));
+    const auto reached = [&] {
+        TBeatSnapshot session;
+        return other.Read(session) && std::abs(session.Bpm - 150) < 1e-6;
+    };
+    ASSERT_TRUE(QTest::qWaitFor(reached, 2000));
+    EXPECT_LT(elapsed.elapsed(), 300);
+}

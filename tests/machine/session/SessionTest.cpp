@@ -150,6 +150,19 @@ TEST_F(Session, EveryChangeOfWhatTheSongFileStoresMarksTheSongModified) {
     EXPECT_FALSE(session.Song().SongModified);
 }
 
+// The follower's poll takes in what an outside transport did: playback of the machine's own
+// goes on through it, and stops when stopped.
+TEST_F(Session, PlaybackOfItsOwnGoesOnThroughTheFollowersPoll) {
+    Load(1, {1});
+    session.PlayPattern();
+    ASSERT_TRUE(session.WatchesOutput());
+    session.TakeInOutput();
+    EXPECT_TRUE(session.Playing());
+    session.Stop();
+    EXPECT_FALSE(session.Playing());
+    EXPECT_FALSE(session.Support().TimerRunning());
+}
+
 TEST_F(Session, TrackEditsWhilePlayingKeepTheLineThatPlays) {
     Load(3, {1, 2, 3});
     session.PlayInMode(TPlayMode::Track);
