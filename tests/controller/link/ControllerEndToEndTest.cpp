@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <ableton/Link.hpp>
 #include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -57,6 +58,25 @@ TEST(ControllerEndToEnd, StartsTwoMachinesCommandsThemAndSeesThemGo) {
     own.ExecuteAndWait(RemoteWords::Exit);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !c.core->Running(1); }, 5000));
     EXPECT_EQ(c.core->RunningCount(), 0);
+}
+
+// With "Ableton Link" on, the four machines the controller starts are peers of one session: a
+// peer of the test's own, on a network of the test's own, sees all four.
+TEST(ControllerEndToEnd, FourMachinesWithLinkArePeersOfOneSession) {
+    TPrivateNetwork net;
+    if (!net.Failure().empty())
+        GTEST_SKIP() << net.Failure();
+    ableton::Link probe(120);
+    probe.enable(true);
+    RealController c;
+    c.core->ChooseLink(true);
+    c.core->PrepareServers();
+    c.core->StartMachine(4);
+    for (int slot = 1; slot <= 4; ++slot)
+        ASSERT_TRUE(c.WaitReply(slot, ReadyLine(slot)));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return probe.numPeers() == 4; }, 10000))
+        << probe.numPeers() << " peers";
+    probe.enable(false);
 }
 
 TEST(ControllerEndToEnd, AKilledMachineIsNoticedAndEndsTheExportAtOnce) {
