@@ -65,6 +65,8 @@ private:
             TShortMessage bytes;
             if (!SplitShortMessage(message, bytes))
                 return MidiResult::InvalidParameter;
+            if (jack_ringbuffer_write_space(port_.ring_) < sizeof bytes)
+                return MidiResult::NoMemory; // a full ring drops the message whole
             jack_ringbuffer_write(port_.ring_, reinterpret_cast<const char*>(&bytes), sizeof bytes);
             port_.written_.fetch_add(1, std::memory_order_release);
             return MidiResult::Ok;
