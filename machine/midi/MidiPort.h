@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MidiInput.h"
 #include "UserMessage.h"
 
 #include <cstdint>
@@ -111,6 +112,19 @@ public:
     virtual bool OpensUnlisted(int32_t deviceId) const {
         (void)deviceId;
         return false;
+    }
+
+    // MIDI input. The ALSA input ports, looked up afresh (a choice's Device indexes them).
+    virtual std::vector<std::string> InputNames() { return {}; }
+    // Opens `choice` to deliver into `sink` (which outlives the port), closing the input that
+    // was open before; None only closes it. Jack reads the midi_in port of the machine's JACK
+    // client, opening the client when the output does not hold it already (the client stays
+    // while the output or the input uses it). On failure no input is open, the result code is
+    // that of Open and OpenFailure says why when the code alone would not. One producer
+    // delivers into `sink` at a time: the one before has stopped when this returns.
+    virtual int32_t OpenInput(const TMidiInputChoice& choice, TMidiInputSink& sink) {
+        (void)sink;
+        return choice.Kind == TMidiInputChoice::TKind::None ? MidiResult::Ok : MidiResult::NoDriver;
     }
 };
 

@@ -13,6 +13,7 @@ struct TMidiSupport;
 class TMelodies;
 class TMidiOut;
 class TOutsideTransport;
+class TMidiInputSink;
 
 // What the transport plays: the pattern shown in the pattern editor in a loop, or the track.
 enum class TPlayMode : uint8_t { Pattern = 0, Track = 1 };
@@ -137,6 +138,25 @@ public:
     // The outside transport's tempo when a timebase master publishes one, else 0.
     double TransportBeatsPerMinute() const;
 
+    // Following a leader's MIDI clock read from `input` (null: not following). While followed,
+    // the timer runs armed and the tick takes in the clock messages (TClockFollower): Start plays
+    // from step 1 (of the track from its first song line in track mode, of the pattern in pattern
+    // mode) on the next pulse, Continue goes on from where the clock stopped or from a song
+    // position pointer received since, Stop stops. Each step goes out on its sixth pulse, every
+    // message of it stamped with that pulse's arrival (a JACK device writes it at the pulse's
+    // frame plus one period), the note-off of the step before first; steps stay locked to the
+    // pulses, never to the estimated tempo. No pulse for two beats stops playback (TakeClockLost).
+    // The play operations then only choose the mode (the leader starts playback); Stop stops
+    // until the leader's next Start or Continue. Takes precedence over the JACK transport; not
+    // combined with a grid (the session turns one off for the other).
+    void FollowClock(TMidiInputSink* input);
+    bool FollowsClock() const { return clockInput_ != nullptr; }
+    // The leader's tempo as the pulses show it, as a step time in ms (0 until two pulses came).
+    // Any thread.
+    double ClockStepTimeMs() const { return clockStepTimeMs_.load(std::memory_order_relaxed); }
+    // Whether playback stopped for a lost clock since the last call (user-interface thread).
+    bool TakeClockLost() { return clockLost_.exchange(false); }
+
     // Following a beat grid (Ableton Link's session): while one is followed, a beat is four
     // steps and step k of a pass lies at beat k/4 from the pass's first beat, a pass lasting
     // exactly its steps' beats; every message is stamped with the moment of its beat, less the
@@ -245,4 +265,9 @@ private:
     uint32_t gridIdle_ = 0;  // ticks that can only wait
     std::atomic<int64_t> outputLatencyNs_{0};
     std::atomic<bool> placesInTime_{false};
+
+    // Following a MIDI clock: clockInput_ is set while the timer is stopped.
+    TMidiInputSink* clockInput_ = nullptr;
+    std::atomic<double> clockStepTimeMs_{0};
+    std::atomic<bool> clockLost_{false};
 };

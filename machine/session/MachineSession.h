@@ -4,8 +4,10 @@
 #include "SessionChange.h"
 #include "UndoHistory.h"
 #include "files/ExportMidi.h"
+#include "files/MidiControlFile.h"
 #include "midi/MidiBasics.h"
 #include "midi/MidiDebugLog.h"
+#include "midi/MidiInput.h"
 #include "midi/MidiPort.h"
 #include "midi/Playback.h"
 #include "session/MachineTexts.h"
@@ -206,6 +208,50 @@ public:
     // range), empty while all is well; a change reports chLink.
     const TUserMessage& LinkNotice() const { return linkNotice_; }
 
+    // --- MIDI in (Options, kept in the settings); every change reports chSync ---
+    // The input the machine reads: none (the default), an ALSA input port, or the midi_in port
+    // of its JACK client.
+    const TMidiInputChoice& MidiInput() const { return midiInput_; }
+    // The ALSA input ports, looked up afresh.
+    std::vector<std::string> MidiInputNames();
+    // Opens the input and keeps the choice; returns the open's result code. A failed open keeps
+    // the choice (a device that comes back is taken by choosing it again) but reads nothing;
+    // MidiInputNotice then says why.
+    int32_t SetMidiInput(const TMidiInputChoice& choice);
+    // Follow MIDI clock: the leader's clock on the input starts, stops and paces playback
+    // (TPlayback::FollowClock); the tempo bar shows the tempo the pulses give and cannot be moved
+    // (SetStepTime is ignored). Turning it on turns Link off, and Link on turns it off.
+    bool FollowsClock() const { return followClock_; }
+    void SetFollowClock(bool on);
+    // What the status line says of the MIDI input: the clock was lost and playback stopped, the
+    // input could not be opened; empty while all is well. Cleared by the next start.
+    const TUserMessage& MidiInputNotice() const { return midiInputNotice_; }
+    // Transpose from keyboard: 0 off, else the channel (1..16) whose note-ons set the
+    // transposition to their distance from middle C (60), from the next step on.
+    int32_t KeyboardChannel() const { return keyboardChannel_; }
+    void SetKeyboardChannel(int32_t channel);
+
+    // --- MIDI control (the MIDI control window) ---
+    const TMidiControlMap& MidiControl() const { return midiControl_; }
+    const std::string& MidiControlPath() const { return midiControlPath_; }
+    // Reads the assignments from `path`, which keeps them from then on: the lines skipped, each
+    // as a message naming the file, the line and why; a file that cannot be read gives one
+    // message and no assignments; a missing file none of either.
+    std::vector<TUserMessage> LoadMidiControl(const std::string& path);
+    // Assigns (nothing: clears) and writes the file. Throws FileError; the assignment stays.
+    void AssignMidiControl(TMidiControlOperation operation,
+                           std::optional<TMidiAssignment> assignment);
+    // The next note-on or controller message received is assigned to `operation` (and the file
+    // written); nothing: learning ends.
+    void LearnMidiControl(std::optional<TMidiControlOperation> operation);
+    std::optional<TMidiControlOperation> Learning() const { return learning_; }
+    // Takes in, on the user-interface thread, what the input received: a message learned, the
+    // operations the assignments trigger (the same operations the windows and the command wire
+    // run: PlaySong, PlayPattern, Stop, StepTrack / SelectPattern, ToggleMute, SetStepTime,
+    // SetVolume, SetTransposition), the keyboard's transposition; then the tempo the clock's
+    // pulses show (while following) and a lost clock. Called while WatchesOutput().
+    void TakeInMidiInput();
+
     // --- tempo and output ---
     // The tempo bar, "SETSPEED", the controller; with Link on the tempo goes out to the session.
     void SetStepTime(int32_t stepTime);
@@ -344,6 +390,14 @@ private:
     std::unique_ptr<TLinkPeer> linkPeer_; // while Link is on
     double linkBpmSeen_ = 0;              // the session's tempo last taken in
     bool linkPlayingSeen_ = false;        // the session's start/stop state last taken in
+    TMidiInputSink inputSink_;
+    TMidiInputChoice midiInput_;
+    bool followClock_ = false;
+    TUserMessage midiInputNotice_;
+    int32_t keyboardChannel_ = 0;
+    TMidiControlMap midiControl_;
+    std::string midiControlPath_;
+    std::optional<TMidiControlOperation> learning_;
 
     struct TListenerEntry {
         int Id;

@@ -37,7 +37,8 @@ enum TChange : TChanges {
     chFollow = 1u << 27,        // whether the selected song line follows playback
     chRangeChosen = 1u << 28,   // a range was chosen, the same one too (the range menu, New):
                                 // the pattern editor's fill pitch starts over
-    chSync = 1u << 29,          // sending MIDI clock, following the JACK transport, Link
+    chSync = 1u << 29,          // sending MIDI clock, following the JACK transport, Link, the
+                                // MIDI input and what it is used for (clock, control, keyboard)
     chDeviceGone = 1u << 30,    // the open device's server went away (JACK): the device was
                                 // closed, the device list looked up again
     chLink = 1u << 31,          // the Link session's peers, or what the status line says of it
