@@ -1,7 +1,9 @@
 // Raw MIDI input bytes become whole messages: running status, real-time bytes anywhere, system
 // common messages, skipped system exclusive, dropped and ignored bytes; the same whatever the
-// stream is cut into.
+// stream is cut into. The sink that sorts them for the threads that act on them.
 #include "midi/MidiInputParser.h"
+
+#include "midi/MidiInput.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -103,3 +105,35 @@ TEST(MidiInputParser, WellFormedMeansTheRightDataBytesBelow0x80) {
 }
 
 } // namespace
+
+// The sink sorts what a port delivers: the clock for the playback tick, notes and controllers for
+// the user-interface thread, the rest dropped; a full ring drops and counts.
+TEST(MidiInputSink, SortsClockFromControlAndCountsWhatAFullRingDrops) {
+    TMidiInputSink sink;
+    const TBytes bytes = {0x90, 60, 100, 0xF8, 61, 0, 0xF2, 8, 0, 0xC0, 5, 0xB1, 74, 127, 0xFA};
+    sink.DeliverBytes(7, bytes);
+    TTimedMidiMessage got;
+    TMessages clock, control;
+    while (sink.PopClock(got))
+        clock.push_back(got.Message);
+    while (sink.PopControl(got)) {
+        EXPECT_EQ(got.RawNs, 7);
+        control.push_back(got.Message);
+    }
+    EXPECT_EQ(clock, (TMessages{M(0xF8), M(0xF2, 8, 0), M(0xFA)}));
+    EXPECT_EQ(control, (TMessages{M(0x90, 60, 100), M(0x90, 61, 0), M(0xB1, 74, 127)}));
+
+    for (size_t i = 0; i < TMidiInputSink::ClockCapacity + 3; ++i)
+        sink.Deliver(0, M(0xF8));
+    EXPECT_EQ(sink.Dropped(), 3u);
+}
+
+TEST(MidiInputSink, InputWordsNameTheChoices) {
+    using K = TMidiInputChoice::TKind;
+    for (const TMidiInputChoice& choice :
+         {TMidiInputChoice{}, TMidiInputChoice{K::Jack, 0}, TMidiInputChoice{K::Alsa, 12}})
+        EXPECT_EQ(ParseMidiInputWord(MidiInputWord(choice)), choice);
+    EXPECT_EQ(ParseMidiInputWord(" JACK "), (TMidiInputChoice{K::Jack, 0}));
+    for (const char* bad : {"", "-1", "2x", "alsa", "99999999999"})
+        EXPECT_FALSE(ParseMidiInputWord(bad)) << bad;
+}
