@@ -37,9 +37,10 @@ const char* const HelpText = R"(Usage: PKControl [--language de|en] [PROJECT.pkp
 
 Options > Synchronisation in the window (kept in the settings) starts the machines with
 --follow-transport (JACK-Transport: they follow the JACK transport, and SONG, PATTERN and stop
-start and stop it for all of them), --clock (they send MIDI clock) and --link (Ableton Link:
+start and stop it for all of them), --clock (they send MIDI clock), --link (Ableton Link:
 they join the Link session of the computers on the local network and play in its tempo and
-beat; the window's tempo bar follows the session).
+beat; the window's tempo bar follows the session) and --follow-clock (MIDI-Clock folgen: they
+follow the MIDI clock, Start, Stop and Continue that reach their MIDI input).
 )";
 
 // The help, naming the sound files this FluidSynth can write.

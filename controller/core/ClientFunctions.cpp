@@ -141,7 +141,8 @@ void TClientCore::NameLink(int slot) {
     TMachineLink& link = *Link(slot);
     link.SetStartCommand(StartCommandLine(slot));
     link.SetStartLanguage(language_);
-    link.SetStartSync({settings_.FollowTransport, settings_.SendClock, settings_.Link});
+    link.SetStartSync(
+        {settings_.FollowTransport, settings_.SendClock, settings_.Link, settings_.FollowClock});
     link.SetLink(ServiceName(slot), RemoteWire::TopicName);
     link.Subscribe(RemoteWire::ItemName);
 }

@@ -179,12 +179,14 @@ public:
     void ChooseLanguage(TLanguage language);
 
     // --- synchronisation (Options > Synchronisation, kept in the settings) ---
-    // The machines started from now on get "--follow-transport" / "--clock"; those that run keep
-    // what they were started with.
+    // The machines started from now on get "--follow-transport" / "--clock" / "--follow-clock";
+    // those that run keep what they were started with.
     bool FollowsTransport() const { return settings_.FollowTransport; }
     bool SendsClock() const { return settings_.SendClock; }
+    bool FollowsClock() const { return settings_.FollowClock; }
     void ChooseFollowTransport(bool on);
     void ChooseSendClock(bool on);
+    void ChooseFollowClock(bool on);
     // Ableton Link: the machines started from now on get "--link"; while it is on, the controller
     // is a peer of the session itself and reports the session's tempo as the tempo bar's
     // position (TempoFollowed), which sends nothing to the machines.

@@ -3,16 +3,32 @@
 #include "Language.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 // The synchronisation a started machine uses (Options > Synchronisation): "--follow-transport",
-// "--clock" and "--link" on its command line.
+// "--clock", "--link" and "--follow-clock" on its command line.
 struct TStartSync {
     bool FollowTransport = false;
     bool SendClock = false;
     bool Link = false;
+    bool FollowClock = false;
     bool operator==(const TStartSync&) const = default;
 };
+
+// The options a machine started with `sync` gets, in this order.
+inline QStringList StartSyncArguments(const TStartSync& sync) {
+    QStringList arguments;
+    if (sync.FollowTransport)
+        arguments << "--follow-transport";
+    if (sync.SendClock)
+        arguments << "--clock";
+    if (sync.Link)
+        arguments << "--link";
+    if (sync.FollowClock)
+        arguments << "--follow-clock";
+    return arguments;
+}
 
 // The controller's end of the link to one machine. The core drives a machine only through this:
 // name the link, say which status item to watch, open it (connect, or start the machine with

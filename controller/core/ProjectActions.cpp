@@ -291,6 +291,11 @@ void TClientCore::ChooseSendClock(bool on) {
     emit StateChanged();
 }
 
+void TClientCore::ChooseFollowClock(bool on) {
+    settings_.FollowClock = on;
+    emit StateChanged();
+}
+
 void TClientCore::ChooseLink(bool on) {
     settings_.Link = on;
     FollowLinkSession(on);

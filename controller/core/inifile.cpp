@@ -14,6 +14,8 @@ const char* const ClockOnText = "MIDI Clock On";
 const char* const ClockOffText = "MIDI Clock Off";
 const char* const LinkOnText = "Ableton Link On";
 const char* const LinkOffText = "Ableton Link Off";
+const char* const FollowClockOnText = "Follow MIDI Clock On";
+const char* const FollowClockOffText = "Follow MIDI Clock Off";
 
 // Line `index` when the file has it, trimmed; empty otherwise.
 QString LaterLine(const TTextLines& text, int index) {
@@ -58,6 +60,7 @@ TSettingsRead ReadControllerSettings(const QString& path, TControllerSettings& s
     read.FollowTransport = LaterLine(text, FirstLaterLine + 1) == TransportOnText;
     read.SendClock = LaterLine(text, FirstLaterLine + 2) == ClockOnText;
     read.Link = LaterLine(text, FirstLaterLine + 3) == LinkOnText;
+    read.FollowClock = LaterLine(text, FirstLaterLine + 4) == FollowClockOnText;
     settings = read;
     return TSettingsRead::Read;
 }
@@ -69,8 +72,10 @@ void WriteControllerSettings(const QString& path, const TControllerSettings& set
     const QStringList later{
         settings.Language ? QString::fromUtf8(LanguageCode(*settings.Language)) : QString(),
         settings.FollowTransport ? TransportOnText : TransportOffText,
-        settings.SendClock ? ClockOnText : ClockOffText, settings.Link ? LinkOnText : LinkOffText};
-    const QStringList defaults{QString(), TransportOffText, ClockOffText, LinkOffText};
+        settings.SendClock ? ClockOnText : ClockOffText, settings.Link ? LinkOnText : LinkOffText,
+        settings.FollowClock ? FollowClockOnText : FollowClockOffText};
+    const QStringList defaults{QString(), TransportOffText, ClockOffText, LinkOffText,
+                               FollowClockOffText};
     qsizetype kept = later.size();
     while (kept > 0 && later[kept - 1] == defaults[kept - 1])
         --kept;

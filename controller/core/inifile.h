@@ -10,10 +10,10 @@
 
 // The controller's settings file: the program path + ".ini" (installed:
 // <config>/plinkora/PKControl.ini), six lines with CR LF, then "de" or "en" once the user chose a
-// language (empty before), "JACK Transport On" or "... Off", "MIDI Clock On" or "... Off" and
-// "Ableton Link On" or "... Off" (Options > Synchronisation). The lines after the sixth are written
-// up to the last one that differs from its default; older versions read only the first six or
-// seven.
+// language (empty before), "JACK Transport On" or "... Off", "MIDI Clock On" or "... Off",
+// "Ableton Link On" or "... Off" and "Follow MIDI Clock On" or "... Off" (Options >
+// Synchronisation). The lines after the sixth are written up to the last one that differs from its
+// default; older versions read only the first six or seven.
 struct TControllerSettings {
     int SlotCount = 4; // configured slots, 0 to 4: bounds every broadcast
     int Left = 258;    // window position
@@ -25,6 +25,7 @@ struct TControllerSettings {
     bool FollowTransport = false;      // the machines started follow the JACK transport
     bool SendClock = false;            // the machines started send MIDI clock
     bool Link = false; // the machines started join the Link session, the tempo bar follows it
+    bool FollowClock = false; // the machines started follow the MIDI clock they receive
 };
 
 inline constexpr int DefaultSlotCount = 4;

@@ -93,13 +93,8 @@ bool TRemoteLink::StartProcess() {
     QStringList arguments = withoutWindows_ ? QStringList{"--serve"} : QStringList();
     if (space >= 0)
         arguments << startCommand_.mid(space + 1);
-    arguments << "--language" << QString::fromUtf8(LanguageCode(startLanguage_));
-    if (startSync_.FollowTransport)
-        arguments << "--follow-transport";
-    if (startSync_.SendClock)
-        arguments << "--clock";
-    if (startSync_.Link)
-        arguments << "--link";
+    arguments << "--language" << QString::fromUtf8(LanguageCode(startLanguage_))
+              << StartSyncArguments(startSync_);
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);

@@ -234,9 +234,10 @@ void Tclientform::CreateSyncMenu(QMenu* options) {
                           [this] { core_.ChooseSendClock(SyncClock->isChecked()); });
     SyncLink = AddAction(sync, "SyncLink", "Ableton Link",
                          [this] { core_.ChooseLink(SyncLink->isChecked()); });
-    SyncTransport->setCheckable(true);
-    SyncClock->setCheckable(true);
-    SyncLink->setCheckable(true);
+    SyncFollowClock = AddAction(sync, "SyncFollowClock", "Follow MIDI clock",
+                                [this] { core_.ChooseFollowClock(SyncFollowClock->isChecked()); });
+    for (QAction* item : {SyncTransport, SyncClock, SyncLink, SyncFollowClock})
+        item->setCheckable(true);
 }
 
 // Each language by its own name, whichever language the window speaks.
@@ -320,6 +321,7 @@ void Tclientform::ShowState() {
     SyncTransport->setChecked(core_.FollowsTransport());
     SyncClock->setChecked(core_.SendsClock());
     SyncLink->setChecked(core_.LinksOn());
+    SyncFollowClock->setChecked(core_.FollowsClock());
     ShowFolderCaptions();
 }
 

@@ -109,9 +109,10 @@ public:
     QAction* MidiDirectory1;
     QAction* LanguageGerman;
     QAction* LanguageEnglish;
-    QAction* SyncTransport; // Options > Synchronisation > "JACK-Transport"
-    QAction* SyncClock;     // Options > Synchronisation > "MIDI-Clock senden"
-    QAction* SyncLink;      // Options > Synchronisation > "Ableton Link"
+    QAction* SyncTransport;   // Options > Synchronisation > "JACK-Transport"
+    QAction* SyncClock;       // Options > Synchronisation > "MIDI-Clock senden"
+    QAction* SyncLink;        // Options > Synchronisation > "Ableton Link"
+    QAction* SyncFollowClock; // Options > Synchronisation > "MIDI-Clock folgen"
     TAboutBox* AboutBox;
 
 protected:

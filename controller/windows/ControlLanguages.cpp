@@ -35,6 +35,7 @@ constexpr TControlText WindowTextTable[] = {
     {"SyncTransport", {"JACK-Transport", "JACK transport"}, {}},
     {"SyncClock", {"MIDI-Clock senden", "Send MIDI clock"}, {}},
     {"SyncLink", {"Ableton Link", "Ableton Link"}, {}},
+    {"SyncFollowClock", {"MIDI-Clock folgen", "Follow MIDI clock"}, {}},
     {"Skin1", {"Hintergrund", "Skin"}, {}},
     {"Help1", {"Hilfe", "Help"}, {}},
     {"HelpPlinkora1", {"Hilfe - Plinkora", "Help - Plinkora"}, {}},

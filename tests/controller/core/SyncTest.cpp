@@ -124,6 +124,43 @@ TEST(Sync, LinkIsLineTenAndReachesTheMachinesStartedAfterIt) {
     EXPECT_EQ(TempDir::Read(path.toStdString()), CrLfLines(QStringList(Six) << "en"));
 }
 
+// "MIDI-Clock folgen" is the eleventh line; a file of ten lines reads whole with it off. The
+// machines started after the choice get "--follow-clock" after the other options.
+TEST(Sync, FollowClockIsLineElevenAndReachesTheMachinesStartedAfterIt) {
+    TFakeController c;
+    const QString path = c.Folder() + "PKControl.ini";
+    const QStringList ten = QStringList(Six) << "en"
+                                             << "JACK Transport On"
+                                             << "MIDI Clock Off"
+                                             << "Ableton Link Off";
+    c.dir.Write("PKControl.ini", CrLfLines(ten));
+    ASSERT_TRUE(c.core->ReadSettings(path));
+    EXPECT_FALSE(c.core->FollowsClock()) << "a file of an older version";
+    EXPECT_TRUE(c.core->FollowsTransport());
+    c.core->StartMachine(1);
+    c.core->ChooseFollowClock(true);
+    c.core->StartMachine(2);
+    EXPECT_EQ(c.Fake(1).startSync, (TStartSync{true, false, false, false}));
+    EXPECT_EQ(c.Fake(2).startSync, (TStartSync{true, false, false, true}));
+    EXPECT_EQ(StartSyncArguments(c.Fake(2).startSync.value()),
+              QStringList({"--follow-transport", "--follow-clock"}));
+    EXPECT_EQ(StartSyncArguments({true, true, true, true}),
+              QStringList({"--follow-transport", "--clock", "--link", "--follow-clock"}));
+    EXPECT_TRUE(StartSyncArguments({}).isEmpty());
+
+    ASSERT_TRUE(c.core->WriteSettings(path));
+    EXPECT_EQ(TempDir::Read(path.toStdString()),
+              CrLfLines(QStringList(ten) << "Follow MIDI Clock On"));
+    TFakeController next;
+    ASSERT_TRUE(next.core->ReadSettings(path));
+    EXPECT_TRUE(next.core->FollowsClock());
+    EXPECT_FALSE(next.core->LinksOn());
+    next.core->ChooseFollowClock(false);
+    next.core->ChooseFollowTransport(false);
+    ASSERT_TRUE(next.core->WriteSettings(path));
+    EXPECT_EQ(TempDir::Read(path.toStdString()), CrLfLines(QStringList(Six) << "en"));
+}
+
 TEST(LinkTempo, ASessionTempoPutsTheBarAtTheNearestStepTime) {
     EXPECT_EQ(BarPositionOfBpm(125), 1030 - 120);
     EXPECT_EQ(BarPositionOfBpm(124.9), 1030 - 120) << "120.1 ms";

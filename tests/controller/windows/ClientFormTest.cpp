@@ -273,6 +273,13 @@ TEST_F(ClientForm, TheSynchronisationMenuTicksWhatTheMachinesWillGet) {
     EXPECT_EQ(window.SyncClock->text(), "Send MIDI clock");
     Trigger("SyncClock");
     EXPECT_FALSE(c.core->SendsClock());
+
+    EXPECT_EQ(window.SyncFollowClock->text(), "Follow MIDI clock");
+    Trigger("SyncFollowClock");
+    EXPECT_TRUE(c.core->FollowsClock());
+    EXPECT_TRUE(window.SyncFollowClock->isChecked());
+    Trigger("LanguageGerman");
+    EXPECT_EQ(window.SyncFollowClock->text(), "MIDI-Clock folgen");
 }
 
 // Options > Synchronisation > "Ableton Link": the controller joins the session, its bar follows
