@@ -153,14 +153,6 @@ TEST_F(FollowClock, InTrackModeThePositionWalksTheSongLines) {
     EXPECT_EQ(Sent(0x90).back().Message, NoteOn(1, 1)) << "the track loops";
     EXPECT_EQ(state.TrackPosition, 1);
     EXPECT_EQ(state.CurrentPattern, 1);
-
-    Receive(MidiStatus::Start);
-    EXPECT_EQ(state.TrackPosition, 1);
-    Receive(MidiStatus::Stop);
-    Receive(MidiStatus::SongPosition, 40 % 128, 40 / 128); // 40 steps: round the track, line 1
-    Receive(MidiStatus::Continue);
-    Pulses(1);
-    EXPECT_EQ(Sent(0x90).back().Message, NoteOn(1, 9));
 }
 
 TEST_F(FollowClock, ALostClockStopsOnceAndTheTempoComesFromThePulses) {
@@ -225,6 +217,17 @@ TEST_F(FollowClock, PassesTheClockOnKeepsStepsForABusyDeviceAndMutesNoteOnsOnly)
     EXPECT_TRUE(Sent(0x90).empty());
     ASSERT_EQ(Sent(0x80).size(), 1u);
     EXPECT_EQ(Sent(0x80)[0].Message, NoteOff(1, 2));
+}
+
+TEST_F(FollowClock, AGridAndTheClockAreNeverFollowedTogether) {
+    struct Grid : TBeatGrid {
+        TGridStart RequestStart(int64_t) override { return {}; }
+        void Stopped() override {}
+    } grid;
+    playback.FollowGrid(&grid);
+    EXPECT_FALSE(playback.FollowsGrid()) << "the clock that is followed holds";
+    playback.FollowClock(nullptr);
+    EXPECT_FALSE(playback.Armed() || support.TimerRunning());
 }
 
 // The real timer ticks while a leader's thread sends clock and this thread uses the transport.
