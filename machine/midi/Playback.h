@@ -158,8 +158,8 @@ public:
     // Continue, Stop and song position pointer are passed on, stamped as received.
     void FollowClock(TMidiInputSink* input);
     bool FollowsClock() const { return clockInput_ != nullptr; }
-    // The leader's tempo as the pulses show it, as a step time in ms (0 until two pulses came).
-    // Any thread.
+    // The leader's tempo as the pulses show it, as a step time in ms (0 until two pulses came,
+    // and while no clock is followed). Any thread.
     double ClockStepTimeMs() const { return clockStepTimeMs_.load(std::memory_order_relaxed); }
     // Whether playback stopped for a lost clock since the last call (user-interface thread).
     bool TakeClockLost() { return clockLost_.exchange(false); }
