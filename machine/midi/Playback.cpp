@@ -110,6 +110,8 @@ uint32_t TPlayback::OnTicks(uint32_t skipped) noexcept {
 uint32_t TPlayback::IdleTicksAhead() const noexcept {
     if (state_.PauseTicks.load() != 0 || state_.Resync.load() != 0)
         return 0;
+    if (clockInput_)
+        return 0; // every tick looks at the input
     if (grid_)
         return gridIdle_;
     if (transport_ && (state_.Rolling.load(std::memory_order_relaxed) == 0 || stopPending_))
@@ -133,6 +135,10 @@ uint32_t TPlayback::IdleTicksAhead() const noexcept {
 }
 
 void TPlayback::Tick() noexcept {
+    if (clockInput_) {
+        ClockTick();
+        return;
+    }
     if (grid_) {
         GridTick();
         return;
@@ -270,6 +276,8 @@ bool TPlayback::Playing() const {
 
 // Armed for the outside transport, the device is open and has had its bank and program.
 TStartResult TPlayback::StartPlayback() {
+    if (clockInput_)
+        return TStartResult::Idle; // the leader starts playback
     const std::optional<TGridStart> sessionStart = std::exchange(nextGridStart_, std::nullopt);
     if (!support_.DeviceOpen)
         out_.Open();
@@ -279,7 +287,7 @@ TStartResult TPlayback::StartPlayback() {
         return out_.OpenFailure.Empty() ? TStartResult::Failed : TStartResult::Unavailable;
     }
     FollowDevice();
-    if (Armed()) {
+    if (transport_) {
         transport_->Start();
         return TStartResult::Playing;
     }
@@ -310,11 +318,15 @@ bool TPlayback::StartTimer() {
 
 TStartResult TPlayback::PlayPattern() {
     state_.PlayMode.store(TPlayMode::Pattern);
+    if (clockInput_)
+        return TStartResult::Idle;
     return Playing() ? TStartResult::Playing : StartPlayback();
 }
 
 TStartResult TPlayback::PlaySong() {
     state_.PlayMode.store(TPlayMode::Track);
+    if (clockInput_)
+        return TStartResult::Idle;
     if (Playing())
         return TStartResult::Playing;
     // The pattern of the song line is made current before the first tick can play.
@@ -328,7 +340,11 @@ TStartResult TPlayback::PlaySong() {
 
 // Following, the stop goes to the transport; the tick stops when it sees it.
 void TPlayback::Stop() {
-    if (Armed()) {
+    if (clockInput_) {
+        StopFollowedClock();
+        return;
+    }
+    if (transport_) {
         transport_->Stop();
         return;
     }
@@ -362,7 +378,8 @@ void TPlayback::SetFollowTransport(bool on) {
         UnfollowDevice();
 }
 
-// Playback that runs on its own ends first: from now on the transport starts it.
+// Playback that runs on its own ends first: from now on the transport starts it. A followed MIDI
+// clock keeps the transport unarmed.
 void TPlayback::FollowDevice() {
     if (Armed() || grid_ || !followTransport_ || !support_.DeviceOpen || !out_.Transport())
         return;
@@ -389,7 +406,7 @@ void TPlayback::Arm() {
 }
 
 void TPlayback::UnfollowDevice() {
-    if (!Armed())
+    if (!transport_)
         return;
     Disarm();
     if (state_.Playing.load()) {
@@ -409,8 +426,8 @@ void TPlayback::Disarm() {
     state_.Rolling.store(0);
 }
 
-// Only an armed transport's rolling is taken in: playback of the machine's own is no roll (and
-// UnfollowDevice takes in the disarming itself).
+// Only the rolling of an armed transport or a followed clock is taken in: playback of the
+// machine's own is no roll (and UnfollowDevice takes in the disarming itself).
 bool TPlayback::TakeInTransport() {
     if (!Armed())
         return false;
@@ -428,7 +445,7 @@ bool TPlayback::TakeInTransport() {
 }
 
 double TPlayback::TransportBeatsPerMinute() const {
-    return Armed() ? transport_->Watch().BeatsPerMinute : 0.0;
+    return transport_ ? transport_->Watch().BeatsPerMinute : 0.0;
 }
 
 // The tick while armed: false while nothing is to play (the transport stands, or its stop was
@@ -486,6 +503,8 @@ void TPlayback::BeginRoll(const TOutsideTransport* transport) noexcept {
 }
 
 TStartResult TPlayback::PlayToggle() {
+    if (clockInput_)
+        return TStartResult::Idle;
     TStartResult result;
     if (state_.PlayMode.load() == TPlayMode::Pattern) {
         result = PlayPattern();
@@ -564,7 +583,7 @@ void TPlayback::KeepTrackPositionInTrack() {
 // --- following a beat grid ---
 
 void TPlayback::FollowGrid(TBeatGrid* grid) {
-    if (grid == grid_)
+    if (grid == grid_ || clockInput_)
         return;
     if (grid)
         UnfollowDevice(); // the grid leads from now on

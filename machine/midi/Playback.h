@@ -1,8 +1,11 @@
 #pragma once
 
 #include "BeatGrid.h"
+#include "ClockFollower.h"
 
+#include <array>
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -14,6 +17,7 @@ class TMelodies;
 class TMidiOut;
 class TOutsideTransport;
 class TMidiInputSink;
+struct TMidiMessage;
 
 // What the transport plays: the pattern shown in the pattern editor in a loop, or the track.
 enum class TPlayMode : uint8_t { Pattern = 0, Track = 1 };
@@ -129,8 +133,8 @@ public:
     bool FollowsTransport() const { return followTransport_; }
     void FollowDevice();
     void UnfollowDevice();
-    // The timer runs for the outside transport.
-    bool Armed() const { return transport_ != nullptr; }
+    // The timer runs for the outside transport or for a followed MIDI clock.
+    bool Armed() const { return transport_ != nullptr || clockInput_ != nullptr; }
     // Takes in, on the user-interface thread, what the tick did on the transport's start or stop
     // while armed: Playing follows (PlayingChanged is told; a stop silences the output). True on
     // a change.
@@ -148,11 +152,14 @@ public:
     // pulses, never to the estimated tempo. No pulse for two beats stops playback (TakeClockLost).
     // The play operations then only choose the mode (the leader starts playback); Stop stops
     // until the leader's next Start or Continue. Takes precedence over the JACK transport; not
-    // combined with a grid (the session turns one off for the other).
+    // combined with a grid: whichever of the two is followed holds, the other's call does
+    // nothing (the session turns one off before it turns the other on). Clock messages that
+    // waited in `input` before are dropped. With "send MIDI clock" on, the leader's clock, Start,
+    // Continue, Stop and song position pointer are passed on, stamped as received.
     void FollowClock(TMidiInputSink* input);
     bool FollowsClock() const { return clockInput_ != nullptr; }
-    // The leader's tempo as the pulses show it, as a step time in ms (0 until two pulses came).
-    // Any thread.
+    // The leader's tempo as the pulses show it, as a step time in ms (0 until two pulses came,
+    // and while no clock is followed). Any thread.
     double ClockStepTimeMs() const { return clockStepTimeMs_.load(std::memory_order_relaxed); }
     // Whether playback stopped for a lost clock since the last call (user-interface thread).
     bool TakeClockLost() { return clockLost_.exchange(false); }
@@ -166,7 +173,8 @@ public:
     // lines that move (another session joined, another bar) take the pass along. Events that have
     // passed by more than MaxLateNs (the grid jumped, the start lies in the past) are left out,
     // except note-offs. The JACK transport is not followed meanwhile. Any time; a null grid goes
-    // back to the ticks' own count (from the pass's first step).
+    // back to the ticks' own count (from the pass's first step). Nothing while a MIDI clock is
+    // followed.
     void FollowGrid(TBeatGrid* grid);
     bool FollowsGrid() const { return grid_ != nullptr; }
     // The next start is one the session made at `sessionStartNs` (CLOCK_MONOTONIC): it lies on
@@ -231,6 +239,26 @@ private:
     void KeepTrackPositionInTrack();
     int32_t SonglinePattern(int32_t position) const noexcept;
 
+    // Following a MIDI clock (PlaybackClock.cpp).
+    struct TClockStep {
+        int32_t Timeline = -1; // none: nothing to play
+        int32_t Step = 0;      // 0-based
+    };
+    void ArmForClock(TMidiInputSink* input);
+    void UnfollowClock();
+    void StopFollowedClock();
+    void ClockTick() noexcept;
+    void TakeInClockInput() noexcept;
+    void TakeClockMessage(const TMidiMessage& message, int64_t stampNs) noexcept;
+    void PlayClockStep(int64_t position, int64_t pulseNs) noexcept;
+    TClockStep ClockStepAt(int64_t position) noexcept;
+    TClockStep TrackStepAt(int64_t position) noexcept;
+    int32_t StepsOfPattern(int32_t pattern) const noexcept;
+    void EndClockRoll(int64_t stampNs) noexcept;
+    void QueueClockSend(uint32_t message, int64_t stampNs) noexcept;
+    void DropQueuedNoteOns() noexcept;
+    void SendClockQueue() noexcept;
+
     TPkSong& song_;
     TMelodies& melodies_;
     TMidiOut& out_;
@@ -266,8 +294,23 @@ private:
     std::atomic<int64_t> outputLatencyNs_{0};
     std::atomic<bool> placesInTime_{false};
 
-    // Following a MIDI clock: clockInput_ is set while the timer is stopped.
+    // Following a MIDI clock: clockInput_ is set while the timer is stopped; the follower, the
+    // note-off still to send and the queue of sends a locked device held back are the tick's
+    // own (reset while the timer is stopped); a stop of the user-interface thread is handed to
+    // the tick through clockStopRequested_.
+    struct TClockSend {
+        uint32_t Message = 0;
+        int64_t StampNs = 0;
+    };
+    // Far more than a few ticks' worth of sends; the tick takes in no more messages while the
+    // queue could not hold what one of them sends, leaving them in the input.
+    static constexpr size_t ClockQueueCapacity = 64;
     TMidiInputSink* clockInput_ = nullptr;
+    TClockFollower follower_;
+    uint32_t clockNoteOff_ = 0;
+    std::array<TClockSend, ClockQueueCapacity> clockQueue_{};
+    size_t clockQueued_ = 0;
+    std::atomic<bool> clockStopRequested_{false};
     std::atomic<double> clockStepTimeMs_{0};
     std::atomic<bool> clockLost_{false};
 };
