@@ -367,7 +367,6 @@ private:
     void RunControlAction(const TMidiControlAction& action);
     void StepPatternOrLine(int32_t delta);
     void TakeInClock();
-    void TakeInClockStart();
     void FollowClockTempo();
     void SetMidiInputNotice(TUserMessage notice);
 
@@ -407,7 +406,6 @@ private:
     bool midiInputOpen_ = false; // the choice opened (and is not None)
     bool followClock_ = false;
     int32_t clockStepTimeSeen_ = 0; // the step time the pulses last gave (0: none yet)
-    bool clockPlayingSeen_ = false; // whether the leader had playback running, last seen
     TUserMessage midiInputNotice_;
     int32_t keyboardChannel_ = 0;
     TMidiControlMap midiControl_;

@@ -114,7 +114,6 @@ void TMachineSession::SetFollowClock(bool on) {
         SetLink(false);
     followClock_ = on;
     clockStepTimeSeen_ = 0;
-    clockPlayingSeen_ = Playing();
     playback_->FollowClock(on ? &inputSink_ : nullptr);
     Report(chSync | chTransport);
 }
@@ -237,34 +236,16 @@ void TMachineSession::StepPatternOrLine(int32_t delta) {
         SelectPattern(CurrentPattern() + delta);
 }
 
-// The tempo is an undo step of its own, so nothing else may run in the same report.
+// The tempo is an undo step of its own, so nothing else may run in the same report. The
+// leader's starts and stops are the playback's transport (TakeInOutput takes them in).
 void TMachineSession::TakeInClock() {
-    if (followClock_) {
-        TakeInClockStart();
+    if (followClock_)
         FollowClockTempo();
-    }
     if (playback_->TakeClockLost()) {
         TSessionReport report(*this);
         SetMidiInputNotice(Message(TMessageKind::MidiClockLost));
         debugLog_.Append(MessageText(midiInputNotice_));
-        clockPlayingSeen_ = Playing();
-        Report(chTransport);
     }
-}
-
-// The leader started playback (the tick took its Start or Continue): reported as a start of the
-// transport, in track mode with the line that plays.
-void TMachineSession::TakeInClockStart() {
-    const bool playing = Playing();
-    if (playing == clockPlayingSeen_)
-        return;
-    clockPlayingSeen_ = playing;
-    TSessionReport report(*this);
-    if (playing) {
-        SetMidiInputNotice({});
-        ReportTrackStart(false, CurrentPattern());
-    }
-    Report(chTransport);
 }
 
 void TMachineSession::FollowClockTempo() {

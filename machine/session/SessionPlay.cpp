@@ -167,6 +167,8 @@ void TMachineSession::TakeInOutput() {
     }
     const int32_t patternBefore = CurrentPattern();
     if (playback_->TakeInTransport()) {
+        if (Playing())
+            SetMidiInputNotice({}); // a start clears what the status line said of the input
         ReportTrackStart(false, patternBefore);
         Report(chTransport);
     }

@@ -7,6 +7,7 @@
 #include "TempDir.h"
 #include "TempoBar.h"
 #include "midi/MidiPortRecording.h"
+#include "midi/MonotonicClock.h"
 #include "session/MachineSession.h"
 
 #include <gtest/gtest.h>
@@ -35,6 +36,24 @@ protected:
         Hear(0xB0, channel, number, value);
     }
 
+    // Pulses of a leader `pulseMs` apart, each taken in by the tick of the millisecond after it.
+    void Pulses(int count, int64_t pulseMs) {
+        for (int i = 0; i < count; ++i) {
+            now += pulseMs * Ms;
+            Leader(MidiStatus::Clock);
+        }
+    }
+    void Leader(uint8_t status) {
+        session.InputSink().Deliver(now + RawMinusMonotonicNs(), {status, 0, 0, 1});
+        Tick(now + Ms);
+    }
+    void Tick(int64_t deadline) {
+        session.Support().HandDeadline = deadline;
+        session.Playback().OnTicks(0);
+    }
+
+    static constexpr int64_t Ms = 1000000;
+    int64_t now = 10'000 * Ms;
     TempDir dir;
     TMachineSession session;
 };
@@ -161,6 +180,34 @@ TEST_F(MidiInSession, FollowingTheClockLeavesTheTempoToTheLeader) {
     session.SetFollowClock(false);
     session.SetStepTime(stepTime + 50);
     EXPECT_EQ(session.Song().StepTime, stepTime + 50);
+}
+
+TEST_F(MidiInSession, TheLeadersTempoIsOneUndoStepAndALostClockIsTold) {
+    ASSERT_TRUE(session.Save());
+    const size_t steps = session.History().StepCount();
+    session.SetFollowClock(true);
+    Leader(MidiStatus::Start);
+    Pulses(48, 25); // 100 BPM: 150 ms a step
+    session.TakeInOutput();
+    EXPECT_TRUE(session.Playing());
+    EXPECT_EQ(session.Song().StepTime, 150);
+    Pulses(96, 20); // 125 BPM
+    session.TakeInOutput();
+    EXPECT_EQ(session.Song().StepTime, 120);
+    EXPECT_EQ(session.History().StepCount(), steps + 1) << "a running clock, one step";
+    EXPECT_TRUE(session.Song().SongModified);
+    EXPECT_TRUE(session.MidiInputNotice().Empty());
+
+    now += 2000 * Ms; // silent for more than two beats
+    Tick(now);
+    session.TakeInOutput();
+    EXPECT_FALSE(session.Playing());
+    EXPECT_EQ(session.MidiInputNotice(), Message(TMessageKind::MidiClockLost));
+    Leader(MidiStatus::Continue);
+    Pulses(6, 20);
+    session.TakeInOutput();
+    EXPECT_TRUE(session.Playing());
+    EXPECT_TRUE(session.MidiInputNotice().Empty()) << "cleared by the next start";
 }
 
 TEST_F(MidiInSession, FollowingTheClockAndLinkExcludeEachOther) {
