@@ -89,7 +89,21 @@ enum class TMessageKind {
     JackEnded,      // the same, as a status in a few words
 
     // Ableton Link.
-    LinkTempoOutside // %1 the session's tempo (BPM), %2 the tempo the machine plays instead
+    LinkTempoOutside, // %1 the session's tempo (BPM), %2 the tempo the machine plays instead
+
+    // MIDI in.
+    MidiClockLost,       // the leader's clock went silent: playback stopped
+    MidiInputCannotOpen, // %1 the input, %2 why
+    // A line of the MIDI control file skipped: %1 the file, %2 the line number, %3 why.
+    MidiControlLine,
+    // Why, %1 the line's text.
+    MidiControlNotAssignment,
+    MidiControlUnknownOperation,
+    MidiControlUnknownMessage,
+    MidiControlBadChannel,
+    MidiControlBadNumber,
+    MidiControlNeedsController,
+    MidiControlAssignedTwice
 };
 
 struct TUserMessage {

@@ -29,7 +29,7 @@ const char* const HelpText = R"(Usage: Plinkora [SONG.pks]
        Plinkora --serve [SONG.pks]
        Plinkora --help | --version
        (each may also take --language de|en; the windows, --play and --serve also
-       --clock, --follow-transport and --link)
+       --clock, --follow-transport, --link, --midi-in none|jack|N and --follow-clock)
 
   SONG.pks                 start the windows and load this song (arguments are joined with
                            spaces, so a path with spaces needs no quotes)
@@ -53,6 +53,13 @@ const char* const HelpText = R"(Usage: Plinkora [SONG.pks]
   --link                   join the Ableton Link session on the local network for this run, as
                            Options > Ableton Link does: the session's tempo and beat grid, a
                            start on the session's next bar
+  --midi-in none|jack|N    read MIDI from no input, the midi_in port of the machine's own JACK
+                           client, or ALSA input port N (counted from 0 as the main window's
+                           MIDI input list shows them), for this run: notes and controllers
+                           play the machine as Options > MIDI control assigns them
+  --follow-clock           follow the MIDI clock on the input for this run, as Options > Follow
+                           MIDI clock does: the leader's Start, Stop and Continue play and stop,
+                           its pulses give the steps and the tempo (Ableton Link is then off)
   --help                   show this text
   --version                show the program version and licence
   --language de|en         German or English for this run (windows, messages, the guide);
@@ -102,9 +109,9 @@ int Dispatch(const std::vector<std::string>& args, const TSyncOptions& sync, std
         return 0;
     }
     const std::string& option = args[0];
-    if (option != "--play" && (sync.SendClock || sync.FollowTransport || sync.Link))
-        return Usage("--clock, --follow-transport and --link go with --play, --serve or the "
-                     "windows",
+    if (option != "--play" && sync.Any())
+        return Usage("--clock, --follow-transport, --link, --midi-in and --follow-clock go with "
+                     "--play, --serve or the windows",
                      err);
     if (option == "--help") {
         out << Help();
@@ -158,6 +165,8 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     UseLanguage(language);
     std::vector<std::string> action = args;
     const TSyncOptions sync = TakeSyncOptions(action);
+    if (!sync.Error.empty())
+        return Usage(sync.Error, err);
     try {
         return Dispatch(action, sync, out, err, machineName);
     } catch (const std::exception& error) {

@@ -37,8 +37,8 @@ std::optional<double> ParseSeconds(const std::string& text) {
     return seconds;
 }
 
-// How often a machine in a Link session takes in what the session did (as the windows' follower
-// does).
+// How often a machine in a Link session takes in what the session did, and one with a MIDI
+// input what it received (as the windows' follower does).
 constexpr long FollowIntervalNs = 30000000;
 
 // Sleeps until the time is up or a signal comes. Beyond a billion seconds (some 30 years, or
@@ -119,6 +119,10 @@ int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& e
     if (request.Pattern)
         session.SelectPattern(*request.Pattern);
     UseSyncOptions(session, request.Sync, {});
+    if (!session.MidiInputNotice().Empty()) {
+        err << "Plinkora: " << MessageText(session.MidiInputNotice()) << "\n";
+        return 1;
+    }
     const int32_t device = request.Jack ? systemPort.JackDeviceId() : request.Device;
     if (const int32_t opened = session.SetDevice(device); !session.Support().DeviceOpen) {
         const TMidiOut& midiOut = session.Out();
@@ -136,17 +140,20 @@ int PlaySongFile(const TPlayRequest& request, std::ostream& out, std::ostream& e
     }
 
     session.PlayInMode(request.Pattern ? TPlayMode::Pattern : TPlayMode::Track);
-    if (!session.Playing()) {
+    if (!session.Playing() && !session.FollowsClock()) {
         err << "Plinkora: playback could not start:" << MidiErrorText(session.Out().LastResult)
             << "\n";
         return 1;
     }
-    out << "Playing " << song.Name << " (Ctrl+C stops)\n" << std::flush;
+    out << (session.FollowsClock() ? "Following the MIDI clock with " : "Playing ") << song.Name
+        << " (Ctrl+C stops)\n"
+        << std::flush;
     interrupted.store(0);
     const auto previousInt = std::signal(SIGINT, OnInterrupt);
     const auto previousTerm = std::signal(SIGTERM, OnInterrupt);
     std::function<void()> follow;
-    if (session.LinksOn())
+    if (session.LinksOn() || session.MidiInput().Kind != TMidiInputChoice::TKind::None ||
+        session.FollowsClock())
         follow = [&session] {
             session.FollowPlayback();
             session.TakeInOutput();

@@ -13,7 +13,7 @@ struct TPlayRequest {
     std::optional<double> Seconds;  // play this long; otherwise until interrupted
     int32_t Device = -1;
     bool Jack = false; // "--device jack": the machine's own JACK port, whatever its number
-    TSyncOptions Sync; // "--clock", "--follow-transport"
+    TSyncOptions Sync; // the synchronisation options (SyncOptions.h)
 };
 
 // Parses "SONG.pks [--pattern N] [--seconds S] [--device N|jack]" (the synchronisation options

@@ -63,6 +63,8 @@ public:
     const TPlayback& Playback() const { return *playback_; }
     TMidiSupport& Support() { return *support_; }
     const TMidiSupport& Support() const { return *support_; }
+    // Where the MIDI input delivers; tests that hand in messages by hand deliver here.
+    TMidiInputSink& InputSink() { return inputSink_; }
 
     bool Playing() const { return playback_->Playing(); }
     TPlayMode PlayMode() const { return state_.PlayMode.load(); }
@@ -177,10 +179,11 @@ public:
     // playback stops, the device list is looked up again and chDeviceGone is reported. With
     // Link on, what the Link session did: its peers, its tempo (the nearest step time, not sent
     // back; the notice while it lies outside the tempo bar's range) and, with start/stop sync,
-    // its start (on its next bar line) and stop.
+    // its start (on its next bar line) and stop. Then what the MIDI input received
+    // (TakeInMidiInput).
     void TakeInOutput();
     // Whether TakeInOutput has something to watch: playback, the armed transport, a device
-    // with a server (JACK), the Link session.
+    // with a server (JACK), the Link session, an open MIDI input, a MIDI clock followed.
     bool WatchesOutput() const;
     // Looks the devices up again (a JACK server that came or went); reports chDevice when the
     // list changed.
@@ -254,6 +257,7 @@ public:
 
     // --- tempo and output ---
     // The tempo bar, "SETSPEED", the controller; with Link on the tempo goes out to the session.
+    // Ignored while following a MIDI clock.
     void SetStepTime(int32_t stepTime);
     // The boxes' values as the user steps them: one past an end wraps to the other end.
     void SetTransposition(int32_t semitones);
@@ -358,6 +362,13 @@ private:
     void TakeInLink();
     void FollowLinkTempo(double bpm);
     void FollowLinkStartStop(const TBeatSnapshot& seen);
+    void TakeInControl(const TMidiMessage& message);
+    void LearnFrom(const TMidiMessage& message);
+    void RunControlAction(const TMidiControlAction& action);
+    void StepPatternOrLine(int32_t delta);
+    void TakeInClock();
+    void FollowClockTempo();
+    void SetMidiInputNotice(TUserMessage notice);
 
     TPkSong song_;
     TMelodies melodies_;
@@ -392,7 +403,9 @@ private:
     bool linkPlayingSeen_ = false;        // the session's start/stop state last taken in
     TMidiInputSink inputSink_;
     TMidiInputChoice midiInput_;
+    bool midiInputOpen_ = false; // the choice opened (and is not None)
     bool followClock_ = false;
+    int32_t clockStepTimeSeen_ = 0; // the step time the pulses last gave (0: none yet)
     TUserMessage midiInputNotice_;
     int32_t keyboardChannel_ = 0;
     TMidiControlMap midiControl_;

@@ -56,7 +56,7 @@ std::string MessageText(const TUserMessage& message, TLanguage language) {
     const TLanguageTable table = language == TLanguage::English ? TLanguageTable(EnglishMessages)
                                                                 : TLanguageTable(GermanMessages);
     return WordMessage(message, [table](TMessageKind kind) {
-        const int number = FirstMessageText + static_cast<int>(kind) - 1;
+        const int number = MessageTextNumber(kind);
         for (const TLanguageEntry& entry : table)
             if (entry.Number == number)
                 return std::string(entry.Text);

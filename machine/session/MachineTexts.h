@@ -287,10 +287,21 @@ inline constexpr TLanguageEntry EnglishTexts[] = {
     {505, "Link: 1 Peer"},
 };
 
-// The messages for the user (TMessageKind, in its order: kind k has number FirstMessageText +
-// k - 1), apart from the captions above: a message is whole, not cut to the text buffer. The
-// captions after them start at 500, leaving the numbers between to further messages.
+// The messages for the user (TMessageKind, in its order), apart from the captions above: a
+// message is whole, not cut to the text buffer. Kind k has number FirstMessageText + k - 1 up to
+// 499; the captions from 500 on leave 510..519 to the kinds after that (MessageTextNumber).
 inline constexpr int FirstMessageText = 437;
+inline constexpr int LastFirstMessageText = 499;
+inline constexpr int MoreMessageTexts = 510;
+inline constexpr int LastMoreMessageText = 519;
+
+inline constexpr int MessageTextNumber(TMessageKind kind) {
+    const int k = static_cast<int>(kind);
+    const int firstRun = LastFirstMessageText - FirstMessageText + 1;
+    return k <= firstRun ? FirstMessageText + k - 1 : MoreMessageTexts + k - firstRun - 1;
+}
+static_assert(MessageTextNumber(TMessageKind::MidiClockLost) == LastFirstMessageText);
+static_assert(MessageTextNumber(TMessageKind::MidiControlAssignedTwice) <= LastMoreMessageText);
 
 inline constexpr TLanguageEntry GermanMessages[] = {
     {437, "Datei %1 kann nicht geöffnet werden"},
@@ -364,6 +375,17 @@ inline constexpr TLanguageEntry GermanMessages[] = {
     {497, "JACK-Server beendet"},
     {498, "Die Link-Sitzung spielt %1 BPM, außerhalb des Tempobalkens: die Maschine spielt %2 "
           "BPM"},
+    {499, "MIDI-Clock verloren: Wiedergabe angehalten; sie geht mit dem nächsten Start oder "
+          "Continue des Taktgebers weiter"},
+    {510, "Der MIDI-Eingang %1 kann nicht geöffnet werden: %2"},
+    {511, "MIDI-Steuerdatei %1, Zeile %2 übersprungen: %3"},
+    {512, "'%1' ist keine Zuordnung (Operation = note|cc Kanal Nummer)"},
+    {513, "'%1' nennt keine Operation"},
+    {514, "'%1' nennt weder note noch cc noch none"},
+    {515, "'%1': der Kanal ist keine Zahl von 1 bis 16"},
+    {516, "'%1': die Noten- oder Controllernummer ist keine Zahl von 0 bis 127"},
+    {517, "'%1': Tempo, Lautstärke und Transponierung nehmen nur einen Controller (cc)"},
+    {518, "'%1': die Operation ist schon in einer früheren Zeile zugeordnet"},
 };
 
 inline constexpr TLanguageEntry EnglishMessages[] = {
@@ -435,9 +457,21 @@ inline constexpr TLanguageEntry EnglishMessages[] = {
           "JACK again once a server runs, or another MIDI device"},
     {497, "JACK server ended"},
     {498, "The Link session plays %1 BPM, outside the tempo bar: the machine plays %2 BPM"},
+    {499, "MIDI clock lost: playback stopped; it goes on with the leader's next Start or "
+          "Continue"},
+    {510, "The MIDI input %1 cannot be opened: %2"},
+    {511, "MIDI control file %1, line %2 skipped: %3"},
+    {512, "'%1' is no assignment (operation = note|cc channel number)"},
+    {513, "'%1' names no operation"},
+    {514, "'%1' names neither note nor cc nor none"},
+    {515, "'%1': the channel is not a number 1..16"},
+    {516, "'%1': the note or controller number is not a number 0..127"},
+    {517, "'%1': tempo, volume and transposition take a controller (cc) only"},
+    {518, "'%1': the operation is assigned on an earlier line already"},
 };
 
-static_assert(std::size(GermanMessages) == static_cast<std::size_t>(TMessageKind::LinkTempoOutside),
+static_assert(std::size(GermanMessages) ==
+                  static_cast<std::size_t>(TMessageKind::MidiControlAssignedTwice),
               "every message kind has its text, in the kinds' order");
 static_assert(std::size(EnglishMessages) == std::size(GermanMessages));
 

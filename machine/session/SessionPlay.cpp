@@ -27,6 +27,8 @@ int32_t BoxValue(int32_t value, int32_t low, int32_t high) {
 
 void TMachineSession::ReportStart(TStartResult result) {
     lastStart_ = result;
+    if (result == TStartResult::Playing)
+        SetMidiInputNotice({});
     if (result == TStartResult::DeviceBusy || result == TStartResult::Unavailable ||
         result == TStartResult::Failed)
         Report(chStartFailed);
@@ -145,11 +147,13 @@ void TMachineSession::FollowLineThatPlays() {
 }
 
 bool TMachineSession::WatchesOutput() const {
-    return Playing() || playback_->Armed() || out_->Transport() != nullptr || linkPeer_;
+    return Playing() || playback_->Armed() || out_->Transport() != nullptr || linkPeer_ ||
+           midiInputOpen_ || followClock_;
 }
 
 void TMachineSession::TakeInOutput() {
-    TakeInLink(); // an undo step of its own when it moves the tempo
+    TakeInLink();      // an undo step of its own when it moves the tempo
+    TakeInMidiInput(); // the operations it runs are steps of their own
     TSessionReport report(*this);
     if (out_->DeviceGone()) {
         playback_->UnfollowDevice();
@@ -163,6 +167,8 @@ void TMachineSession::TakeInOutput() {
     }
     const int32_t patternBefore = CurrentPattern();
     if (playback_->TakeInTransport()) {
+        if (Playing())
+            SetMidiInputNotice({}); // a start clears what the status line said of the input
         ReportTrackStart(false, patternBefore);
         Report(chTransport);
     }
@@ -198,7 +204,10 @@ void TMachineSession::ToggleMute() {
     Report(chMute);
 }
 
+// While following a MIDI clock the tempo is the leader's.
 void TMachineSession::SetStepTime(int32_t stepTime) {
+    if (followClock_)
+        return;
     TSessionReport report(*this, stTempo);
     if (TakeStepTime(stepTime))
         SendLinkTempo();

@@ -45,6 +45,8 @@ void TMachineSession::SetFollowTransport(bool on) {
 // go of it.
 void TMachineSession::SetLink(bool on) {
     TSessionReport report(*this);
+    if (on && followClock_)
+        SetFollowClock(false);
     if (on && !linkPeer_) {
         linkPeer_ =
             std::make_unique<TLinkPeer>(StepBpm / song_.StepTime, LinkQuantum(), linkStartStop_);

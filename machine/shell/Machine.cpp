@@ -17,6 +17,15 @@ std::string MachineName() {
     return Local(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
 }
 
+// What the settings keep of the synchronisation options.
+TSyncOptions KeptSyncOptions(const TSettings& settings) {
+    TSyncOptions kept;
+    kept.SendClock = settings.SendClock;
+    kept.FollowTransport = settings.FollowTransport;
+    kept.Link = settings.Link;
+    return kept;
+}
+
 } // namespace
 
 TMachine::TMachine(std::unique_ptr<TMidiPort> port)
@@ -43,7 +52,7 @@ TSettingsReadResult TMachine::ReadSettingsFile(int32_t screenHeight, std::string
     const TSettingsReadResult read = ReadSettings(Settings, SettingsPath, DocumentHome);
     SettingsRead = read.SettingsRead;
     Session.TakeSettings(Settings.Range, Settings.TonePreview, Settings.Copyright);
-    UseSyncOptions(Session, RunSync, {Settings.SendClock, Settings.FollowTransport, Settings.Link});
+    UseSyncOptions(Session, RunSync, KeptSyncOptions(Settings));
     Session.SetLinkStartStop(Settings.LinkStartStop);
     return read;
 }

@@ -8,8 +8,8 @@
 #include <iostream>
 
 // Options starting with "--" run without windows; anything else starts the machine's windows
-// (the arguments then name a song to load). "--language de|en" may come with either, "--clock"
-// and "--follow-transport" with the windows, "--serve" and "--play".
+// (the arguments then name a song to load). "--language de|en" may come with either, the
+// synchronisation options (SyncOptions.h) with the windows, "--serve" and "--play".
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     const TLanguageOption language = TakeLanguageOption(args);
@@ -18,7 +18,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::vector<std::string> action = args; // what runs, whatever the synchronisation
-    TakeSyncOptions(action);
+    if (const TSyncOptions sync = TakeSyncOptions(action); !sync.Error.empty()) {
+        std::cerr << "Plinkora: " << sync.Error << "\n";
+        return 2;
+    }
     if (!action.empty() && action[0] == "--serve")
         return RunServingMachine(argc, argv);
     if (!action.empty() && std::string_view(action[0]).starts_with("--"))

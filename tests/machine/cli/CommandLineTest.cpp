@@ -252,17 +252,39 @@ TEST(CommandLine, TheSynchronisationOptionsGoWithPlayOnly) {
     const RunResult play =
         Plinkora({"--play", song, "--clock", "--seconds", "0.05", "--follow-transport"});
     const RunResult clockFirst = Plinkora({"--clock", "--play", song, "--seconds", "0"});
+    const RunResult noInput = Plinkora({"--play", song, "--midi-in", "none", "--seconds", "0"});
     unsetenv("PLINKORA_MIDI_LOG");
     EXPECT_EQ(play.status, 0) << play.err;
     EXPECT_EQ(clockFirst.status, 0) << clockFirst.err;
+    EXPECT_EQ(noInput.status, 0) << noInput.err;
 
     const RunResult convert = Plinkora({"--convert", song, dir.File("o.pks"), "--clock"});
     EXPECT_EQ(convert.status, 2);
     EXPECT_TRUE(convert.err.starts_with(
-        "Plinkora: --clock, --follow-transport and --link go with --play, --serve or the "
-        "windows\n"));
+        "Plinkora: --clock, --follow-transport, --link, --midi-in and --follow-clock go with "
+        "--play, --serve or the windows\n"));
+    EXPECT_EQ(Plinkora({"--convert", song, dir.File("o.pks"), "--follow-clock"}).status, 2);
     EXPECT_FALSE(std::filesystem::exists(dir.File("o.pks")));
-    EXPECT_NE(Plinkora({"--help"}).out.find("--follow-transport"), std::string::npos);
+    const std::string help = Plinkora({"--help"}).out;
+    EXPECT_NE(help.find("--follow-transport"), std::string::npos);
+    EXPECT_NE(help.find("--midi-in none|jack|N"), std::string::npos);
+    EXPECT_NE(help.find("--follow-clock"), std::string::npos);
+}
+
+TEST(CommandLine, MidiInRefusesAWordThatNamesNoInput) {
+    TempDir dir;
+    const auto song = dir.Write("s.pks", OldLayout);
+    const RunResult usb = Plinkora({"--play", song, "--midi-in", "usb"});
+    EXPECT_EQ(usb.status, 2);
+    EXPECT_TRUE(usb.err.starts_with(
+        "Plinkora: --midi-in needs none, jack or an input port's number, not 'usb'\n"))
+        << usb.err;
+    const RunResult missing = Plinkora({"--play", song, "--midi-in"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_TRUE(missing.err.starts_with("Plinkora: --midi-in needs none, jack or an input port's "
+                                        "number\n"))
+        << missing.err;
+    EXPECT_EQ(Plinkora({"--play", song, "--midi-in", "-1"}).status, 2);
 }
 
 namespace {

@@ -28,7 +28,7 @@ protected:
 } // namespace
 
 TEST(MessageTexts, EveryKindHasATextInBothLanguagesWithTheSameValues) {
-    for (int k = 1; k <= static_cast<int>(TMessageKind::LinkTempoOutside); ++k) {
+    for (int k = 1; k <= static_cast<int>(TMessageKind::MidiControlAssignedTwice); ++k) {
         SCOPED_TRACE(k);
         const TMessageKind kind = static_cast<TMessageKind>(k);
         const std::string german = MessageText(Message(kind), TLanguage::German);
