@@ -17,6 +17,27 @@ std::string MachineName() {
     return Local(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
 }
 
+// Whether the command line's synchronisation options know the MIDI input ("--midi-in",
+// "--follow-clock"): then UseSyncOptions applies the settings' input and clock following with
+// the run's, else the settings alone decide them here.
+template <typename TOptions>
+concept CarriesMidiIn = requires(TOptions options) {
+    options.MidiInput;
+    options.FollowClock;
+};
+
+template <typename TOptions> TOptions KeptSyncOptions(const TSettings& settings) {
+    TOptions kept;
+    kept.SendClock = settings.SendClock;
+    kept.FollowTransport = settings.FollowTransport;
+    kept.Link = settings.Link;
+    if constexpr (CarriesMidiIn<TOptions>) {
+        kept.MidiInput = settings.MidiInput;
+        kept.FollowClock = settings.FollowClock;
+    }
+    return kept;
+}
+
 } // namespace
 
 TMachine::TMachine(std::unique_ptr<TMidiPort> port)
@@ -42,10 +63,22 @@ TSettingsReadResult TMachine::ReadSettingsFile(int32_t screenHeight, std::string
     Settings = DefaultSettings(DocumentHome, screenHeight);
     const TSettingsReadResult read = ReadSettings(Settings, SettingsPath, DocumentHome);
     SettingsRead = read.SettingsRead;
-    Session.TakeSettings(Settings.Range, Settings.TonePreview, Settings.Copyright);
-    UseSyncOptions(Session, RunSync, {Settings.SendClock, Settings.FollowTransport, Settings.Link});
-    Session.SetLinkStartStop(Settings.LinkStartStop);
+    UseSessionSettings();
     return read;
+}
+
+// The session's part of the settings, with the run's options over them.
+void TMachine::UseSessionSettings() {
+    Session.TakeSettings(Settings.Range, Settings.TonePreview, Settings.Copyright);
+    UseSyncOptions(Session, RunSync, KeptSyncOptions<TSyncOptions>(Settings));
+    if constexpr (!CarriesMidiIn<TSyncOptions>) {
+        Session.SetMidiInput(Settings.MidiInput);
+        if (!RunSync.Link) // Link named for the run wins over following the clock
+            Session.SetFollowClock(Settings.FollowClock);
+    }
+    Session.SetLinkStartStop(Settings.LinkStartStop);
+    Session.SetKeyboardChannel(Settings.KeyboardChannel);
+    MidiControlProblems = Session.LoadMidiControl(MidiControlFileName(SettingsPath));
 }
 
 std::string TMachine::SongArgument() const {
