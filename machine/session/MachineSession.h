@@ -63,6 +63,8 @@ public:
     const TPlayback& Playback() const { return *playback_; }
     TMidiSupport& Support() { return *support_; }
     const TMidiSupport& Support() const { return *support_; }
+    // Where the MIDI input delivers; tests that hand in messages by hand deliver here.
+    TMidiInputSink& InputSink() { return inputSink_; }
 
     bool Playing() const { return playback_->Playing(); }
     TPlayMode PlayMode() const { return state_.PlayMode.load(); }
