@@ -154,6 +154,32 @@ inline constexpr TLanguageEntry GermanTexts[] = {
     {503, "Start/Stop synchronisieren"},
     {504, "Link: %1 Teilnehmer"},
     {505, "Link: 1 Teilnehmer"},
+    {506, "MIDI-Clock folgen"},
+    {507, "MIDI-Steuerung..."},
+    {508, "Lernen"},
+    {509, "Transponieren per Tastatur"},
+    {520, "MIDI-Eingang"},
+    {521, "keiner"},
+    {522, "Aus"},
+    {523, "Kanal %1"},
+    {524, "MIDI-Steuerung"},
+    {525, "Song abspielen"},
+    {526, "Pattern abspielen"},
+    {527, "Stopp"},
+    {528, "Nächstes Pattern"},
+    {529, "Voriges Pattern"},
+    {530, "Stumm"},
+    {531, "Tempo"},
+    {532, "Lautstärke"},
+    {533, "Transponierung"},
+    {534, "Note %1, Kanal %2"},
+    {535, "Controller %1, Kanal %2"},
+    {536, "Löschen"},
+    {537, "Warte auf MIDI…"},
+    {538, "Lernen: %1"},
+    {539, "Löschen: %1"},
+    {540, "Aktion"},
+    {541, "MIDI-Nachricht"},
 };
 
 // The same numbers in English.
@@ -285,6 +311,32 @@ inline constexpr TLanguageEntry EnglishTexts[] = {
     {503, "Sync start/stop"},
     {504, "Link: %1 Peers"},
     {505, "Link: 1 Peer"},
+    {506, "Follow MIDI clock"},
+    {507, "MIDI control..."},
+    {508, "Learn"},
+    {509, "Transpose from keyboard"},
+    {520, "MIDI input"},
+    {521, "none"},
+    {522, "Off"},
+    {523, "Channel %1"},
+    {524, "MIDI control"},
+    {525, "Play song"},
+    {526, "Play pattern"},
+    {527, "Stop"},
+    {528, "Next pattern"},
+    {529, "Previous pattern"},
+    {530, "Mute"},
+    {531, "Tempo"},
+    {532, "Volume"},
+    {533, "Transposition"},
+    {534, "Note %1, channel %2"},
+    {535, "Controller %1, channel %2"},
+    {536, "Clear"},
+    {537, "Waiting for MIDI…"},
+    {538, "Learn: %1"},
+    {539, "Clear: %1"},
+    {540, "Operation"},
+    {541, "MIDI message"},
 };
 
 // The messages for the user (TMessageKind, in its order), apart from the captions above: a
@@ -510,6 +562,25 @@ inline constexpr int LinkStartStopText = 503;
 // The main window's Link label: the other peers of the session (%1), and one peer.
 inline constexpr int LinkPeersText = 504;
 inline constexpr int LinkOnePeerText = 505;
+// MIDI in: the Options items, the main window's input list and the MIDI control window.
+inline constexpr int FollowClockText = 506;
+inline constexpr int MidiControlItemText = 507;
+inline constexpr int LearnText = 508;
+inline constexpr int KeyboardTransposeText = 509;
+inline constexpr int MidiInputLabelText = 520;
+inline constexpr int NoMidiInputText = 521;
+inline constexpr int KeyboardOffText = 522;
+inline constexpr int KeyboardChannelText = 523; // %1 the channel
+inline constexpr int MidiControlTitleText = 524;
+inline constexpr int FirstMidiControlOperationText = 525; // one per operation, in their order
+inline constexpr int NoteAssignmentText = 534;            // %1 the key, %2 the channel
+inline constexpr int ControllerAssignmentText = 535;      // %1 the controller, %2 the channel
+inline constexpr int ClearAssignmentText = 536;
+inline constexpr int LearningText = 537;
+inline constexpr int LearnButtonNameText = 538; // accessible names: %1 the operation
+inline constexpr int ClearButtonNameText = 539;
+inline constexpr int OperationHeaderText = 540;
+inline constexpr int MessageHeaderText = 541;
 
 using TLanguageTable = std::span<const TLanguageEntry>;
 

@@ -23,6 +23,8 @@ TSyncOptions KeptSyncOptions(const TSettings& settings) {
     kept.SendClock = settings.SendClock;
     kept.FollowTransport = settings.FollowTransport;
     kept.Link = settings.Link;
+    kept.MidiInput = settings.MidiInput;
+    kept.FollowClock = settings.FollowClock;
     return kept;
 }
 
@@ -51,10 +53,17 @@ TSettingsReadResult TMachine::ReadSettingsFile(int32_t screenHeight, std::string
     Settings = DefaultSettings(DocumentHome, screenHeight);
     const TSettingsReadResult read = ReadSettings(Settings, SettingsPath, DocumentHome);
     SettingsRead = read.SettingsRead;
+    UseSessionSettings();
+    return read;
+}
+
+// The session's part of the settings, with the run's options over them.
+void TMachine::UseSessionSettings() {
     Session.TakeSettings(Settings.Range, Settings.TonePreview, Settings.Copyright);
     UseSyncOptions(Session, RunSync, KeptSyncOptions(Settings));
     Session.SetLinkStartStop(Settings.LinkStartStop);
-    return read;
+    Session.SetKeyboardChannel(Settings.KeyboardChannel);
+    MidiControlProblems = Session.LoadMidiControl(MidiControlFileName(SettingsPath));
 }
 
 std::string TMachine::SongArgument() const {

@@ -24,12 +24,16 @@ struct TMachine {
     // The language chosen for this run (on the command line, or later in the menu); when none,
     // the settings' language.
     std::optional<TLanguage> RunLanguage;
-    // "--clock" and "--follow-transport": on for this run whatever the settings keep.
+    // "--clock", "--follow-transport", "--link", "--midi-in", "--follow-clock": for this run,
+    // whatever the settings keep.
     TSyncOptions RunSync;
     // The settings file and what it holds; the path is chosen at start unless set before.
     std::string SettingsPath;
     TSettings Settings;
     bool SettingsRead = false;
+    // The lines of the MIDI control file that the start skipped (and a file that could not be
+    // read): the windows show them once after start, a serving machine on standard error.
+    std::vector<TUserMessage> MidiControlProblems;
     // The folder that holds the default song folder PKSongs: the program folder, or for an
     // installed program <music>/Plinkora (chosen with the settings path).
     std::string DocumentHome;
@@ -42,12 +46,16 @@ struct TMachine {
     static constexpr int32_t FallbackScreenHeight = 768;
     // Chooses the document home and, unless set before, the settings file (making its folder;
     // `folderProblem` says why that failed), reads the settings over the defaults and hands the
-    // session its part of them (the synchronisation with the run's options). The caller writes a
-    // fresh file when the result asks for it.
+    // session its part of them (the synchronisation and the MIDI input with the run's options,
+    // the MIDI control file beside the settings). The caller writes a fresh file when the
+    // result asks for it.
     TSettingsReadResult ReadSettingsFile(int32_t screenHeight, std::string& folderProblem);
     // The song named on the command line: arguments 1..n joined with single spaces, so that a
     // path with spaces survives being split.
     std::string SongArgument() const;
     // The command line's language, else the one the settings keep; made the current one.
     TLanguage UseLanguageOfRun() const;
+
+private:
+    void UseSessionSettings();
 };

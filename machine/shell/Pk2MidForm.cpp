@@ -101,6 +101,7 @@ TForm1::TForm1(TMachine& machine, TCommandChannel& channel, QWidget* parent)
     CreatePatchMenu();
     CreateDialogs();
     FillDeviceList();
+    FillMidiInputList();
 
     VersionText = QString::fromStdString(VersionNumberText());
     setWindowTitle("Plinkora v" + VersionText);
@@ -109,6 +110,7 @@ TForm1::TForm1(TMachine& machine, TCommandChannel& channel, QWidget* parent)
     ShowOutput();
     ShowHistory();
     ReadMachineSettings();
+    ShowMidiIn();
 }
 
 // Reads the settings file (writing a complete one when it was missing or damaged) and shows
@@ -199,7 +201,7 @@ void TForm1::CreateControls() {
     auto* strip = new QWidget(this);
     strip->setObjectName("Panel1");
     setCentralWidget(strip);
-    setFixedSize(398, 129);
+    setFixedSize(MainWindowWidth, MainWindowHeight);
     QFont small = font();
     small.setPointSize(8);
     setFont(small);
@@ -262,6 +264,15 @@ void TForm1::CreateControls() {
     SpinEdit4 = Place(new QSpinBox(strip), "SpinEdit4", 304, 78, 50, 22);
     SpinEdit4->setRange(-1, 128);
 
+    QLabel* inputLabel = Caption(strip, "Label10", "MIDI input", 2, 106, 80, MidiInputLabelText);
+    auto* inputBox = new TDeviceBox(strip);
+    inputBox->Opening = [this] {
+        session_.RefreshDevices(); // a JACK server came or went
+        FillMidiInputList();
+    };
+    MidiInputBox = Place(inputBox, "MidiInputBox", 84, 104, 210, 22);
+    inputLabel->setBuddy(MidiInputBox);
+
     connect(Button6, &QPushButton::clicked, this, &TForm1::Button6Click);
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
@@ -277,6 +288,7 @@ void TForm1::CreateControls() {
             ScrollBar2Scroll();
     });
     connect(ComboBox1, &QComboBox::currentIndexChanged, this, &TForm1::ComboBox1Change);
+    connect(MidiInputBox, &QComboBox::currentIndexChanged, this, &TForm1::MidiInputBoxChange);
     connect(SpinEdit1, &QSpinBox::valueChanged, this, &TForm1::SpinEdit1Change);
     connect(SpinEdit4, &QSpinBox::valueChanged, this, &TForm1::SpinEdit4Change);
     connect(SpinEdit2, &QSpinBox::valueChanged, this, &TForm1::SpinEdit2Change);
@@ -336,6 +348,7 @@ void TForm1::CreateMenus() {
     Link1->setCheckable(true);
     LinkStartStop1 = Item(options, "LinkStartStop1", "Sync start/stop", LinkStartStopText);
     LinkStartStop1->setCheckable(true);
+    CreateMidiInItems(*options);
     CreateLanguageMenu(*SubMenu(options, "Language1", "Language", 108));
 
     Statistics1 = bar->addAction("Statistics");
@@ -366,6 +379,33 @@ void TForm1::CreateMenus() {
     connect(Contents1, &QAction::triggered, this, &TForm1::OpenUserGuide);
     connect(Undo1, &QAction::triggered, this, [this] { session_.Undo(); });
     connect(Redo1, &QAction::triggered, this, [this] { session_.Redo(); });
+}
+
+void TForm1::CreateMidiInItems(QMenu& options) {
+    FollowClock1 = Item(&options, "FollowClock1", "Follow MIDI clock", FollowClockText);
+    FollowClock1->setCheckable(true);
+    connect(FollowClock1, &QAction::triggered, this, &TForm1::FollowClock1Click);
+    MidiControl1 = Item(&options, "MidiControl1", "MIDI control...", MidiControlItemText);
+    connect(MidiControl1, &QAction::triggered, this, [this] {
+        if (OpenMidiControl)
+            OpenMidiControl();
+    });
+    CreateKeyboardMenu(
+        *SubMenu(&options, "KeyboardTranspose1", "Transpose from keyboard", KeyboardTransposeText));
+}
+
+// "Off", then one item per channel; the channel items are captioned by ShowMidiIn.
+void TForm1::CreateKeyboardMenu(QMenu& menu) {
+    auto* group = new QActionGroup(this);
+    for (int channel = 0; channel <= 16; ++channel) {
+        QAction* item = Item(&menu, qPrintable(QString("KeyboardChannel%1").arg(channel)), "Off",
+                             channel == 0 ? KeyboardOffText : 0);
+        item->setCheckable(true);
+        group->addAction(item);
+        connect(item, &QAction::triggered, this,
+                [this, channel] { KeyboardChannelClick(channel); });
+        KeyboardChannel1[channel] = item;
+    }
 }
 
 // Each language's name is written in that language, so either can be found in the other.

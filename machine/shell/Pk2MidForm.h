@@ -59,11 +59,13 @@ public:
     TWheelBar2003* ScrollBar2;
     QLabel* BpmValue;
     QLabel* MsValue;
-    // While Link is on, beside the tempo bar: the other peers of the session; a notice of the
-    // session (its tempo beyond the bar's range) marks it, its full text in the hint.
+    // The status beside the tempo bar. While Link is on: the other peers of the session; a notice
+    // of the session (its tempo beyond the bar's range) or of the MIDI input marks it, its full
+    // text in the hint. Otherwise the MIDI input's notice, when there is one.
     QLabel* LinkPeers;
     // Output.
     QComboBox* ComboBox1;      // devices: "Midi Mapper" first
+    QComboBox* MidiInputBox;   // "none", the ALSA input ports, "JACK" while a server runs
     QLineEdit* Edit1;          // patch name
     QToolButton* SpeedButton5; // "..." patch menu
     QSpinBox* SpinEdit1;       // patch, -1..128, wraps
@@ -95,8 +97,12 @@ public:
     QAction* FollowTransport1; // Options > "Follow JACK transport"
     QAction* Link1;            // Options > "Ableton Link"
     QAction* LinkStartStop1;   // Options > "Sync start/stop"
-    QAction* German1;          // Options > Language > "Deutsch"
-    QAction* English1;         // Options > Language > "English"
+    QAction* FollowClock1;     // Options > "Follow MIDI clock"
+    QAction* MidiControl1;     // Options > "MIDI control..."
+    // Options > "Transpose from keyboard": "Off", then channels 1 to 16.
+    QAction* KeyboardChannel1[17];
+    QAction* German1;  // Options > Language > "Deutsch"
+    QAction* English1; // Options > Language > "English"
     QAction* Statistics1;
     QAction* Skin1;
     QAction* Contents1;
@@ -128,8 +134,17 @@ public:
     void FollowTransport1Click();
     void Link1Click();
     void LinkStartStop1Click();
-    // The Link label in the current language; the start-up calls it when the language changes.
+    void FollowClock1Click();
+    void KeyboardChannelClick(int channel);
+    void MidiInputBoxChange();
+    // Options > MIDI control... (set by the start-up: it opens the MIDI control window).
+    std::function<void()> OpenMidiControl;
+    // The status beside the tempo bar in the current language; the start-up calls it when the
+    // language changes.
     void ShowLink();
+    // The MIDI input list, the keyboard channel items and the greyed tempo bar, in the current
+    // language; the start-up calls it when the language changes.
+    void ShowMidiIn();
     // Help > Contents: the user guide in the current language beside the program, or a message
     // saying why not.
     void OpenUserGuide();
@@ -206,6 +221,8 @@ private:
     void CreateControls();
     void CreateMenus();
     void CreateLanguageMenu(QMenu& menu);
+    void CreateMidiInItems(QMenu& options);
+    void CreateKeyboardMenu(QMenu& menu);
     void CreatePatchMenu();
     void CreateDialogs();
     QFileDialog& OpenDialog();
@@ -220,8 +237,9 @@ private:
     void ShowTempo();
     void ShowPlayState();
     void ShowSync();
-    // While Link is on, the tempo bar makes room for the Link label at its right.
-    void PlaceLinkLabel();
+    // While the status label shows, the tempo bar makes room for it at its right.
+    void PlaceStatusLabel(int labelWidth);
+    QString MidiInputNoticeText() const;
     static constexpr int TempoBarLeft = 146;
     static constexpr int TempoBarWidth = 250;
     static constexpr int TempoRowTop = 28;
@@ -231,6 +249,12 @@ private:
     void ChooseFolderFor(std::string& folder, const std::string& localizedTitle,
                          const char* englishTitle);
     void FillDeviceList();
+    void FillMidiInputList();
+    // The list's entries as the session has them: "none", the ALSA inputs, "JACK" while the
+    // output list holds it (a JACK server runs) or the input is JACK.
+    QStringList MidiInputEntries();
+    int MidiInputIndex() const;
+    int32_t alsaInputCount_ = 0;
     // The list again when the session's changed (a JACK server came or went).
     void ShowDeviceList();
     // The device's server went away: the title says so until a device opens, a notice once.

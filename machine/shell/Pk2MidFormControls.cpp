@@ -12,8 +12,11 @@ void SetQuietly(QSpinBox* box, int value) {
     box->setValue(value);
 }
 
-// Marks the Link label while the session has a notice.
+// Marks the status label while the session has a notice.
 constexpr char NoticeMark[] = "\u26A0 ";
+// The widest the MIDI input's notice may make the status label; a longer one is cut short, its
+// whole text in the hint.
+constexpr int NoticeWidth = 150;
 
 } // namespace
 
@@ -23,8 +26,10 @@ void TForm1::SessionChanged(TChanges changes) {
         ShowTempo();
     if (changes & chRange) // first: the transposition box's ceiling follows the range
         ShowRange();
-    if (changes & chDevice)
+    if (changes & chDevice) {
         ShowDeviceList();
+        FillMidiInputList(); // "JACK" comes and goes with the server
+    }
     if (changes & (chDevice | chPatch | chBank | chTransposition | chChannel))
         ShowOutput();
     if (changes & chDeviceGone)
@@ -33,8 +38,10 @@ void TForm1::SessionChanged(TChanges changes) {
         PreviewofTones1->setChecked(session_.PreviewWhilePlaying());
     if (changes & chTransport)
         ShowPlayState();
-    if (changes & chSync)
+    if (changes & chSync) {
         ShowSync();
+        ShowMidiIn();
+    }
     if (changes & chLink)
         ShowLink();
     if (changes & chHistory)
@@ -238,25 +245,36 @@ void TForm1::ShowSync() {
 }
 
 void TForm1::ShowLink() {
-    const bool on = session_.LinksOn();
-    const QString notice =
-        on ? QString::fromStdString(MessageText(session_.LinkNotice())) : QString();
-    LinkPeers->setText((notice.isEmpty() ? "" : NoticeMark) +
-                       LinkPeersCaption(session_.LinkPeers()));
-    LinkPeers->setToolTip(notice);
-    LinkPeers->setAccessibleDescription(notice);
-    LinkPeers->setStyleSheet(notice.isEmpty() ? QString() : "color: #b00000");
-    LinkPeers->setVisible(on);
-    PlaceLinkLabel();
+    const bool linkOn = session_.LinksOn();
+    const QString midiNotice = MidiInputNoticeText();
+    QStringList notices;
+    if (const QString link =
+            linkOn ? QString::fromStdString(MessageText(session_.LinkNotice())) : QString();
+        !link.isEmpty())
+        notices << link;
+    if (!midiNotice.isEmpty())
+        notices << midiNotice;
+    const QString mark = notices.isEmpty() ? QString() : QString(NoticeMark);
+    const QFontMetrics metrics = LinkPeers->fontMetrics();
+    int labelWidth = 0;
+    if (linkOn) {
+        // As wide as its widest text in this language (a marked two-digit count), so the bar
+        // does not move while peers come and go.
+        LinkPeers->setText(mark + LinkPeersCaption(session_.LinkPeers()));
+        labelWidth = metrics.horizontalAdvance(NoticeMark + LinkPeersCaption(88)) + 6;
+    } else if (!midiNotice.isEmpty()) {
+        const QString text = metrics.elidedText(mark + midiNotice, Qt::ElideRight, NoticeWidth);
+        LinkPeers->setText(text);
+        labelWidth = metrics.horizontalAdvance(text) + 6;
+    }
+    LinkPeers->setToolTip(notices.join('\n'));
+    LinkPeers->setAccessibleDescription(notices.join('\n'));
+    LinkPeers->setStyleSheet(notices.isEmpty() ? QString() : "color: #b00000");
+    LinkPeers->setVisible(labelWidth > 0);
+    PlaceStatusLabel(labelWidth);
 }
 
-// The label is as wide as its widest text in this language (a marked two-digit count), so the
-// bar does not move while peers come and go.
-void TForm1::PlaceLinkLabel() {
-    const int labelWidth =
-        session_.LinksOn()
-            ? LinkPeers->fontMetrics().horizontalAdvance(NoticeMark + LinkPeersCaption(88)) + 6
-            : 0;
+void TForm1::PlaceStatusLabel(int labelWidth) {
     const int barWidth = TempoBarWidth - labelWidth;
     ScrollBar2->setGeometry(TempoBarLeft, TempoRowTop + 1, barWidth, ScrollBar2->height());
     LinkPeers->setGeometry(TempoBarLeft + barWidth, TempoRowTop, labelWidth, 20);
@@ -265,6 +283,7 @@ void TForm1::PlaceLinkLabel() {
 void TForm1::Link1Click() {
     session_.SetLink(Link1->isChecked());
     machine_.Settings.Link = session_.LinksOn();
+    machine_.Settings.FollowClock = machine_.Settings.FollowClock && session_.FollowsClock();
     MakeIniFile();
 }
 

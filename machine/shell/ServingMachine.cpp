@@ -49,6 +49,10 @@ TServingMachine::TServingMachine(std::vector<std::string> arguments, std::string
         Report(FromLocal(folderProblem));
     const TLanguage language = Machine.UseLanguageOfRun();
     Machine.Session.UseTexts(LoadMessageTexts(LanguageTable(language)));
+    for (const TUserMessage& problem : Machine.MidiControlProblems) {
+        Report(QString::fromStdString(MessageText(problem)));
+        Machine.Session.DebugLog().Append(MessageText(problem));
+    }
     LoadSongArgument(Machine);
     TMachineSession& session = Machine.Session;
     Server.Channel.Connected = [&session] { return session.Connected(); };

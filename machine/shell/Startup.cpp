@@ -21,7 +21,8 @@ TMachineWindows::TMachineWindows(std::vector<std::string> arguments, std::string
       Form3(Machine.Session), Form2(Machine.Session, &Form1), Form4(Form1.VersionText, &Form1),
       Form5(Machine.Session), Form6(Machine.Session.DebugLog(), &Form1),
       Form8(Machine.Session.Tempo(), Machine.Session.Song().Steps),
-      Form9(Machine.Session.Song(), Machine.Session.Tempo(), &Form1) {
+      Form9(Machine.Session.Song(), Machine.Session.Tempo(), &Form1),
+      MidiControlForm(Machine.Session, &Form1) {
     windows_ = TWindowSet{&Form1, &Form3, &Form5, &Server};
     Connect();
     ConnectEditors();
@@ -81,6 +82,7 @@ void TMachineWindows::Connect() {
             Form9.updatestatistics();
     });
     connect(Form1.Info1, &QAction::triggered, &Form4, &TForm4::Toggle);
+    Form1.OpenMidiControl = [this] { MidiControlForm.Open(); };
     // The MIDI debugger.
     Form6.PlaceBeside(Form1);
     // Skins.
@@ -183,8 +185,8 @@ void TMachineWindows::ChooseLanguage(TLanguage language) {
 
 // The current language's texts, applied to every window created so far, in creation order.
 void TMachineWindows::LoadLanguageTexts() {
-    const TLanguageTexts texts =
-        LoadLanguage({&Server, &Form1, &Form3, &Form2, &Form4, &Form5, &Form6, &Form8, &Form9});
+    const TLanguageTexts texts = LoadLanguage({&Server, &Form1, &Form3, &Form2, &Form4, &Form5,
+                                               &Form6, &Form8, &Form9, &MidiControlForm});
     Machine.Session.UseTexts(texts);
     Form3.ShowTableTexts();
     Form1.SaveQuestion = QString::fromStdString(texts.SaveQuestion);
@@ -194,7 +196,8 @@ void TMachineWindows::LoadLanguageTexts() {
     Form1.CancelText = QString::fromStdString(TextByNumber(432));
     Form1.ShowHistory();
     Form1.NamePlayToggle();
-    Form1.ShowLink();
+    Form1.ShowMidiIn(); // also the status beside the tempo bar
+    MidiControlForm.ShowAssignments();
     Form1.OverwriteQuestion = QString::fromStdString(texts.OverwriteQuestion);
     ApplyMainWindowCaption(Form1, "Plinkora", Form1.VersionText.toStdString());
     Form1.ShowFolderCaptions();
@@ -222,6 +225,16 @@ void TMachineWindows::FinishStartUp() {
     Form1.Skin1Click(); // the saved skin was kept one below: "next" restores it
     SetHints({&Form1, &Form3, &Form5});
     SetAccessibleNames({&Form1, &Form3, &Form5, &Form6, &Form8});
+    ShowMidiControlProblems();
+}
+
+// The lines of the MIDI control file that were skipped, in one notice that waits for no answer.
+void TMachineWindows::ShowMidiControlProblems() {
+    QStringList problems;
+    for (const TUserMessage& problem : Machine.MidiControlProblems)
+        problems << QString::fromStdString(MessageText(problem));
+    if (!problems.isEmpty())
+        Form1.ShowNotice(problems.join('\n'), QMessageBox::Warning);
 }
 
 void TMachineWindows::MinimizeWindows() {

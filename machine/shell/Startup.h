@@ -4,6 +4,7 @@
 #include "FormPositions.h"
 #include "InfoForm.h"
 #include "Machine.h"
+#include "MidiControlForm.h"
 #include "MidiDebugger.h"
 #include "NewOptions.h"
 #include "Pk2MidForm.h"
@@ -49,6 +50,7 @@ public:
     TForm6 Form6; // MIDI debugger
     TForm8 Form8; // song properties
     TForm9 Form9; // statistics
+    TMidiControlForm MidiControlForm;
 
     const TWindowSet& Windows() const { return windows_; }
 
@@ -78,6 +80,7 @@ private:
     void AddKey(QWidget& window, const QKeySequence& sequence, const std::function<void()>& action);
     void EnterControlledMode();
     void FinishStartUp(); // the start-up form's steps
+    void ShowMidiControlProblems();
     TWindowSet windows_;
     int statisticsListener_ = 0;
 };

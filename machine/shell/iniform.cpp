@@ -26,6 +26,8 @@ constexpr char LinkOnText[] = "Ableton Link On";
 constexpr char LinkOffText[] = "Ableton Link Off";
 constexpr char LinkStartStopOnText[] = "Link Start Stop On";
 constexpr char LinkStartStopOffText[] = "Link Start Stop Off";
+constexpr char FollowClockOnText[] = "Follow MIDI Clock On";
+constexpr char FollowClockOffText[] = "Follow MIDI Clock Off";
 constexpr char LineEnd[] = "\r\n";
 constexpr int32_t UnreadLine = 15; // the step capacity is written only
 constexpr int32_t LanguageLine = 17;
@@ -33,6 +35,10 @@ constexpr int32_t ClockLine = 18;
 constexpr int32_t FollowTransportLine = 19;
 constexpr int32_t LinkLine = 20;
 constexpr int32_t LinkStartStopLine = 21;
+constexpr int32_t MidiInputLine = 22;
+constexpr int32_t FollowClockLine = 23;
+constexpr int32_t KeyboardChannelLine = 24;
+constexpr int32_t MaxKeyboardChannel = 16;
 
 bool EndsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() &&
@@ -63,6 +69,10 @@ std::string OneLine(std::string text) {
 
 bool IsSkinLine(int32_t value) {
     return value >= 0 && value < SkinCount;
+}
+
+bool IsKeyboardChannel(int32_t value) {
+    return value >= 0 && value <= MaxKeyboardChannel;
 }
 
 // Walks the lines in order; the first line that is missing or does not hold what its field
@@ -129,6 +139,14 @@ void TakeLaterLines(TSettings& settings, LineTaker& take) {
     take.Flag(FollowTransportLine, settings.FollowTransport, FollowTransportOnText);
     take.Flag(LinkLine, settings.Link, LinkOnText);
     take.FlagOnByDefault(LinkStartStopLine, settings.LinkStartStop, LinkStartStopOffText);
+    std::string text;
+    if (take.Text(MidiInputLine, text))
+        settings.MidiInput = ParseMidiInputWord(text).value_or(TMidiInputChoice{});
+    take.Flag(FollowClockLine, settings.FollowClock, FollowClockOnText);
+    if (take.Text(KeyboardChannelLine, text)) {
+        const std::optional<int32_t> channel = TryStrToInt(text);
+        settings.KeyboardChannel = channel && IsKeyboardChannel(*channel) ? *channel : 0;
+    }
 }
 
 bool TakeAll(TSettings& settings, LineTaker& take) {
@@ -232,6 +250,9 @@ std::vector<std::string> SettingsLines(const TSettings& settings) {
         settings.FollowTransport ? FollowTransportOnText : FollowTransportOffText,
         settings.Link ? LinkOnText : LinkOffText,
         settings.LinkStartStop ? LinkStartStopOnText : LinkStartStopOffText,
+        MidiInputWord(settings.MidiInput),
+        settings.FollowClock ? FollowClockOnText : FollowClockOffText,
+        std::to_string(settings.KeyboardChannel),
     };
 }
 
@@ -259,4 +280,12 @@ void MakeIni(const TSettings& settings, const std::string& path) {
 
 std::string FolderCaption(const std::string& label, const std::string& folder) {
     return label + "  ->  " + folder;
+}
+
+std::string MidiControlFileName(const std::string& settingsPath) {
+    constexpr std::string_view IniEnd = ".ini";
+    const std::string base = EndsWith(settingsPath, std::string(IniEnd))
+                                 ? settingsPath.substr(0, settingsPath.size() - IniEnd.size())
+                                 : settingsPath;
+    return base + "-midi-control.txt";
 }

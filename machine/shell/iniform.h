@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Language.h"
+#include "midi/MidiInput.h"
 
 #include <cstdint>
 #include <string>
@@ -18,9 +19,9 @@ constexpr uint8_t dpRight = 6; // track editor (and server window) right
 
 // Outer size of the main window when the settings are read.
 constexpr int32_t MainWindowWidth = 398;
-constexpr int32_t MainWindowHeight = 129;
+constexpr int32_t MainWindowHeight = 155;
 
-constexpr int32_t SettingsLineCount = 22;
+constexpr int32_t SettingsLineCount = 25;
 constexpr int32_t SkinCount = 23; // skins 0 (none) to 22
 
 // The window docking and the remembered positions, shared by the windows for the whole run.
@@ -56,6 +57,9 @@ struct TSettings {
     bool FollowTransport = false;         // line 19: Options > Follow JACK transport
     bool Link = false;                    // line 20: Options > Ableton Link
     bool LinkStartStop = true;            // line 21: Options > Sync start/stop
+    TMidiInputChoice MidiInput;           // line 22: the MIDI input list ("none", "jack", "N")
+    bool FollowClock = false;             // line 23: Options > Follow MIDI clock
+    int32_t KeyboardChannel = 0;          // line 24: Options > Transpose from keyboard, 0 = off
 
     bool operator==(const TSettings&) const = default;
 };
@@ -81,10 +85,11 @@ struct TSettingsReadResult {
 // Takes lines 0 to 14 and 16 in order into `settings`, which should hold the defaults. At the
 // first missing line, a number line that does not convert, or a value outside its field's
 // range (note range, docking places, skin 0 to 22), it stops: the values taken stay, both
-// folders return to the default folder and the range to 37. Lines 17 to 21 came later: a file
+// folders return to the default folder and the range to 37. Lines 17 to 24 came later: a file
 // that ends before one of them is read whole, the missing ones keep their defaults (an unknown
 // language reads as German; an option that is off by default is on only with its own "... On"
-// text, one that is on by default, start/stop sync, off only with its own "... Off" text).
+// text, one that is on by default, start/stop sync, off only with its own "... Off" text; an
+// input word or a keyboard channel that names none reads as the default).
 TSettingsReadResult TakeSettingsLines(TSettings& settings, const std::vector<std::string>& lines,
                                       const std::string& programFolder);
 
@@ -103,3 +108,7 @@ void MakeIni(const TSettings& settings, const std::string& path);
 
 // The caption of a folder entry of the Options menu: label, "  ->  ", folder.
 std::string FolderCaption(const std::string& label, const std::string& folder);
+
+// The MIDI control assignments file beside the settings file: a final ".ini" of `settingsPath`
+// replaced by "-midi-control.txt" (else that added).
+std::string MidiControlFileName(const std::string& settingsPath);

@@ -55,7 +55,10 @@ std::vector<std::string> CustomLines() {
             "MIDI Clock On",
             "Follow Transport On",
             "Ableton Link On",
-            "Link Start Stop Off"};
+            "Link Start Stop Off",
+            "3",
+            "Follow MIDI Clock On",
+            "10"};
 }
 
 struct Started {
@@ -80,11 +83,11 @@ TEST(Settings, DefaultsFollowTheScreenAndTheMainWindow) {
     EXPECT_EQ(s.MidiFolder, "/opt/plinkora/PKSongs");
     EXPECT_EQ(s.Range, 37);
     EXPECT_EQ(s.Layout.MainLeft, 100);
-    EXPECT_EQ(s.Layout.MainTop, (801 - 422) / 2);
+    EXPECT_EQ(s.Layout.MainTop, (801 - 448) / 2);
     EXPECT_EQ(s.Layout.PatternLeft, 100);
-    EXPECT_EQ(s.Layout.PatternTop, 189 + 129);
+    EXPECT_EQ(s.Layout.PatternTop, 176 + 155);
     EXPECT_EQ(s.Layout.TrackLeft, 100 + 398);
-    EXPECT_EQ(s.Layout.TrackTop, 189 + 129);
+    EXPECT_EQ(s.Layout.TrackTop, 176 + 155);
     EXPECT_TRUE(s.Layout.PatternDocked);
     EXPECT_EQ(s.Layout.PatternPlace, dpBelow);
     EXPECT_TRUE(s.Layout.TrackDocked);
@@ -93,7 +96,7 @@ TEST(Settings, DefaultsFollowTheScreenAndTheMainWindow) {
     EXPECT_FALSE(s.TonePreview);
     EXPECT_FALSE(s.Copyright.empty());
     // A screen lower than the windows: the half is taken toward zero.
-    EXPECT_EQ(DefaultSettings(Folder, 400).Layout.MainTop, -11);
+    EXPECT_EQ(DefaultSettings(Folder, 400).Layout.MainTop, -24);
     EXPECT_EQ(DefaultSettings(Folder, 800, 300, 100).Layout.TrackLeft, 400);
 }
 
@@ -141,7 +144,7 @@ TEST(Settings, FirstStartWritesACompleteFile) {
     EXPECT_EQ(lines[1], "/opt/plinkora/PKSongs");
     EXPECT_EQ(lines[2], "37");
     EXPECT_EQ(lines[3], "100");
-    EXPECT_EQ(lines[4], std::to_string((ScreenHeight - 422) / 2));
+    EXPECT_EQ(lines[4], std::to_string((ScreenHeight - 448) / 2));
     EXPECT_EQ(lines[9], "PatternFixed");
     EXPECT_EQ(lines[10], "4");
     EXPECT_EQ(lines[11], "SongFixed");
@@ -153,6 +156,9 @@ TEST(Settings, FirstStartWritesACompleteFile) {
     EXPECT_EQ(lines[19], "Follow Transport Off");
     EXPECT_EQ(lines[20], "Ableton Link Off");
     EXPECT_EQ(lines[21], "Link Start Stop On");
+    EXPECT_EQ(lines[22], "none");
+    EXPECT_EQ(lines[23], "Follow MIDI Clock Off");
+    EXPECT_EQ(lines[24], "0");
 
     // The second start finds everything.
     const Started again = StartWith(path);
@@ -187,6 +193,9 @@ TEST(Settings, EveryLineRoundTrips) {
     EXPECT_TRUE(s.FollowTransport);
     EXPECT_TRUE(s.Link);
     EXPECT_FALSE(s.LinkStartStop);
+    EXPECT_EQ(s.MidiInput, (TMidiInputChoice{TMidiInputChoice::TKind::Alsa, 3}));
+    EXPECT_TRUE(s.FollowClock);
+    EXPECT_EQ(s.KeyboardChannel, 10);
 
     // Written back after the next-skin step, the file is the same byte for byte.
     TSettings shown = s;
@@ -256,7 +265,7 @@ TEST(Settings, ALineOfSixteenIsStillShort) {
 // others off), and the next write completes them.
 TEST(Settings, AFileOfAnOlderVersionIsReadWholeAndItsMissingOptionsKeepTheirDefaults) {
     TempDir dir;
-    for (const size_t count : {17u, 18u, 19u, 20u, 21u}) {
+    for (const size_t count : {17u, 18u, 19u, 20u, 21u, 22u, 23u, 24u}) {
         SCOPED_TRACE(count);
         auto lines = CustomLines();
         lines.resize(count);
@@ -273,22 +282,47 @@ TEST(Settings, AFileOfAnOlderVersionIsReadWholeAndItsMissingOptionsKeepTheirDefa
         EXPECT_EQ(s.SendClock, count > 18);
         EXPECT_EQ(s.FollowTransport, count > 19);
         EXPECT_EQ(s.Link, count > 20);
-        EXPECT_TRUE(s.LinkStartStop);
+        EXPECT_EQ(s.LinkStartStop, count <= 21);
+        EXPECT_EQ(s.MidiInput.Kind,
+                  count > 22 ? TMidiInputChoice::TKind::Alsa : TMidiInputChoice::TKind::None);
+        EXPECT_EQ(s.FollowClock, count > 23);
+        EXPECT_EQ(s.KeyboardChannel, 0);
 
         MakeIni(s, path);
         const auto written = FileLines(path);
         ASSERT_EQ(written.size(), size_t(SettingsLineCount));
         EXPECT_EQ(written[0], lines[0]);
-        EXPECT_EQ(written[21], "Link Start Stop On");
+        EXPECT_EQ(written[21], count <= 21 ? "Link Start Stop On" : "Link Start Stop Off");
+        EXPECT_EQ(written[24], "0");
     }
     auto lines = CustomLines();
     lines[18] = "on";
     lines[21] = "off";
+    lines[23] = "Follow MIDI Clock";
     TSettings s = DefaultSettings(Folder, ScreenHeight);
     EXPECT_TRUE(ReadSettings(s, dir.Write("odd.ini", Join(lines, "\r\n")), Folder).SettingsRead);
     EXPECT_FALSE(s.SendClock) << "only its own text turns an option on";
     EXPECT_TRUE(s.FollowTransport);
     EXPECT_TRUE(s.LinkStartStop) << "only its own text turns an option off that is on by default";
+    EXPECT_FALSE(s.FollowClock);
+    EXPECT_EQ(s.MidiInput.Device, 3);
+
+    // An input or keyboard channel that names none reads as the default; the rest still counts.
+    for (const auto& [input, channel] : {std::pair{"midi", "17"}, {"-2", "ten"}, {"", "-1"}}) {
+        lines[22] = input;
+        lines[24] = channel;
+        s = DefaultSettings(Folder, ScreenHeight);
+        EXPECT_TRUE(
+            ReadSettings(s, dir.Write("bad.ini", Join(lines, "\r\n")), Folder).SettingsRead);
+        EXPECT_EQ(s.MidiInput, TMidiInputChoice{}) << input;
+        EXPECT_EQ(s.KeyboardChannel, 0) << channel;
+        EXPECT_EQ(s.Range, 49);
+    }
+    lines[22] = " Jack ";
+    lines[24] = "16";
+    EXPECT_TRUE(ReadSettings(s, dir.Write("jack.ini", Join(lines, "\r\n")), Folder).SettingsRead);
+    EXPECT_EQ(s.MidiInput.Kind, TMidiInputChoice::TKind::Jack);
+    EXPECT_EQ(s.KeyboardChannel, 16);
 }
 
 TEST(Settings, ADamagedLineStopsTheReading) {
@@ -341,6 +375,14 @@ TEST(Settings, AWriteThatFailsThrowsTheFileError) {
     const TSettings s = DefaultSettings(Folder, ScreenHeight);
     EXPECT_THROW(MakeIni(s, dir.File("missing/Plinkora.ini")), FileError);
     EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
+}
+
+TEST(Settings, TheMidiControlFileLiesBesideTheSettings) {
+    EXPECT_EQ(MidiControlFileName("/home/ann/.config/plinkora/PK2.ini"),
+              "/home/ann/.config/plinkora/PK2-midi-control.txt");
+    EXPECT_EQ(MidiControlFileName("/opt/p/Plinkora"), "/opt/p/Plinkora-midi-control.txt");
+    EXPECT_EQ(MidiControlFileName("/opt/p.ini/Plinkora.ini.bak"),
+              "/opt/p.ini/Plinkora.ini.bak-midi-control.txt");
 }
 
 TEST(Settings, FolderCaption) {

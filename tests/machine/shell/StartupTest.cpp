@@ -9,12 +9,22 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sstream>
 
 namespace {
 
 QAction* MenuItem(QWidget& window, const char* name) {
     return window.findChild<QAction*>(name);
+}
+
+std::vector<std::string> SettingsFileLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::istringstream in(TempDir::Read(path));
+    for (std::string line; std::getline(in, line, '\n');)
+        lines.push_back(line.substr(0, line.find('\r')));
+    return lines;
 }
 
 } // namespace
@@ -264,9 +274,9 @@ TEST(StartUp, EveryLayoutKeepsTheWindowsOnTheScreen) {
 TEST(StartUp, EveryControlHasANameAScreenReaderCanSay) {
     TempDir dir;
     TMachineWindows windows({"Plinkora"}, dir.File("Plinkora.ini"));
-    const std::vector<QWidget*> all = {&windows.Server, &windows.Form1, &windows.Form3,
-                                       &windows.Form2,  &windows.Form4, &windows.Form5,
-                                       &windows.Form6,  &windows.Form8, &windows.Form9};
+    const std::vector<QWidget*> all = {
+        &windows.Server, &windows.Form1, &windows.Form3, &windows.Form2, &windows.Form4,
+        &windows.Form5,  &windows.Form6, &windows.Form8, &windows.Form9, &windows.MidiControlForm};
     for (const TLanguage language : {TLanguage::English, TLanguage::German}) {
         windows.Form1.ChooseLanguage(language);
         QStringList unnamed;
@@ -274,4 +284,134 @@ TEST(StartUp, EveryControlHasANameAScreenReaderCanSay) {
             unnamed << AccessibleNames::ControlsWithoutName(*window);
         EXPECT_TRUE(unnamed.isEmpty()) << unnamed.join("\n").toStdString();
     }
+}
+
+// Options > Follow MIDI clock greys the tempo bar, Transpose from keyboard takes one channel, the
+// input list chooses the input; the choices are kept. An input that cannot be opened is told
+// beside the tempo bar.
+TEST(StartUp, TheMidiInOptionsSetTheSessionAndAreKept) {
+    TempDir dir;
+    const std::string settings = dir.File("Plinkora.ini");
+    {
+        TMachineWindows windows({"Plinkora", "--language", "en"}, settings);
+        TForm1& form = windows.Form1;
+        const TMachineSession& session = windows.Machine.Session;
+        EXPECT_EQ(form.FollowClock1->text(), "Follow MIDI clock");
+        EXPECT_EQ(form.MidiControl1->text(), "MIDI control...");
+        EXPECT_EQ(MenuItem(form, "KeyboardTranspose1")->text(), "Transpose from keyboard");
+        EXPECT_EQ(form.KeyboardChannel1[0]->text(), "Off");
+        EXPECT_EQ(form.KeyboardChannel1[16]->text(), "Channel 16");
+        EXPECT_TRUE(form.KeyboardChannel1[0]->isChecked());
+        ASSERT_GE(form.MidiInputBox->count(), 1);
+        EXPECT_EQ(form.MidiInputBox->itemText(0), "none");
+        EXPECT_EQ(form.MidiInputBox->currentIndex(), 0);
+
+        form.FollowClock1->trigger();
+        EXPECT_TRUE(session.FollowsClock());
+        EXPECT_FALSE(form.ScrollBar2->isEnabled()) << "the leader's pulses set the tempo";
+        form.KeyboardChannel1[5]->trigger();
+        EXPECT_EQ(session.KeyboardChannel(), 5);
+        form.KeyboardChannel1[7]->trigger();
+        EXPECT_EQ(session.KeyboardChannel(), 7);
+        EXPECT_FALSE(form.KeyboardChannel1[5]->isChecked());
+        const auto lines = SettingsFileLines(settings);
+        ASSERT_EQ(lines.size(), size_t(SettingsLineCount));
+        EXPECT_EQ(lines[22], "none");
+        EXPECT_EQ(lines[23], "Follow MIDI Clock On");
+        EXPECT_EQ(lines[24], "7");
+        EXPECT_FALSE(session.Song().SongModified);
+    }
+    TMachineWindows next({"Plinkora"}, settings);
+    TForm1& form = next.Form1;
+    TMachineSession& session = next.Machine.Session;
+    EXPECT_TRUE(session.FollowsClock()) << "kept in the settings";
+    EXPECT_TRUE(form.FollowClock1->isChecked());
+    EXPECT_FALSE(form.ScrollBar2->isEnabled());
+    EXPECT_EQ(session.KeyboardChannel(), 7);
+    EXPECT_TRUE(form.KeyboardChannel1[7]->isChecked());
+    EXPECT_EQ(form.KeyboardChannel1[7]->text(), "Kanal 7");
+    EXPECT_EQ(form.FollowClock1->text(), "MIDI-Clock folgen");
+    EXPECT_EQ(form.MidiInputBox->itemText(0), "keiner");
+    form.FollowClock1->trigger();
+    EXPECT_TRUE(form.ScrollBar2->isEnabled());
+    EXPECT_FALSE(form.LinkPeers->isVisibleTo(&form));
+
+    // The test's port has no inputs: JACK cannot be opened and the notice says so.
+    session.SetMidiInput({TMidiInputChoice::TKind::Jack, 0});
+    ASSERT_FALSE(session.MidiInputNotice().Empty());
+    EXPECT_EQ(form.MidiInputBox->currentText(), "JACK");
+    EXPECT_TRUE(form.LinkPeers->isVisibleTo(&form));
+    EXPECT_EQ(form.LinkPeers->toolTip().toStdString(), MessageText(session.MidiInputNotice()));
+    EXPECT_LE(form.ScrollBar2->geometry().right(), form.LinkPeers->geometry().left());
+    EXPECT_LE(form.LinkPeers->geometry().right(), form.width());
+    form.MidiInputBox->setCurrentIndex(0);
+    EXPECT_EQ(session.MidiInput(), TMidiInputChoice{});
+    EXPECT_FALSE(form.LinkPeers->isVisibleTo(&form)) << "a good open clears the notice";
+    EXPECT_EQ(SettingsFileLines(next.Machine.SettingsPath)[22], "none");
+}
+
+// The MIDI control window shows the file beside the settings (its bad lines told once at start),
+// learns the next message received into the row waiting, clears, and speaks both languages.
+TEST(StartUp, TheMidiControlWindowLearnsAndClearsAssignments) {
+    TempDir dir;
+    const std::string controlFile =
+        dir.Write("PK1-midi-control.txt", "stop = note 10 36\nnot an assignment\n");
+    TMachineWindows windows({"Plinkora", "--language", "en"}, dir.File("PK1.ini"));
+    TMachineSession& session = windows.Machine.Session;
+    ASSERT_NE(windows.Form1.NoticeBox(), nullptr) << "the skipped line is told";
+    EXPECT_FALSE(windows.Form1.NoticeBox()->isModal());
+    EXPECT_TRUE(windows.Form1.NoticeBox()->text().contains("not an assignment"));
+
+    TMidiControlForm& control = windows.MidiControlForm;
+    windows.Form1.MidiControl1->trigger();
+    EXPECT_TRUE(control.isVisible());
+    EXPECT_FALSE(control.isModal());
+    EXPECT_EQ(control.windowTitle(), "MIDI control");
+    const auto& stop = control.Rows[int(TMidiControlOperation::Stop)];
+    const auto& play = control.Rows[int(TMidiControlOperation::PlaySong)];
+    const auto& tempo = control.Rows[int(TMidiControlOperation::Tempo)];
+    EXPECT_EQ(stop.Name->text(), "Stop");
+    EXPECT_EQ(stop.Assignment->text(), "Note 36, channel 10");
+    EXPECT_EQ(play.Assignment->text(), QString::fromUtf8("\u2014"));
+    EXPECT_EQ(play.Learn->text(), "Learn");
+    EXPECT_EQ(play.Learn->accessibleName(), "Learn: Play song");
+    EXPECT_FALSE(play.Clear->isEnabled());
+
+    // A second click, or Escape, stops waiting.
+    tempo.Learn->click();
+    EXPECT_EQ(session.Learning(), TMidiControlOperation::Tempo);
+    EXPECT_TRUE(tempo.Learn->isChecked());
+    EXPECT_EQ(tempo.Assignment->text(), QString::fromUtf8("Waiting for MIDI\u2026"));
+    tempo.Learn->click();
+    EXPECT_FALSE(session.Learning());
+    EXPECT_FALSE(tempo.Learn->isChecked());
+    tempo.Learn->click();
+    QTest::keyClick(&control, Qt::Key_Escape);
+    EXPECT_FALSE(session.Learning());
+    EXPECT_TRUE(control.isVisible()) << "Escape only stopped the waiting";
+
+    play.Learn->click();
+    session.InputSink().Deliver(0, TMidiMessage{0x90, 60, 100, 3}); // note-on, channel 1
+    session.TakeInMidiInput();
+    EXPECT_EQ(play.Assignment->text(), "Note 60, channel 1");
+    EXPECT_FALSE(play.Learn->isChecked());
+    EXPECT_NE(TempDir::Read(controlFile).find("note 1 60"), std::string::npos);
+    stop.Clear->click();
+    EXPECT_EQ(stop.Assignment->text(), QString::fromUtf8("\u2014"));
+    EXPECT_EQ(TempDir::Read(controlFile).find("note 10 36"), std::string::npos);
+
+    windows.Form1.ChooseLanguage(TLanguage::German);
+    EXPECT_EQ(control.windowTitle(), "MIDI-Steuerung");
+    EXPECT_EQ(play.Name->text(), "Song abspielen");
+    EXPECT_EQ(play.Assignment->text(), "Note 60, Kanal 1");
+    EXPECT_EQ(play.Learn->text(), "Lernen");
+    EXPECT_EQ(play.Clear->accessibleName(), QString::fromUtf8("Löschen: Song abspielen"));
+
+    // The file cannot be written (a folder stands in its place): the error is told.
+    std::filesystem::remove(controlFile);
+    std::filesystem::create_directories(controlFile + "/taken");
+    QStringList errors;
+    control.ShowError = [&errors](const QString& text) { errors << text; };
+    play.Clear->click();
+    EXPECT_EQ(errors.size(), 1);
 }

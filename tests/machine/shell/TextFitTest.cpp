@@ -80,7 +80,8 @@ TEST(Windows, EveryTextFitsItsControlInBothLanguages) {
         TMachineWindows windows({"Plinkora", "--language", language}, dir.File("Plinkora.ini"));
         for (QWidget* window : std::initializer_list<QWidget*>{
                  &windows.Form1, &windows.Form3, &windows.Form5, &windows.Form2, &windows.Form4,
-                 &windows.Form6, &windows.Form8, &windows.Form9, &windows.Server})
+                 &windows.Form6, &windows.Form8, &windows.Form9, &windows.Server,
+                 &windows.MidiControlForm})
             EXPECT_EQ(CutTexts(*window).join("; ").toStdString(), "")
                 << language << ", " << window->objectName().toStdString();
     }
