@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
@@ -277,10 +278,18 @@ private:
 // arrive together). Send from one thread, in frame order; a message is queued lock-free for the
 // process callback, which writes it into the cycle that holds its frame. A message whose frame
 // has passed goes out at the start of the next cycle and counts as late (Late()); a test whose
-// timing matters checks that none was.
+// timing matters checks that none was. Sent() tells where each message went and JACK's time of
+// that frame.
 class Sender {
 public:
     static constexpr size_t MaxBytes = 16;
+
+    // A message as written: its absolute frame and JACK's time of that frame (the cycle's start
+    // from jack_get_cycle_times plus the offset at the cycle's rate; ns of CLOCK_MONOTONIC_RAW).
+    struct Written {
+        uint64_t Frame = 0;
+        int64_t RawNs = 0;
+    };
 
     explicit Sender(const std::string& name = "sender") {
         jack_status_t status{};
@@ -332,6 +341,10 @@ public:
         return Recorder::WaitFor([&] { return jack_ringbuffer_read_space(ring_) == 0; }, seconds);
     }
     uint64_t Late() const { return late_.load(std::memory_order_acquire); }
+    std::vector<Written> Sent() const {
+        const size_t count = sentCount_.load(std::memory_order_acquire);
+        return std::vector<Written>(sent_.begin(), sent_.begin() + count);
+    }
 
 private:
     static constexpr size_t Capacity = 4096;
@@ -346,6 +359,11 @@ private:
         void* buffer = jack_port_get_buffer(sender.port_, frames);
         jack_midi_clear_buffer(buffer);
         const uint64_t start = jack_last_frame_time(sender.client_);
+        jack_nframes_t cycleFrame = 0;
+        jack_time_t cycleUs = 0, nextUs = 0;
+        float periodUs = 0;
+        jack_get_cycle_times(sender.client_, &cycleFrame, &cycleUs, &nextUs, &periodUs);
+        const double nsPerFrame = static_cast<double>(nextUs - cycleUs) * 1000.0 / frames;
         jack_nframes_t last = 0;
         Queued queued;
         while (jack_ringbuffer_peek(sender.ring_, reinterpret_cast<char*>(&queued),
@@ -358,6 +376,12 @@ private:
                 break; // the cycle's buffer is full: the rest in the next cycle
             if (late)
                 sender.late_.fetch_add(1, std::memory_order_release);
+            const size_t at = sender.sentCount_.load(std::memory_order_relaxed);
+            if (at < Capacity) {
+                sender.sent_[at] = {start + offset, static_cast<int64_t>(cycleUs) * 1000 +
+                                                        std::llround(offset * nsPerFrame)};
+                sender.sentCount_.store(at + 1, std::memory_order_release);
+            }
             last = offset;
             jack_ringbuffer_read_advance(sender.ring_, sizeof queued);
         }
@@ -368,6 +392,8 @@ private:
     jack_port_t* port_ = nullptr;
     jack_ringbuffer_t* ring_ = nullptr;
     std::atomic<uint64_t> late_{0};
+    std::vector<Written> sent_ = std::vector<Written>(Capacity);
+    std::atomic<size_t> sentCount_{0};
 };
 
 // Whether an interval between frames a and b lies within two periods of an xrun.
