@@ -296,7 +296,7 @@ public:
         client_ = jack_client_open(name.c_str(), JackNoStartServer, &status);
         if (!client_)
             return;
-        ring_ = jack_ringbuffer_create(Capacity * sizeof(Queued));
+        ring_ = jack_ringbuffer_create(Capacity * sizeof(Queued) + 1); // holds Capacity whole
         port_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
         jack_set_process_callback(client_, &Sender::Process, this);
         jack_activate(client_);
@@ -326,19 +326,26 @@ public:
 
     // Queues `bytes` (1..MaxBytes) for absolute frame `frame`; false when they do not fit.
     bool Send(uint64_t frame, std::initializer_list<uint8_t> bytes) {
+        const uint64_t written = written_.load(std::memory_order_relaxed);
         if (bytes.size() == 0 || bytes.size() > MaxBytes ||
-            jack_ringbuffer_write_space(ring_) < sizeof(Queued))
+            written - consumed_.load(std::memory_order_acquire) >= Capacity)
             return false;
         Queued queued;
         queued.Frame = frame;
         queued.Length = static_cast<uint8_t>(bytes.size());
         std::copy(bytes.begin(), bytes.end(), queued.Bytes);
         jack_ringbuffer_write(ring_, reinterpret_cast<const char*>(&queued), sizeof queued);
+        written_.store(written + 1, std::memory_order_release);
         return true;
     }
     // Waits (at most `seconds`) until every queued message went out.
     bool Drain(double seconds = 10) const {
-        return Recorder::WaitFor([&] { return jack_ringbuffer_read_space(ring_) == 0; }, seconds);
+        return Recorder::WaitFor(
+            [&] {
+                return consumed_.load(std::memory_order_acquire) ==
+                       written_.load(std::memory_order_relaxed);
+            },
+            seconds);
     }
     uint64_t Late() const { return late_.load(std::memory_order_acquire); }
     std::vector<Written> Sent() const {
@@ -365,10 +372,14 @@ private:
         jack_get_cycle_times(sender.client_, &cycleFrame, &cycleUs, &nextUs, &periodUs);
         const double nsPerFrame = static_cast<double>(nextUs - cycleUs) * 1000.0 / frames;
         jack_nframes_t last = 0;
+        // The counters order the ring for the sanitizer, which does not see libjack's barriers.
+        const uint64_t written = sender.written_.load(std::memory_order_acquire);
+        uint64_t consumed = sender.consumed_.load(std::memory_order_relaxed);
         Queued queued;
-        while (jack_ringbuffer_peek(sender.ring_, reinterpret_cast<char*>(&queued),
-                                    sizeof queued) == sizeof queued &&
-               queued.Frame < start + frames) {
+        for (; consumed != written; ++consumed) {
+            jack_ringbuffer_peek(sender.ring_, reinterpret_cast<char*>(&queued), sizeof queued);
+            if (queued.Frame >= start + frames)
+                break; // due in a later cycle
             const bool late = queued.Frame < start;
             const auto onTime = static_cast<jack_nframes_t>(late ? 0 : queued.Frame - start);
             const jack_nframes_t offset = std::max(onTime, last); // events go in time order
@@ -385,13 +396,14 @@ private:
             last = offset;
             jack_ringbuffer_read_advance(sender.ring_, sizeof queued);
         }
+        sender.consumed_.store(consumed, std::memory_order_release);
         return 0;
     }
 
     jack_client_t* client_ = nullptr;
     jack_port_t* port_ = nullptr;
     jack_ringbuffer_t* ring_ = nullptr;
-    std::atomic<uint64_t> late_{0};
+    std::atomic<uint64_t> written_{0}, consumed_{0}, late_{0};
     std::vector<Written> sent_ = std::vector<Written>(Capacity);
     std::atomic<size_t> sentCount_{0};
 };
