@@ -4,14 +4,18 @@
 // timing benchmark. The server runs the dummy driver (48 kHz, 256 frames) under a name of its
 // own, exported in JACK_DEFAULT_SERVER for this process and the programs it starts.
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
+#include <initializer_list>
 #include <jack/jack.h>
 #include <jack/midiport.h>
+#include <jack/ringbuffer.h>
 #include <jack/transport.h>
 #include <memory>
 #include <string>
@@ -258,6 +262,150 @@ private:
     std::atomic<uint64_t> lastStart_{0};
     uint64_t rolls_[Marks] = {}, stops_[Marks] = {}, xruns_[Marks] = {};
     std::atomic<size_t> rollCount_{0}, stopCount_{0}, xrunCount_{0};
+};
+
+// A client with one MIDI output port that writes byte messages at chosen absolute frames, to
+// drive another client's input frame-exactly (a leader's clock: at 100 BPM and 48 kHz a pulse
+// every 1200 frames).
+//
+//   Sender sender;                        // on the server of JACK_DEFAULT_SERVER
+//   sender.Connect("PK0:midi_in");
+//   const uint64_t at = sender.Soon();    // a frame safely ahead of the running cycle
+//   sender.Send(at, {0xFA});
+//   sender.Send(at + 1200, {0xF8});
+//
+// Each Send is one JACK event (a message, or several with running status: one event's bytes
+// arrive together). Send from one thread, in frame order; a message is queued lock-free for the
+// process callback, which writes it into the cycle that holds its frame. A message whose frame
+// has passed goes out at the start of the next cycle and counts as late (Late()); a test whose
+// timing matters checks that none was. Sent() tells where each message went and JACK's time of
+// that frame.
+class Sender {
+public:
+    static constexpr size_t MaxBytes = 16;
+
+    // A message as written: its absolute frame and JACK's time of that frame (the cycle's start
+    // from jack_get_cycle_times plus the offset at the cycle's rate; ns of CLOCK_MONOTONIC_RAW).
+    struct Written {
+        uint64_t Frame = 0;
+        int64_t RawNs = 0;
+    };
+
+    explicit Sender(const std::string& name = "sender") {
+        jack_status_t status{};
+        client_ = jack_client_open(name.c_str(), JackNoStartServer, &status);
+        if (!client_)
+            return;
+        ring_ = jack_ringbuffer_create(Capacity * sizeof(Queued) + 1); // holds Capacity whole
+        port_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+        jack_set_process_callback(client_, &Sender::Process, this);
+        jack_activate(client_);
+    }
+    ~Sender() {
+        if (client_)
+            jack_client_close(client_);
+        if (ring_)
+            jack_ringbuffer_free(ring_);
+    }
+    Sender(const Sender&) = delete;
+    Sender& operator=(const Sender&) = delete;
+
+    bool Ready() const { return client_ && ring_ && port_; }
+    std::string PortName() const { return jack_port_name(port_); }
+    bool Connect(const std::string& destination) {
+        return jack_connect(client_, PortName().c_str(), destination.c_str()) == 0;
+    }
+
+    // The frame JACK estimates for now.
+    uint64_t Now() const { return jack_frame_time(client_); }
+    // A frame `periods` periods ahead of now: far enough for a sending thread that is not
+    // stalled to queue what falls on it in time.
+    uint64_t Soon(uint32_t periods = 8) const {
+        return Now() + static_cast<uint64_t>(periods) * jack_get_buffer_size(client_);
+    }
+
+    // Queues `bytes` (1..MaxBytes) for absolute frame `frame`; false when they do not fit.
+    bool Send(uint64_t frame, std::initializer_list<uint8_t> bytes) {
+        const uint64_t written = written_.load(std::memory_order_relaxed);
+        if (bytes.size() == 0 || bytes.size() > MaxBytes ||
+            written - consumed_.load(std::memory_order_acquire) >= Capacity)
+            return false;
+        Queued queued;
+        queued.Frame = frame;
+        queued.Length = static_cast<uint8_t>(bytes.size());
+        std::copy(bytes.begin(), bytes.end(), queued.Bytes);
+        jack_ringbuffer_write(ring_, reinterpret_cast<const char*>(&queued), sizeof queued);
+        written_.store(written + 1, std::memory_order_release);
+        return true;
+    }
+    // Waits (at most `seconds`) until every queued message went out.
+    bool Drain(double seconds = 10) const {
+        return Recorder::WaitFor(
+            [&] {
+                return consumed_.load(std::memory_order_acquire) ==
+                       written_.load(std::memory_order_relaxed);
+            },
+            seconds);
+    }
+    uint64_t Late() const { return late_.load(std::memory_order_acquire); }
+    std::vector<Written> Sent() const {
+        const size_t count = sentCount_.load(std::memory_order_acquire);
+        return std::vector<Written>(sent_.begin(), sent_.begin() + count);
+    }
+
+private:
+    static constexpr size_t Capacity = 4096;
+    struct Queued {
+        uint64_t Frame = 0;
+        uint8_t Length = 0;
+        uint8_t Bytes[MaxBytes] = {};
+    };
+
+    static int Process(jack_nframes_t frames, void* self) {
+        auto& sender = *static_cast<Sender*>(self);
+        void* buffer = jack_port_get_buffer(sender.port_, frames);
+        jack_midi_clear_buffer(buffer);
+        const uint64_t start = jack_last_frame_time(sender.client_);
+        jack_nframes_t cycleFrame = 0;
+        jack_time_t cycleUs = 0, nextUs = 0;
+        float periodUs = 0;
+        jack_get_cycle_times(sender.client_, &cycleFrame, &cycleUs, &nextUs, &periodUs);
+        const double nsPerFrame = static_cast<double>(nextUs - cycleUs) * 1000.0 / frames;
+        jack_nframes_t last = 0;
+        // The counters order the ring for the sanitizer, which does not see libjack's barriers.
+        const uint64_t written = sender.written_.load(std::memory_order_acquire);
+        uint64_t consumed = sender.consumed_.load(std::memory_order_relaxed);
+        Queued queued;
+        for (; consumed != written; ++consumed) {
+            jack_ringbuffer_peek(sender.ring_, reinterpret_cast<char*>(&queued), sizeof queued);
+            if (queued.Frame >= start + frames)
+                break; // due in a later cycle
+            const bool late = queued.Frame < start;
+            const auto onTime = static_cast<jack_nframes_t>(late ? 0 : queued.Frame - start);
+            const jack_nframes_t offset = std::max(onTime, last); // events go in time order
+            if (jack_midi_event_write(buffer, offset, queued.Bytes, queued.Length) != 0)
+                break; // the cycle's buffer is full: the rest in the next cycle
+            if (late)
+                sender.late_.fetch_add(1, std::memory_order_release);
+            const size_t at = sender.sentCount_.load(std::memory_order_relaxed);
+            if (at < Capacity) {
+                sender.sent_[at] = {start + offset, static_cast<int64_t>(cycleUs) * 1000 +
+                                                        std::llround(offset * nsPerFrame)};
+                sender.sentCount_.store(at + 1, std::memory_order_release);
+            }
+            last = offset;
+            jack_ringbuffer_read_advance(sender.ring_, sizeof queued);
+        }
+        sender.consumed_.store(consumed, std::memory_order_release);
+        return 0;
+    }
+
+    jack_client_t* client_ = nullptr;
+    jack_port_t* port_ = nullptr;
+    jack_ringbuffer_t* ring_ = nullptr;
+    std::atomic<uint64_t> written_{0}, consumed_{0}, late_{0};
+    std::vector<Written> sent_ = std::vector<Written>(Capacity);
+    std::atomic<size_t> sentCount_{0};
 };
 
 // Whether an interval between frames a and b lies within two periods of an xrun.

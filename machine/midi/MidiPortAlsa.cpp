@@ -1,6 +1,7 @@
 #include "MidiPortAlsa.h"
 
 #include "FluidSynthEngine.h"
+#include "MonotonicClock.h"
 
 #include <RtMidi.h>
 #include <alsa/asoundlib.h>
@@ -9,6 +10,7 @@
 namespace {
 
 constexpr const char* ClientName = "Plinkora";
+constexpr const char* InputPortName = "midi_in";
 
 void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
@@ -66,6 +68,69 @@ std::unique_ptr<RtMidiOut> MakeOutput(TRtMidiErrors& errors) {
         return nullptr;
     }
 }
+
+std::unique_ptr<RtMidiIn> MakeInput(TRtMidiErrors& errors) {
+    if (!AlsaSequencerAvailable())
+        return nullptr;
+    try {
+        auto in = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, ClientName);
+        in->setErrorCallback(&TRtMidiErrors::Record, &errors);
+        return in;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+template <typename Rt> std::vector<std::string> PortNames(Rt& rt) {
+    std::vector<std::string> names;
+    try {
+        const unsigned count = rt.getPortCount();
+        for (unsigned i = 0; i < count; ++i)
+            names.push_back(CutDeviceName(rt.getPortName(i)));
+    } catch (...) {
+        names.clear();
+    }
+    return names;
+}
+
+class TRtAlsaMidiInput : public TAlsaMidiInput {
+public:
+    explicit TRtAlsaMidiInput(TMidiInputSink& sink) : sink_(sink) {}
+    // RtMidi's destructor closes the port and joins its input thread.
+    ~TRtAlsaMidiInput() override = default;
+
+    int32_t Connect(int32_t index) {
+        in_ = MakeInput(errors_);
+        if (!in_)
+            return MidiResult::NoDriver;
+        try {
+            if (index < 0 || static_cast<unsigned>(index) >= in_->getPortCount())
+                return MidiResult::BadDeviceId;
+            in_->ignoreTypes(true, false, true); // RtMidi drops the clock unless told
+            sink_.ResetParser();
+            in_->setCallback(&TRtAlsaMidiInput::Receive, this);
+            in_->openPort(static_cast<unsigned>(index), InputPortName);
+        } catch (...) {
+            return MidiResult::Unspecified;
+        }
+        const int32_t code = errors_.Take();
+        if (code == MidiResult::Ok && !in_->isPortOpen())
+            return MidiResult::NoDevice;
+        return code;
+    }
+
+private:
+    static void Receive(double, std::vector<unsigned char>* message, void* self) {
+        const int64_t now = ClockNs(CLOCK_MONOTONIC_RAW);
+        if (message)
+            static_cast<TRtAlsaMidiInput*>(self)->sink_.DeliverBytes(
+                now, std::span<const uint8_t>(message->data(), message->size()));
+    }
+
+    TMidiInputSink& sink_;
+    TRtMidiErrors errors_;
+    std::unique_ptr<RtMidiIn> in_;
+};
 
 class TAlsaMidiDevice : public TMidiDevice {
 public:
@@ -161,18 +226,14 @@ bool AlsaSequencerAvailable() {
 
 std::vector<std::string> AlsaMidiOutputNames() {
     TRtMidiErrors errors;
-    std::vector<std::string> names;
     auto out = MakeOutput(errors);
-    if (!out)
-        return names;
-    try {
-        const unsigned count = out->getPortCount();
-        for (unsigned i = 0; i < count; ++i)
-            names.push_back(CutDeviceName(out->getPortName(i)));
-    } catch (...) {
-        names.clear();
-    }
-    return names;
+    return out ? PortNames(*out) : std::vector<std::string>{};
+}
+
+std::vector<std::string> AlsaMidiInputNames() {
+    TRtMidiErrors errors;
+    auto in = MakeInput(errors);
+    return in ? PortNames(*in) : std::vector<std::string>{};
 }
 
 int32_t OpenAlsaMidiOutput(int32_t index, std::unique_ptr<TMidiDevice>& device) {
@@ -180,5 +241,14 @@ int32_t OpenAlsaMidiOutput(int32_t index, std::unique_ptr<TMidiDevice>& device) 
     const int32_t result = alsa->Connect(index);
     if (result == MidiResult::Ok)
         device = std::move(alsa);
+    return result;
+}
+
+int32_t OpenAlsaMidiInput(int32_t index, TMidiInputSink& sink,
+                          std::unique_ptr<TAlsaMidiInput>& input) {
+    auto alsa = std::make_unique<TRtAlsaMidiInput>(sink);
+    const int32_t result = alsa->Connect(index);
+    if (result == MidiResult::Ok)
+        input = std::move(alsa);
     return result;
 }

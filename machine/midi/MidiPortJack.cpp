@@ -17,6 +17,7 @@ namespace {
 
 constexpr size_t RingBytes = 64 * 1024; // 4,095 messages: far more than one moment sends
 constexpr const char* PortShortName = "midi_out";
+constexpr const char* InputPortShortName = "midi_in";
 
 void IgnoreJackMessage(const char*) {}
 
@@ -122,7 +123,9 @@ std::unique_ptr<TJackMidiClient> TJackMidiClient::Open(const TJackOptions& optio
     jack->capacity_ = jack_ringbuffer_write_space(jack->ring_) / sizeof(TQueued);
     jack->port_ = jack_port_register(jack->client_, PortShortName, JACK_DEFAULT_MIDI_TYPE,
                                      JackPortIsOutput, 0);
-    if (!jack->port_ ||
+    jack->inPort_ = jack_port_register(jack->client_, InputPortShortName, JACK_DEFAULT_MIDI_TYPE,
+                                       JackPortIsInput, 0);
+    if (!jack->port_ || !jack->inPort_ ||
         jack_set_process_callback(jack->client_, &TJackMidiClient::Process, jack.get()) != 0) {
         result = MidiResult::Unspecified;
         return nullptr;
@@ -168,6 +171,21 @@ std::string TJackMidiClient::PortName() const {
     return name ? name : "";
 }
 
+std::string TJackMidiClient::InputPortName() const {
+    const char* name = inPort_ ? jack_port_name(inPort_) : nullptr;
+    return name ? name : "";
+}
+
+void TJackMidiClient::SetInputSink(TMidiInputSink* sink) {
+    TMidiInputSink* before = sink_.exchange(nullptr);
+    if (before && !Gone())
+        AwaitCycles(1); // a cycle that began after the exchange sees no sink
+    if (!sink)
+        return;
+    sink->ResetParser();
+    sink_.store(sink);
+}
+
 TOutputTiming TJackMidiClient::Timing() const {
     if (Gone())
         return {};
@@ -202,15 +220,14 @@ int32_t TJackMidiClient::Send(uint32_t message, int64_t dueMonotonicNs) noexcept
 // The graph takes in a new connection at a cycle's start: what is sent after two more cycles
 // reaches the other end (the program and bank that follow an open).
 void TJackMidiClient::AwaitCycles(uint32_t count) const {
-    const uint32_t start = cycles_.load(std::memory_order_acquire);
-    for (int waited = 0; waited < 500 && cycles_.load(std::memory_order_acquire) - start < count;
-         ++waited)
+    const uint32_t start = cycles_.load();
+    for (int waited = 0; waited < 500 && cycles_.load() - start < count; ++waited)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 int TJackMidiClient::Process(uint32_t frames, void* self) noexcept {
     auto& jack = *static_cast<TJackMidiClient*>(self);
-    jack.cycles_.fetch_add(1, std::memory_order_release);
+    jack.cycles_.fetch_add(1);
     void* buffer = jack_port_get_buffer(jack.port_, frames);
     jack_midi_clear_buffer(buffer);
     jack_nframes_t cycleStart = 0;
@@ -221,7 +238,28 @@ int TJackMidiClient::Process(uint32_t frames, void* self) noexcept {
         return 0;
     jack.WatchTransport(cycleUs, nextUs);
     jack.WriteDue(buffer, frames, cycleStart, cycleUs, nextUs);
+    jack.ReadInput(frames, cycleUs, nextUs);
     return 0;
+}
+
+// An event's time is its frame's, found as WriteDue finds a due time's frame (the inverse).
+void TJackMidiClient::ReadInput(uint32_t frames, uint64_t cycleUs, uint64_t nextUs) noexcept {
+    TMidiInputSink* sink = sink_.load();
+    if (!sink)
+        return;
+    void* buffer = jack_port_get_buffer(inPort_, frames);
+    const double nsPerFrame =
+        static_cast<double>(nextUs - cycleUs) * 1000.0 / static_cast<double>(frames);
+    const int64_t cycleNs = static_cast<int64_t>(cycleUs) * 1000;
+    const uint32_t count = jack_midi_get_event_count(buffer);
+    for (uint32_t i = 0; i < count; ++i) {
+        jack_midi_event_t event;
+        if (jack_midi_event_get(&event, buffer, i) != 0)
+            continue;
+        const double offsetNs = static_cast<double>(event.time) * nsPerFrame;
+        sink->DeliverBytes(cycleNs + static_cast<int64_t>(std::floor(offsetNs + 0.5)),
+                           std::span<const uint8_t>(event.buffer, event.size));
+    }
 }
 
 // The frame of a due time is found as JACK's own time-to-frame conversion finds it, from this

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MidiInput.h"
 #include "MidiPort.h"
 
 #include <atomic>
@@ -23,7 +24,8 @@ std::vector<std::string> JackConnectionsFromEnvironment();
 // Whether a JACK server answers (a client opens and closes at once; a server is never started).
 bool JackServerRunning(const std::string& clientName);
 
-// The machine's JACK client with its one MIDI output port "midi_out".
+// The machine's JACK client with its MIDI output port "midi_out" and its MIDI input port
+// "midi_in".
 //
 // Timing: a sender stamps each message with its due time on CLOCK_MONOTONIC; Send converts it to
 // JACK's clock (CLOCK_MONOTONIC_RAW, read beside CLOCK_MONOTONIC on the sending thread) and
@@ -38,6 +40,11 @@ bool JackServerRunning(const std::string& clientName);
 // what it wrote through the hand-over that serializes them. Transport: the callback watches
 // JACK's transport and publishes its starts and stops (Watch). When the server goes away the
 // client counts as gone: sends are dropped and counted, nothing waits for the server.
+//
+// Input: the callback hands every event of midi_in to the sink set by SetInputSink, stamped with
+// the CLOCK_MONOTONIC_RAW time of its frame (the cycle's start from jack_get_cycle_times plus
+// its offset at the cycle's rate). A message sent with that time as its due time therefore goes
+// out in the same frame one period later, as any message due then.
 class TJackMidiClient : public TOutsideTransport {
 public:
     // Opens the client and its port, activates it and makes the connections; null with `result`
@@ -57,6 +64,11 @@ public:
     }
     // The port's full name ("PK0:midi_out").
     std::string PortName() const;
+    // The input port's full name ("PK0:midi_in").
+    std::string InputPortName() const;
+    // Where midi_in delivers from now on; null stops delivery. When this returns, the callback no
+    // longer uses the sink set before. User-interface thread.
+    void SetInputSink(TMidiInputSink* sink);
     // What is handed over sounds after the port's playback latency (the largest of its
     // connections) and the one period by which the port places it later.
     TOutputTiming Timing() const;
@@ -79,11 +91,16 @@ private:
     void WriteDue(void* buffer, uint32_t frames, uint32_t cycleStart, uint64_t cycleUs,
                   uint64_t nextUs) noexcept;
     void WatchTransport(uint64_t cycleUs, uint64_t nextUs) noexcept;
+    void ReadInput(uint32_t frames, uint64_t cycleUs, uint64_t nextUs) noexcept;
     // Waits until the process callback ran `count` more times (at most half a second).
     void AwaitCycles(uint32_t count) const;
 
     jack_client_t* client_ = nullptr;
     jack_port_t* port_ = nullptr;
+    jack_port_t* inPort_ = nullptr;
+    // Sequentially consistent with cycles_: SetInputSink clears it and then reads cycles_, the
+    // callback counts a cycle and then reads it; one of the two sees the other's write.
+    std::atomic<TMidiInputSink*> sink_{nullptr};
     jack_ringbuffer_t* ring_ = nullptr;
     uint64_t capacity_ = 0;             // messages the ring holds
     std::atomic<uint64_t> written_{0};  // messages handed over (senders)

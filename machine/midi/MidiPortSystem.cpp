@@ -1,6 +1,5 @@
 #include "MidiPortSystem.h"
 
-#include "MidiPortAlsa.h"
 #include "MidiPortLog.h"
 
 #include <cstdlib>
@@ -51,9 +50,12 @@ int32_t TSystemMidiPort::Open(int32_t deviceId, std::unique_ptr<TMidiDevice>& de
     openFailure_ = {};
     if (deviceId < MidiMapperId || deviceId > JackDeviceId())
         return MidiResult::BadDeviceId;
+    goneJack_.clear(); // the output's device before has been let go of
+    jackOutput_ = false;
     if (deviceId == JackDeviceId())
         return OpenJack(deviceId, device);
-    jack_.reset(); // another device: the JACK port leaves the patchbay
+    if (!jackInput_)
+        jack_.reset(); // another device: the JACK port leaves the patchbay
     if (!options_.LogPath.empty())
         return OpenLogMidiDevice(options_.LogPath, deviceId, device);
     if (deviceId == MidiMapperId) {
@@ -103,18 +105,30 @@ private:
 
 } // namespace
 
-int32_t TSystemMidiPort::OpenJack(int32_t deviceId, std::unique_ptr<TMidiDevice>& device) {
-    if (jack_ && jack_->Gone())
+int32_t TSystemMidiPort::HoldJackClient() {
+    if (jack_ && jack_->Gone()) {
+        if (jackOutput_)
+            goneJack_.push_back(std::move(jack_));
         jack_.reset();
-    if (!jack_) {
-        int32_t result = MidiResult::Ok;
-        jack_ = TJackMidiClient::Open(options_.Jack, result);
-        if (!jack_) {
-            if (result == MidiResult::NoDriver)
-                openFailure_ = Message(TMessageKind::JackNotRunning);
-            return result;
-        }
     }
+    if (jack_)
+        return MidiResult::Ok;
+    int32_t result = MidiResult::Ok;
+    jack_ = TJackMidiClient::Open(options_.Jack, result);
+    if (!jack_) {
+        if (result == MidiResult::NoDriver)
+            openFailure_ = Message(TMessageKind::JackNotRunning);
+        return result;
+    }
+    if (jackInput_)
+        jack_->SetInputSink(jackInput_); // the input goes on with the new client
+    return MidiResult::Ok;
+}
+
+int32_t TSystemMidiPort::OpenJack(int32_t deviceId, std::unique_ptr<TMidiDevice>& device) {
+    if (const int32_t result = HoldJackClient(); result != MidiResult::Ok)
+        return result;
+    jackOutput_ = true;
     std::unique_ptr<TMidiDevice> jackDevice = MakeJackMidiDevice(*jack_);
     if (options_.LogPath.empty()) {
         device = std::move(jackDevice);
@@ -125,6 +139,42 @@ int32_t TSystemMidiPort::OpenJack(int32_t deviceId, std::unique_ptr<TMidiDevice>
     if (result == MidiResult::Ok)
         device = std::make_unique<TLoggedMidiDevice>(std::move(log), std::move(jackDevice));
     return result;
+}
+
+int32_t TSystemMidiPort::OpenInput(const TMidiInputChoice& choice, TMidiInputSink& sink) {
+    openFailure_ = {};
+    alsaInput_.reset(); // its thread has stopped when this returns
+    switch (choice.Kind) {
+    case TMidiInputChoice::TKind::Jack:
+        return OpenJackInput(sink);
+    case TMidiInputChoice::TKind::Alsa:
+        ReleaseJackInput();
+        return OpenAlsaMidiInput(choice.Device, sink, alsaInput_);
+    case TMidiInputChoice::TKind::None:
+        break;
+    }
+    ReleaseJackInput();
+    return MidiResult::Ok;
+}
+
+int32_t TSystemMidiPort::OpenJackInput(TMidiInputSink& sink) {
+    jackInput_ = nullptr; // a new client starts without the sink before
+    if (const int32_t result = HoldJackClient(); result != MidiResult::Ok)
+        return result;
+    jackInput_ = &sink;
+    jack_->SetInputSink(&sink);
+    return MidiResult::Ok;
+}
+
+void TSystemMidiPort::ReleaseJackInput() {
+    if (!jackInput_)
+        return;
+    jackInput_ = nullptr;
+    if (!jack_)
+        return;
+    jack_->SetInputSink(nullptr);
+    if (!jackOutput_)
+        jack_.reset(); // the output does not use it: the client leaves the patchbay
 }
 
 std::unique_ptr<TMidiPort> MakeSystemMidiPort(const std::string& machineName) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MidiPort.h"
+#include "MidiPortAlsa.h"
 #include "MidiPortFluidSynth.h"
 #include "MidiPortJack.h"
 
@@ -38,6 +39,12 @@ TUserMessage SystemSoundFontProblem();
 // while its device closes and opens again (the port and its connections stay in the
 // patchbay); opening another device ends it, and so does a server that went away, at the next
 // open. With a message log, every device writes the log; the JACK device sends on JACK too.
+//
+// Input: the ALSA input ports, or the midi_in port of the same JACK client, which then stays
+// while either the JACK output or the Jack input uses it (the output opening another device
+// keeps it for the input, the input choosing another keeps it for the output). A client whose
+// server went away is replaced at the next open of either; the message log never concerns the
+// input.
 class TSystemMidiPort : public TMidiPort {
 public:
     explicit TSystemMidiPort(TSystemMidiOptions options);
@@ -48,6 +55,8 @@ public:
     int32_t Open(int32_t deviceId, std::unique_ptr<TMidiDevice>& device) override;
     TUserMessage OpenFailure() const override { return openFailure_; }
     bool OpensUnlisted(int32_t deviceId) const override { return deviceId == JackDeviceId(); }
+    std::vector<std::string> InputNames() override { return AlsaMidiInputNames(); }
+    int32_t OpenInput(const TMidiInputChoice& choice, TMidiInputSink& sink) override;
 
     // The JACK device's id: the number of ALSA devices of the last look-up.
     int32_t JackDeviceId() const { return static_cast<int32_t>(alsaNames_.size()); }
@@ -56,12 +65,22 @@ public:
 
 private:
     int32_t OpenJack(int32_t deviceId, std::unique_ptr<TMidiDevice>& device);
+    // Makes the JACK client unless a live one is open; sets openFailure_ when it cannot.
+    int32_t HoldJackClient();
+    int32_t OpenJackInput(TMidiInputSink& sink);
+    void ReleaseJackInput();
 
     TSystemMidiOptions options_;
     TFluidSynthMapper mapper_;
     std::vector<std::string> alsaNames_;
     bool jackListed_ = false;
     std::unique_ptr<TJackMidiClient> jack_;
+    bool jackOutput_ = false;             // the output's last open was JACK's and succeeded
+    TMidiInputSink* jackInput_ = nullptr; // the Jack input's sink
+    // Clients whose server went away, replaced for the input while an output device may still
+    // point to them; kept until the output opens again (it has let go of its device then).
+    std::vector<std::unique_ptr<TJackMidiClient>> goneJack_;
+    std::unique_ptr<TAlsaMidiInput> alsaInput_;
     TUserMessage openFailure_;
 };
 

@@ -188,15 +188,25 @@ TEST(AlsaPorts, ListingAndOpeningNeverThrowNorPrint) {
     const auto names = AlsaMidiOutputNames();
     std::unique_ptr<TMidiDevice> device;
     const int32_t beyond = OpenAlsaMidiOutput(static_cast<int32_t>(names.size()), device);
+    const auto inputNames = AlsaMidiInputNames();
+    TMidiInputSink sink;
+    std::unique_ptr<TAlsaMidiInput> input;
+    const int32_t inputBeyond =
+        OpenAlsaMidiInput(static_cast<int32_t>(inputNames.size()), sink, input);
     const std::string printed = testing::internal::GetCapturedStderr();
 
     EXPECT_EQ(printed, "");
     EXPECT_NE(beyond, 0);
     EXPECT_FALSE(device);
-    for (const auto& name : names)
-        EXPECT_LE(name.size(), MaxDeviceNameLength);
+    EXPECT_NE(inputBeyond, 0);
+    EXPECT_FALSE(input);
+    for (const auto& list : {names, inputNames})
+        for (const auto& name : list)
+            EXPECT_LE(name.size(), MaxDeviceNameLength);
     if (!available) {
         EXPECT_TRUE(names.empty());
+        EXPECT_TRUE(inputNames.empty());
+        EXPECT_EQ(inputBeyond, MidiResult::NoDriver);
     }
 }
 
@@ -208,5 +218,22 @@ TEST(AlsaPorts, SystemPortWithoutSequencerListsOnlyTheMapper) {
     EXPECT_EQ(OutputDeviceList(port), std::vector<std::string>{"Midi Mapper"});
     std::unique_ptr<TMidiDevice> device;
     EXPECT_EQ(port.Open(1, device), 2);
+    EXPECT_TRUE(port.InputNames().empty());
+    TMidiInputSink sink;
+    EXPECT_EQ(port.OpenInput({TMidiInputChoice::TKind::Alsa, 0}, sink), MidiResult::NoDriver);
+    EXPECT_EQ(port.OpenInput({}, sink), MidiResult::Ok);
+    unsetenv("JACK_DEFAULT_SERVER");
+}
+
+// Without a server the Jack input fails as the JACK output does, and holds no client.
+TEST(SystemPort, JackInputWithoutServerFailsWithItsMessage) {
+    ASSERT_EQ(setenv("JACK_DEFAULT_SERVER", "plinkora-no-such-server", 1), 0);
+    TSystemMidiPort port{TSystemMidiOptions{}};
+    TMidiInputSink sink;
+    EXPECT_EQ(port.OpenInput({TMidiInputChoice::TKind::Jack, 0}, sink), MidiResult::NoDriver);
+    EXPECT_EQ(port.OpenFailure(), Message(TMessageKind::JackNotRunning));
+    EXPECT_EQ(port.JackClient(), nullptr);
+    EXPECT_EQ(port.OpenInput({}, sink), MidiResult::Ok);
+    EXPECT_TRUE(port.OpenFailure().Empty());
     unsetenv("JACK_DEFAULT_SERVER");
 }
