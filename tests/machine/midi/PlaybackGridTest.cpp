@@ -255,15 +255,16 @@ TEST(BeatGrid, AReaderNeverSeesAHalfWrittenLook) {
     TBeatSnapshot nothing;
     EXPECT_FALSE(grid.Read(nothing));
     std::atomic<bool> done{false};
+    std::atomic<int> reads{0};
+    // The writer goes on until the reader has had its looks, however the threads are scheduled.
     std::thread writer([&] {
-        for (uint64_t i = 1; i < 20000; ++i) {
+        for (uint64_t i = 1; i < 20000 || reads.load() < 100; ++i) {
             const double d = static_cast<double>(i);
             grid.Publish(
                 {i, d, d, static_cast<int64_t>(i), d, d, d, i % 2 == 0, static_cast<int64_t>(i)});
         }
         done = true;
     });
-    int reads = 0;
     while (!done) {
         TBeatSnapshot look;
         if (!grid.Read(look))
