@@ -1,0 +1,128 @@
+// A machine hears MIDI on its JACK midi_in from a client of the test: a leader's frame-exact
+// clock with Start, Stop and Continue after a song position pointer, and a performer's notes and
+// controllers. A second client records what the machine plays.
+
+#include "ClockLeaderRig.h"
+#include "TempoBar.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using clockrig::NoteOns;
+using clockrig::PulseFrames;
+using clockrig::Rig;
+using jacktest::Event;
+
+constexpr uint64_t Period = jacktest::Server::Period;
+
+class MidiInJack : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!jacktest::JackdInstalled())
+            GTEST_SKIP() << "jackd is not installed (package jackd2)";
+        server = std::make_unique<jacktest::Server>();
+        ASSERT_TRUE(server->Running()) << "the test's own JACK server did not start";
+        rig = std::make_unique<Rig>();
+        ASSERT_TRUE(rig->Ready());
+    }
+
+    std::unique_ptr<jacktest::Server> server;
+    std::unique_ptr<Rig> rig;
+};
+
+} // namespace
+
+// Start plays step 1 on the next pulse and every step lies on its sixth pulse plus one constant
+// delay of at most two periods; Stop stops; Continue after a pointer to step 9 plays step 9 on
+// its first pulse; a clock that ends is told and stops playback.
+TEST_F(MidiInJack, FollowsTheLeadersClockOnItsSixthPulses) {
+    TMachineSession& session = rig->Session();
+    session.SetFollowClock(true);
+    jacktest::Sender& leader = rig->Sender();
+    const uint64_t start = leader.Soon(16);
+    leader.Send(start, {0xFA});
+    const uint64_t stopped = rig->Pulses(start + PulseFrames / 2, 6 * 20); // 16 steps and 4
+    leader.Send(stopped - PulseFrames / 2, {0xFC});
+    const uint64_t resumed = stopped + 24 * PulseFrames; // a beat later
+    leader.Send(resumed - PulseFrames / 2, {0xF2, 8, 0});
+    leader.Send(resumed - PulseFrames / 4, {0xFB});
+    rig->Pulses(resumed, 6 * 3);
+    ASSERT_TRUE(rig->PollUntil([&] { return NoteOns(rig->Recorder().Events()).size() >= 23; }));
+    EXPECT_TRUE(rig->PollUntil([&] { return !session.MidiInputNotice().Empty(); }))
+        << "the clock that ended is told";
+    EXPECT_FALSE(session.Playing());
+    EXPECT_EQ(leader.Late(), 0u);
+
+    const std::vector<Event> ons = NoteOns(rig->Recorder().Events());
+    const std::vector<jacktest::Sender::Written> sent = leader.Sent();
+    ASSERT_EQ(ons.size(), 23u) << "nothing plays between the stop and the continue";
+    ASSERT_EQ(sent.size(), 142u);
+    const auto pulseOf = [&](size_t on) { // the sixth pulse each note-on belongs to
+        return on < 20 ? sent[1 + 6 * on].Frame : sent[124 + 6 * (on - 20)].Frame;
+    };
+    const uint8_t first = ons[0].Bytes[1];
+    const int64_t delay = static_cast<int64_t>(ons[0].Frame - pulseOf(0));
+    int exact = 0;
+    for (size_t i = 0; i < ons.size(); ++i) {
+        const size_t step = i < 20 ? i % 16 : 8 + (i - 20);
+        EXPECT_EQ(ons[i].Bytes[1], first + step) << "note-on " << i;
+        const int64_t late = static_cast<int64_t>(ons[i].Frame - pulseOf(i));
+        exact += late == delay;
+        if (jacktest::FramesExact) {
+            EXPECT_NEAR(late, delay, 1) << "note-on " << i;
+        }
+    }
+    if (jacktest::FramesExact) {
+        EXPECT_GE(exact, 22) << "exact to the frame";
+        EXPECT_GT(delay, 0);
+        EXPECT_LE(delay, static_cast<int64_t>(2 * Period));
+    }
+}
+
+// Not following a clock: a learned note starts playback, a controller mapped to tempo moves the
+// step time and the playback with it, and a note on the keyboard channel transposes from the
+// next step.
+TEST_F(MidiInJack, APerformerPlaysTheMachine) {
+    TMachineSession& session = rig->Session();
+    TempDir dir;
+    session.LoadMidiControl(dir.File("control.txt"));
+    session.AssignMidiControl(TMidiControlOperation::Tempo,
+                              TMidiAssignment{TMidiControlSource::Controller, 1, 74});
+    session.SetKeyboardChannel(2);
+    jacktest::Sender& performer = rig->Sender();
+    session.LearnMidiControl(TMidiControlOperation::PlayPattern);
+    performer.Send(performer.Soon(), {0x99, 36, 100});
+    ASSERT_TRUE(rig->PollUntil([&] { return !session.Learning(); }));
+    EXPECT_EQ(session.MidiControl()[static_cast<int>(TMidiControlOperation::PlayPattern)],
+              (TMidiAssignment{TMidiControlSource::Note, 10, 36}));
+    EXPECT_FALSE(session.Playing()) << "a learned message only teaches";
+
+    performer.Send(performer.Soon(), {0x99, 36, 100});
+    ASSERT_TRUE(rig->PollUntil([&] { return session.Playing(); }));
+    performer.Send(performer.Soon(), {0xB0, 74, 127});
+    ASSERT_TRUE(rig->PollUntil([&] { return session.Song().StepTime == TempoBar::MinStepTime; }));
+    const size_t fast = NoteOns(rig->Recorder().Events()).size();
+    performer.Send(performer.Soon(), {0x91, 63, 100});
+    ASSERT_TRUE(rig->PollUntil([&] { return session.Transposition() == 3; }));
+    const size_t transposed = NoteOns(rig->Recorder().Events()).size();
+    ASSERT_TRUE(
+        rig->PollUntil([&] { return NoteOns(rig->Recorder().Events()).size() >= transposed + 4; }));
+    session.Stop();
+
+    const std::vector<Event> ons = NoteOns(rig->Recorder().Events());
+    const uint8_t first = ons[0].Bytes[1];
+    for (size_t i = 0; i < ons.size(); ++i) {
+        if (i != transposed) { // the one that went out as the note came may be either
+            EXPECT_EQ(ons[i].Bytes[1], first + (i % 16) + (i > transposed ? 3 : 0))
+                << "note-on " << i;
+        }
+    }
+    const uint64_t stepFrames = TempoBar::MinStepTime * 48;
+    for (size_t i = fast + 2; i < ons.size(); ++i) {
+        if (jacktest::FramesExact && (i % 16) != 0) { // a pass ends one tick later
+            EXPECT_NEAR(static_cast<double>(ons[i].Frame - ons[i - 1].Frame), stepFrames, 2)
+                << "note-on " << i;
+        }
+    }
+}
