@@ -56,26 +56,15 @@ private:
     int32_t code_ = MidiResult::Ok;
 };
 
-// An RtMidi output on the ALSA sequencer whose errors go to `errors`; null when none can be made.
-std::unique_ptr<RtMidiOut> MakeOutput(TRtMidiErrors& errors) {
+// An RtMidi output or input on the ALSA sequencer whose errors go to `errors`; null when none
+// can be made.
+template <typename Rt> std::unique_ptr<Rt> MakeRtMidi(TRtMidiErrors& errors) {
     if (!AlsaSequencerAvailable())
         return nullptr;
     try {
-        auto out = std::make_unique<RtMidiOut>(RtMidi::LINUX_ALSA, ClientName);
-        out->setErrorCallback(&TRtMidiErrors::Record, &errors);
-        return out;
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-std::unique_ptr<RtMidiIn> MakeInput(TRtMidiErrors& errors) {
-    if (!AlsaSequencerAvailable())
-        return nullptr;
-    try {
-        auto in = std::make_unique<RtMidiIn>(RtMidi::LINUX_ALSA, ClientName);
-        in->setErrorCallback(&TRtMidiErrors::Record, &errors);
-        return in;
+        auto rt = std::make_unique<Rt>(RtMidi::LINUX_ALSA, ClientName);
+        rt->setErrorCallback(&TRtMidiErrors::Record, &errors);
+        return rt;
     } catch (...) {
         return nullptr;
     }
@@ -100,7 +89,7 @@ public:
     ~TRtAlsaMidiInput() override = default;
 
     int32_t Connect(int32_t index) {
-        in_ = MakeInput(errors_);
+        in_ = MakeRtMidi<RtMidiIn>(errors_);
         if (!in_)
             return MidiResult::NoDriver;
         try {
@@ -138,7 +127,7 @@ public:
     ~TAlsaMidiDevice() override { Close(); }
 
     int32_t Connect(int32_t index) {
-        out_ = MakeOutput(errors_);
+        out_ = MakeRtMidi<RtMidiOut>(errors_);
         if (!out_)
             return MidiResult::NoDriver;
         try {
@@ -226,13 +215,13 @@ bool AlsaSequencerAvailable() {
 
 std::vector<std::string> AlsaMidiOutputNames() {
     TRtMidiErrors errors;
-    auto out = MakeOutput(errors);
+    auto out = MakeRtMidi<RtMidiOut>(errors);
     return out ? PortNames(*out) : std::vector<std::string>{};
 }
 
 std::vector<std::string> AlsaMidiInputNames() {
     TRtMidiErrors errors;
-    auto in = MakeInput(errors);
+    auto in = MakeRtMidi<RtMidiIn>(errors);
     return in ? PortNames(*in) : std::vector<std::string>{};
 }
 
