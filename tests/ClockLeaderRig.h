@@ -83,6 +83,7 @@ public:
 private:
     static std::unique_ptr<TMidiPort> Port(const std::string& name) {
         TSystemMidiOptions options;
+        options.LogPath = "/dev/null"; // the song's Midi Mapper opens no synthesizer
         options.Jack.ClientName = name;
         return std::make_unique<TSystemMidiPort>(options);
     }

@@ -312,8 +312,13 @@ public:
 
     bool Ready() const { return client_ && ring_ && port_; }
     std::string PortName() const { return jack_port_name(port_); }
+    // Connects the port and waits (at most 10 s) until two of its cycles ran connected: a slow
+    // graph (the sanitizers) takes a new connection in late, and what is written before is lost.
     bool Connect(const std::string& destination) {
-        return jack_connect(client_, PortName().c_str(), destination.c_str()) == 0;
+        const uint64_t before = connectedCycles_.load(std::memory_order_acquire);
+        return jack_connect(client_, PortName().c_str(), destination.c_str()) == 0 &&
+               Recorder::WaitFor(
+                   [&] { return connectedCycles_.load(std::memory_order_acquire) >= before + 2; });
     }
 
     // The frame JACK estimates for now.
@@ -363,6 +368,8 @@ private:
 
     static int Process(jack_nframes_t frames, void* self) {
         auto& sender = *static_cast<Sender*>(self);
+        if (jack_port_connected(sender.port_) > 0)
+            sender.connectedCycles_.fetch_add(1, std::memory_order_release);
         void* buffer = jack_port_get_buffer(sender.port_, frames);
         jack_midi_clear_buffer(buffer);
         const uint64_t start = jack_last_frame_time(sender.client_);
@@ -403,7 +410,7 @@ private:
     jack_client_t* client_ = nullptr;
     jack_port_t* port_ = nullptr;
     jack_ringbuffer_t* ring_ = nullptr;
-    std::atomic<uint64_t> written_{0}, consumed_{0}, late_{0};
+    std::atomic<uint64_t> written_{0}, consumed_{0}, late_{0}, connectedCycles_{0};
     std::vector<Written> sent_ = std::vector<Written>(Capacity);
     std::atomic<size_t> sentCount_{0};
 };
