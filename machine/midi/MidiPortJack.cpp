@@ -237,8 +237,10 @@ int TJackMidiClient::Process(uint32_t frames, void* self) noexcept {
         nextUs <= cycleUs)
         return 0;
     jack.WatchTransport(cycleUs, nextUs);
-    jack.WriteDue(buffer, frames, cycleStart, cycleUs, nextUs);
+    const TCycleTimes cycle{cycleStart, frames, cycleUs, nextUs};
+    jack.WriteDue(buffer, cycle, jack.lastCycle_.Frames != 0 ? jack.lastCycle_ : cycle);
     jack.ReadInput(frames, cycleUs, nextUs);
+    jack.lastCycle_ = cycle;
     return 0;
 }
 
@@ -262,21 +264,25 @@ void TJackMidiClient::ReadInput(uint32_t frames, uint64_t cycleUs, uint64_t next
     }
 }
 
-// The frame of a due time is found as JACK's own time-to-frame conversion finds it, from this
-// cycle's start and the next one's, but to the nanosecond; one period later is where it goes.
-void TJackMidiClient::WriteDue(void* buffer, uint32_t frames, uint32_t, uint64_t cycleUs,
-                               uint64_t nextUs) noexcept {
-    const double framesPerNs =
-        static_cast<double>(frames) / (static_cast<double>(nextUs - cycleUs) * 1000.0);
-    const int64_t cycleNs = static_cast<int64_t>(cycleUs) * 1000;
+// The frame of a due time is found as JACK's own time-to-frame conversion finds it, from the
+// times of the cycle `timesFrom` (the one before, or this one at first), but to the nanosecond;
+// one period later is where it goes.
+void TJackMidiClient::WriteDue(void* buffer, const TCycleTimes& cycle,
+                               const TCycleTimes& timesFrom) noexcept {
+    const uint32_t frames = cycle.Frames;
+    const double framesPerNs = static_cast<double>(timesFrom.Frames) /
+                               (static_cast<double>(timesFrom.NextUs - timesFrom.Us) * 1000.0);
+    const int64_t fromNs = static_cast<int64_t>(timesFrom.Us) * 1000;
+    // Frame counters wrap: the difference of two is small and signed.
+    const int64_t fromStart = static_cast<int32_t>(timesFrom.Start - cycle.Start);
     const uint64_t written = written_.load(std::memory_order_acquire);
     uint64_t consumed = consumed_.load(std::memory_order_relaxed);
     int64_t lastOffset = 0;
     while (consumed != written) {
         TQueued queued;
         jack_ringbuffer_peek(ring_, reinterpret_cast<char*>(&queued), sizeof queued);
-        const double due = static_cast<double>(queued.DueRawNs - cycleNs) * framesPerNs;
-        int64_t offset = static_cast<int64_t>(std::floor(due + 0.5)) + frames;
+        const double due = static_cast<double>(queued.DueRawNs - fromNs) * framesPerNs;
+        int64_t offset = fromStart + static_cast<int64_t>(std::floor(due + 0.5)) + frames;
         if (offset >= static_cast<int64_t>(frames))
             break; // due in a later cycle
         if (offset < lastOffset)

@@ -30,11 +30,13 @@ bool JackServerRunning(const std::string& clientName);
 // Timing: a sender stamps each message with its due time on CLOCK_MONOTONIC; Send converts it to
 // JACK's clock (CLOCK_MONOTONIC_RAW, read beside CLOCK_MONOTONIC on the sending thread) and
 // hands it to the process callback through a lock-free ring. The callback writes each message
-// at the frame of its due time (from the cycle's jack_get_cycle_times) plus exactly one period,
-// so the interval between two messages is exact to the frame whatever the sender's wake-up
-// jitter; one that comes too late for that goes out at the start of the cycle, one due in a
-// later cycle stays queued. The callback allocates nothing, takes no lock and makes no system
-// call.
+// at the frame of its due time plus exactly one period, so the interval between two messages is
+// exact to the frame whatever the sender's wake-up jitter. The due time's frame is found from the
+// cycle before (its jack_get_cycle_times), the cycle whose frames the input stamped its times
+// with: a message due at a received message's time leaves exactly one period after it, however
+// JACK's estimate of the cycles' times wavers from one cycle to the next; one that comes too late
+// for that goes out at the start of the cycle, one due in a later cycle stays queued. The callback
+// allocates nothing, takes no lock and makes no system call.
 //
 // Senders: one at a time (the MIDI output serializes them); a sender that follows another sees
 // what it wrote through the hand-over that serializes them. Transport: the callback watches
@@ -85,11 +87,17 @@ private:
         uint8_t Length = 0;
     };
 
+    // A cycle's frames against JACK's clock: the first frame and its time, the next cycle's.
+    struct TCycleTimes {
+        uint32_t Start = 0;
+        uint32_t Frames = 0;
+        uint64_t Us = 0, NextUs = 0;
+    };
+
     TJackMidiClient() = default;
     static int Process(uint32_t frames, void* self) noexcept;
     static void ShutDown(int code, const char* reason, void* self) noexcept;
-    void WriteDue(void* buffer, uint32_t frames, uint32_t cycleStart, uint64_t cycleUs,
-                  uint64_t nextUs) noexcept;
+    void WriteDue(void* buffer, const TCycleTimes& cycle, const TCycleTimes& timesFrom) noexcept;
     void WatchTransport(uint64_t cycleUs, uint64_t nextUs) noexcept;
     void ReadInput(uint32_t frames, uint64_t cycleUs, uint64_t nextUs) noexcept;
     // Waits until the process callback ran `count` more times (at most half a second).
@@ -109,6 +117,7 @@ private:
     std::atomic<bool> gone_{false};
     std::atomic<uint32_t> cycles_{0}; // process cycles run
     // Transport as the callback saw it.
+    TCycleTimes lastCycle_;      // callback only: the cycle before (Frames 0: none yet)
     bool seenTransport_ = false; // callback only
     bool rolling_ = false;       // callback only
     std::atomic<uint32_t> starts_{0};
