@@ -1,9 +1,9 @@
 // Following a leader's MIDI clock on a dummy JACK server of its own (48 kHz, 256 frames per
 // period): a client of the benchmark sends the clock into the machine's midi_in and another
 // records its midi_out.
-// 1. A frame-exact clock at 100 BPM for 20 s (or the seconds given): how far behind its sixth
-//    pulse each step's note-on lies (the constant delay, in frames) and how many lie exactly
-//    that far behind.
+// 1. A frame-exact clock at 100 BPM for 20 s (or the seconds given): how far behind its pulse
+//    each step's note-on lies (the constant delay, in frames) and how many lie exactly that far
+//    behind, leaving out those within two periods of an xrun.
 // 2. Trials of 24 pulses at 100 BPM, each moved by a random jitter of up to ±1 ms (fixed seed):
 //    the tempo the machine shows after the 24th pulse, and whether the steps still lie on their
 //    pulses.
@@ -25,13 +25,25 @@ using clockrig::NoteOns;
 using clockrig::PulseFrames;
 using clockrig::Rig;
 
-// How far behind its sixth pulse each note-on lies, the pulses being sent[firstPulse...].
+// How far each note-on lies behind the pulse before it (its sixth pulse, unless a cycle the server
+// skipped lost a pulse on the way in: the steps then come a pulse later, still on a pulse), the
+// pulses being sent[firstPulse...]. Note-ons within two periods of an xrun are left out.
 std::vector<int64_t> Lateness(const std::vector<jacktest::Event>& ons,
-                              const std::vector<jacktest::Sender::Written>& sent,
-                              size_t firstPulse) {
+                              const std::vector<jacktest::Sender::Written>& sent, size_t firstPulse,
+                              const std::vector<uint64_t>& xruns) {
+    std::vector<uint64_t> pulses;
+    for (size_t i = firstPulse; i < sent.size(); ++i)
+        pulses.push_back(sent[i].Frame);
+    std::sort(pulses.begin(), pulses.end());
     std::vector<int64_t> late;
-    for (size_t i = 0; i < ons.size() && firstPulse + 6 * i < sent.size(); ++i)
-        late.push_back(static_cast<int64_t>(ons[i].Frame - sent[firstPulse + 6 * i].Frame));
+    for (const jacktest::Event& on : ons) {
+        const auto after = std::upper_bound(pulses.begin(), pulses.end(), on.Frame);
+        if (after == pulses.begin())
+            continue;
+        const uint64_t pulse = *(after - 1);
+        if (!jacktest::NearXrun(xruns, pulse, on.Frame))
+            late.push_back(static_cast<int64_t>(on.Frame - pulse));
+    }
     return late;
 }
 
@@ -71,8 +83,8 @@ void FrameExactClock(Rig& rig, double seconds) {
         std::printf("  (the leader could not send everything)\n");
     std::printf("1. a frame-exact clock at 100 BPM, %d pulses; late pulses of the leader: %llu\n",
                 pulses, static_cast<unsigned long long>(leader.Late()));
-    PrintLateness("note-on behind its sixth pulse",
-                  Lateness(NoteOns(rig.Recorder().Events()), leader.Sent(), 1));
+    PrintLateness("note-on behind its pulse", Lateness(NoteOns(rig.Recorder().Events()),
+                                                       leader.Sent(), 1, rig.Recorder().Xruns()));
     std::printf("  xruns the recorder saw: %zu\n\n", rig.Recorder().Xruns().size());
 }
 
@@ -98,7 +110,8 @@ void JitteryTrials(Rig& rig, int trials) {
         errors.push_back(stepTime > 0 ? std::abs(15000.0 / stepTime - 100.0) : 1e9);
         const std::vector<jacktest::Event> ons = NoteOns(rig.Recorder().Events());
         const std::vector<jacktest::Event> trialOns(ons.begin() + onsBefore, ons.end());
-        const std::vector<int64_t> trialLate = Lateness(trialOns, leader.Sent(), sentBefore + 1);
+        const std::vector<int64_t> trialLate =
+            Lateness(trialOns, leader.Sent(), sentBefore + 1, rig.Recorder().Xruns());
         late.insert(late.end(), trialLate.begin(), trialLate.end());
     }
     std::sort(errors.begin(), errors.end());
@@ -109,7 +122,7 @@ void JitteryTrials(Rig& rig, int trials) {
                 static_cast<size_t>(
                     std::count_if(errors.begin(), errors.end(), [](double e) { return e <= 0.5; })),
                 trials);
-    PrintLateness("note-on behind its (jittered) sixth pulse", late);
+    PrintLateness("note-on behind its (jittered) pulse", late);
     std::printf("  xruns the recorder saw: %zu\n", rig.Recorder().Xruns().size());
 }
 

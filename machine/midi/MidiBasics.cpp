@@ -96,6 +96,14 @@ TOutputTiming TMidiOut::OutputTiming() noexcept {
     return timing;
 }
 
+void TMidiOut::HoldPeriods(uint32_t periods) noexcept {
+    LockDevice();
+    holdPeriods_ = periods;
+    if (TMidiDevice* device = Handle.load(std::memory_order_relaxed))
+        device->HoldPeriods(periods);
+    UnlockDevice();
+}
+
 int32_t TMidiOut::OutShortMsg(uint32_t message) noexcept {
     LockDevice();
     const int32_t result = SendLocked(message);
@@ -125,6 +133,7 @@ bool TMidiOut::Open() {
     if (result == MidiResult::Ok && !device)
         result = MidiResult::Unspecified;
     if (result == MidiResult::Ok) {
+        device->HoldPeriods(holdPeriods_);
         LockDevice();
         Handle.store(device.release(), std::memory_order_relaxed);
         UnlockDevice();

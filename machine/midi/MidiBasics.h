@@ -123,6 +123,9 @@ public:
     bool DeviceGone() const;
     // How the open device's output is timed (TMidiDevice::Timing); waits while the tick sends.
     TOutputTiming OutputTiming() noexcept;
+    // TMidiDevice::HoldPeriods, for the open device and every device opened later; waits while
+    // the tick sends.
+    void HoldPeriods(uint32_t periods) noexcept;
 
     bool SendShort(uint32_t message); // reported; true when the code is 0
     bool Open();                      // opens DeviceId; sets DeviceOpen to the outcome
@@ -139,6 +142,10 @@ public:
 
     void SetDebugger(TMidiDebugLog* debugger) { debugger_ = debugger; }
 
+private:
+    uint32_t holdPeriods_ = 0;
+
+public:
 private:
     TMidiDevice* TakeHandle();
     void LockDevice() noexcept;

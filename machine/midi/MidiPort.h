@@ -92,6 +92,10 @@ public:
     // How the output is timed; user-interface thread. A device that sends at once and knows no
     // delay of its own (an ALSA port) keeps the default.
     virtual TOutputTiming Timing() noexcept { return {}; }
+    // A device that places messages in time writes each one `periods` processing periods later
+    // than it would, counted in frames (a step due at a received pulse's time then still lies a
+    // whole number of periods after that pulse's frame); the others ignore it.
+    virtual void HoldPeriods(uint32_t periods) noexcept { (void)periods; }
 };
 
 // The devices a program can reach. Device ids are MidiMapperId or 0..DeviceCount()-1; all calls

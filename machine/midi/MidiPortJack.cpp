@@ -75,6 +75,10 @@ public:
     TOutputTiming Timing() noexcept override {
         return client_ ? client_->Timing() : TOutputTiming{};
     }
+    void HoldPeriods(uint32_t periods) noexcept override {
+        if (client_)
+            client_->HoldPeriods(periods);
+    }
 
 private:
     TJackMidiClient* client_;
@@ -194,7 +198,8 @@ TOutputTiming TJackMidiClient::Timing() const {
     const jack_nframes_t rate = jack_get_sample_rate(client_);
     if (rate == 0)
         return {0, true};
-    const int64_t frames = static_cast<int64_t>(range.max) + jack_get_buffer_size(client_);
+    const int64_t frames =
+        static_cast<int64_t>(range.max) + jack_get_buffer_size(client_) * (1 + holdPeriods_.load());
     return {frames * 1000000000 / rate, true};
 }
 
@@ -238,9 +243,9 @@ int TJackMidiClient::Process(uint32_t frames, void* self) noexcept {
         return 0;
     jack.WatchTransport(cycleUs, nextUs);
     const TCycleTimes cycle{cycleStart, frames, cycleUs, nextUs};
-    jack.WriteDue(buffer, cycle, jack.lastCycle_.Frames != 0 ? jack.lastCycle_ : cycle);
+    jack.cycleTimes_[jack.cyclesSeen_++ % jack.cycleTimes_.size()] = cycle;
+    jack.WriteDue(buffer, cycle);
     jack.ReadInput(frames, cycleUs, nextUs);
-    jack.lastCycle_ = cycle;
     return 0;
 }
 
@@ -264,25 +269,43 @@ void TJackMidiClient::ReadInput(uint32_t frames, uint64_t cycleUs, uint64_t next
     }
 }
 
-// The frame of a due time is found as JACK's own time-to-frame conversion finds it, from the
-// times of the cycle `timesFrom` (the one before, or this one at first), but to the nanosecond;
-// one period later is where it goes.
-void TJackMidiClient::WriteDue(void* buffer, const TCycleTimes& cycle,
-                               const TCycleTimes& timesFrom) noexcept {
+// The cycle whose frames hold the moment `dueRawNs` by that cycle's own times, as far back as
+// they are kept; a moment after this cycle's start takes this cycle's times.
+const TJackMidiClient::TCycleTimes& TJackMidiClient::CycleOf(int64_t dueRawNs) const noexcept {
+    const uint64_t kept = std::min<uint64_t>(cyclesSeen_, cycleTimes_.size());
+    const TCycleTimes* found = &cycleTimes_[(cyclesSeen_ - 1) % cycleTimes_.size()];
+    for (uint64_t back = 0; back < kept; ++back) {
+        found = &cycleTimes_[(cyclesSeen_ - 1 - back) % cycleTimes_.size()];
+        if (static_cast<int64_t>(found->Us) * 1000 <= dueRawNs)
+            break;
+    }
+    return *found;
+}
+
+// The frame of a due time is found as JACK's own time-to-frame conversion finds it, to the
+// nanosecond, from the times of the cycle that holds it (CycleOf): the input stamped a received
+// message with those very times, so a message due at its time maps back to its frame exactly,
+// however JACK's estimate of the cycles' times wavers. One period later (and the periods held,
+// HoldPeriods) is where it goes.
+void TJackMidiClient::WriteDue(void* buffer, const TCycleTimes& cycle) noexcept {
     const uint32_t frames = cycle.Frames;
-    const double framesPerNs = static_cast<double>(timesFrom.Frames) /
-                               (static_cast<double>(timesFrom.NextUs - timesFrom.Us) * 1000.0);
-    const int64_t fromNs = static_cast<int64_t>(timesFrom.Us) * 1000;
-    // Frame counters wrap: the difference of two is small and signed.
-    const int64_t fromStart = static_cast<int32_t>(timesFrom.Start - cycle.Start);
+    const int64_t later =
+        static_cast<int64_t>(frames) * (1 + holdPeriods_.load(std::memory_order_relaxed));
     const uint64_t written = written_.load(std::memory_order_acquire);
     uint64_t consumed = consumed_.load(std::memory_order_relaxed);
     int64_t lastOffset = 0;
     while (consumed != written) {
         TQueued queued;
         jack_ringbuffer_peek(ring_, reinterpret_cast<char*>(&queued), sizeof queued);
-        const double due = static_cast<double>(queued.DueRawNs - fromNs) * framesPerNs;
-        int64_t offset = fromStart + static_cast<int64_t>(std::floor(due + 0.5)) + frames;
+        const TCycleTimes& from = CycleOf(queued.DueRawNs);
+        const double framesPerNs = static_cast<double>(from.Frames) /
+                                   (static_cast<double>(from.NextUs - from.Us) * 1000.0);
+        const double due =
+            static_cast<double>(queued.DueRawNs - static_cast<int64_t>(from.Us) * 1000) *
+            framesPerNs;
+        // Frame counters wrap: the difference of two is small and signed.
+        const int64_t fromStart = static_cast<int32_t>(from.Start - cycle.Start);
+        int64_t offset = fromStart + static_cast<int64_t>(std::floor(due + 0.5)) + later;
         if (offset >= static_cast<int64_t>(frames))
             break; // due in a later cycle
         if (offset < lastOffset)

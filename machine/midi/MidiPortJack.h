@@ -3,6 +3,7 @@
 #include "MidiInput.h"
 #include "MidiPort.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <jack/ringbuffer.h>
@@ -30,11 +31,12 @@ bool JackServerRunning(const std::string& clientName);
 // Timing: a sender stamps each message with its due time on CLOCK_MONOTONIC; Send converts it to
 // JACK's clock (CLOCK_MONOTONIC_RAW, read beside CLOCK_MONOTONIC on the sending thread) and
 // hands it to the process callback through a lock-free ring. The callback writes each message
-// at the frame of its due time plus exactly one period, so the interval between two messages is
-// exact to the frame whatever the sender's wake-up jitter. The due time's frame is found from the
-// cycle before (its jack_get_cycle_times), the cycle whose frames the input stamped its times
-// with: a message due at a received message's time leaves exactly one period after it, however
-// JACK's estimate of the cycles' times wavers from one cycle to the next; one that comes too late
+// at the frame of its due time plus exactly one period (and the periods held, HoldPeriods), so
+// the interval between two messages is exact to the frame whatever the sender's wake-up jitter.
+// The due time's frame is found from the times (jack_get_cycle_times) of the cycle that holds it,
+// the times the input stamped a received message of that cycle with: a message due at a received
+// message's time leaves exactly that many periods after it, however JACK's estimate of the
+// cycles' times wavers from one cycle to the next; one that comes too late
 // for that goes out at the start of the cycle, one due in a later cycle stays queued. The callback
 // allocates nothing, takes no lock and makes no system call.
 //
@@ -75,6 +77,10 @@ public:
     // connections) and the one period by which the port places it later.
     TOutputTiming Timing() const;
 
+    // Every message is written `periods` periods later still (TMidiDevice::HoldPeriods). Any
+    // thread.
+    void HoldPeriods(uint32_t periods) noexcept { holdPeriods_.store(periods); }
+
     TState Watch() const noexcept override;
     void Start() override;
     void Stop() override;
@@ -97,7 +103,8 @@ private:
     TJackMidiClient() = default;
     static int Process(uint32_t frames, void* self) noexcept;
     static void ShutDown(int code, const char* reason, void* self) noexcept;
-    void WriteDue(void* buffer, const TCycleTimes& cycle, const TCycleTimes& timesFrom) noexcept;
+    void WriteDue(void* buffer, const TCycleTimes& cycle) noexcept;
+    const TCycleTimes& CycleOf(int64_t dueRawNs) const noexcept;
     void WatchTransport(uint64_t cycleUs, uint64_t nextUs) noexcept;
     void ReadInput(uint32_t frames, uint64_t cycleUs, uint64_t nextUs) noexcept;
     // Waits until the process callback ran `count` more times (at most half a second).
@@ -117,7 +124,10 @@ private:
     std::atomic<bool> gone_{false};
     std::atomic<uint32_t> cycles_{0}; // process cycles run
     // Transport as the callback saw it.
-    TCycleTimes lastCycle_;      // callback only: the cycle before (Frames 0: none yet)
+    // Callback only: the times of the last cycles, this one the latest.
+    std::array<TCycleTimes, 16> cycleTimes_{};
+    uint64_t cyclesSeen_ = 0;
+    std::atomic<uint32_t> holdPeriods_{0};
     bool seenTransport_ = false; // callback only
     bool rolling_ = false;       // callback only
     std::atomic<uint32_t> starts_{0};

@@ -97,6 +97,7 @@ public:
     TOutsideTransport* Transport() noexcept override { return device_->Transport(); }
     bool Gone() const noexcept override { return device_->Gone(); }
     TOutputTiming Timing() noexcept override { return device_->Timing(); }
+    void HoldPeriods(uint32_t periods) noexcept override { device_->HoldPeriods(periods); }
 
 private:
     std::unique_ptr<TMidiDevice> log_;

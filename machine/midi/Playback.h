@@ -147,8 +147,9 @@ public:
     // from step 1 (of the track from its first song line in track mode, of the pattern in pattern
     // mode) on the next pulse, Continue goes on from where the clock stopped or from a song
     // position pointer received since, Stop stops. Each step goes out on its sixth pulse, every
-    // message of it stamped with that pulse's arrival (a JACK device writes it at the pulse's
-    // frame plus one period), the note-off of the step before first; steps stay locked to the
+    // message of it stamped with that pulse's arrival (a JACK device, told to hold one period
+    // more meanwhile, writes it at the pulse's frame plus two periods), the note-off of the step
+    // before first; steps stay locked to the
     // pulses, never to the estimated tempo. No pulse for two beats stops playback (TakeClockLost).
     // The play operations then only choose the mode (the leader starts playback); Stop stops
     // until the leader's next Start or Continue. Takes precedence over the JACK transport; not

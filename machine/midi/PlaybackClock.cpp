@@ -18,6 +18,12 @@ namespace {
 constexpr size_t MostSendsPerMessage = 3;
 constexpr size_t SendsKeptFree = 1;
 
+// A device that places messages in time (JACK) writes a step one processing period later than
+// its own delay: the tick then has two periods to hand a step over after its pulse arrived,
+// whatever the server's wake-ups do, and the step still lies a whole number of periods after its
+// pulse's frame.
+constexpr uint32_t ClockHoldPeriods = 1;
+
 uint32_t PackedWord(const TMidiMessage& message) noexcept {
     return message.Status | static_cast<uint32_t>(message.Data1) << 8 |
            static_cast<uint32_t>(message.Data2) << 16;
@@ -58,6 +64,7 @@ void TPlayback::ArmForClock(TMidiInputSink* input) {
     clockStepTimeMs_.store(0);
     clockLost_.store(false);
     state_.Rolling.store(0);
+    out_.HoldPeriods(ClockHoldPeriods);
     if (support_.DeviceOpen) {
         out_.SelectBank(song_.Bank);
         out_.SendShort(out_.Voice.ProgramChange());
@@ -70,6 +77,7 @@ void TPlayback::ArmForClock(TMidiInputSink* input) {
 void TPlayback::UnfollowClock() {
     StopTimer();
     clockInput_ = nullptr;
+    out_.HoldPeriods(0);
     clockStepTimeMs_.store(0);
     state_.Rolling.store(0);
     if (!state_.Playing.load())

@@ -5,7 +5,9 @@
 #include "ClockLeaderRig.h"
 #include "TempoBar.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <map>
 
 namespace {
 
@@ -77,20 +79,23 @@ TEST_F(MidiInJack, FollowsTheLeadersClockOnItsSixthPulses) {
         return on < 20 ? sent[1 + 6 * on].Frame : sent[124 + 6 * (on - 20)].Frame;
     };
     const uint8_t first = ons[0].Bytes[1];
-    const int64_t delay = static_cast<int64_t>(ons[0].Frame - pulseOf(0));
-    int exact = 0;
+    // Exact to the frame: every note-on but one lies the same number of frames after its pulse,
+    // leaving out those within two periods of an xrun (the server skipped a cycle).
+    const std::vector<uint64_t> xruns = rig->Recorder().Xruns();
+    std::map<int64_t, int> delays;
+    int considered = 0;
     for (size_t i = 0; i < ons.size(); ++i) {
         const size_t step = i < 20 ? i % 16 : 8 + (i - 20);
         EXPECT_EQ(ons[i].Bytes[1], first + step) << "note-on " << i;
-        const int64_t late = static_cast<int64_t>(ons[i].Frame - pulseOf(i));
-        exact += late == delay;
-        if (jacktest::FramesExact) {
-            EXPECT_NEAR(late, delay, 1) << "note-on " << i;
+        if (!jacktest::NearXrun(xruns, pulseOf(i), ons[i].Frame)) {
+            ++delays[static_cast<int64_t>(ons[i].Frame - pulseOf(i))];
+            ++considered;
         }
     }
-    if (jacktest::FramesExact) {
-        EXPECT_EQ(leader.Late(), 0u);
-        EXPECT_GE(exact, 22) << "exact to the frame";
+    if (jacktest::FramesExact && considered > 0) {
+        const auto [delay, exact] = *std::max_element(
+            delays.begin(), delays.end(), [](auto& a, auto& b) { return a.second < b.second; });
+        EXPECT_GE(exact, considered - 1) << "exact to the frame";
         EXPECT_GT(delay, 0);
         EXPECT_LE(delay, static_cast<int64_t>(2 * Period));
     }
@@ -131,8 +136,10 @@ TEST_F(MidiInJack, APerformerPlaysTheMachine) {
         }
     }
     const uint64_t stepFrames = TempoBar::MinStepTime * 48;
+    const std::vector<uint64_t> xruns = rig->Recorder().Xruns();
     for (size_t i = fast + 2; i < ons.size(); ++i) {
-        if (jacktest::FramesExact && (i % 16) != 0) { // a pass ends one tick later
+        if (jacktest::FramesExact && (i % 16) != 0 && // a pass ends one tick later
+            !jacktest::NearXrun(xruns, ons[i - 1].Frame, ons[i].Frame)) {
             EXPECT_NEAR(static_cast<double>(ons[i].Frame - ons[i - 1].Frame), stepFrames, 2)
                 << "note-on " << i;
         }
