@@ -243,6 +243,14 @@ TEST_F(Jack, ThreeMachinesStartAndStopWithTheTransport) {
     ASSERT_TRUE(PollUntil(machines, [&] {
         return !a.session.Playing() && !b.session.Playing() && !c.session.Playing();
     }));
+    // Each tick sends its Stop when it sees the transport stop, which may come after its machine
+    // took the stop in (a slowed tick, the sanitizers).
+    Recorder::WaitFor([&] {
+        for (int i = 0; i < 3; ++i)
+            if (Count(recorder.Events(i), 0xFC) == 0)
+                return false;
+        return true;
+    });
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     for (int i = 0; i < 3; ++i) {
         const std::vector<Event> events = recorder.Events(i);
