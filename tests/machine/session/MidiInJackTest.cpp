@@ -140,7 +140,9 @@ TEST_F(MidiInJack, APerformerPlaysTheMachine) {
     for (size_t i = fast + 2; i < ons.size(); ++i) {
         if (jacktest::FramesExact && (i % 16) != 0 && // a pass ends one tick later
             !jacktest::NearXrun(xruns, ons[i - 1].Frame, ons[i].Frame)) {
-            EXPECT_NEAR(static_cast<double>(ons[i].Frame - ons[i - 1].Frame), stepFrames, 2)
+            // The machine's own steps are stamped on its millisecond ticks and placed by JACK's
+            // estimate of the cycles' times, which wavers by tens of microseconds under load.
+            EXPECT_NEAR(static_cast<double>(ons[i].Frame - ons[i - 1].Frame), stepFrames, 8)
                 << "note-on " << i;
         }
     }
