@@ -291,13 +291,20 @@ void TClientCore::ChooseSendClock(bool on) {
     emit StateChanged();
 }
 
+// A machine follows either a MIDI clock or Link: choosing one lets go of the other.
 void TClientCore::ChooseFollowClock(bool on) {
     settings_.FollowClock = on;
+    if (on && settings_.Link) {
+        settings_.Link = false;
+        FollowLinkSession(false);
+    }
     emit StateChanged();
 }
 
 void TClientCore::ChooseLink(bool on) {
     settings_.Link = on;
+    if (on)
+        settings_.FollowClock = false;
     FollowLinkSession(on);
     emit StateChanged();
 }

@@ -70,6 +70,27 @@ template <typename Rt> std::unique_ptr<Rt> MakeRtMidi(TRtMidiErrors& errors) {
     }
 }
 
+// Makes `rt` and opens its port `index` under `portName`; `prepare` sets it up just before.
+template <typename Rt, typename Prepare>
+int32_t OpenRtPort(std::unique_ptr<Rt>& rt, TRtMidiErrors& errors, int32_t index,
+                   const char* portName, Prepare prepare) {
+    rt = MakeRtMidi<Rt>(errors);
+    if (!rt)
+        return MidiResult::NoDriver;
+    try {
+        if (index < 0 || static_cast<unsigned>(index) >= rt->getPortCount())
+            return MidiResult::BadDeviceId;
+        prepare(*rt);
+        rt->openPort(static_cast<unsigned>(index), portName);
+    } catch (...) {
+        return MidiResult::Unspecified;
+    }
+    const int32_t code = errors.Take();
+    if (code == MidiResult::Ok && !rt->isPortOpen())
+        return MidiResult::NoDevice;
+    return code;
+}
+
 template <typename Rt> std::vector<std::string> PortNames(Rt& rt) {
     std::vector<std::string> names;
     try {
@@ -89,23 +110,11 @@ public:
     ~TRtAlsaMidiInput() override = default;
 
     int32_t Connect(int32_t index) {
-        in_ = MakeRtMidi<RtMidiIn>(errors_);
-        if (!in_)
-            return MidiResult::NoDriver;
-        try {
-            if (index < 0 || static_cast<unsigned>(index) >= in_->getPortCount())
-                return MidiResult::BadDeviceId;
-            in_->ignoreTypes(true, false, true); // RtMidi drops the clock unless told
+        return OpenRtPort(in_, errors_, index, InputPortName, [this](RtMidiIn& in) {
+            in.ignoreTypes(true, false, true); // RtMidi drops the clock unless told
             sink_.ResetParser();
-            in_->setCallback(&TRtAlsaMidiInput::Receive, this);
-            in_->openPort(static_cast<unsigned>(index), InputPortName);
-        } catch (...) {
-            return MidiResult::Unspecified;
-        }
-        const int32_t code = errors_.Take();
-        if (code == MidiResult::Ok && !in_->isPortOpen())
-            return MidiResult::NoDevice;
-        return code;
+            in.setCallback(&TRtAlsaMidiInput::Receive, this);
+        });
     }
 
 private:
@@ -127,20 +136,7 @@ public:
     ~TAlsaMidiDevice() override { Close(); }
 
     int32_t Connect(int32_t index) {
-        out_ = MakeRtMidi<RtMidiOut>(errors_);
-        if (!out_)
-            return MidiResult::NoDriver;
-        try {
-            if (index < 0 || static_cast<unsigned>(index) >= out_->getPortCount())
-                return MidiResult::BadDeviceId;
-            out_->openPort(static_cast<unsigned>(index), ClientName);
-        } catch (...) {
-            return MidiResult::Unspecified;
-        }
-        const int32_t code = errors_.Take();
-        if (code == MidiResult::Ok && !out_->isPortOpen())
-            return MidiResult::NoDevice;
-        return code;
+        return OpenRtPort(out_, errors_, index, ClientName, [](RtMidiOut&) {});
     }
 
     int32_t ShortMsg(uint32_t message) noexcept override {

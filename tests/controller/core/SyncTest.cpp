@@ -155,6 +155,10 @@ TEST(Sync, FollowClockIsLineElevenAndReachesTheMachinesStartedAfterIt) {
     ASSERT_TRUE(next.core->ReadSettings(path));
     EXPECT_TRUE(next.core->FollowsClock());
     EXPECT_FALSE(next.core->LinksOn());
+    next.core->ChooseLink(true);
+    EXPECT_FALSE(next.core->FollowsClock()) << "a machine follows Link or a clock, not both";
+    next.core->ChooseFollowClock(true);
+    EXPECT_FALSE(next.core->LinksOn());
     next.core->ChooseFollowClock(false);
     next.core->ChooseFollowTransport(false);
     ASSERT_TRUE(next.core->WriteSettings(path));

@@ -28,7 +28,6 @@ TEST(ControllerEndToEnd, StartsTwoMachinesCommandsThemAndSeesThemGo) {
     c.core->ChooseFollowTransport(true);
     c.core->ChooseSendClock(true);
     c.core->ChooseLink(true);
-    c.core->ChooseFollowClock(true);
     c.core->StartMachine(2);
     EXPECT_TRUE(c.WaitReply(1, ReadyLine(1)));
     EXPECT_TRUE(c.WaitReply(2, ReadyLine(2)));
@@ -37,9 +36,8 @@ TEST(ControllerEndToEnd, StartsTwoMachinesCommandsThemAndSeesThemGo) {
         return command.open(QIODevice::ReadOnly) ? command.readAll().split('\0').mid(1)
                                                  : QByteArrayList();
     };
-    EXPECT_EQ(commandLine(2),
-              QByteArrayList({"default2.pks", "--language", "en", "--follow-transport", "--clock",
-                              "--link", "--follow-clock", ""}))
+    EXPECT_EQ(commandLine(2), QByteArrayList({"default2.pks", "--language", "en",
+                                              "--follow-transport", "--clock", "--link", ""}))
         << "the song first, then the language and the synchronisation the controller had when "
            "it started the machine";
     EXPECT_EQ(commandLine(1), QByteArrayList({"default1.pks", "--language", "de", ""}));

@@ -2,7 +2,7 @@
 // frames): a sender of the test writes messages at known frames into midi_in of a system port,
 // and the sink must hand them on in order, each with the time of its frame.
 
-#include "JackTestRig.h"
+#include "JackServerTest.h"
 #include "midi/MidiPortSystem.h"
 #include "midi/MonotonicClock.h"
 
@@ -60,22 +60,13 @@ std::vector<std::string> PortsOf(jack_client_t* client, const std::string& prefi
     return names;
 }
 
-class JackInput : public ::testing::Test {
+class JackInput : public OwnJackServerTest {
 protected:
-    void SetUp() override {
-        if (!jacktest::JackdInstalled())
-            GTEST_SKIP() << "jackd is not installed (package jackd2)";
-        server = std::make_unique<Server>();
-        ASSERT_TRUE(server->Running()) << "the test's own JACK server did not start";
-    }
-
     // Sends one pulse into the sender's connections and waits until `sink` has it.
     static bool PulseArrives(Sender& sender, TMidiInputSink& sink) {
         Received got;
         return sender.Send(sender.Soon(), {0xF8}) && Receive(sink, got, 1, 0);
     }
-
-    std::unique_ptr<Server> server;
 };
 
 } // namespace

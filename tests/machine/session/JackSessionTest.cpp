@@ -2,7 +2,7 @@
 // port, what it carries, MIDI clock, the transport, and a server that goes away. A client of the
 // test records each event's absolute frame.
 
-#include "JackTestRig.h"
+#include "JackServerTest.h"
 #include "TempDir.h"
 #include "midi/MidiPortSystem.h"
 #include "session/MachineSession.h"
@@ -93,17 +93,7 @@ uint32_t Masked(const Event& e) {
     return e.Word() & masks[e.Length];
 }
 
-class Jack : public ::testing::Test {
-protected:
-    void SetUp() override {
-        if (!jacktest::JackdInstalled())
-            GTEST_SKIP() << "jackd is not installed (package jackd2)";
-        server = std::make_unique<Server>();
-        ASSERT_TRUE(server->Running()) << "the test's own JACK server did not start";
-    }
-
-    std::unique_ptr<Server> server;
-};
+class Jack : public OwnJackServerTest {};
 
 } // namespace
 

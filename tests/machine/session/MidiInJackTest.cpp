@@ -3,6 +3,7 @@
 // controllers. A second client records what the machine plays.
 
 #include "ClockLeaderRig.h"
+#include "JackServerTest.h"
 #include "TempoBar.h"
 
 #include <algorithm>
@@ -18,13 +19,12 @@ using jacktest::Event;
 
 constexpr uint64_t Period = jacktest::Server::Period;
 
-class MidiInJack : public ::testing::Test {
+class MidiInJack : public OwnJackServerTest {
 protected:
     void SetUp() override {
-        if (!jacktest::JackdInstalled())
-            GTEST_SKIP() << "jackd is not installed (package jackd2)";
-        server = std::make_unique<jacktest::Server>();
-        ASSERT_TRUE(server->Running()) << "the test's own JACK server did not start";
+        OwnJackServerTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         rig = std::make_unique<Rig>();
         ASSERT_TRUE(rig->Ready());
     }
@@ -40,7 +40,6 @@ protected:
         return false;
     }
 
-    std::unique_ptr<jacktest::Server> server;
     std::unique_ptr<Rig> rig;
 };
 
