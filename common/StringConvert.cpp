@@ -13,6 +13,14 @@ std::string NotAnIntegerText(std::string_view text) {
 
 } // namespace
 
+std::string_view Trimmed(std::string_view text) {
+    constexpr std::string_view Blanks = " \t\r\n\v\f";
+    const size_t first = text.find_first_not_of(Blanks);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(Blanks) - first + 1);
+}
+
 ConvertError::ConvertError(std::string_view text)
     : std::runtime_error(NotAnIntegerText(text)), text_(text) {}
 

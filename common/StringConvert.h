@@ -19,6 +19,9 @@ private:
     std::string text_;
 };
 
+// `text` without the blanks (spaces, tabs, line ends) at either end.
+std::string_view Trimmed(std::string_view text);
+
 // A decimal integer with an optional sign and nothing else, within 32 bits.
 std::optional<int32_t> TryStrToInt(std::string_view text);
 

@@ -1,6 +1,7 @@
 #include "MidiControlFile.h"
 
 #include "SafeFile.h"
+#include "StringConvert.h"
 #include "TempoBar.h"
 #include "song/SongModel.h"
 
@@ -23,13 +24,6 @@ constexpr int32_t HighestValue = 127;
 constexpr int32_t TriggerAbove = 63;
 constexpr uint8_t NoteOn = 0x90;
 constexpr uint8_t ControlChange = 0xB0;
-
-std::string_view Trimmed(std::string_view text) {
-    const size_t first = text.find_first_not_of(Blanks);
-    if (first == std::string_view::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(Blanks) - first + 1);
-}
 
 std::string Lowered(std::string_view text) {
     std::string lowered(text);

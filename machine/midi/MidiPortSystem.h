@@ -41,7 +41,7 @@ TUserMessage SystemSoundFontProblem();
 // open. With a message log, every device writes the log; the JACK device sends on JACK too.
 //
 // Input: the ALSA input ports, or the midi_in port of the same JACK client, which then stays
-// while either the JACK output or the Jack input uses it (the output opening another device
+// while either the JACK output or the JACK input uses it (the output opening another device
 // keeps it for the input, the input choosing another keeps it for the output). A client whose
 // server went away is replaced at the next open of either; the message log never concerns the
 // input.

@@ -1,6 +1,7 @@
 #include "Playback.h"
 
 #include "MidiBasics.h"
+#include "MidiInputParser.h"
 #include "MidiPort.h"
 #include "MonotonicClock.h"
 #include "song/Melodies.h"
@@ -31,10 +32,6 @@ constexpr int32_t MaxGridItemsPerTick = 512;
 constexpr double BarTolerance = 1e-6;
 // Bar lines that moved less than this (in beats) stayed where they were (rounding).
 constexpr double BarMoveTolerance = 1e-4;
-
-constexpr uint32_t MidiClockPulse = 0xF8;
-constexpr uint32_t MidiClockStart = 0xFA;
-constexpr uint32_t MidiClockStop = 0xFC;
 
 // Sleeps until `ns` of CLOCK_MONOTONIC (at once when it has passed).
 void SleepUntil(int64_t ns) noexcept {
@@ -230,10 +227,10 @@ bool TPlayback::SendMoment(const TMoment& moment, int64_t stamp, int64_t passSta
     const auto pulses = [&](int32_t count) {
         for (int32_t i = 0; i < count; ++i, ++nextPulse_)
             if (clock)
-                send(MidiClockPulse, passStamp + PulseNs(nextPulse_, stepTime));
+                send(MidiStatus::Clock, passStamp + PulseNs(nextPulse_, stepTime));
     };
     if (moment.Start && clock)
-        send(MidiClockStart, stamp);
+        send(MidiStatus::Start, stamp);
     startPending_ = startPending_ && !moment.Start;
     pulses(moment.PulsesBefore);
     if (moment.First != 0)
@@ -353,7 +350,7 @@ void TPlayback::Stop() {
     StopTimer();
     state_.Playing.store(false);
     if (SendsClock())
-        out_.SendShort(MidiClockStop);
+        out_.SendShort(MidiStatus::Stop);
     out_.Reset();
     if (support_.DeviceOpen)
         out_.Close();
@@ -409,15 +406,20 @@ void TPlayback::UnfollowDevice() {
     if (!transport_)
         return;
     Disarm();
-    if (state_.Playing.load()) {
-        state_.Playing.store(false);
-        if (SendsClock())
-            out_.SendShort(MidiClockStop);
-        out_.Reset();
-        ShowEvent(0);
-        if (PlayingChanged)
-            PlayingChanged(false);
-    }
+    if (state_.Playing.load())
+        EndPlaying(true);
+}
+
+// Playing ends from the user-interface thread: the machines that follow this one hear a Stop
+// (when `tellFollowers`), the sounding notes end, and the listeners hear of it.
+void TPlayback::EndPlaying(bool tellFollowers) {
+    state_.Playing.store(false);
+    if (tellFollowers && SendsClock())
+        out_.SendShort(MidiStatus::Stop);
+    out_.Reset();
+    ShowEvent(0);
+    if (PlayingChanged)
+        PlayingChanged(false);
 }
 
 void TPlayback::Disarm() {
@@ -471,7 +473,7 @@ bool TPlayback::FollowRoll() noexcept {
 bool TPlayback::SendStop() noexcept {
     if (!out_.TryLockDevice())
         return false;
-    out_.LastResult.store(out_.SendLocked(MidiClockStop, support_.TickDeadline() + shiftNs_),
+    out_.LastResult.store(out_.SendLocked(MidiStatus::Stop, support_.TickDeadline() + shiftNs_),
                           std::memory_order_relaxed);
     out_.UnlockDevice();
     stopPending_ = false;
@@ -700,10 +702,10 @@ void TPlayback::SendDueOnGrid(int64_t deadline) noexcept {
         std::array<uint32_t, 3> messages{};
         size_t count = 0;
         if (startPending_ && clock && !late)
-            messages[count++] = MidiClockStart;
+            messages[count++] = MidiStatus::Start;
         if (pulse) {
             if (clock && !late)
-                messages[count++] = MidiClockPulse;
+                messages[count++] = MidiStatus::Clock;
         } else if (!muted) {
             const uint32_t partner =
                 (n > 0 && n + 1 != length) ? melodies_.Event(timeline, n + 1).Message : 0;

@@ -233,6 +233,7 @@ private:
     bool SendStop() noexcept;
     void Arm();
     void Disarm();
+    void EndPlaying(bool tellFollowers);
     void EndOfPass() noexcept;
     void ShowEvent(int32_t n) noexcept;
     void PauseTicks();

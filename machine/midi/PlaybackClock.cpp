@@ -80,15 +80,8 @@ void TPlayback::UnfollowClock() {
     out_.HoldPeriods(0);
     clockStepTimeMs_.store(0);
     state_.Rolling.store(0);
-    if (!state_.Playing.load())
-        return;
-    state_.Playing.store(false);
-    if (SendsClock())
-        out_.SendShort(MidiStatus::Stop); // the machines that follow this one stop with it
-    out_.Reset();
-    ShowEvent(0);
-    if (PlayingChanged)
-        PlayingChanged(false);
+    if (state_.Playing.load())
+        EndPlaying(true);
 }
 
 // Playing ends at once; the tick stops its follower, so only the leader's next Start or Continue
@@ -97,13 +90,8 @@ void TPlayback::UnfollowClock() {
 void TPlayback::StopFollowedClock() {
     clockStopRequested_.store(true);
     state_.Rolling.store(0);
-    if (!state_.Playing.load())
-        return;
-    state_.Playing.store(false);
-    out_.Reset();
-    ShowEvent(0);
-    if (PlayingChanged)
-        PlayingChanged(false);
+    if (state_.Playing.load())
+        EndPlaying(false);
 }
 
 void TPlayback::ClockTick() noexcept {
@@ -119,8 +107,7 @@ void TPlayback::ClockTick() noexcept {
         EndClockRoll(now);
         clockLost_.store(true);
     }
-    if (const std::optional<double> stepTime = follower_.StepTimeMs();
-        stepTime && *stepTime != clockStepTimeMs_.load(std::memory_order_relaxed))
+    if (const std::optional<double> stepTime = follower_.StepTimeMs())
         clockStepTimeMs_.store(*stepTime, std::memory_order_relaxed);
     SendClockQueue();
 }

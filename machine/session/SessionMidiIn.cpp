@@ -4,6 +4,7 @@
 // own undo step as there.
 #include "MachineSession.h"
 #include "SessionReport.h"
+#include "StringConvert.h"
 #include "TempoBar.h"
 #include "files/FileError.h"
 #include "midi/Midi_Errors.h"
@@ -68,13 +69,6 @@ TMessageKind FaultKind(TMidiControlFault fault) {
     return TMessageKind::MidiControlAssignedTwice;
 }
 
-std::string Trimmed(const std::string& text) {
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 } // namespace
 
 std::vector<std::string> TMachineSession::MidiInputNames() {
@@ -89,7 +83,7 @@ int32_t TMachineSession::SetMidiInput(const TMidiInputChoice& choice) {
     TUserMessage notice;
     if (result != MidiResult::Ok) {
         const TUserMessage why = port_->OpenFailure().Empty()
-                                     ? Plain(Trimmed(MidiErrorText(result)))
+                                     ? Plain(std::string(Trimmed(MidiErrorText(result))))
                                      : port_->OpenFailure();
         const bool jack = choice.Kind == TMidiInputChoice::TKind::Jack;
         notice = Message(TMessageKind::MidiInputCannotOpen,

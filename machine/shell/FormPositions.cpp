@@ -1,7 +1,9 @@
 #include "FormPositions.h"
 
+#include <QGuiApplication>
 #include <QPoint>
 #include <QRect>
+#include <QScreen>
 #include <QWidget>
 #include <algorithm>
 #include <cstdint>
@@ -301,4 +303,13 @@ void KeepWithin(const TWindowSet& windows, TLayoutState& layout, const QRect& ar
                 bool serverShown) {
     const TWindowRect inside{area.x(), area.y(), area.width(), area.height()};
     WithRects(windows, [&](TWindowRects& w) { KeepWithin(w, layout, inside, serverShown); });
+}
+
+void MoveOntoScreen(QWidget& window, int left, int top) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        left = std::clamp(left, area.left(), std::max(area.left(), area.right() - window.width()));
+        top = std::clamp(top, area.top(), std::max(area.top(), area.bottom() - window.height()));
+    }
+    window.move(left, top);
 }

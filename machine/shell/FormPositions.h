@@ -99,3 +99,7 @@ void TakeRememberedPositions(const TWindowSet& windows, const TLayoutState& layo
 void PlaceServerAtStart(const TWindowSet& windows, TLayoutState& layout);
 void KeepWithin(const TWindowSet& windows, TLayoutState& layout, const QRect& area,
                 bool serverShown);
+
+// Moves `window` to `left`, `top`, or as near as keeps it whole on the primary screen's available
+// area (a position saved on a larger screen, a place beside another window).
+void MoveOntoScreen(QWidget& window, int left, int top);

@@ -1,12 +1,11 @@
 #include "MidiControlForm.h"
 
+#include "FormPositions.h"
 #include "files/FileError.h"
 
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
-#include <QScreen>
 #include <algorithm>
 
 namespace {
@@ -124,15 +123,7 @@ void TMidiControlForm::Open() {
         placed_ = true;
         adjustSize();
         const QRect owner = parentWidget()->window()->frameGeometry();
-        QPoint place(owner.right() + 1, owner.top());
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            const QRect area = screen->availableGeometry();
-            place.setX(
-                std::clamp(place.x(), area.left(), std::max(area.left(), area.right() - width())));
-            place.setY(
-                std::clamp(place.y(), area.top(), std::max(area.top(), area.bottom() - height())));
-        }
-        move(place);
+        MoveOntoScreen(*this, owner.right() + 1, owner.top());
     }
     show();
     raise();
@@ -145,7 +136,6 @@ void TMidiControlForm::LearnClick(TMidiControlOperation operation) {
         session_.LearnMidiControl(std::nullopt);
     else
         session_.LearnMidiControl(operation);
-    ShowAssignments();
 }
 
 void TMidiControlForm::ClearClick(TMidiControlOperation operation) {
@@ -154,13 +144,11 @@ void TMidiControlForm::ClearClick(TMidiControlOperation operation) {
     } catch (const FileError& failure) {
         ShowError(QString::fromStdString(MessageText(failure.Message())));
     }
-    ShowAssignments();
 }
 
 void TMidiControlForm::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && session_.Learning()) {
         session_.LearnMidiControl(std::nullopt);
-        ShowAssignments();
         return;
     }
     QDialog::keyPressEvent(event);

@@ -2,6 +2,7 @@
 
 #include "AudioExport.h"
 #include "DesktopSupport.h"
+#include "FormPositions.h"
 #include "LocalFileNames.h"
 #include "NewOptions.h"
 #include "PlaceControl.h"
@@ -126,20 +127,10 @@ void TForm1::ReadMachineSettings() {
         MakeIniFile();
 
     const TSettings& settings = machine_.Settings;
-    MoveOntoScreen(settings.Layout.MainLeft, settings.Layout.MainTop);
+    // A position saved on a larger screen must not leave the window (and its menu) out of reach.
+    MoveOntoScreen(*this, settings.Layout.MainLeft, settings.Layout.MainTop);
     Skins->SetSkinNumber(settings.SkinNumber);
     ShowFolderCaptions();
-}
-
-// A position saved on a larger screen must not leave the window (and its menu) out of reach.
-void TForm1::MoveOntoScreen(int left, int top) {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen) {
-        const QRect area = screen->availableGeometry();
-        left = std::clamp(left, area.left(), std::max(area.left(), area.right() - width()));
-        top = std::clamp(top, area.top(), std::max(area.top(), area.bottom() - height()));
-    }
-    move(left, top);
 }
 
 void TForm1::MakeIniFile() {

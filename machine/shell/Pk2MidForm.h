@@ -245,11 +245,11 @@ private:
     static constexpr int TempoRowTop = 28;
     void ShowOutput();
     QString DialogFolder(const std::string& folder);
-    void MoveOntoScreen(int left, int top);
     void ChooseFolderFor(std::string& folder, const std::string& localizedTitle,
                          const char* englishTitle);
     void FillDeviceList();
     void FillMidiInputList();
+    void ShowMidiInputChoice();
     // The list's entries as the session has them: "none", the ALSA inputs, "JACK" while the
     // output list holds it (a JACK server runs) or the input is JACK.
     QStringList MidiInputEntries();

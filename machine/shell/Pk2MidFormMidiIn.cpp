@@ -55,6 +55,20 @@ void TForm1::FillMidiInputList() {
     MidiInputBox->setCurrentIndex(MidiInputIndex());
 }
 
+// The ports are looked up again only when the list lacks the chosen entry (JACK chosen before the
+// list showed it); otherwise on device changes and when the list opens. "none" follows the
+// language.
+void TForm1::ShowMidiInputChoice() {
+    const int index = MidiInputIndex();
+    if (index >= MidiInputBox->count()) {
+        FillMidiInputList();
+        return;
+    }
+    const QSignalBlocker quiet(MidiInputBox);
+    MidiInputBox->setItemText(0, Text(NoMidiInputText));
+    MidiInputBox->setCurrentIndex(index);
+}
+
 void TForm1::MidiInputBoxChange() {
     const int index = MidiInputBox->currentIndex();
     if (index < 0)
@@ -70,7 +84,7 @@ void TForm1::MidiInputBoxChange() {
 }
 
 void TForm1::ShowMidiIn() {
-    FillMidiInputList();
+    ShowMidiInputChoice();
     FollowClock1->setChecked(session_.FollowsClock());
     ScrollBar2->setEnabled(!session_.FollowsClock()); // the leader's pulses set the tempo
     const QString channelText = Text(KeyboardChannelText);
